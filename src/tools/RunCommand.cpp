@@ -1,6 +1,56 @@
+#include <cstdio>
+
+#include "runner/Runner.h"
 #include "tools/Commands.h"
+#include "tools/RunHooks.h"
+
 namespace kestro::tools {
-int RunCommand(const Args&) { return 1; }
-int BuildCommand(const Args&) { return 1; }
-int InfoCommand(const Args&) { return 1; }
+
+namespace {
+
+const char* kUsage =
+    "usage: kestro run GAME [--verbose] [GAME PARAMETERS...]\n"
+    "  Loads GAME (a standalone game or a data-only file) and runs it.\n"
+    "  --verbose     print each loading step on standard error\n"
+    "  --ZRTrace     append progress lines to Trace.log beside the game (also ZRLOG_TRACE=1)\n";
+
+// The loading progress as lines on standard error.
+class StderrProgress : public ILoadWindow {
+ public:
+  void SetUp(bool debug) override { std::fprintf(stderr, "[kestro] loading%s\n", debug ? " (debug run)" : ""); }
+  void SetProgress(int percent, const std::string& text) override {
+    std::fprintf(stderr, "[kestro] %3d%% %s\n", percent, text.c_str());
+  }
+  void Close() override {}
+};
+
+}  // namespace
+
+int RunGameFile(const std::string& gameFile, const std::vector<std::string>& parameters, bool verbose) {
+  StderrProgress progress;
+  CRunner runner(MakeRunHooks(), verbose ? &progress : nullptr);
+  return runner.Run(gameFile, parameters);
 }
+
+int RunCommand(const Args& args) {
+  if (HandleHelpVersion(args, kUsage)) return 0;
+  std::string game;
+  bool verbose = false;
+  std::vector<std::string> parameters;
+  for (const std::string& a : args) {
+    if (a == "--verbose")
+      verbose = true;
+    else if (game.empty() && a.rfind("--", 0) != 0)
+      game = a;
+    else
+      parameters.push_back(a);
+  }
+  if (game.empty()) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  parameters.insert(parameters.begin(), game);
+  return RunGameFile(game, parameters, verbose);
+}
+
+}  // namespace kestro::tools

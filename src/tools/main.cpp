@@ -1,17 +1,50 @@
 // The `kestro` program: the run-time and its tools in one file. A copy with a game container
 // appended is a standalone game and runs its own data.
 #include <cstdio>
+#include <fstream>
 #include <string>
 
+#include "platform/posix/Process.h"
+#include "platform/sdl/SdlMessageBox.h"
+#include "runner/GameFile.h"
+#include "runner/Messages.h"
 #include "tools/Commands.h"
+#include "tools/RunHooks.h"
+
+namespace {
+
+// True when this program file carries game data after its own image.
+bool CarriesGame(const std::string& self) {
+  std::ifstream in(self, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  size_t image = kestro::ElfImageEnd(bytes.data(), bytes.size());
+  return image > 0 && kestro::FindContainer(bytes, kestro::ContainerScanStart(bytes)) >= 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace kestro::tools;
+  kestro::platform::SdlMessageBox box;
+  if (kestro::platform::DisplayAvailable()) kestro::SetMessageBox(&box);
+
+  std::string self = kestro::os::SelfExecutablePath();
+  if (CarriesGame(self)) {
+    std::vector<std::string> parameters(argv, argv + argc);
+    parameters[0] = self;
+    return RunGameFile(self, parameters, false);
+  }
   Args rest(argv + (argc > 1 ? 2 : 1), argv + argc);
   if (argc > 1) {
     if (const Command* c = FindCommand(argv[1])) return c->run(rest);
+    std::string a = argv[1];
+    if (a == "--version") {
+      std::printf("kestro %s\n", KESTRO_VERSION);
+      return 0;
+    }
   }
-  std::fprintf(stderr, "usage: kestro <command> [options]\n");
-  for (const Command& c : AllCommands()) std::fprintf(stderr, "  %-8s %s\n", c.name, c.summary);
-  return 2;
+  std::FILE* out = argc > 1 && std::string(argv[1]) == "--help" ? stdout : stderr;
+  std::fprintf(out, "usage: kestro <command> [options]   (kestro <command> --help for more)\n");
+  for (const Command& c : AllCommands()) std::fprintf(out, "  %-8s %s\n", c.name, c.summary);
+  return out == stdout ? 0 : 2;
 }

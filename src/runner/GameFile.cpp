@@ -1,0 +1,98 @@
+#include "runner/GameFile.h"
+
+#include <elf.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "runner/Stream.h"
+
+namespace kestro {
+
+namespace {
+
+uint32_t Word(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+bool Matches(const uint8_t* p) {
+  return (Word(p) & 0xFF00FF00u) + (Word(p + 4) & 0x00FF00FFu) == kMarkerSum;
+}
+
+}  // namespace
+
+size_t ElfImageEnd(const uint8_t* data, size_t size) {
+  if (size < sizeof(Elf64_Ehdr) || std::memcmp(data, ELFMAG, SELFMAG) != 0 ||
+      data[EI_CLASS] != ELFCLASS64)
+    return 0;
+  Elf64_Ehdr eh;
+  std::memcpy(&eh, data, sizeof eh);
+  uint64_t end = eh.e_ehsize;
+  // Section and program header tables, then everything they point at.
+  if (eh.e_shentsize == sizeof(Elf64_Shdr)) {
+    uint64_t tableEnd = eh.e_shoff + uint64_t(eh.e_shnum) * eh.e_shentsize;
+    if (tableEnd > size) return 0;
+    end = std::max(end, tableEnd);
+    for (unsigned i = 0; i < eh.e_shnum; ++i) {
+      Elf64_Shdr sh;
+      std::memcpy(&sh, data + eh.e_shoff + i * sizeof sh, sizeof sh);
+      if (sh.sh_type != SHT_NOBITS && sh.sh_offset + sh.sh_size <= size)
+        end = std::max<uint64_t>(end, sh.sh_offset + sh.sh_size);
+    }
+  }
+  if (eh.e_phentsize == sizeof(Elf64_Phdr)) {
+    uint64_t tableEnd = eh.e_phoff + uint64_t(eh.e_phnum) * eh.e_phentsize;
+    if (tableEnd > size) return 0;
+    end = std::max(end, tableEnd);
+    for (unsigned i = 0; i < eh.e_phnum; ++i) {
+      Elf64_Phdr ph;
+      std::memcpy(&ph, data + eh.e_phoff + i * sizeof ph, sizeof ph);
+      if (ph.p_offset + ph.p_filesz <= size) end = std::max<uint64_t>(end, ph.p_offset + ph.p_filesz);
+    }
+  }
+  return size_t(std::min<uint64_t>(end, size));
+}
+
+size_t ContainerScanStart(const std::vector<uint8_t>& file) {
+  return std::max(kContainerScanStart, ElfImageEnd(file.data(), file.size()));
+}
+
+int64_t FindContainer(const std::vector<uint8_t>& file, size_t from) {
+  const size_t n = file.size();
+  for (size_t pos = from; pos + 8 <= n; ++pos)
+    if (Matches(file.data() + pos)) return int64_t(pos);
+  return -1;
+}
+
+int32_t HeaderVersionKey(size_t P) {
+  // Truncating division: a container at exactly the scan start gives (-1) / 4 = 0.
+  return int32_t((int64_t(P) - 1 - int64_t(kContainerScanStart)) / 4);
+}
+
+void MakeMarkerWords(uint32_t random, uint32_t& A, uint32_t& B) {
+  // A contributes 0xF7000000 and B 0x00140067; the masked-out bytes carry noise.
+  A = 0xF7000000u | (random & 0x00FF00FFu);
+  B = 0x00140067u | ((random * 2654435761u) & 0xFF00FF00u);
+}
+
+OpenResult OpenContainer(CStream& stream, size_t& P) {
+  std::vector<uint8_t>& buf = stream.Buffer();
+  int64_t found = FindContainer(buf, ContainerScanStart(buf));
+  // The header version must be there too; a marker in the last bytes is no container.
+  if (found < 0) return OpenResult::NotAGame;
+  P = size_t(found);
+  if (P + 20 > buf.size()) return OpenResult::Damaged;
+  int32_t version;
+  std::memcpy(&version, buf.data() + P + 16, 4);
+  version ^= HeaderVersionKey(P);
+  std::memcpy(buf.data() + P + 16, &version, 4);
+  if (!stream.DecryptWad(P + 8)) return OpenResult::BadChecksum;
+  stream.SetPosition(P + 8);
+  stream.ReadInteger();  // seed
+  stream.ReadInteger();  // checksum
+  return OpenResult::Ok;
+}
+
+}  // namespace kestro

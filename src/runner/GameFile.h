@@ -1,0 +1,42 @@
+// The game file: the run-time's own program image followed by the game data container. This
+// finds the container, undoes the header-version xor and descrambles the data region in place.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestro {
+
+class CStream;
+
+inline constexpr size_t kContainerScanStart = 3800004;
+inline constexpr uint32_t kMarkerSum = 0xF7140067u;
+inline constexpr int32_t kHeaderVersion = 810;
+
+// The length of an ELF program image (the end of its headers, sections and segments), or 0 when
+// the bytes are not an ELF image. A standalone game is such an image with a container after it.
+size_t ElfImageEnd(const uint8_t* data, size_t size);
+
+// Where the marker scan starts in this file: 3,800,004, or the end of the program image when the
+// file is a program longer than that, so the run-time's own bytes are never taken for a container.
+size_t ContainerScanStart(const std::vector<uint8_t>& file);
+
+// The offset P of the first marker pair at or after `from`, or -1.
+int64_t FindContainer(const std::vector<uint8_t>& file, size_t from);
+
+// The value xored into the stored header version for a container at P.
+int32_t HeaderVersionKey(size_t P);
+
+// Two marker words that satisfy the test; the bits the test ignores are random.
+void MakeMarkerWords(uint32_t random, uint32_t& A, uint32_t& B);
+
+// Damaged: a marker too close to the end to hold a header.
+enum class OpenResult { Ok, NotAGame, Damaged, BadChecksum };
+
+// Finds, un-xors and descrambles the container in `stream`'s buffer, then positions the stream at
+// the header (P + 16). P receives the container offset.
+OpenResult OpenContainer(CStream& stream, size_t& P);
+
+}  // namespace kestro

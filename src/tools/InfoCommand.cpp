@@ -1,0 +1,46 @@
+#include <cstdio>
+
+#include "resources/ResourceBlocks.h"
+#include "runner/GameSettings.h"
+#include "runner/Runner.h"
+#include "runner/Stream.h"
+#include "tools/Commands.h"
+#include "tools/Project.h"
+
+namespace kestro::tools {
+
+namespace {
+const char* kUsage =
+    "usage: kestro info GAME\n"
+    "  Prints the header, the settings and the number of resources of each kind in GAME.\n";
+}
+
+int InfoCommand(const Args& args) {
+  if (HandleHelpVersion(args, kUsage)) return 0;
+  if (args.size() != 1) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  CRunner runner(CRunHooks{}, nullptr);
+  runner.set_store_library(false);
+  if (!runner.LoadGameFile(args[0])) return runner.damaged() ? kExitDamaged : kExitFailed;
+  const CRunState& run = RunState();
+  CStream guid;
+  guid.WriteBytes(run.guid.data(), 16);
+  std::printf("game file:        %s\n", args[0].c_str());
+  std::printf("container offset: %zu\n", run.containerOffset);
+  std::printf("version:          810\n");
+  std::printf("debug mode:       %s\n", run.debugMode ? "true" : "false");
+  std::printf("game id:          %d\n", run.gameId);
+  std::printf("game guid:        %s\n", guid.ConvertToString().c_str());
+  std::printf("library:          %s (%zu bytes)\n", run.libraryName.c_str(), run.librarySize);
+  std::printf("settings:\n");
+  for (const auto& [key, value] : DescribeSettings(GameSettings()))
+    std::printf("  %-24s %s\n", key.c_str(), value.c_str());
+  std::printf("resources:\n");
+  for (int k = 0; k < kResourceKindCount; ++k)
+    std::printf("  %-24s %d\n", ResourceKindName(ResourceKind(k)), ResourceCount(ResourceKind(k)));
+  return 0;
+}
+
+}  // namespace kestro::tools
