@@ -94,6 +94,20 @@ bool BuildContainer(const CProject& project, size_t P, std::mt19937& rng, std::v
   CStream section;
   if (!WriteResourceSection(project, rng, section, error)) return false;
 
+  CStream header;
+  header.WriteInteger(kHeaderVersion);
+  header.WriteInteger(0);
+  header.WriteBoolean(debug);
+  header.WriteInteger(0);
+  settings.SaveToStream(header);
+  header.WriteString(libName);
+  header.WriteStreamC(libBytes.data(), libBytes.size());
+  header.WriteStreamE(section, rng);
+  out = SealContainer(header, P, rng);
+  return true;
+}
+
+std::vector<uint8_t> SealContainer(const CStream& header, size_t P, std::mt19937& rng) {
   CStream c;
   uint32_t A, B;
   MakeMarkerWords(uint32_t(rng()), A, B);
@@ -101,21 +115,14 @@ bool BuildContainer(const CProject& project, size_t P, std::mt19937& rng, std::v
   c.WriteInteger(int32_t(B));
   c.WriteInteger(0);  // seed, set by EncryptWad
   c.WriteInteger(0);  // checksum, set by EncryptWad
-  c.WriteInteger(kHeaderVersion);
-  c.WriteInteger(0);
-  c.WriteBoolean(debug);
-  c.WriteInteger(0);
-  settings.SaveToStream(c);
-  c.WriteString(libName);
-  c.WriteStreamC(libBytes.data(), libBytes.size());
-  c.WriteStreamE(section, rng);
-
+  c.WriteBytes(header.Buffer().data(), header.Size());
   // Descrambling runs from the seed int (container offset 8); then the version xor.
   c.EncryptWad(8, uint32_t(rng()));
-  int32_t version = kHeaderVersion ^ HeaderVersionKey(P);
+  int32_t version;
+  std::memcpy(&version, c.Buffer().data() + 16, 4);
+  version ^= HeaderVersionKey(P);
   std::memcpy(c.Buffer().data() + 16, &version, 4);
-  out = std::move(c.Buffer());
-  return true;
+  return std::move(c.Buffer());
 }
 
 bool BuildGame(const CProject& project, const fs::path& output, const CBuildOptions& options,

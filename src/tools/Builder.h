@@ -22,6 +22,10 @@ struct CBuildOptions {
   uint32_t randomSeed = 0;              // filler, permutation and seed; 0: from the clock
 };
 
+// Wraps a plain header (version 810 onwards) into a container for offset P: marker words,
+// seed, checksum, scrambling and the version xor.
+std::vector<uint8_t> SealContainer(const CStream& header, size_t P, std::mt19937& rng);
+
 // The container bytes for placement at offset P of the game file.
 bool BuildContainer(const CProject& project, size_t P, std::mt19937& rng, std::vector<uint8_t>& out,
                     std::string& error);

@@ -1,0 +1,303 @@
+// The start-up sequence end to end: games written by the builder, read back by the runner, and
+// damaged in every way that matters.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "resources/ResourceBlocks.h"
+#include "runner/GameFile.h"
+#include "runner/GameSettings.h"
+#include "runner/Runner.h"
+#include "runner/Stream.h"
+#include "support/TestSupport.h"
+#include "tools/Builder.h"
+
+using namespace kestro;
+using namespace kestro::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProgressRecorder : public ILoadWindow {
+ public:
+  void SetUp(bool debug) override { setUpDebug = debug; }
+  void SetProgress(int percent, const std::string& text) override {
+    steps.push_back(std::to_string(percent) + " " + text);
+  }
+  void Close() override { closed = true; }
+  std::vector<std::string> steps;
+  bool setUpDebug = false;
+  bool closed = false;
+};
+
+// A plain header for hand-made games: version, reserved, debug, reserved, default settings,
+// an empty library, then the section.
+CStream PlainHeader(CStream section, int32_t version = 810) {
+  CStream h;
+  h.WriteInteger(version);
+  h.WriteInteger(0);
+  h.WriteBoolean(false);
+  h.WriteInteger(0);
+  CGameSettings().SaveToStream(h);
+  h.WriteString("D3DX8.dll");
+  h.WriteStreamC(nullptr, 0);
+  std::mt19937 rng(3);
+  h.WriteStreamE(section, rng);
+  return h;
+}
+
+// A resource section whose blocks come from the builder's writer, with `edit` applied to the
+// list of blocks first (block i = the i-th in stored order).
+CStream Section(int badBlock = -1) {
+  CStream s;
+  s.WriteInteger(2);
+  s.WriteInteger(11);
+  s.WriteInteger(22);
+  s.WriteInteger(0);
+  s.WriteInteger(777);  // game id
+  for (int i = 0; i < 16; ++i) s.WriteBytes("\x01", 1);
+  static const int versions[16] = {700, 800, 800, 800, 800, 800, 800, 800, 800, 800, 800, 800, 800,
+                                   800, 500, 700};
+  for (int i = 0; i < 16; ++i) {
+    s.WriteInteger(i == badBlock ? versions[i] + 1 : versions[i]);
+    if (i == 13) {  // game information: one packed block
+      CStream info;
+      s.WriteStreamC(info);
+    } else {
+      s.WriteInteger(i == 15 ? 1 : 0);
+      if (i == 15) s.WriteInteger(0);
+    }
+  }
+  return s;
+}
+
+fs::path WriteGame(const ScratchDir& dir, const CStream& header, size_t P = kContainerScanStart) {
+  std::mt19937 rng(5);
+  std::vector<uint8_t> file(P, 0);
+  std::vector<uint8_t> c = tools::SealContainer(header, P, rng);
+  file.insert(file.end(), c.begin(), c.end());
+  fs::path path = dir / "hand.kx";
+  WriteBytes(path, file);
+  return path;
+}
+
+struct Loaded {
+  bool ok;
+  std::vector<std::string> messages;
+  std::vector<std::string> steps;
+  bool damaged;
+};
+
+Loaded Load(const fs::path& game, const fs::path& temp) {
+  MessageRecorder messages;
+  ProgressRecorder progress;
+  RunState().tempFolder = temp.string();
+  CRunner runner(CRunHooks{}, &progress);
+  bool ok = runner.LoadGameFile(game.string());
+  return {ok, messages.messages, progress.steps, runner.damaged()};
+}
+
+}  // namespace
+
+TEST(Startup, BuilderToRunnerRoundTripOfEverySetting) {
+  ScratchDir dir;
+  RPixels px{2, 3, std::vector<uint8_t>(2 * 3 * 4, 0)};
+  px.bgra[0] = 9;  // top-left blue
+  std::string error;
+  ASSERT_TRUE(tools::WritePng(dir / "loading.png", px, error)) << error;
+  ASSERT_TRUE(tools::WritePng(dir / "bar.png", px, error)) << error;
+  nlohmann::json settings = {
+      {"fullscreen", true}, {"interpolate", true}, {"no_border", true}, {"show_cursor", false},
+      {"scaling", -1}, {"sizeable", true}, {"stay_on_top", true}, {"window_color", 0x123456},
+      {"change_display_mode", true}, {"color_depth", 2}, {"resolution", 4}, {"frequency", 3},
+      {"no_buttons", true}, {"vsync", true}, {"disable_screensaver", false},
+      {"f4_fullscreen", false}, {"f1_info", false}, {"esc_ends_game", false},
+      {"f5_save_f6_load", false}, {"f9_screenshot", false}, {"close_as_esc", false},
+      {"priority", 2}, {"freeze_when_inactive", true}, {"show_progress_bar", true},
+      {"progress_background", "bar.png"}, {"progress_foreground", "bar.png"},
+      {"loading_image", "loading.png"}, {"loading_transparent", true}, {"loading_alpha", 254},
+      {"scale_progress_bar", false}, {"display_errors", false}, {"write_error_log", true},
+      {"abort_on_errors", true}, {"uninitialised_are_zero", true}, {"check_argument_count", false}};
+  WriteProject(dir.path(), {{"game_id", 31337}, {"debug", true},
+                            {"guid", "000102030405060708090a0b0c0d0e0f"}, {"settings", settings}});
+  fs::path game = BuildDataOnly(dir.path());
+  Loaded r = Load(game, dir.path());
+  ASSERT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages[0]);
+  EXPECT_TRUE(r.messages.empty());
+
+  const CRunState& run = RunState();
+  EXPECT_EQ(run.gameId, 31337);
+  EXPECT_TRUE(run.debugMode);
+  EXPECT_EQ(run.guid[15], 0x0F);
+  EXPECT_EQ(run.containerOffset, kContainerScanStart);
+  EXPECT_TRUE(fs::exists(dir / "D3DX8.dll")) << "the library is stored in the temporary folder";
+  for (const auto& [key, value] : tools::DescribeSettings(GameSettings())) {
+    if (key == "loading_image" || key == "progress_background" || key == "progress_foreground")
+      EXPECT_EQ(value, "2x3") << key;
+    else
+      EXPECT_EQ(value, settings[key].dump()) << key;
+  }
+  RPixels back;
+  ASSERT_TRUE(DecodeBmp(*GameSettings().loadingImage, back));
+  EXPECT_EQ(back.bgra[0], 9) << "rows keep their order through the bitmap";
+
+  // The progress texts of the whole walk, in order.
+  std::vector<std::string> expected = {
+      "1 Reading data", "0 Loading extension packages", "5 Loading triggers", "6 Loading constants",
+      "7 Loading sounds", "10 Loading sprites", "23 Loading backgrounds", "30 Loading paths",
+      "32 Loading scripts", "34 Loading fonts", "36 Loading time lines", "38 Loading objects",
+      "40 Loading rooms", "43 Loading included files", "45 Loading help",
+      "47 Loading library init code", "49 Loading room order"};
+  EXPECT_EQ(r.steps, expected);
+}
+
+TEST(Startup, SettingsStoredFormFollowsTheProgressBarSwitch) {
+  CGameSettings s;
+  s.showProgressBar = false;
+  s.progressBackground = std::vector<uint8_t>{1, 2, 3};  // not stored when the bar is off
+  s.uninitialisedAreZero = true;
+  s.checkArgumentCount = false;
+  CStream out;
+  s.SaveToStream(out);
+  out.SetPosition(0);
+  CGameSettings back;
+  ASSERT_TRUE(back.LoadFromStream(out));
+  EXPECT_FALSE(back.showProgressBar);
+  EXPECT_FALSE(back.progressBackground.has_value());
+  EXPECT_EQ(back.ErrorFlags(), 1);
+
+  // Error flags: 3 sets both, 0 clears both, other bits are ignored.
+  for (auto [flags, zero, check] : {std::tuple{3, true, true}, {0, false, false}, {2, false, true},
+                                    {0x7C, false, false}}) {
+    CGameSettings t;
+    t.uninitialisedAreZero = zero;
+    t.checkArgumentCount = check;
+    CStream o;
+    t.SaveToStream(o);
+    // Patch the stored flags int (the last int of the packed content) to the raw value.
+    o.SetPosition(4);
+    auto content = o.ReadStreamC();
+    std::memcpy(content->Buffer().data() + content->Size() - 4, &flags, 4);
+    CStream repacked;
+    repacked.WriteInteger(800);
+    repacked.WriteStreamC(*content);
+    repacked.SetPosition(0);
+    CGameSettings r;
+    ASSERT_TRUE(r.LoadFromStream(repacked));
+    EXPECT_EQ(r.uninitialisedAreZero, zero) << flags;
+    EXPECT_EQ(r.checkArgumentCount, check) << flags;
+  }
+  EXPECT_EQ(CGameSettings{.scaling = -1}.RegionScale(), -0.01);
+
+  CStream wrong;
+  wrong.WriteInteger(801);
+  wrong.SetPosition(0);
+  EXPECT_FALSE(back.LoadFromStream(wrong));
+}
+
+TEST(Startup, ContainerLaterThanTheScanStart) {
+  ScratchDir dir;
+  for (size_t P : {kContainerScanStart, kContainerScanStart + 1, kContainerScanStart + 4001}) {
+    fs::path game = WriteGame(dir, PlainHeader(Section()), P);
+    Loaded r = Load(game, dir.path());
+    EXPECT_TRUE(r.ok) << P << (r.messages.empty() ? "" : r.messages[0]);
+    EXPECT_EQ(RunState().containerOffset, P);
+    EXPECT_EQ(RunState().gameId, 777);
+  }
+}
+
+TEST(Startup, DamagedGamesGiveTheirMessage) {
+  ScratchDir dir;
+  struct Case {
+    const char* what;
+    CStream header;
+    const char* message;
+    const char* lastStep;
+  };
+  CStream truncatedSection = Section();
+  truncatedSection.Buffer().resize(truncatedSection.Size() - 6);
+  Case cases[] = {
+      {"wrong header version", PlainHeader(Section(), 811), "Error: Wrong version number.", ""},
+      {"sprite block version", PlainHeader(Section(4)), "Error: Error in resource data.",
+       "10 Loading sprites"},
+      {"room order block version", PlainHeader(Section(15)), "Error: Error in resource data.",
+       "49 Loading room order"},
+      {"truncated section", PlainHeader(truncatedSection),
+       "Failed to load the game data. File seems corrupted.", "49 Loading room order"},
+  };
+  for (Case& c : cases) {
+    Loaded r = Load(WriteGame(dir, c.header), dir.path());
+    EXPECT_FALSE(r.ok) << c.what;
+    ASSERT_EQ(r.messages.size(), 1u) << c.what;
+    EXPECT_EQ(r.messages[0], c.message) << c.what;
+    EXPECT_EQ(r.steps.empty() ? "" : r.steps.back(), c.lastStep) << c.what;
+  }
+
+  // Settings with a wrong version.
+  CStream h;
+  h.WriteInteger(810);
+  h.WriteInteger(0);
+  h.WriteBoolean(false);
+  h.WriteInteger(0);
+  h.WriteInteger(801);
+  Loaded r = Load(WriteGame(dir, h), dir.path());
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0], "Error: Error in resource data.");
+}
+
+TEST(Startup, TruncatedAnywhereFailsCleanly) {
+  ScratchDir dir;
+  WriteProject(dir.path(), {{"game_id", 5}});
+  std::vector<uint8_t> whole = ReadBytes(BuildDataOnly(dir.path()));
+  const size_t P = kContainerScanStart;
+  std::vector<size_t> cuts = {0, 100, P, P + 7, P + 8, P + 12, P + 19, P + 20, P + 21};
+  for (size_t c = P + 24; c < whole.size(); c += 97) cuts.push_back(c);
+  cuts.push_back(whole.size() - 1);
+  for (size_t cut : cuts) {
+    WriteBytes(dir / "cut.kx", std::vector<uint8_t>(whole.begin(), whole.begin() + cut));
+    Loaded r = Load(dir / "cut.kx", dir.path());
+    EXPECT_FALSE(r.ok) << cut;
+    if (cut < P + 8) {
+      ASSERT_EQ(r.messages.size(), 1u) << cut;
+      EXPECT_EQ(r.messages[0], "Error: Not a valid game file.") << cut;
+    } else if (cut < P + 20) {
+      ASSERT_EQ(r.messages.size(), 1u) << cut;
+      EXPECT_EQ(r.messages[0], "Failed to load the game data. File seems corrupted.") << cut;
+    } else {
+      EXPECT_TRUE(r.damaged) << cut << ": a cut region fails its checksum";
+      EXPECT_TRUE(r.messages.empty()) << cut << ": no message box for a checksum mismatch";
+    }
+  }
+}
+
+TEST(Startup, FlippedByteFailsTheChecksum) {
+  ScratchDir dir;
+  WriteProject(dir.path(), {{"game_id", 5}});
+  fs::path game = BuildDataOnly(dir.path());
+  std::vector<uint8_t> bytes = ReadBytes(game);
+  bytes[bytes.size() - 40] ^= 0x10;
+  WriteBytes(game, bytes);
+  Loaded r = Load(game, dir.path());
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.damaged);
+  EXPECT_TRUE(r.messages.empty());
+}
+
+TEST(Startup, MissingFileCannotBeRead) {
+  ScratchDir dir;
+  Loaded r = Load(dir / "nothing.kx", dir.path());
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0], "Error: Cannot read the game file.");
+}
+
+TEST(Startup, LibraryNameCannotLeaveTheTemporaryFolder) {
+  ScratchDir dir;
+  fs::create_directories(dir / "temp");
+  WriteProject(dir.path(), {{"library", {{"name", "../../escaped.dll"}}}});
+  Loaded r = Load(BuildDataOnly(dir.path()), dir / "temp");
+  EXPECT_TRUE(r.ok);
+  EXPECT_TRUE(fs::exists(dir / "temp" / "escaped.dll"));
+  EXPECT_FALSE(fs::exists(dir / "escaped.dll"));
+}

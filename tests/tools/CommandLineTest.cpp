@@ -1,0 +1,114 @@
+// The `kestro` program as a user runs it: building, running standalone and data-only games,
+// exit statuses, messages, the trace log and the temporary folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/TestSupport.h"
+
+using namespace kestro::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Kestro() { return KESTRO_BINARY; }
+
+int Kx(const std::string& args, std::string* out = nullptr) {
+  return RunProcess("SDL_VIDEODRIVER=offscreen " + Kestro() + " " + args, out);
+}
+
+bool AnyTempFolderIn(const fs::path& dir) {
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().filename().string().rfind("kx_ttt_", 0) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+TEST(CommandLine, StandaloneGameRunsItsOwnData) {
+  ScratchDir dir;
+  WriteProject(dir / "proj", {{"game_id", 12}});
+  fs::create_directories(dir / "tmp");
+  ASSERT_EQ(Kx("build " + (dir / "proj").string() + " -o " + (dir / "game").string()), 0);
+  ASSERT_GT(fs::file_size(dir / "game"), fs::file_size(Kestro()) / 2);
+  std::string out;
+  int status = RunProcess("cd " + dir.path().string() + " && TMPDIR=" + (dir / "tmp").string() +
+                              " ZRLOG_TRACE=1 SDL_VIDEODRIVER=offscreen ./game",
+                          &out);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_FALSE(AnyTempFolderIn(dir / "tmp")) << "the temporary folder is removed at the end";
+  std::ifstream trace(dir / "Trace.log");
+  std::string all((std::istreambuf_iterator<char>(trace)), std::istreambuf_iterator<char>());
+  EXPECT_NE(all.find("Reading data\nLoading extension packages\n"), std::string::npos) << all;
+  EXPECT_NE(all.find("Compiling scripts\n"), std::string::npos);
+  EXPECT_NE(all.find("Ready\n"), std::string::npos);
+
+  // A standalone game built from a standalone game carries only the new data.
+  WriteProject(dir / "proj2", {{"game_id", 99}});
+  ASSERT_EQ(Kx("build " + (dir / "proj2").string() + " -o " + (dir / "game2").string() +
+                " --runner " + (dir / "game").string()),
+            0);
+  std::string info;
+  ASSERT_EQ(Kx("info " + (dir / "game2").string(), &info), 0);
+  EXPECT_NE(info.find("game id:          99"), std::string::npos) << info;
+}
+
+TEST(CommandLine, DataOnlyGameFailuresExitNonZeroWithTheirText) {
+  ScratchDir dir;
+  WriteProject(dir.path(), {{"game_id", 1}});
+  ASSERT_EQ(Kx("build " + dir.path().string() + " -o " + (dir / "g.kx").string() + " --data-only"), 0);
+  std::string out;
+  EXPECT_EQ(Kx("run " + (dir / "g.kx").string() + " --verbose", &out), 0);
+  EXPECT_NE(out.find("90% Preparing graphics"), std::string::npos) << out;
+
+  std::vector<uint8_t> bytes = ReadBytes(dir / "g.kx");
+  bytes[bytes.size() - 3] ^= 0xFF;
+  WriteBytes(dir / "bad.kx", bytes);
+  EXPECT_EQ(Kx("run " + (dir / "bad.kx").string(), &out), 3);
+  EXPECT_EQ(out, "Error: The game data is damaged (checksum mismatch).\n");
+
+  WriteBytes(dir / "short.kx", std::vector<uint8_t>(1000, 0));
+  EXPECT_EQ(Kx("run " + (dir / "short.kx").string(), &out), 1);
+  EXPECT_EQ(out, "Error: Not a valid game file.\n");
+  EXPECT_EQ(Kx("run " + (dir / "none.kx").string(), &out), 1);
+  EXPECT_EQ(out, "Error: Cannot read the game file.\n");
+}
+
+TEST(CommandLine, EverySubcommandAnswersHelpAndVersion) {
+  for (const char* cmd : {"run", "build", "info"}) {
+    std::string out;
+    EXPECT_EQ(Kx(std::string(cmd) + " --help", &out), 0) << cmd;
+    EXPECT_NE(out.find("usage: kestro"), std::string::npos) << cmd;
+    EXPECT_EQ(Kx(std::string(cmd) + " --version", &out), 0) << cmd;
+    EXPECT_EQ(out.rfind("kestro ", 0), 0u) << cmd;
+  }
+  std::string out;
+  EXPECT_EQ(Kx("--help", &out), 0);
+  EXPECT_EQ(Kx("", &out), 2);
+}
+
+TEST(CommandLine, BuilderRejectsBadProjects) {
+  ScratchDir dir;
+  struct Case {
+    std::string manifest;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"{ not json", "game.json"},
+      {R"({"settings": {"scalling": 100}})", "unknown setting \"scalling\""},
+      {R"({"settings": {"fullscreen": 1}})", "must be true or false"},
+      {R"({"settings": {"loading_image": "../../etc/passwd"}})", "inside the project folder"},
+      {R"({"settings": {"loading_image": "missing.png"}})", "missing.png"},
+      {R"({"room_order": []})", "at least one room"},
+      {R"({"guid": "xyz"})", "32 hexadecimal digits"},
+  };
+  for (const Case& c : cases) {
+    fs::create_directories(dir.path());
+    std::ofstream(dir / "game.json") << c.manifest;
+    std::string out;
+    EXPECT_EQ(Kx("build " + dir.path().string() + " -o " + (dir / "g.kx").string(), &out), 1) << c.manifest;
+    EXPECT_NE(out.find(c.error), std::string::npos) << c.manifest << " -> " << out;
+    EXPECT_FALSE(fs::exists(dir / "g.kx"));
+  }
+}
