@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the run-time, builds the demo game from examples/demo and runs it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+BUILD_DIR=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$BUILD_DIR" -j "$(nproc)" --target kestro
+"$BUILD_DIR/src/kestro" build examples/demo -o "$BUILD_DIR/demo"
+echo "Built $BUILD_DIR/demo (a standalone game). Running it:"
+exec "$BUILD_DIR/demo" "$@"
