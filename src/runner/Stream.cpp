@@ -162,8 +162,8 @@ std::unique_ptr<CStream> CStream::Inflate(const uint8_t* data, size_t n) {
   zs.next_in = const_cast<uint8_t*>(data);
   zs.avail_in = uInt(n);
   std::vector<uint8_t>& dst = out->buf_;
-  // Deflate rarely beats 1:4 on game data; start there and grow geometrically.
-  dst.resize(std::min(kMaxInflatedBlock, std::max<size_t>(n * 4, 32768)));
+  // Start at twice the packed size and grow geometrically.
+  dst.resize(std::min(kMaxInflatedBlock, std::max<size_t>(n * 2, 32768)));
   size_t have = 0;
   int rc = Z_OK;
   while (rc != Z_STREAM_END) {
