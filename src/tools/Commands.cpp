@@ -7,12 +7,14 @@ namespace kestro::tools {
 int RunCommand(const Args& args);
 int BuildCommand(const Args& args);
 int InfoCommand(const Args& args);
+int ScriptCommand(const Args& args);
 
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"run", "load and run a game file", RunCommand},
       {"build", "build a game from a project folder", BuildCommand},
       {"info", "show a game file's header, settings and resources", InfoCommand},
+      {"script", "check script code or show its compiled tree", ScriptCommand},
   };
   return commands;
 }

@@ -1,0 +1,51 @@
+// The two lexer passes: scanning the text into tokens, then classifying identifiers and literals
+// (functions, constants and variables resolved to ids and values) for the parser.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "script/Value.h"
+
+namespace kestro {
+
+class CCode;
+class IScriptNames;
+
+// A first-pass token: its text is [start, start + length) of the scanned text.
+struct RToken1 {
+  int32_t symbol = 0;
+  int32_t position = 0;  // 1-based
+  uint32_t start = 0;
+  uint32_t length = 0;
+};
+
+struct RToken2 {
+  int32_t symbol = 0;
+  int32_t ind = 0;  // function id (symbol 6) or variable id (symbol 7)
+  RValue val;       // symbol 5
+  int32_t position = 0;
+};
+
+// What the second pass records about the argument names the code uses.
+struct RArgumentUse {
+  int32_t highest = -1;  // highest N of argumentN (0 ... 15) met
+  bool array = false;    // the name `argument` met
+};
+
+// The text as scanned: the source with three spaces appended.
+std::u16string ScanText(const std::u16string& source);
+
+// Scans `text` (as made by ScanText). On an unknown character reports "Unexpected symbol." for
+// `code` and returns false.
+bool LexFirstPass(const CCode* code, const std::u16string& text, std::vector<RToken1>& out);
+
+// Classifies the tokens. Reports the first unknown function and returns false.
+bool LexSecondPass(const CCode* code, const std::u16string& text, const std::vector<RToken1>& in,
+                   const IScriptNames& names, RArgumentUse& args, std::vector<RToken2>& out);
+
+// The value of a number literal's characters.
+double NumberValue(std::u16string_view digits);
+
+}  // namespace kestro

@@ -1,0 +1,81 @@
+// Token symbols, shared by the lexer, the parser and the operator nodes of the compiled tree
+// (operator nodes keep their operator's symbol).
+#pragma once
+
+#include <cstdint>
+
+namespace kestro {
+
+enum : int32_t {
+  sym_end = -2,
+  sym_unknown = -1,
+  sym_identifier = 0,
+  sym_number = 1,
+  sym_string = 2,
+  sym_constant = 5,
+  sym_function = 6,
+  sym_variable = 7,
+  sym_begin = 11,
+  sym_endblock = 12,
+  sym_if = 13,
+  sym_then = 14,
+  sym_else = 15,
+  sym_while = 16,
+  sym_do = 17,
+  sym_for = 18,
+  sym_until = 19,
+  sym_repeat = 20,
+  sym_exit = 21,
+  sym_break = 22,
+  sym_continue = 23,
+  sym_with = 24,
+  sym_return = 25,
+  sym_switch = 26,
+  sym_case = 27,
+  sym_default = 28,
+  sym_var = 29,
+  sym_globalvar = 30,
+  sym_assign = 101,
+  sym_assign_plus = 102,
+  sym_assign_minus = 103,
+  sym_assign_times = 104,
+  sym_assign_divide = 105,
+  sym_lparen = 106,
+  sym_rparen = 107,
+  sym_semicolon = 108,
+  sym_comma = 109,
+  sym_lbracket = 110,
+  sym_rbracket = 111,
+  sym_dot = 112,
+  sym_colon = 113,
+  sym_assign_or = 114,
+  sym_assign_and = 115,
+  sym_assign_xor = 116,
+  sym_and = 201,
+  sym_or = 202,
+  sym_not = 203,
+  sym_lt = 204,
+  sym_le = 205,
+  sym_eq = 206,
+  sym_ne = 207,
+  sym_ge = 208,
+  sym_gt = 209,
+  sym_plus = 210,
+  sym_minus = 211,
+  sym_times = 212,
+  sym_divide = 213,
+  sym_div = 214,
+  sym_mod = 215,
+  sym_xor = 216,
+  sym_bitor = 217,
+  sym_bitand = 218,
+  sym_bitxor = 219,
+  sym_bitnot = 220,
+  sym_shl = 221,
+  sym_shr = 222,
+};
+
+// The usual spelling of a symbol, for dumps and messages ("" for the literal and name symbols).
+const char* SymbolSpelling(int32_t symbol);
+
+}  // namespace kestro

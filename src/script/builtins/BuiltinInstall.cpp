@@ -1,0 +1,9 @@
+#include "script/builtins/BuiltinInstall.h"
+
+namespace kestro {
+
+void InstallBuiltinRoutines(CFunctionRegistry& registry) {
+  InstallMathFunctions(registry);
+}
+
+}  // namespace kestro

@@ -1,0 +1,27 @@
+// Numbers, random numbers, strings and vectors for scripts (the `Function_Math` family). The
+// routines are installed into the registry by InstallMathFunctions (BuiltinInstall.h); the
+// conversions below are shared with other code that reads or writes numbers as text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kestro {
+
+// Longest string a string function builds; longer results are refused with the function's
+// error, so a script cannot ask for unbounded memory.
+inline constexpr size_t kMaxStringBytes = size_t{1} << 28;
+
+// Reads text as a decimal number ("." separator, optional sign, fraction and exponent) after
+// trimming blanks and control characters; empty text reads as 0. False for anything else.
+bool ParseReal(std::string_view text, double& out);
+
+// Fixed-point text with `dec` digits after "." (0 to 18), at most 18 significant digits; false
+// (and "ERROR") when the value cannot be written.
+bool FormatFixed(double value, int32_t dec, std::string& out);
+
+// Characters in UTF-8 text, counting each sequence by its lead byte.
+int64_t Utf8CharCount(std::string_view s);
+
+}  // namespace kestro

@@ -1,0 +1,133 @@
+#include "script/builtins/FunctionRegistry.h"
+
+#include <array>
+#include <utility>
+
+#include "script/builtins/BuiltinError.h"
+#include "script/builtins/BuiltinInstall.h"
+#include "script/builtins/BuiltinTables.h"
+
+namespace kestro {
+
+namespace {
+
+constexpr int32_t kTableFunctionCount = 1256;
+
+// Names by table position, for the placeholders' messages.
+const std::vector<const char*>& TableNames() {
+  static const std::vector<const char*> names = [] {
+    std::vector<const char*> v;
+    v.reserve(kTableFunctionCount);
+    for (const RBuiltinFamily& family : BuiltinFamilies())
+      for (const RBuiltinName& f : family.functions) v.push_back(f.name);
+    return v;
+  }();
+  return names;
+}
+
+void ReportNotAvailable(int32_t id) {
+  const auto& names = TableNames();
+  std::string_view name = id >= 0 && id < static_cast<int32_t>(names.size()) ? names[id] : "<unknown>";
+  std::string message = "Function ";
+  message += name;
+  message += "() is not available yet.";
+  ReportBuiltinError(message);
+}
+
+// One routine per table position, so each placeholder knows which function was called.
+template <int32_t Id>
+void NotAvailable(CInstance*, CInstance*, int32_t, RValue& result, const RValue*) {
+  ReportNotAvailable(Id);
+  result.SetReal(0);
+}
+
+template <int32_t... Ids>
+constexpr std::array<BuiltinRoutine, sizeof...(Ids)> MakePlaceholders(std::integer_sequence<int32_t, Ids...>) {
+  return {&NotAvailable<Ids>...};
+}
+
+constexpr auto kPlaceholders = MakePlaceholders(std::make_integer_sequence<int32_t, kTableFunctionCount>{});
+
+}  // namespace
+
+BuiltinRoutine NotAvailableRoutine(int32_t id) {
+  if (id < 0 || id >= kTableFunctionCount) return nullptr;
+  return kPlaceholders[static_cast<size_t>(id)];
+}
+
+int32_t CFunctionRegistry::Register(std::string_view name, BuiltinRoutine routine, int32_t argnumb) {
+  if (name.size() > kMaxBuiltinNameLength) name = name.substr(0, kMaxBuiltinNameLength);
+  const int32_t id = Count();
+  f_entries.push_back(RFunction{std::string(name), routine, argnumb});
+  f_byName.emplace(std::string(name), id);  // keeps the first entry of a name
+  return id;
+}
+
+std::optional<int32_t> CFunctionRegistry::Find(std::string_view name) const {
+  auto it = f_byName.find(name);
+  if (it == f_byName.end()) return std::nullopt;
+  return it->second;
+}
+
+int32_t CFunctionRegistry::ArgCount(int32_t id) const {
+  const RFunction* f = Get(id);
+  return f ? f->f_argnumb : kUnknownFunctionId;
+}
+
+const RFunction* CFunctionRegistry::Get(int32_t id) const {
+  if (id < 0 || id >= Count()) return nullptr;
+  return &f_entries[static_cast<size_t>(id)];
+}
+
+bool CFunctionRegistry::Implement(std::string_view name, BuiltinRoutine routine) {
+  auto id = Find(name);
+  if (!id || routine == nullptr) return false;
+  f_entries[static_cast<size_t>(*id)].f_routine = routine;
+  return true;
+}
+
+bool CFunctionRegistry::IsImplemented(int32_t id) const {
+  const RFunction* f = Get(id);
+  return f && f->f_routine != nullptr && f->f_routine != NotAvailableRoutine(id);
+}
+
+void CreateBuiltinRegistry(CFunctionRegistry& registry) {
+  registry = CFunctionRegistry{};  // ids are table positions, so start from nothing
+  int32_t id = 0;
+  for (const RBuiltinFamily& family : BuiltinFamilies())
+    for (const RBuiltinName& f : family.functions) {
+      registry.Register(f.name, NotAvailableRoutine(id), f.argnumb);
+      ++id;
+    }
+  InstallBuiltinRoutines(registry);
+}
+
+CFunctionRegistry& BuiltinRegistry() {
+  static CFunctionRegistry registry = [] {
+    CFunctionRegistry r;
+    CreateBuiltinRegistry(r);
+    return r;
+  }();
+  return registry;
+}
+
+std::vector<RBuiltinFamilyStatus> BuiltinFamilyStatus(const CFunctionRegistry& registry) {
+  std::vector<RBuiltinFamilyStatus> out;
+  int32_t id = 0;
+  for (const RBuiltinFamily& family : BuiltinFamilies()) {
+    RBuiltinFamilyStatus s;
+    s.family = family.name;
+    for (const RBuiltinName& f : family.functions) {
+      ++s.total;
+      if (registry.IsImplemented(id))
+        ++s.implemented;
+      else
+        s.missing.emplace_back(f.name);
+      ++id;
+    }
+    out.push_back(std::move(s));
+  }
+  return out;
+}
+
+}  // namespace kestro
