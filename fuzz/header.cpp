@@ -1,3 +1,4 @@
+// Run with -close_fd_mask=2: failures print their message on standard error.
 // Feeds arbitrary bytes to the header reader as they stand after descrambling: version, settings,
 // the library block and the resource section with its sixteen blocks. With KESTRO_FUZZ_SEED set
 // to a folder, the first run writes the header of a small built game there as a starting input.
@@ -15,7 +16,6 @@
 using namespace kestro;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::freopen("/dev/null", "w", stderr);
   if (const char* seedDir = std::getenv("KESTRO_FUZZ_SEED")) {
     tools::CProject project;
     project.manifest = {{"game_id", 3}, {"settings", {{"scaling", -1}}}, {"room_order", {0, 1}}};
