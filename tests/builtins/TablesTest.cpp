@@ -138,8 +138,8 @@ TEST(BuiltinRegistry, IdsAreTablePositionsAndNamesFindTheirIds) {
   EXPECT_EQ(reg.ArgCount(reg.Find("min").value()), -1);
   EXPECT_FALSE(reg.Find("no_such_function"));
   EXPECT_FALSE(reg.Find("Abs"));  // names are exact
-  EXPECT_EQ(reg.ArgCount(-1), kUnknownFunctionId);
-  EXPECT_EQ(reg.ArgCount(1256), kUnknownFunctionId);
+  EXPECT_EQ(reg.ArgCount(-1), kUnknownFunction);
+  EXPECT_EQ(reg.ArgCount(1256), kUnknownFunction);
   EXPECT_EQ(reg.Get(1256), nullptr);
 
   // Building again starts over rather than appending behind the old entries.

@@ -227,7 +227,7 @@ KESTRO_BUILTIN(F_abs) { r.SetReal(std::fabs(a[0].val)); }
 KESTRO_BUILTIN(F_round) { r.SetReal(static_cast<double>(Rounded(a[0]))); }
 // Integral results; values beyond the 32-bit range keep their exact floor or ceiling.
 KESTRO_BUILTIN(F_floor) { r.SetReal(std::isnan(a[0].val) ? 0 : std::floor(a[0].val)); }
-KESTRO_BUILTIN(F_ceil) { r.SetReal(std::isnan(a[0].val) ? 0 : std::ceil(a[0].val)); }
+KESTRO_BUILTIN(F_ceil) { r.SetReal(std::isnan(a[0].val) ? 0 : std::ceil(a[0].val) + 0.0); }  // no -0
 KESTRO_BUILTIN(F_sign) {
   const double x = a[0].val;
   r.SetReal(x <= -kCompareTolerance ? -1 : (x < kCompareTolerance ? 0 : 1));

@@ -12,6 +12,7 @@ namespace kestro {
 namespace {
 
 constexpr int32_t kTableFunctionCount = 1256;
+static_assert(kArgsAny == kAnyArgCount, "the tables and the compiler agree on 'any number'");
 
 // Names by table position, for the placeholders' messages.
 const std::vector<const char*>& TableNames() {
@@ -71,7 +72,7 @@ std::optional<int32_t> CFunctionRegistry::Find(std::string_view name) const {
 
 int32_t CFunctionRegistry::ArgCount(int32_t id) const {
   const RFunction* f = Get(id);
-  return f ? f->f_argnumb : kUnknownFunctionId;
+  return f ? f->f_argnumb : kUnknownFunction;
 }
 
 const RFunction* CFunctionRegistry::Get(int32_t id) const {

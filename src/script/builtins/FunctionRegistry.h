@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "script/NameLookup.h"
 #include "script/Value.h"
 
 namespace kestro {
@@ -25,7 +26,6 @@ using BuiltinRoutine = void (*)(CInstance* self, CInstance* other, int32_t argc,
                                 const RValue* args);
 
 inline constexpr int32_t kMaxBuiltinNameLength = 64;
-inline constexpr int32_t kUnknownFunctionId = -100;  // argument count of an id outside the registry
 
 struct RFunction {
   std::string f_name;
@@ -39,7 +39,7 @@ class CFunctionRegistry {
   int32_t Register(std::string_view name, BuiltinRoutine routine, int32_t argnumb);
   // The id of the first entry with exactly that name.
   std::optional<int32_t> Find(std::string_view name) const;
-  // The entry's argument count; kUnknownFunctionId for an id outside the registry.
+  // The entry's argument count; kUnknownFunction for an id outside the registry.
   int32_t ArgCount(int32_t id) const;
   const RFunction* Get(int32_t id) const;
   int32_t Count() const { return static_cast<int32_t>(f_entries.size()); }
