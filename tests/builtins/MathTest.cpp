@@ -57,8 +57,8 @@ class MathFunctions : public ::testing::Test {
     }
     RValue slots[16];
     for (size_t i = 0; i < args.size() && i < 16; ++i) slots[i] = args[i];
-    RValue result;
-    reg.Get(*id)->f_routine(nullptr, nullptr, static_cast<int32_t>(args.size()), result, slots);
+    RValue result = RValue::String("stale");
+    EXPECT_TRUE(reg.Call(*id, nullptr, nullptr, static_cast<int32_t>(args.size()), slots, result));
     return result;
   }
 

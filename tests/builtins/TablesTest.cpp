@@ -141,6 +141,8 @@ TEST(BuiltinRegistry, IdsAreTablePositionsAndNamesFindTheirIds) {
   EXPECT_EQ(reg.ArgCount(-1), kUnknownFunction);
   EXPECT_EQ(reg.ArgCount(1256), kUnknownFunction);
   EXPECT_EQ(reg.Get(1256), nullptr);
+  RValue args[16], r;
+  EXPECT_FALSE(reg.Call(1256, nullptr, nullptr, 0, args, r));
 
   // Building again starts over rather than appending behind the old entries.
   CreateBuiltinRegistry(reg);
@@ -176,7 +178,7 @@ TEST(BuiltinRegistry, FunctionsNotBuiltYetReportTheirNameAndGiveZero) {
     const int32_t id = reg.Find(name).value();
     EXPECT_FALSE(reg.IsImplemented(id));
     RValue r = RValue::String("stale");
-    reg.Get(id)->f_routine(nullptr, nullptr, 0, r, args);
+    EXPECT_TRUE(reg.Call(id, nullptr, nullptr, 0, args, r));
     EXPECT_TRUE(r.IsReal());
     EXPECT_EQ(r.val, 0);
   }

@@ -1,5 +1,6 @@
 #include "script/builtins/FunctionRegistry.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -78,6 +79,15 @@ int32_t CFunctionRegistry::ArgCount(int32_t id) const {
 const RFunction* CFunctionRegistry::Get(int32_t id) const {
   if (id < 0 || id >= Count()) return nullptr;
   return &f_entries[static_cast<size_t>(id)];
+}
+
+bool CFunctionRegistry::Call(int32_t id, CInstance* self, CInstance* other, int32_t argc,
+                             const RValue* args, RValue& result) const {
+  const RFunction* f = Get(id);
+  if (f == nullptr || f->f_routine == nullptr) return false;
+  result = RValue();
+  f->f_routine(self, other, std::clamp(argc, 0, kMaxArguments), result, args);
+  return true;
 }
 
 bool CFunctionRegistry::Implement(std::string_view name, BuiltinRoutine routine) {

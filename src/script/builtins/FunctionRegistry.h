@@ -42,6 +42,10 @@ class CFunctionRegistry {
   // The entry's argument count; kUnknownFunction for an id outside the registry.
   int32_t ArgCount(int32_t id) const;
   const RFunction* Get(int32_t id) const;
+  // Runs entry `id` with a fresh real-0 result; `args` holds 16 slots, `argc` is cut to 0 .. 16.
+  // False (and nothing run) for an id outside the registry.
+  bool Call(int32_t id, CInstance* self, CInstance* other, int32_t argc, const RValue* args,
+            RValue& result) const;
   int32_t Count() const { return static_cast<int32_t>(f_entries.size()); }
 
   // Gives a registered name its routine (a family installing its implementations). False when no
