@@ -7,6 +7,7 @@ namespace kestro::tools {
 int RunCommand(const Args& args);
 int BuildCommand(const Args& args);
 int InfoCommand(const Args& args);
+int UnpackCommand(const Args& args);
 int ScriptCommand(const Args& args);
 
 const std::vector<Command>& AllCommands() {
@@ -14,6 +15,7 @@ const std::vector<Command>& AllCommands() {
       {"run", "load and run a game file", RunCommand},
       {"build", "build a game from a project folder", BuildCommand},
       {"info", "show a game file's header, settings and resources", InfoCommand},
+      {"unpack", "write the project a game file was built from", UnpackCommand},
       {"script", "check script code or show its compiled tree", ScriptCommand},
   };
   return commands;

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "resources/ResourceBlocks.h"
+#include "resources/GameResources.h"
 #include "runner/GameSettings.h"
 #include "runner/Runner.h"
 #include "runner/Stream.h"
@@ -11,23 +11,32 @@ namespace kestro::tools {
 
 namespace {
 const char* kUsage =
-    "usage: kestro info GAME\n"
-    "  Prints the header, the settings and the number of resources of each kind in GAME.\n";
+    "usage: kestro info GAME [--resources]\n"
+    "  Prints the header, the settings and the number of resources of each kind in GAME.\n"
+    "  --resources  also lists every resource by kind, index and name\n";
 }
 
 int InfoCommand(const Args& args) {
   if (HandleHelpVersion(args, kUsage)) return 0;
-  if (args.size() != 1) {
+  std::vector<std::string> files;
+  bool listResources = false;
+  for (const std::string& a : args) {
+    if (a == "--resources")
+      listResources = true;
+    else
+      files.push_back(a);
+  }
+  if (files.size() != 1) {
     std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
   CRunner runner(CRunHooks{}, nullptr);
   runner.set_store_library(false);
-  if (!runner.LoadGameFile(args[0])) return runner.damaged() ? kExitDamaged : kExitFailed;
+  if (!runner.LoadGameFile(files[0])) return runner.damaged() ? kExitDamaged : kExitFailed;
   const CRunState& run = RunState();
   CStream guid;
   guid.WriteBytes(run.guid.data(), 16);
-  std::printf("game file:        %s\n", args[0].c_str());
+  std::printf("game file:        %s\n", files[0].c_str());
   std::printf("container offset: %zu\n", run.containerOffset);
   std::printf("version:          810\n");
   std::printf("debug mode:       %s\n", run.debugMode ? "true" : "false");
@@ -40,6 +49,14 @@ int InfoCommand(const Args& args) {
   std::printf("resources:\n");
   for (int k = 0; k < kResourceKindCount; ++k)
     std::printf("  %-24s %d\n", ResourceKindName(ResourceKind(k)), ResourceCount(ResourceKind(k)));
+  if (listResources) {
+    for (int k = 0; k < kResourceKindCount; ++k) {
+      std::vector<std::string> names = ResourceNames(ResourceKind(k), GameResources());
+      std::printf("%s:\n", ResourceKindName(ResourceKind(k)));
+      for (size_t i = 0; i < names.size(); ++i)
+        std::printf("  %4zu  %s\n", i, names[i].empty() ? kUndefinedName : names[i].c_str());
+    }
+  }
   return 0;
 }
 

@@ -1,0 +1,75 @@
+#include "resources/Action.h"
+
+#include "runner/Messages.h"
+#include "runner/Stream.h"
+#include "script/NameLookup.h"
+
+namespace kestro {
+
+namespace {
+bool g_reportMissing = false;
+}
+
+void SetReportMissingActionFunctions(bool on) { g_reportMissing = on; }
+
+void CAction::CreateCode(const std::string& text) {
+  Clear();
+  act_kind = kActCode;
+  act_exetype = kExeCode;
+  act_argstring[0] = text;
+}
+
+bool CAction::LoadFromStream(CStream& s) {
+  Clear();
+  if (s.ReadInteger() != 440) return true;
+  act_libid = s.ReadInteger();
+  act_id = s.ReadInteger();
+  act_kind = s.ReadInteger();
+  act_userelative = s.ReadBoolean();
+  act_isquestion = s.ReadBoolean();
+  act_useapplyto = s.ReadBoolean();
+  act_exetype = s.ReadInteger();
+  act_funcname = s.ReadString();
+  act_codestring = s.ReadString();
+  act_argumentcount = s.ReadInteger();
+  int32_t k = s.ReadInteger();
+  if (k < 0 || k > kMaxActionArgs) return false;
+  storedArgTypes = k;
+  for (int i = 0; i < k; ++i) act_argtype[size_t(i)] = s.ReadInteger();
+  act_who = s.ReadInteger();
+  act_relative = s.ReadBoolean();
+  int32_t m = s.ReadInteger();
+  if (m < 0 || m > kMaxActionArgs) return false;
+  storedArgStrings = m;
+  for (int i = 0; i < m; ++i) act_argstring[size_t(i)] = s.ReadString();
+  act_isnot = s.ReadBoolean();
+  if (act_argumentcount < 0 || act_argumentcount > kMaxActionArgs) return false;
+  std::optional<int32_t> id = ScriptNames().FindFunction(act_funcname);
+  act_functionid = id ? *id : -1;
+  if (!id && act_exetype == kExeFunction && g_reportMissing)
+    ShowMessage("Failed to locate action function " + act_funcname);
+  return true;
+}
+
+void CAction::SaveToStream(CStream& s) const {
+  s.WriteInteger(440);
+  s.WriteInteger(act_libid);
+  s.WriteInteger(act_id);
+  s.WriteInteger(act_kind);
+  s.WriteBoolean(act_userelative);
+  s.WriteBoolean(act_isquestion);
+  s.WriteBoolean(act_useapplyto);
+  s.WriteInteger(act_exetype);
+  s.WriteString(act_funcname);
+  s.WriteString(act_codestring);
+  s.WriteInteger(act_argumentcount);
+  s.WriteInteger(storedArgTypes);
+  for (int i = 0; i < storedArgTypes; ++i) s.WriteInteger(act_argtype[size_t(i)]);
+  s.WriteInteger(act_who);
+  s.WriteBoolean(act_relative);
+  s.WriteInteger(storedArgStrings);
+  for (int i = 0; i < storedArgStrings; ++i) s.WriteString(act_argstring[size_t(i)]);
+  s.WriteBoolean(act_isnot);
+}
+
+}  // namespace kestro

@@ -1,0 +1,71 @@
+// CAction: one step of an event: a function call with arguments, a piece of code, a variable
+// assignment or a flow marker. Compiling it is done during preparation.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "script/Value.h"
+
+namespace kestro {
+
+class CCode;
+class CStream;
+
+enum ActionKind {
+  kActNormal = 0, kActBegin = 1, kActEnd = 2, kActElse = 3, kActExit = 4, kActRepeat = 5,
+  kActVariable = 6, kActCode = 7
+};
+enum ActionExe { kExeNone = 0, kExeFunction = 1, kExeCode = 2 };
+inline constexpr int kMaxActionArgs = 8;
+
+class CAction {
+ public:
+  int act_libid = 0;
+  int act_id = 0;
+  int act_kind = kActNormal;
+  bool act_userelative = false;
+  bool act_isquestion = false;
+  bool act_useapplyto = false;
+  int act_exetype = kExeNone;
+  int act_functionid = -1;
+  // The stored name of the function to call: resolved to act_functionid at load, and kept so
+  // the action can be written back exactly.
+  std::string act_funcname;
+  std::string act_codestring;
+  std::shared_ptr<CCode> act_codecode;
+  int act_argumentcount = 0;
+  std::array<int, kMaxActionArgs> act_argtype{};
+  int act_who = -1;
+  bool act_relative = false;
+  std::array<std::string, kMaxActionArgs> act_argstring;
+  std::array<RValue, kMaxActionArgs> act_argvalue;
+  std::array<std::shared_ptr<CCode>, kMaxActionArgs> act_argcode;
+  bool act_isnot = false;
+  // How many argument kinds and texts the stored form held (at most 8 each), so the action is
+  // written back as it was read.
+  int storedArgTypes = 0;
+  int storedArgStrings = 0;
+
+  void Create(int kind) {
+    Clear();
+    act_kind = kind;
+  }
+  void CreateCode(const std::string& text);
+  void Clear() { *this = CAction(); }
+  void Assign(const CAction& o) { *this = o; }
+  void Destroy() { Clear(); }
+  // Stored form: int 440 and the fields; another version reads nothing more and leaves the
+  // action cleared (true). False only for counts above 8.
+  bool LoadFromStream(CStream& s);
+  void SaveToStream(CStream& s) const;
+};
+
+// Function names of actions are resolved through the script name lookup. Until the run's
+// function tables are installed every name would be missing, so the "Failed to locate action
+// function" message is shown only once this is switched on.
+void SetReportMissingActionFunctions(bool on);
+
+}  // namespace kestro

@@ -1,0 +1,47 @@
+#include "resources/GameInformation.h"
+
+#include "runner/Stream.h"
+
+namespace kestro {
+
+bool CGameInformation::LoadFromStream(CStream& s) {
+  Clear();
+  text.clear();
+  if (s.ReadInteger() != 800) return false;
+  std::unique_ptr<CStream> b = s.ReadStreamC();
+  backgroundColor = b->ReadInteger();
+  showInGameWindow = b->ReadBoolean();
+  caption = b->ReadString();
+  left = b->ReadInteger();
+  top = b->ReadInteger();
+  width = b->ReadInteger();
+  height = b->ReadInteger();
+  showBorder = b->ReadBoolean();
+  sizeable = b->ReadBoolean();
+  stayOnTop = b->ReadBoolean();
+  pauseGame = b->ReadBoolean();
+  std::vector<uint8_t>& t = b->ReadStream()->Buffer();
+  text.assign(t.begin(), t.end());
+  return true;
+}
+
+void CGameInformation::SaveToStream(CStream& s) const {
+  s.WriteInteger(800);
+  CStream b;
+  b.WriteInteger(backgroundColor);
+  b.WriteBoolean(showInGameWindow);
+  b.WriteString(caption);
+  b.WriteInteger(left);
+  b.WriteInteger(top);
+  b.WriteInteger(width);
+  b.WriteInteger(height);
+  b.WriteBoolean(showBorder);
+  b.WriteBoolean(sizeable);
+  b.WriteBoolean(stayOnTop);
+  b.WriteBoolean(pauseGame);
+  b.WriteInteger(int32_t(text.size()));
+  b.WriteBytes(text.data(), text.size());
+  s.WriteStreamC(b);
+}
+
+}  // namespace kestro

@@ -1,0 +1,93 @@
+#include "resources/IncludedFile.h"
+
+#include <fstream>
+
+#include "resources/ResourceList.h"
+
+namespace kestro {
+
+namespace fs = std::filesystem;
+
+bool CDataFile::LoadFromStream(CStream& s) {
+  Clear();
+  if (s.ReadInteger() != 800) return false;
+  s_filename = s.ReadString();
+  s_origname = s.ReadString();
+  s_exists = s.ReadBoolean();
+  s_size = s.ReadInteger();
+  s_store = s.ReadBoolean();
+  if (s_exists && s_store) s_data = std::move(s.ReadStream()->Buffer());
+  s_exportaction = s.ReadInteger();
+  s_exportdir = s.ReadString();
+  s_overwrite = s.ReadBoolean();
+  s_freedata = s.ReadBoolean();
+  s_removeend = s.ReadBoolean();
+  return true;
+}
+
+void CDataFile::SaveToStream(CStream& s) const {
+  s.WriteInteger(800);
+  s.WriteString(s_filename);
+  s.WriteString(s_origname);
+  s.WriteBoolean(s_exists);
+  s.WriteInteger(s_size);
+  s.WriteBoolean(s_store);
+  if (s_exists && s_store) {
+    s.WriteInteger(int32_t(s_data.size()));
+    s.WriteBytes(s_data.data(), s_data.size());
+  }
+  s.WriteInteger(s_exportaction);
+  s.WriteString(s_exportdir);
+  s.WriteBoolean(s_overwrite);
+  s.WriteBoolean(s_freedata);
+  s.WriteBoolean(s_removeend);
+}
+
+bool CDataFile::ExportIt(const fs::path& file) const {
+  if (!s_exists || !s_store) return false;
+  std::error_code ec;
+  if (!s_overwrite && fs::exists(file, ec)) return false;
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  return out && out.write(reinterpret_cast<const char*>(s_data.data()), std::streamsize(s_data.size()));
+}
+
+fs::path SafeRelativePath(const std::string& name) {
+  std::string text = name;
+  for (char& c : text)
+    if (c == '\\') c = '/';  // game data names folders the other platform's way
+  fs::path out;
+  for (const fs::path& part : fs::path(text)) {
+    std::string p = part.string();
+    if (p.empty() || p == "/" || p == "." || p == ".." || p.find(':') != std::string::npos) continue;
+    out /= p;
+  }
+  return out;
+}
+
+bool LoadIncludedFileBlock(CStream& s, std::vector<CDataFile>& files) {
+  files.clear();
+  if (s.ReadInteger() != 800) return false;
+  int32_t n = s.ReadInteger();
+  if (!CountFits(s, n, 4)) return false;
+  files.resize(size_t(n));
+  for (CDataFile& f : files) {
+    std::unique_ptr<CStream> item = s.ReadStreamC();
+    if (!f.LoadFromStream(*item)) {
+      files.clear();
+      return false;
+    }
+  }
+  return true;
+}
+
+void SaveIncludedFileBlock(CStream& s, const std::vector<CDataFile>& files) {
+  s.WriteInteger(800);
+  s.WriteInteger(int32_t(files.size()));
+  for (const CDataFile& f : files) {
+    CStream item;
+    f.SaveToStream(item);
+    s.WriteStreamC(item);
+  }
+}
+
+}  // namespace kestro

@@ -1,0 +1,23 @@
+#include "resources/LibraryCode.h"
+
+#include "resources/ResourceList.h"
+
+namespace kestro {
+
+bool CLibraryCode::LoadFromStream(CStream& s) {
+  Clear();
+  if (s.ReadInteger() != 500) return false;
+  int32_t n = s.ReadInteger();
+  if (!CountFits(s, n, 4)) return false;
+  pieces.reserve(size_t(n));
+  for (int32_t i = 0; i < n; ++i) pieces.push_back(s.ReadString());
+  return true;
+}
+
+void CLibraryCode::SaveToStream(CStream& s) const {
+  s.WriteInteger(500);
+  s.WriteInteger(int32_t(pieces.size()));
+  for (const std::string& p : pieces) s.WriteString(p);
+}
+
+}  // namespace kestro

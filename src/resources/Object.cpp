@@ -1,0 +1,80 @@
+#include "resources/Object.h"
+
+namespace kestro {
+
+bool CObject::LoadFromStream(CStream& s) {
+  Clear();
+  if (s.ReadInteger() != 430) return false;
+  o_spriteindex = s.ReadInteger();
+  o_solid = s.ReadBoolean();
+  o_visible = s.ReadBoolean();
+  o_depth = s.ReadInteger();
+  o_persistent = s.ReadBoolean();
+  o_parent = s.ReadInteger();
+  o_mask = s.ReadInteger();
+  int32_t last = s.ReadInteger();
+  if (last < 0) return true;
+  // Types beyond 11 are read (the stored form is a sequence) but have no place in the object.
+  for (int32_t t = 0; t <= last; ++t) {
+    for (;;) {
+      int32_t n = s.ReadInteger();
+      if (n < 0) break;
+      CEvent ev;
+      if (!ev.LoadFromStream(s)) return false;
+      if (t < kEventTypeCount) o_events[size_t(t)][n] = std::move(ev);
+    }
+  }
+  return true;
+}
+
+void CObject::SaveToStream(CStream& s) const {
+  s.WriteInteger(430);
+  s.WriteInteger(o_spriteindex);
+  s.WriteBoolean(o_solid);
+  s.WriteBoolean(o_visible);
+  s.WriteInteger(o_depth);
+  s.WriteBoolean(o_persistent);
+  s.WriteInteger(o_parent);
+  s.WriteInteger(o_mask);
+  s.WriteInteger(kEventTypeCount - 1);
+  for (const auto& events : o_events) {
+    for (const auto& [n, ev] : events) {
+      s.WriteInteger(n);
+      ev.SaveToStream(s);
+    }
+    s.WriteInteger(-1);
+  }
+}
+
+CEvent* CObject::CreateEvent(int etype, int enumb) {
+  if (etype < 0 || etype >= kEventTypeCount || enumb < 0) return nullptr;
+  return &o_events[size_t(etype)][enumb];
+}
+
+const CEvent* CObject::GetEventDirect(int etype, int enumb) const {
+  if (etype < 0 || etype >= kEventTypeCount) return nullptr;
+  auto it = o_events[size_t(etype)].find(enumb);
+  return it != o_events[size_t(etype)].end() && it->second.e_number > 0 ? &it->second : nullptr;
+}
+
+bool CObject::HasEventDirect(int etype) const {
+  if (etype < 0 || etype >= kEventTypeCount) return false;
+  for (const auto& [n, ev] : o_events[size_t(etype)])
+    if (ev.e_number > 0) return true;
+  return false;
+}
+
+int CObject::EventCount(int etype) const {
+  if (etype < 0 || etype >= kEventTypeCount || o_events[size_t(etype)].empty()) return 0;
+  return o_events[size_t(etype)].rbegin()->first + 1;
+}
+
+bool LoadObjectBlock(CStream& s, CResourceList<CObject>& list) {
+  return LoadListBlock(s, 800, list, true, [](CObject& o, CStream& in) { return o.LoadFromStream(in); });
+}
+
+void SaveObjectBlock(CStream& s, const CResourceList<CObject>& list) {
+  SaveListBlock(s, 800, list, true, [](const CObject& o, CStream& out) { o.SaveToStream(out); });
+}
+
+}  // namespace kestro

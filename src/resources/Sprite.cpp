@@ -1,0 +1,74 @@
+#include "resources/Sprite.h"
+
+namespace kestro {
+
+namespace {
+constexpr int32_t kSpriteVersion = 800;
+// The smallest stored bitmap and mask, for checking counts before reserving.
+constexpr size_t kMinBitmapBytes = 12;
+constexpr size_t kMinMaskBytes = 28;
+}  // namespace
+
+void CSprite::Clear() {
+  i_numb = 0;
+  i_bitmap.clear();
+  i_mask.clear();
+  i_tex.clear();
+  i_xorig = i_yorig = 0;
+  i_bbox = {};
+  i_sepmasks = false;
+}
+
+void CSprite::ComputeBoundingBox() {
+  i_bbox = SpriteBoundingBox(i_mask, i_sepmasks, i_numb, GetWidth(), GetHeight());
+}
+
+void CSprite::ComputeMask(const RMaskParams& p) {
+  i_sepmasks = p.sepmasks;
+  i_mask = BuildSpriteMasks(i_bitmap, p);
+  ComputeBoundingBox();
+}
+
+bool CSprite::LoadFromStream(CStream& s) {
+  Clear();
+  if (s.ReadInteger() != kSpriteVersion) return false;
+  i_xorig = s.ReadInteger();
+  i_yorig = s.ReadInteger();
+  int32_t n = s.ReadInteger();
+  if (!CountFits(s, n, kMinBitmapBytes)) return false;
+  i_bitmap.resize(size_t(n));
+  // A bitmap of another version stays empty without failing the sprite.
+  for (TBitmap32& bm : i_bitmap) bm.LoadFromStream(s);
+  i_numb = n;
+  i_tex.assign(size_t(n), -1);
+  i_sepmasks = s.ReadBoolean();
+  if (n > 0) {
+    size_t masks = i_sepmasks ? size_t(n) : 1;
+    if (!CountFits(s, int32_t(masks), kMinMaskBytes)) return false;
+    i_mask.resize(masks);
+    for (TMask& m : i_mask) m.LoadFromStream(s);
+  }
+  ComputeBoundingBox();
+  return true;
+}
+
+void CSprite::SaveToStream(CStream& s) const {
+  s.WriteInteger(kSpriteVersion);
+  s.WriteInteger(i_xorig);
+  s.WriteInteger(i_yorig);
+  s.WriteInteger(i_numb);
+  for (const TBitmap32& bm : i_bitmap) bm.SaveToStream(s);
+  s.WriteBoolean(i_sepmasks);
+  if (i_numb > 0)
+    for (const TMask& m : i_mask) m.SaveToStream(s);
+}
+
+bool LoadSpriteBlock(CStream& s, CResourceList<CSprite>& list) {
+  return LoadListBlock(s, 800, list, true, [](CSprite& o, CStream& in) { return o.LoadFromStream(in); });
+}
+
+void SaveSpriteBlock(CStream& s, const CResourceList<CSprite>& list) {
+  SaveListBlock(s, 800, list, true, [](const CSprite& o, CStream& out) { o.SaveToStream(out); });
+}
+
+}  // namespace kestro

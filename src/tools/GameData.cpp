@@ -1,0 +1,72 @@
+#include "tools/GameData.h"
+
+#include <fstream>
+
+#include "runner/GameFile.h"
+#include "runner/Runner.h"
+#include "runner/Stream.h"
+
+namespace kestro::tools {
+
+bool ReadGameData(const std::filesystem::path& file, CGameData& out, std::string& error) {
+  out = CGameData();
+  CStream s;
+  {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+      error = msg::kCannotRead;
+      return false;
+    }
+    s.Buffer().assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  InitFastCRC();
+  try {
+    size_t P = 0;
+    switch (OpenContainer(s, P)) {
+      case OpenResult::NotAGame:
+        error = msg::kNotAGame;
+        return false;
+      case OpenResult::BadChecksum:
+        error = msg::kDamaged;
+        return false;
+      case OpenResult::Damaged:
+        throw EStreamError();
+      case OpenResult::Ok:
+        break;
+    }
+    if (s.ReadInteger() != kHeaderVersion) {
+      error = msg::kWrongVersion;
+      return false;
+    }
+    s.ReadInteger();
+    out.debug = s.ReadBoolean();
+    s.ReadInteger();
+    if (!out.settings.LoadFromStream(s)) {
+      error = msg::kResourceData;
+      return false;
+    }
+    out.libraryName = s.ReadString();
+    out.library = std::move(s.ReadStreamC()->Buffer());
+    std::unique_ptr<CStream> section = s.ReadStreamE();
+    int32_t filler = section->ReadInteger();
+    if (filler < 0) throw EStreamError();
+    section->Skip(size_t(filler) * 4);
+    size_t start = section->Position();
+    section->ReadInteger();
+    out.gameId = section->ReadInteger();
+    section->ReadBytes(out.guid.data(), 16);
+    for (int k = 0; k < kResourceKindCount; ++k) {
+      if (!LoadResourceBlock(ResourceKind(k), *section, out.resources, "")) {
+        error = std::string(msg::kResourceData) + " (" + ResourceKindName(ResourceKind(k)) + ")";
+        return false;
+      }
+    }
+    out.resourceBytes.assign(section->Buffer().begin() + long(start), section->Buffer().end());
+    return true;
+  } catch (const EStreamError&) {
+    error = msg::kCorrupted;
+  }
+  return false;
+}
+
+}  // namespace kestro::tools
