@@ -20,8 +20,8 @@ bool CGameInformation::LoadFromStream(CStream& s) {
   sizeable = b->ReadBoolean();
   stayOnTop = b->ReadBoolean();
   pauseGame = b->ReadBoolean();
-  std::vector<uint8_t>& t = b->ReadStream()->Buffer();
-  text.assign(t.begin(), t.end());
+  std::unique_ptr<CStream> t = b->ReadStream();
+  text.assign(t->Buffer().begin(), t->Buffer().end());
   return true;
 }
 
