@@ -203,6 +203,14 @@ TEST(BuiltinRegistry, FamilyStatusCountsImplementedFunctions) {
   EXPECT_EQ(status[2].family, "Function_Math");
   EXPECT_EQ(status[2].implemented, 67);
   EXPECT_TRUE(status[2].missing.empty());
+
+  const std::string report = BuiltinStatusReport(BuiltinRegistry());
+  EXPECT_NE(report.find("\nFunction_Math: 67 of 67 implemented\nFunction_Interaction: "), std::string::npos);
+  int32_t implemented = 0;
+  for (const auto& s : status) implemented += s.implemented;
+  EXPECT_NE(report.find("\nTotal: " + std::to_string(implemented) + " of 1256 implemented\n"), std::string::npos);
+  for (const auto& s : status)
+    for (const std::string& name : s.missing) EXPECT_NE(report.find(" " + name), std::string::npos) << name;
 }
 
 }  // namespace

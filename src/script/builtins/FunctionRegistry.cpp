@@ -141,4 +141,25 @@ std::vector<RBuiltinFamilyStatus> BuiltinFamilyStatus(const CFunctionRegistry& r
   return out;
 }
 
+std::string BuiltinStatusReport(const CFunctionRegistry& registry) {
+  std::string out;
+  int32_t total = 0, implemented = 0;
+  for (const RBuiltinFamilyStatus& s : BuiltinFamilyStatus(registry)) {
+    total += s.total;
+    implemented += s.implemented;
+    out += s.family + ": " + std::to_string(s.implemented) + " of " + std::to_string(s.total) + " implemented\n";
+    std::string line = "   ";
+    for (const std::string& name : s.missing) {
+      if (line.size() + name.size() + 2 > 100) {
+        out += line + "\n";
+        line = "   ";
+      }
+      line += " " + name;
+    }
+    if (!s.missing.empty()) out += line + "\n";
+  }
+  out += "Total: " + std::to_string(implemented) + " of " + std::to_string(total) + " implemented\n";
+  return out;
+}
+
 }  // namespace kestro

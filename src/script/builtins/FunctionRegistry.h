@@ -80,5 +80,8 @@ struct RBuiltinFamilyStatus {
   std::vector<std::string> missing;  // names still without a routine, in table order
 };
 std::vector<RBuiltinFamilyStatus> BuiltinFamilyStatus(const CFunctionRegistry& registry);
+// The same as text: a line "FAMILY: N of M implemented" per family, the missing names wrapped
+// below it, and a total line.
+std::string BuiltinStatusReport(const CFunctionRegistry& registry);
 
 }  // namespace kestro
