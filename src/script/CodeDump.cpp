@@ -84,8 +84,13 @@ std::string RealText(double v) {
 
 std::string ValueText(const RValue& v) {
   if (v.kind == ty_real) return RealText(v.val);
+  // Long strings are cut: a dump is for reading.
+  constexpr size_t kShown = 200;
+  std::string_view text = v.str.view();
+  const bool cut = text.size() > kShown;
+  if (cut) text = text.substr(0, kShown);
   std::string out = "\"";
-  for (char c : v.str.view()) {
+  for (char c : text) {
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -95,7 +100,9 @@ std::string ValueText(const RValue& v) {
       default: out += c;
     }
   }
-  return out + "\"";
+  out += '"';
+  if (cut) out += "... (" + std::to_string(v.str.size()) + " bytes)";
+  return out;
 }
 
 std::string FunctionText(const IScriptNames& names, int32_t id) {

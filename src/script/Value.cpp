@@ -250,6 +250,8 @@ bool BinaryOperation(const CCode* code, int32_t position, int32_t symbol, const 
         return true;
       }
       if (left.kind == ty_string && right.kind == ty_string) {
+        if (left.str.size() + right.str.size() > kMaxStringLength)
+          return Fail(code, position, "Result string too long.");
         left.str = RString::Concat(left.str.view(), right.str.view());
         return true;
       }
@@ -270,9 +272,8 @@ bool BinaryOperation(const CCode* code, int32_t position, int32_t symbol, const 
           left.SetString(RString());
           return true;
         }
-        // A repeat count whose product cannot be a string is a runaway value, not text.
-        if (static_cast<uint64_t>(n) > (uint64_t(1) << 31) / len)
-          return Fail(code, position, "Wrong type of arguments to *.");
+        if (static_cast<uint64_t>(n) > kMaxStringLength / len)
+          return Fail(code, position, "Result string too long.");
         char* d = nullptr;
         RString s = RString::Uninitialised(len * static_cast<size_t>(n), &d);
         for (int64_t k = 0; k < n; ++k) std::memcpy(d + k * len, right.str.data(), len);

@@ -106,6 +106,10 @@ inline int32_t RoundToInt32(double v) { return static_cast<int32_t>(RoundToInt64
 inline bool IsTrue(const RValue& v) { return v.kind == ty_real && v.val >= 0.5; }
 inline bool IsTrue(double v) { return v >= 0.5; }
 
+// No string value grows beyond this many bytes: longer results of + and * are the error
+// "Result string too long." rather than an allocation of any size a script asks for.
+inline constexpr size_t kMaxStringLength = size_t(1) << 28;
+
 // Reals are equal within this absolute tolerance in every comparison of the language.
 inline constexpr double kCompareTolerance = 1e-13;
 

@@ -76,7 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Fold{"2 * \"ab\"", "\"abab\""}, Fold{"\"ab\" * 2", "Wrong type of arguments to *."},
         Fold{"0 * \"ab\"", "\"\""}, Fold{"-1 * \"ab\"", "\"\""}, Fold{"2.5 * \"ab\"", "\"abab\""},
-        Fold{"3.5 * \"a\"", "\"aaaa\""}, Fold{"\"ab\" + \"cd\"", "\"abcd\""},
+        Fold{"3.5 * \"a\"", "\"aaaa\""}, Fold{"100000000 * \"abc\"", "Result string too long."},
+        Fold{"\"ab\" + \"cd\"", "\"abcd\""},
         Fold{"\"a\" + 1", "Wrong type of arguments to +."}, Fold{"1 + \"a\"", "Wrong type of arguments to +."},
         Fold{"\"a\" - \"b\"", "Wrong type of arguments to -."}, Fold{"\"a\" / 1", "Wrong type of arguments to /."},
         Fold{"\"a\" div 1", "Wrong type of arguments to div."}, Fold{"1 mod \"a\"", "Wrong type of arguments to mod."},

@@ -1,0 +1,39 @@
+// `kestro script --check / --dump` as an author uses it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/TestSupport.h"
+
+namespace kestro {
+namespace {
+
+std::string RunScript(const std::string& args, int* status) {
+  std::string out;
+  *status = test::RunProcess(std::string(KESTRO_BINARY) + " script " + args, &out);
+  return out;
+}
+
+TEST(ScriptCommand, CheckPrintsNothingOrTheErrorAsShown) {
+  test::ScratchDir dir;
+  std::ofstream(dir / "good.txt") << "var i;\nfor (i = 0; i < 3; i += 1) { total += i }\n";
+  std::ofstream(dir / "bad.txt") << "a = 1\r\nb = (2 +";
+  int status = -1;
+  EXPECT_EQ(RunScript("--check " + (dir / "good.txt").string(), &status), "");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(RunScript("--check " + (dir / "bad.txt").string(), &status),
+            "Error in code at line 2:\n   b = (2 +\n          ^\nat position 9: "
+            "Unexpected symbol in expression.\n");
+  EXPECT_EQ(status, 1);
+  std::string dump = RunScript("--dump " + (dir / "good.txt").string(), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(dump.find("block @1\n  var @1\n    name i"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("\n    binary < @"), std::string::npos) << dump;
+  RunScript((dir / "good.txt").string(), &status);
+  EXPECT_EQ(status, 2);  // running code comes with the executor
+  RunScript("--check " + (dir / "missing.txt").string(), &status);
+  EXPECT_EQ(status, 2);
+}
+
+}  // namespace
+}  // namespace kestro
