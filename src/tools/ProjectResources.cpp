@@ -1210,7 +1210,7 @@ void DumpTo(const json& j, std::string& out, int indent) {
     out += "{\n";
     size_t i = 0;
     for (auto it = j.begin(); it != j.end(); ++it, ++i) {
-      out += pad + json(it.key()).dump() + ": ";
+      out += pad + json(it.key()).dump(-1, ' ', false, json::error_handler_t::replace) + ": ";
       DumpTo(it.value(), out, indent + 2);
       out += i + 1 < j.size() ? ",\n" : "\n";
     }
@@ -1225,10 +1225,11 @@ void DumpTo(const json& j, std::string& out, int indent) {
     out += std::string(size_t(indent), ' ') + "]";
   } else if (j.is_array()) {
     out += "[";
-    for (size_t i = 0; i < j.size(); ++i) out += (i ? ", " : "") + j[i].dump();
+    for (size_t i = 0; i < j.size(); ++i) out += (i ? ", " : "") + j[i].dump(-1, ' ', false, json::error_handler_t::replace);
     out += "]";
   } else {
-    out += j.dump();
+    // Text that is not UTF-8 cannot be written as JSON; it is replaced rather than refused.
+    out += j.dump(-1, ' ', false, json::error_handler_t::replace);
   }
 }
 
