@@ -1,0 +1,50 @@
+#include "graphics/Clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace kestro {
+
+int64_t CSystemClock::NowMicroseconds() {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void CSystemClock::Sleep(int64_t microseconds) {
+  if (microseconds > 0) std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+}
+
+namespace {
+CSystemClock& SystemClock() {
+  static CSystemClock clock;
+  return clock;
+}
+}  // namespace
+
+CStepClock::CStepClock(IClock* clock) { SetSource(clock); }
+
+void CStepClock::SetSource(IClock* clock) {
+  clock_ = clock ? clock : &SystemClock();
+  start_ = clock_->NowMicroseconds();
+}
+
+int64_t CStepClock::MicrosecondClock() { return clock_->NowMicroseconds() - start_; }
+
+void CStepClock::WaitMicroseconds(int64_t t) {
+  if (t <= 0) return;
+  int64_t begin = clock_->NowMicroseconds();
+  if (t >= 2000) clock_->Sleep((t - 1000) / 1000 * 1000);
+  for (;;) {
+    clock_->Sleep(1000);
+    if (pump_) pump_();
+    int64_t now = clock_->NowMicroseconds();
+    if (now - begin >= t || now < begin) break;
+  }
+}
+
+CStepClock& StepClock() {
+  static CStepClock clock;
+  return clock;
+}
+
+}  // namespace kestro

@@ -1,0 +1,505 @@
+#include "platform/gl/GlDevice.h"
+
+#include <algorithm>
+#include <string>
+
+namespace kestro::platform {
+
+namespace {
+
+const char* kVertexShader = R"(#version 330 core
+layout(location = 0) in vec3 aPos;
+layout(location = 1) in vec4 aColour;
+layout(location = 2) in vec2 aUV;
+uniform mat4 uMatrix;
+uniform mat4 uWorldView;
+uniform vec2 uPixel;
+out vec4 vColour;
+out vec2 vUV;
+out float vDepth;
+void main() {
+  vec4 p = uMatrix * vec4(aPos, 1.0);
+  // Rows are stored from the top, and pixel centres sit on whole coordinates as on the original
+  // device: flip y and move by half a pixel. Depth goes from 0..w to OpenGL's -w..w.
+  p.y = -p.y;
+  p.xy += uPixel * p.w;
+  p.z = 2.0 * p.z - p.w;
+  gl_Position = p;
+  vColour = aColour;
+  vUV = aUV;
+  vDepth = (uWorldView * vec4(aPos, 1.0)).z;
+}
+)";
+
+const char* kFragmentShader = R"(#version 330 core
+in vec4 vColour;
+in vec2 vUV;
+in float vDepth;
+uniform sampler2D uTex;
+uniform int uUseTex;
+uniform int uModulate;
+uniform int uAlphaTest;
+uniform int uFog;
+uniform vec4 uFogColour;
+uniform vec2 uFogRange;
+out vec4 oColour;
+void main() {
+  // Without a texture the stage reads opaque white.
+  vec4 t = uUseTex != 0 ? texture(uTex, vUV) : vec4(1.0);
+  vec4 c = uModulate != 0 ? t * vColour : t;
+  // The alpha test passes alpha above 0 in 8-bit terms.
+  if (uAlphaTest != 0 && floor(c.a * 255.0 + 0.5) <= 0.0) discard;
+  if (uFog != 0) {
+    float f = clamp((uFogRange.y - vDepth) / max(uFogRange.y - uFogRange.x, 1e-6), 0.0, 1.0);
+    c.rgb = mix(uFogColour.rgb, c.rgb, f);
+  }
+  oColour = c;
+}
+)";
+
+GLuint Compile(GLenum kind, const char* src, std::string& error) {
+  GLuint s = glCreateShader(kind);
+  glShaderSource(s, 1, &src, nullptr);
+  glCompileShader(s);
+  GLint ok = 0;
+  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    char log[1024] = {};
+    glGetShaderInfoLog(s, sizeof log, nullptr, log);
+    error = std::string("shader: ") + log;
+    glDeleteShader(s);
+    return 0;
+  }
+  return s;
+}
+
+GLenum GlBlend(int f) {
+  switch (f) {
+    case kBlendZero: return GL_ZERO;
+    case kBlendOne: return GL_ONE;
+    case kBlendSrcColor: return GL_SRC_COLOR;
+    case kBlendInvSrcColor: return GL_ONE_MINUS_SRC_COLOR;
+    case kBlendSrcAlpha: return GL_SRC_ALPHA;
+    case kBlendInvSrcAlpha: return GL_ONE_MINUS_SRC_ALPHA;
+    case kBlendDestAlpha: return GL_DST_ALPHA;
+    case kBlendInvDestAlpha: return GL_ONE_MINUS_DST_ALPHA;
+    case kBlendDestColor: return GL_DST_COLOR;
+    case kBlendInvDestColor: return GL_ONE_MINUS_DST_COLOR;
+    case kBlendSrcAlphaSat: return GL_SRC_ALPHA_SATURATE;
+    default: return GL_ONE;
+  }
+}
+
+void ToFloats(const RMatrix& m, float out[16]) {
+  // Row-vector matrices stored row by row are exactly OpenGL's column-major M^T, which is what
+  // multiplying a column vector needs.
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) out[r * 4 + c] = float(m.m[r][c]);
+}
+
+}  // namespace
+
+GlDevice::~GlDevice() { Destroy(); }
+
+bool GlDevice::Create(int backW, int backH, std::string& error) {
+  Destroy();
+  GLint major = 0, minor = 0;
+  glGetIntegerv(GL_MAJOR_VERSION, &major);
+  glGetIntegerv(GL_MINOR_VERSION, &minor);
+  if (major * 10 + minor < 33) {
+    error = "OpenGL 3.3 is not available (version " + std::to_string(major) + "." + std::to_string(minor) + ")";
+    return false;
+  }
+  backW_ = std::max(backW, 1);
+  backH_ = std::max(backH, 1);
+  GLint maxTex = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTex);
+  maxTexture_ = std::clamp(int(maxTex), 64, 8192);
+
+  GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, error);
+  if (!vs) return false;
+  GLuint fs = Compile(GL_FRAGMENT_SHADER, kFragmentShader, error);
+  if (!fs) {
+    glDeleteShader(vs);
+    return false;
+  }
+  program_ = glCreateProgram();
+  glAttachShader(program_, vs);
+  glAttachShader(program_, fs);
+  glLinkProgram(program_);
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  GLint ok = 0;
+  glGetProgramiv(program_, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    error = "shader program does not link";
+    return false;
+  }
+  uMatrix_ = glGetUniformLocation(program_, "uMatrix");
+  uWorldView_ = glGetUniformLocation(program_, "uWorldView");
+  uPixel_ = glGetUniformLocation(program_, "uPixel");
+  uUseTex_ = glGetUniformLocation(program_, "uUseTex");
+  uModulate_ = glGetUniformLocation(program_, "uModulate");
+  uAlphaTest_ = glGetUniformLocation(program_, "uAlphaTest");
+  uFog_ = glGetUniformLocation(program_, "uFog");
+  uFogColour_ = glGetUniformLocation(program_, "uFogColour");
+  uFogRange_ = glGetUniformLocation(program_, "uFogRange");
+  glUseProgram(program_);
+  glUniform1i(glGetUniformLocation(program_, "uTex"), 0);
+
+  glGenVertexArrays(1, &vao_);
+  glBindVertexArray(vao_);
+  glGenBuffers(1, &vbo_);
+  glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(RVertex), reinterpret_cast<void*>(offsetof(RVertex, x)));
+  glEnableVertexAttribArray(1);
+  // ARGB words are B, G, R, A in memory: exactly what the BGRA attribute size reads.
+  glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(RVertex),
+                        reinterpret_cast<void*>(offsetof(RVertex, colour)));
+  glEnableVertexAttribArray(2);
+  glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(RVertex), reinterpret_cast<void*>(offsetof(RVertex, u)));
+
+  // Samplers: bit 0 linear, bit 1 wrap.
+  glGenSamplers(4, samplers_);
+  for (int i = 0; i < 4; ++i) {
+    GLint filter = (i & 1) ? GL_LINEAR : GL_NEAREST;
+    GLint wrap = (i & 2) ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+    glSamplerParameteri(samplers_[i], GL_TEXTURE_MIN_FILTER, filter);
+    glSamplerParameteri(samplers_[i], GL_TEXTURE_MAG_FILTER, filter);
+    glSamplerParameteri(samplers_[i], GL_TEXTURE_WRAP_S, wrap);
+    glSamplerParameteri(samplers_[i], GL_TEXTURE_WRAP_T, wrap);
+  }
+
+  // The back buffer: colour with an alpha that stays opaque, depth and stencil.
+  GLuint colour = 0;
+  glGenTextures(1, &colour);
+  glBindTexture(GL_TEXTURE_2D, colour);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, backW_, backH_, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  back_.w = backW_;
+  back_.h = backH_;
+  glGenFramebuffers(1, &back_.fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
+  glGenRenderbuffers(1, &back_.depth);
+  glBindRenderbuffer(GL_RENDERBUFFER, back_.depth);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, backW_, backH_);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, back_.depth);
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    error = "the back buffer cannot be made";
+    return false;
+  }
+  sizes_[0] = {backW_, backH_};
+  backColour_ = colour;
+  target_ = 0;
+  created_ = true;
+  glDepthFunc(GL_LEQUAL);
+  glEnable(GL_SCISSOR_TEST);
+  glEnable(GL_BLEND);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  SetViewport({0, 0, backW_, backH_});
+  RMatrix id = RMatrix::Identity();
+  SetTransforms(id, id, id);
+  Clear(0xFF000000u, true, true);
+  return true;
+}
+
+void GlDevice::Destroy() {
+  if (!created_) return;
+  batch_.clear();
+  for (auto& [h, t] : targets_) {
+    glDeleteFramebuffers(1, &t.fbo);
+    glDeleteRenderbuffers(1, &t.depth);
+  }
+  targets_.clear();
+  for (auto& [h, s] : sizes_)
+    if (h != 0) {
+      GLuint name = h;
+      glDeleteTextures(1, &name);
+    }
+  sizes_.clear();
+  glDeleteFramebuffers(1, &back_.fbo);
+  glDeleteRenderbuffers(1, &back_.depth);
+  glDeleteTextures(1, &backColour_);
+  glDeleteSamplers(4, samplers_);
+  glDeleteBuffers(1, &vbo_);
+  glDeleteVertexArrays(1, &vao_);
+  glDeleteProgram(program_);
+  back_ = RTarget{};
+  created_ = false;
+}
+
+uint32_t GlDevice::CreateTexture(int wt, int ht, const uint8_t* bgra, bool renderTarget) {
+  if (!created_ || wt <= 0 || ht <= 0 || wt > maxTexture_ || ht > maxTexture_) return 0;
+  Flush();
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  GLuint t = 0;
+  glGenTextures(1, &t);
+  glBindTexture(GL_TEXTURE_2D, t);
+  std::vector<uint8_t> zeros;
+  if (!bgra) {
+    zeros.assign(size_t(wt) * size_t(ht) * 4, 0);
+    bgra = zeros.data();
+  }
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, wt, ht, 0, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glBindTexture(GL_TEXTURE_2D, texture_);
+  if (glGetError() != GL_NO_ERROR) {
+    glDeleteTextures(1, &t);
+    return 0;
+  }
+  sizes_[t] = {wt, ht};
+  if (renderTarget) targets_[t] = RTarget{0, 0, wt, ht};
+  return t;
+}
+
+void GlDevice::FreeTexture(uint32_t handle) {
+  if (!created_ || handle == 0 || !sizes_.count(handle)) return;
+  Flush();
+  if (target_ == handle) BindTarget(0);
+  if (texture_ == handle) texture_ = 0;
+  auto it = targets_.find(handle);
+  if (it != targets_.end()) {
+    glDeleteFramebuffers(1, &it->second.fbo);
+    glDeleteRenderbuffers(1, &it->second.depth);
+    targets_.erase(it);
+  }
+  sizes_.erase(handle);
+  GLuint name = handle;
+  glDeleteTextures(1, &name);
+}
+
+void GlDevice::SetState(const RRenderState& state) {
+  if (state == state_) return;
+  Flush();
+  state_ = state;
+}
+
+void GlDevice::SetTexture(uint32_t handle) {
+  if (handle != 0 && !sizes_.count(handle)) handle = 0;
+  if (handle == texture_) return;
+  Flush();
+  texture_ = handle;
+}
+
+void GlDevice::SetTransforms(const RMatrix& world, const RMatrix& view, const RMatrix& projection) {
+  Flush();
+  RMatrix wv = world * view;
+  ToFloats(wv * projection, matrix_);
+  ToFloats(wv, worldView_);
+}
+
+void GlDevice::SetViewport(const RPixelRect& r) {
+  if (r == viewport_) return;
+  Flush();
+  viewport_ = r;
+}
+
+void GlDevice::ApplyBatchState() {
+  glUseProgram(program_);
+  glBindVertexArray(vao_);
+  glViewport(viewport_.x, viewport_.y, std::max(viewport_.w, 1), std::max(viewport_.h, 1));
+  glScissor(viewport_.x, viewport_.y, std::max(viewport_.w, 0), std::max(viewport_.h, 0));
+  glUniformMatrix4fv(uMatrix_, 1, GL_FALSE, matrix_);
+  glUniformMatrix4fv(uWorldView_, 1, GL_FALSE, worldView_);
+  glUniform2f(uPixel_, 1.0f / float(std::max(viewport_.w, 1)), 1.0f / float(std::max(viewport_.h, 1)));
+  glUniform1i(uUseTex_, texture_ != 0);
+  glUniform1i(uModulate_, state_.modulate);
+  glUniform1i(uAlphaTest_, state_.alphaTest);
+  glUniform1i(uFog_, state_.fog);
+  uint32_t f = state_.fogColour;
+  glUniform4f(uFogColour_, float((f >> 16) & 255) / 255.f, float((f >> 8) & 255) / 255.f, float(f & 255) / 255.f, 1.f);
+  glUniform2f(uFogRange_, state_.fogStart, state_.fogEnd);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, texture_);
+  glBindSampler(0, samplers_[(state_.linearFilter ? 1 : 0) | (state_.wrap ? 2 : 0)]);
+  GLenum src = GlBlend(state_.srcBlend), dst = GlBlend(state_.destBlend);
+  if (state_.srcBlend == kBlendBothSrcAlpha || state_.destBlend == kBlendBothSrcAlpha) {
+    src = GL_SRC_ALPHA;
+    dst = GL_ONE_MINUS_SRC_ALPHA;
+  } else if (state_.srcBlend == kBlendBothInvSrcAlpha || state_.destBlend == kBlendBothInvSrcAlpha) {
+    src = GL_ONE_MINUS_SRC_ALPHA;
+    dst = GL_SRC_ALPHA;
+  }
+  glBlendFunc(src, dst);
+  if (state_.depthTest) {
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+  } else {
+    glDisable(GL_DEPTH_TEST);
+  }
+  if (state_.cullCCW) {
+    // Rows run from the top, so a face clockwise on the screen is counter-clockwise to OpenGL.
+    glEnable(GL_CULL_FACE);
+    glFrontFace(GL_CCW);
+    glCullFace(GL_BACK);
+  } else {
+    glDisable(GL_CULL_FACE);
+  }
+  // The screen has no alpha of its own: it always reads as opaque.
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, target_ != 0);
+}
+
+void GlDevice::Draw(EPrimitive type, const RVertex* v, int count) {
+  if (!created_ || !v || count <= 0) return;
+  GLenum mode = GL_TRIANGLES;
+  if (type == EPrimitive::PointList) mode = GL_POINTS;
+  if (type == EPrimitive::LineList || type == EPrimitive::LineStrip) mode = GL_LINES;
+  if (mode != mode_) {
+    Flush();
+    mode_ = mode;
+  }
+  switch (type) {
+    case EPrimitive::PointList:
+      batch_.insert(batch_.end(), v, v + count);
+      break;
+    case EPrimitive::LineList:
+      batch_.insert(batch_.end(), v, v + (count & ~1));
+      break;
+    case EPrimitive::LineStrip:
+      for (int i = 0; i + 1 < count; ++i) {
+        batch_.push_back(v[i]);
+        batch_.push_back(v[i + 1]);
+      }
+      break;
+    case EPrimitive::TriangleList:
+      batch_.insert(batch_.end(), v, v + count / 3 * 3);
+      break;
+    case EPrimitive::TriangleStrip:
+      for (int i = 0; i + 2 < count; ++i) {
+        if (i & 1) {
+          batch_.push_back(v[i + 1]);
+          batch_.push_back(v[i]);
+        } else {
+          batch_.push_back(v[i]);
+          batch_.push_back(v[i + 1]);
+        }
+        batch_.push_back(v[i + 2]);
+      }
+      break;
+    case EPrimitive::TriangleFan:
+      for (int i = 1; i + 1 < count; ++i) {
+        batch_.push_back(v[0]);
+        batch_.push_back(v[i]);
+        batch_.push_back(v[i + 1]);
+      }
+      break;
+  }
+}
+
+void GlDevice::Flush() {
+  if (batch_.empty()) return;
+  ApplyBatchState();
+  glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+  size_t bytes = batch_.size() * sizeof(RVertex);
+  if (bytes > vboCapacity_) {
+    vboCapacity_ = std::max(bytes, size_t(1) << 20);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vboCapacity_), nullptr, GL_STREAM_DRAW);
+  } else {
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vboCapacity_), nullptr, GL_STREAM_DRAW);  // orphan
+  }
+  glBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(bytes), batch_.data());
+  glDrawArrays(mode_, 0, GLsizei(batch_.size()));
+  ++drawCalls_;
+  batch_.clear();
+}
+
+bool GlDevice::BindTarget(uint32_t handle) {
+  if (handle == 0) {
+    glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo);
+    target_ = 0;
+    return true;
+  }
+  auto it = targets_.find(handle);
+  if (it == targets_.end()) return false;
+  RTarget& t = it->second;
+  if (!t.fbo) {
+    glGenFramebuffers(1, &t.fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, t.fbo);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, handle, 0);
+    glGenRenderbuffers(1, &t.depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, t.depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, t.w, t.h);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, t.depth);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+      glBindFramebuffer(GL_FRAMEBUFFER, target_ == 0 ? back_.fbo : targets_[target_].fbo);
+      return false;
+    }
+  }
+  glBindFramebuffer(GL_FRAMEBUFFER, t.fbo);
+  target_ = handle;
+  return true;
+}
+
+bool GlDevice::SetRenderTarget(uint32_t handle) {
+  if (!created_) return false;
+  if (handle == target_) return true;
+  Flush();
+  if (!BindTarget(handle)) return false;
+  auto [w, h] = sizes_[handle];
+  SetViewport({0, 0, w, h});
+  return true;
+}
+
+void GlDevice::Clear(uint32_t argb, bool target, bool depth) {
+  if (!created_) return;
+  Flush();
+  glScissor(viewport_.x, viewport_.y, std::max(viewport_.w, 0), std::max(viewport_.h, 0));
+  GLbitfield bits = 0;
+  if (target) {
+    float a = target_ == 0 ? 1.f : float(argb >> 24) / 255.f;
+    glClearColor(float((argb >> 16) & 255) / 255.f, float((argb >> 8) & 255) / 255.f, float(argb & 255) / 255.f, a);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    bits |= GL_COLOR_BUFFER_BIT;
+  }
+  if (depth) {
+    glDepthMask(GL_TRUE);
+    glClearDepth(1.0);
+    bits |= GL_DEPTH_BUFFER_BIT;
+  }
+  glClear(bits);
+}
+
+bool GlDevice::ReadPixels(uint32_t target, const RPixelRect& r, std::vector<uint8_t>& bgra) {
+  if (!created_ || r.w <= 0 || r.h <= 0) return false;
+  auto it = sizes_.find(target);
+  if (it == sizes_.end()) return false;
+  auto [tw, th] = it->second;
+  if (r.x < 0 || r.y < 0 || r.x + r.w > tw || r.y + r.h > th) return false;
+  Flush();
+  uint32_t previous = target_;
+  if (target != target_ && !BindTarget(target)) return false;
+  bgra.resize(size_t(r.w) * size_t(r.h) * 4);
+  glReadPixels(r.x, r.y, r.w, r.h, GL_BGRA, GL_UNSIGNED_BYTE, bgra.data());
+  if (previous != target_) BindTarget(previous);
+  return true;
+}
+
+bool GlDevice::Present(const RPixelRect& source, const RPixelRect& destination, int32_t windowColour) {
+  if (!created_) return false;
+  Flush();
+  if (!surface_) return true;
+  int dw = 0, dh = 0;
+  surface_->DrawableSize(dw, dh);
+  RPixelRect d = surface_->ClientToDrawable(destination);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, back_.fbo);
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  uint32_t c = uint32_t(windowColour);
+  glClearColor(float(c & 255) / 255.f, float((c >> 8) & 255) / 255.f, float((c >> 16) & 255) / 255.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  // A whole-number enlargement keeps pixels sharp; any other size is filtered.
+  bool exact = source.w > 0 && source.h > 0 && d.w % source.w == 0 && d.h % source.h == 0;
+  glBlitFramebuffer(source.x, source.y, source.x + source.w, source.y + source.h, d.x, dh - d.y, d.x + d.w,
+                    dh - d.y - d.h, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
+  glEnable(GL_SCISSOR_TEST);
+  surface_->Swap(sync_);
+  glBindFramebuffer(GL_FRAMEBUFFER, target_ == 0 ? back_.fbo : targets_[target_].fbo);
+  return true;
+}
+
+}  // namespace kestro::platform

@@ -1,0 +1,94 @@
+// The drawing device over OpenGL 3.3 core. It reproduces the fixed-function device the games were
+// made for: one texture stage that modulates or selects, the original blend factors, alpha test,
+// point and linear filtering, clamp and wrap, pixel centres on whole coordinates, render targets
+// and a back buffer whose alpha always reads as opaque. Primitives of the same texture and state
+// are batched; any change of state, target, transform or a read-back sends the batch first.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "graphics/GraphicsDevice.h"
+
+namespace kestro::platform {
+
+// Where presented frames go: the window's drawable.
+class IPresentSurface {
+ public:
+  virtual ~IPresentSurface() = default;
+  virtual void DrawableSize(int& w, int& h) = 0;
+  // A rectangle in client coordinates to drawable pixels (scaling for a virtual display).
+  virtual RPixelRect ClientToDrawable(const RPixelRect& r) = 0;
+  virtual void Swap(bool synchronise) = 0;
+};
+
+class GlDevice : public IGraphicsDevice {
+ public:
+  GlDevice() = default;
+  ~GlDevice() override;
+  GlDevice(const GlDevice&) = delete;
+  GlDevice& operator=(const GlDevice&) = delete;
+
+  // Needs a current OpenGL 3.3 core context. False (with a reason) when the context cannot do it.
+  bool Create(int backW, int backH, std::string& error);
+  void Destroy();
+  void SetSurface(IPresentSurface* surface) { surface_ = surface; }
+
+  int MaxTextureSide() const override { return maxTexture_; }
+  int BackBufferWidth() const override { return backW_; }
+  int BackBufferHeight() const override { return backH_; }
+  uint32_t CreateTexture(int wt, int ht, const uint8_t* bgra, bool renderTarget) override;
+  void FreeTexture(uint32_t handle) override;
+  void SetState(const RRenderState& state) override;
+  void SetTexture(uint32_t handle) override;
+  void SetTransforms(const RMatrix& world, const RMatrix& view, const RMatrix& projection) override;
+  void SetViewport(const RPixelRect& r) override;
+  void Draw(EPrimitive type, const RVertex* v, int count) override;
+  void Clear(uint32_t argb, bool target, bool depth) override;
+  bool SetRenderTarget(uint32_t handle) override;
+  bool ReadPixels(uint32_t target, const RPixelRect& r, std::vector<uint8_t>& bgra) override;
+  void SetSynchronisation(bool on) override { sync_ = on; }
+  bool Present(const RPixelRect& source, const RPixelRect& destination, int32_t windowColour) override;
+
+  // Sends the batch now.
+  void Flush();
+  int DrawCalls() const { return drawCalls_; }
+
+ private:
+  struct RTarget {
+    GLuint fbo = 0, depth = 0;
+    int w = 0, h = 0;
+  };
+  bool BindTarget(uint32_t handle);
+  void ApplyBatchState();
+
+  bool created_ = false;
+  int backW_ = 0, backH_ = 0, maxTexture_ = 2048;
+  GLuint program_ = 0, vao_ = 0, vbo_ = 0;
+  GLuint samplers_[4] = {};
+  RTarget back_;
+  GLuint backColour_ = 0;
+  std::unordered_map<uint32_t, RTarget> targets_;
+  std::unordered_map<uint32_t, std::pair<int, int>> sizes_;
+  uint32_t target_ = 0;
+  IPresentSurface* surface_ = nullptr;
+  bool sync_ = false;
+
+  RRenderState state_;
+  uint32_t texture_ = 0;
+  float matrix_[16] = {}, worldView_[16] = {};
+  RPixelRect viewport_{0, 0, 1, 1};
+  GLenum mode_ = GL_TRIANGLES;
+  std::vector<RVertex> batch_;
+  int drawCalls_ = 0;
+  size_t vboCapacity_ = 0;
+
+  GLint uMatrix_ = -1, uWorldView_ = -1, uPixel_ = -1, uUseTex_ = -1, uModulate_ = -1, uAlphaTest_ = -1,
+        uFog_ = -1, uFogColour_ = -1, uFogRange_ = -1;
+};
+
+}  // namespace kestro::platform
