@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "script/Value.h"
+
 namespace kestro {
 
-// Longest string a string function builds; longer results are refused with the function's
-// error, so a script cannot ask for unbounded memory.
-inline constexpr size_t kMaxStringBytes = size_t{1} << 28;
+// Longest string a string function builds (the language's limit for every string value); longer
+// results are refused with the function's error, so a script cannot ask for unbounded memory.
+inline constexpr size_t kMaxStringBytes = kMaxStringLength;
 
 // Reads text as a decimal number ("." separator, optional sign, fraction and exponent) after
 // trimming blanks and control characters; empty text reads as 0. False for anything else.
