@@ -11,13 +11,16 @@ const char* kVertexShader = R"(#version 330 core
 layout(location = 0) in vec3 aPos;
 layout(location = 1) in vec4 aColour;
 layout(location = 2) in vec2 aUV;
+layout(location = 3) in float aSlot;
 uniform mat4 uMatrix;
 uniform mat4 uWorldView;
 uniform vec2 uPixel;
 out vec4 vColour;
 out vec2 vUV;
 out float vDepth;
+flat out int vSlot;
 void main() {
+  vSlot = int(aSlot);
   vec4 p = uMatrix * vec4(aPos, 1.0);
   // Rows are stored from the top, and pixel centres sit on whole coordinates as on the original
   // device: flip y and move by half a pixel. Depth goes from 0..w to OpenGL's -w..w.
@@ -31,12 +34,13 @@ void main() {
 }
 )";
 
-const char* kFragmentShader = R"(#version 330 core
+// Compiled twice: for batches of one texture (one fetch per pixel) and of up to eight.
+const char* kFragmentShader = R"(
 in vec4 vColour;
 in vec2 vUV;
 in float vDepth;
-uniform sampler2D uTex;
-uniform int uUseTex;
+flat in int vSlot;
+uniform sampler2D uTex[UNITS];
 uniform int uModulate;
 uniform int uAlphaTest;
 uniform int uFog;
@@ -44,8 +48,23 @@ uniform vec4 uFogColour;
 uniform vec2 uFogRange;
 out vec4 oColour;
 void main() {
-  // Without a texture the stage reads opaque white.
-  vec4 t = uUseTex != 0 ? texture(uTex, vUV) : vec4(1.0);
+  // Up to eight textures share a batch, each vertex naming its unit. Without a texture the
+  // stage reads opaque white.
+  vec4 t = vec4(1.0);
+#if UNITS == 1
+  if (vSlot == 0) t = texture(uTex[0], vUV);
+#else
+  switch (vSlot) {
+    case 0: t = texture(uTex[0], vUV); break;
+    case 1: t = texture(uTex[1], vUV); break;
+    case 2: t = texture(uTex[2], vUV); break;
+    case 3: t = texture(uTex[3], vUV); break;
+    case 4: t = texture(uTex[4], vUV); break;
+    case 5: t = texture(uTex[5], vUV); break;
+    case 6: t = texture(uTex[6], vUV); break;
+    case 7: t = texture(uTex[7], vUV); break;
+  }
+#endif
   vec4 c = uModulate != 0 ? t * vColour : t;
   // The alpha test passes alpha above 0 in 8-bit terms.
   if (uAlphaTest != 0 && floor(c.a * 255.0 + 0.5) <= 0.0) discard;
@@ -116,49 +135,56 @@ bool GlDevice::Create(int backW, int backH, std::string& error) {
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTex);
   maxTexture_ = std::clamp(int(maxTex), 64, 8192);
 
-  GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, error);
-  if (!vs) return false;
-  GLuint fs = Compile(GL_FRAGMENT_SHADER, kFragmentShader, error);
-  if (!fs) {
+  for (int k = 0; k < 2; ++k) {
+    int units = k == 0 ? 1 : kUnits;
+    std::string fsText = "#version 330 core\n#define UNITS " + std::to_string(units) + "\n" + kFragmentShader;
+    GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, error);
+    if (!vs) return false;
+    GLuint fs = Compile(GL_FRAGMENT_SHADER, fsText.c_str(), error);
+    if (!fs) {
+      glDeleteShader(vs);
+      return false;
+    }
+    RProgram& p = programs_[k];
+    p.id = glCreateProgram();
+    glAttachShader(p.id, vs);
+    glAttachShader(p.id, fs);
+    glLinkProgram(p.id);
     glDeleteShader(vs);
-    return false;
+    glDeleteShader(fs);
+    GLint ok = 0;
+    glGetProgramiv(p.id, GL_LINK_STATUS, &ok);
+    if (!ok) {
+      error = "shader program does not link";
+      return false;
+    }
+    p.uMatrix = glGetUniformLocation(p.id, "uMatrix");
+    p.uWorldView = glGetUniformLocation(p.id, "uWorldView");
+    p.uPixel = glGetUniformLocation(p.id, "uPixel");
+    p.uModulate = glGetUniformLocation(p.id, "uModulate");
+    p.uAlphaTest = glGetUniformLocation(p.id, "uAlphaTest");
+    p.uFog = glGetUniformLocation(p.id, "uFog");
+    p.uFogColour = glGetUniformLocation(p.id, "uFogColour");
+    p.uFogRange = glGetUniformLocation(p.id, "uFogRange");
+    glUseProgram(p.id);
+    for (int i = 0; i < units; ++i)
+      glUniform1i(glGetUniformLocation(p.id, ("uTex[" + std::to_string(i) + "]").c_str()), i);
   }
-  program_ = glCreateProgram();
-  glAttachShader(program_, vs);
-  glAttachShader(program_, fs);
-  glLinkProgram(program_);
-  glDeleteShader(vs);
-  glDeleteShader(fs);
-  GLint ok = 0;
-  glGetProgramiv(program_, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    error = "shader program does not link";
-    return false;
-  }
-  uMatrix_ = glGetUniformLocation(program_, "uMatrix");
-  uWorldView_ = glGetUniformLocation(program_, "uWorldView");
-  uPixel_ = glGetUniformLocation(program_, "uPixel");
-  uUseTex_ = glGetUniformLocation(program_, "uUseTex");
-  uModulate_ = glGetUniformLocation(program_, "uModulate");
-  uAlphaTest_ = glGetUniformLocation(program_, "uAlphaTest");
-  uFog_ = glGetUniformLocation(program_, "uFog");
-  uFogColour_ = glGetUniformLocation(program_, "uFogColour");
-  uFogRange_ = glGetUniformLocation(program_, "uFogRange");
-  glUseProgram(program_);
-  glUniform1i(glGetUniformLocation(program_, "uTex"), 0);
 
   glGenVertexArrays(1, &vao_);
   glBindVertexArray(vao_);
   glGenBuffers(1, &vbo_);
   glBindBuffer(GL_ARRAY_BUFFER, vbo_);
   glEnableVertexAttribArray(0);
-  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(RVertex), reinterpret_cast<void*>(offsetof(RVertex, x)));
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(RGpuVertex), reinterpret_cast<void*>(offsetof(RGpuVertex, x)));
   glEnableVertexAttribArray(1);
   // ARGB words are B, G, R, A in memory: exactly what the BGRA attribute size reads.
-  glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(RVertex),
-                        reinterpret_cast<void*>(offsetof(RVertex, colour)));
+  glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(RGpuVertex),
+                        reinterpret_cast<void*>(offsetof(RGpuVertex, colour)));
   glEnableVertexAttribArray(2);
-  glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(RVertex), reinterpret_cast<void*>(offsetof(RVertex, u)));
+  glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(RGpuVertex), reinterpret_cast<void*>(offsetof(RGpuVertex, u)));
+  glEnableVertexAttribArray(3);
+  glVertexAttribPointer(3, 1, GL_FLOAT, GL_FALSE, sizeof(RGpuVertex), reinterpret_cast<void*>(offsetof(RGpuVertex, slot)));
 
   // Samplers: bit 0 linear, bit 1 wrap.
   glGenSamplers(4, samplers_);
@@ -226,7 +252,7 @@ void GlDevice::Destroy() {
   glDeleteSamplers(4, samplers_);
   glDeleteBuffers(1, &vbo_);
   glDeleteVertexArrays(1, &vao_);
-  glDeleteProgram(program_);
+  for (RProgram& p : programs_) glDeleteProgram(p.id);
   back_ = RTarget{};
   created_ = false;
 }
@@ -246,7 +272,7 @@ uint32_t GlDevice::CreateTexture(int wt, int ht, const uint8_t* bgra, bool rende
   }
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, wt, ht, 0, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-  glBindTexture(GL_TEXTURE_2D, texture_);
+  glBindTexture(GL_TEXTURE_2D, 0);
   if (glGetError() != GL_NO_ERROR) {
     glDeleteTextures(1, &t);
     return 0;
@@ -280,8 +306,6 @@ void GlDevice::SetState(const RRenderState& state) {
 
 void GlDevice::SetTexture(uint32_t handle) {
   if (handle != 0 && !sizes_.count(handle)) handle = 0;
-  if (handle == texture_) return;
-  Flush();
   texture_ = handle;
 }
 
@@ -299,23 +323,27 @@ void GlDevice::SetViewport(const RPixelRect& r) {
 }
 
 void GlDevice::ApplyBatchState() {
-  glUseProgram(program_);
+  const RProgram& p = programs_[unitsUsed_ > 1 ? 1 : 0];
+  glUseProgram(p.id);
   glBindVertexArray(vao_);
   glViewport(viewport_.x, viewport_.y, std::max(viewport_.w, 1), std::max(viewport_.h, 1));
   glScissor(viewport_.x, viewport_.y, std::max(viewport_.w, 0), std::max(viewport_.h, 0));
-  glUniformMatrix4fv(uMatrix_, 1, GL_FALSE, matrix_);
-  glUniformMatrix4fv(uWorldView_, 1, GL_FALSE, worldView_);
-  glUniform2f(uPixel_, 1.0f / float(std::max(viewport_.w, 1)), 1.0f / float(std::max(viewport_.h, 1)));
-  glUniform1i(uUseTex_, texture_ != 0);
-  glUniform1i(uModulate_, state_.modulate);
-  glUniform1i(uAlphaTest_, state_.alphaTest);
-  glUniform1i(uFog_, state_.fog);
+  glUniformMatrix4fv(p.uMatrix, 1, GL_FALSE, matrix_);
+  glUniformMatrix4fv(p.uWorldView, 1, GL_FALSE, worldView_);
+  glUniform2f(p.uPixel, 1.0f / float(std::max(viewport_.w, 1)), 1.0f / float(std::max(viewport_.h, 1)));
+  glUniform1i(p.uModulate, state_.modulate);
+  glUniform1i(p.uAlphaTest, state_.alphaTest);
+  glUniform1i(p.uFog, state_.fog);
   uint32_t f = state_.fogColour;
-  glUniform4f(uFogColour_, float((f >> 16) & 255) / 255.f, float((f >> 8) & 255) / 255.f, float(f & 255) / 255.f, 1.f);
-  glUniform2f(uFogRange_, state_.fogStart, state_.fogEnd);
+  glUniform4f(p.uFogColour, float((f >> 16) & 255) / 255.f, float((f >> 8) & 255) / 255.f, float(f & 255) / 255.f, 1.f);
+  glUniform2f(p.uFogRange, state_.fogStart, state_.fogEnd);
+  GLuint sampler = samplers_[(state_.linearFilter ? 1 : 0) | (state_.wrap ? 2 : 0)];
+  for (int i = 0; i < unitsUsed_; ++i) {
+    glActiveTexture(GLenum(GL_TEXTURE0 + i));
+    glBindTexture(GL_TEXTURE_2D, units_[i]);
+    glBindSampler(GLuint(i), sampler);
+  }
   glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, texture_);
-  glBindSampler(0, samplers_[(state_.linearFilter ? 1 : 0) | (state_.wrap ? 2 : 0)]);
   GLenum src = GlBlend(state_.srcBlend), dst = GlBlend(state_.destBlend);
   if (state_.srcBlend == kBlendBothSrcAlpha || state_.destBlend == kBlendBothSrcAlpha) {
     src = GL_SRC_ALPHA;
@@ -352,39 +380,51 @@ void GlDevice::Draw(EPrimitive type, const RVertex* v, int count) {
     Flush();
     mode_ = mode;
   }
+  float slot = -1;
+  if (texture_ != 0) {
+    int i = 0;
+    while (i < unitsUsed_ && units_[i] != texture_) ++i;
+    if (i == kUnits) {
+      Flush();
+      i = 0;
+    }
+    if (i == unitsUsed_) units_[unitsUsed_++] = texture_;
+    slot = float(i);
+  }
+  auto push = [&](const RVertex& a) { batch_.push_back(RGpuVertex{a.x, a.y, a.z, a.colour, a.u, a.v, slot}); };
   switch (type) {
     case EPrimitive::PointList:
-      batch_.insert(batch_.end(), v, v + count);
+      for (int i = 0; i < count; ++i) push(v[i]);
       break;
     case EPrimitive::LineList:
-      batch_.insert(batch_.end(), v, v + (count & ~1));
+      for (int i = 0; i < (count & ~1); ++i) push(v[i]);
       break;
     case EPrimitive::LineStrip:
       for (int i = 0; i + 1 < count; ++i) {
-        batch_.push_back(v[i]);
-        batch_.push_back(v[i + 1]);
+        push(v[i]);
+        push(v[i + 1]);
       }
       break;
     case EPrimitive::TriangleList:
-      batch_.insert(batch_.end(), v, v + count / 3 * 3);
+      for (int i = 0; i < count / 3 * 3; ++i) push(v[i]);
       break;
     case EPrimitive::TriangleStrip:
       for (int i = 0; i + 2 < count; ++i) {
         if (i & 1) {
-          batch_.push_back(v[i + 1]);
-          batch_.push_back(v[i]);
+          push(v[i + 1]);
+          push(v[i]);
         } else {
-          batch_.push_back(v[i]);
-          batch_.push_back(v[i + 1]);
+          push(v[i]);
+          push(v[i + 1]);
         }
-        batch_.push_back(v[i + 2]);
+        push(v[i + 2]);
       }
       break;
     case EPrimitive::TriangleFan:
       for (int i = 1; i + 1 < count; ++i) {
-        batch_.push_back(v[0]);
-        batch_.push_back(v[i]);
-        batch_.push_back(v[i + 1]);
+        push(v[0]);
+        push(v[i]);
+        push(v[i + 1]);
       }
       break;
   }
@@ -394,17 +434,19 @@ void GlDevice::Flush() {
   if (batch_.empty()) return;
   ApplyBatchState();
   glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-  size_t bytes = batch_.size() * sizeof(RVertex);
-  if (bytes > vboCapacity_) {
-    vboCapacity_ = std::max(bytes, size_t(1) << 20);
+  size_t bytes = batch_.size() * sizeof(RGpuVertex);
+  // Batches are appended to one stream buffer, which is renewed only when it is full.
+  if (bytes > vboCapacity_ || vboUsed_ + bytes > vboCapacity_) {
+    vboCapacity_ = std::max({bytes, vboCapacity_, size_t(4) << 20});
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vboCapacity_), nullptr, GL_STREAM_DRAW);
-  } else {
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vboCapacity_), nullptr, GL_STREAM_DRAW);  // orphan
+    vboUsed_ = 0;
   }
-  glBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(bytes), batch_.data());
-  glDrawArrays(mode_, 0, GLsizei(batch_.size()));
+  glBufferSubData(GL_ARRAY_BUFFER, GLintptr(vboUsed_), GLsizeiptr(bytes), batch_.data());
+  glDrawArrays(mode_, GLint(vboUsed_ / sizeof(RGpuVertex)), GLsizei(batch_.size()));
+  vboUsed_ += bytes;
   ++drawCalls_;
   batch_.clear();
+  unitsUsed_ = 0;
 }
 
 bool GlDevice::BindTarget(uint32_t handle) {

@@ -2,7 +2,7 @@
 // made for: one texture stage that modulates or selects, the original blend factors, alpha test,
 // point and linear filtering, clamp and wrap, pixel centres on whole coordinates, render targets
 // and a back buffer whose alpha always reads as opaque. Primitives of the same texture and state
-// are batched; any change of state, target, transform or a read-back sends the batch first.
+// are batched (up to eight textures share a batch); any change of state, target, transform or a read-back sends the batch first.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -66,9 +66,23 @@ class GlDevice : public IGraphicsDevice {
   bool BindTarget(uint32_t handle);
   void ApplyBatchState();
 
+  // What the shader reads: a vertex and the texture unit of its batch (-1: none).
+  struct RGpuVertex {
+    float x, y, z;
+    uint32_t colour;
+    float u, v, slot;
+  };
+  static constexpr int kUnits = 8;
+
   bool created_ = false;
   int backW_ = 0, backH_ = 0, maxTexture_ = 2048;
-  GLuint program_ = 0, vao_ = 0, vbo_ = 0;
+  struct RProgram {
+    GLuint id = 0;
+    GLint uMatrix = -1, uWorldView = -1, uPixel = -1, uModulate = -1, uAlphaTest = -1, uFog = -1, uFogColour = -1,
+          uFogRange = -1;
+  };
+  RProgram programs_[2];  // one texture, several
+  GLuint vao_ = 0, vbo_ = 0;
   GLuint samplers_[4] = {};
   RTarget back_;
   GLuint backColour_ = 0;
@@ -83,12 +97,13 @@ class GlDevice : public IGraphicsDevice {
   float matrix_[16] = {}, worldView_[16] = {};
   RPixelRect viewport_{0, 0, 1, 1};
   GLenum mode_ = GL_TRIANGLES;
-  std::vector<RVertex> batch_;
+  std::vector<RGpuVertex> batch_;
+  uint32_t units_[kUnits] = {};
+  int unitsUsed_ = 0;
+  size_t vboUsed_ = 0;
   int drawCalls_ = 0;
   size_t vboCapacity_ = 0;
 
-  GLint uMatrix_ = -1, uWorldView_ = -1, uPixel_ = -1, uUseTex_ = -1, uModulate_ = -1, uAlphaTest_ = -1,
-        uFog_ = -1, uFogColour_ = -1, uFogRange_ = -1;
 };
 
 }  // namespace kestro::platform
