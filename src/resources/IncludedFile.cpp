@@ -51,6 +51,36 @@ bool CDataFile::ExportIt(const fs::path& file) const {
   return out && out.write(reinterpret_cast<const char*>(s_data.data()), std::streamsize(s_data.size()));
 }
 
+fs::path CDataFile::ExportPath(const fs::path& tempFolder, const fs::path& workingFolder) const {
+  fs::path name = SafeRelativePath(s_filename);
+  if (name.empty()) return {};
+  switch (s_exportaction) {
+    case 1: return tempFolder.empty() ? fs::path() : tempFolder / name;
+    case 2: return workingFolder / name;
+    case 3: return s_exportdir.empty() ? fs::path() : fs::path(s_exportdir) / name;
+    default: return {};
+  }
+}
+
+bool CDataFile::Prepare(const fs::path& tempFolder, const fs::path& workingFolder) {
+  if (!s_exists || !s_store) return false;
+  if (s_exportaction == 0) return true;
+  fs::path file = ExportPath(tempFolder, workingFolder);
+  if (file.empty()) return false;
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  bool ok = ExportIt(file);
+  if (s_freedata) Discard();
+  return ok;
+}
+
+bool CDataFile::Remove(const fs::path& tempFolder, const fs::path& workingFolder) const {
+  if (!s_removeend) return false;
+  fs::path file = ExportPath(tempFolder, workingFolder);
+  std::error_code ec;
+  return !file.empty() && fs::remove(file, ec);
+}
+
 fs::path SafeRelativePath(const std::string& name) {
   std::string text = name;
   for (char& c : text)

@@ -37,6 +37,15 @@ class CDataFile {
   }
   // Saves the content as `file` when there is content and no such file or overwriting is on.
   bool ExportIt(const std::filesystem::path& file) const;
+  // Where the export action puts the file: the temporary folder, the working folder or the
+  // export folder, with the stored name kept inside it. Empty for action 0, other actions and
+  // names with nothing usable left.
+  std::filesystem::path ExportPath(const std::filesystem::path& tempFolder,
+                                   const std::filesystem::path& workingFolder) const;
+  // Exports as the export action says, then drops the content when asked.
+  bool Prepare(const std::filesystem::path& tempFolder, const std::filesystem::path& workingFolder);
+  // Deletes the exported file at the end of the run when asked, whether or not this run wrote it.
+  bool Remove(const std::filesystem::path& tempFolder, const std::filesystem::path& workingFolder) const;
 };
 
 // A file name from game data made safe for use under `folder`: relative, without "..", drive or

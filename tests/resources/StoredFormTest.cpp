@@ -248,7 +248,42 @@ TEST(StoredForm, IncludedFileWithoutStoredContent) {
   EXPECT_EQ(f.s_exportaction, 1);
   test::ScratchDir dir;
   EXPECT_FALSE(f.ExportIt(dir / "a.txt"));
+  EXPECT_FALSE(f.Prepare(dir / "tmp", dir.path()));
   EXPECT_FALSE(fs::exists(dir / "a.txt"));
+}
+
+// Export to each place; names from the data stay inside the folder they are exported to; an
+// existing file is kept unless overwriting is on, and still removed at the end.
+TEST(StoredForm, IncludedFileExport) {
+  test::ScratchDir dir;
+  fs::path temp = dir / "tmp", work = dir / "work";
+  fs::create_directories(temp);
+  fs::create_directories(work);
+  CDataFile f;
+  f.s_exists = f.s_store = true;
+  f.s_data = {'n', 'e', 'w'};
+  f.s_filename = "../../up/file.txt";
+  f.s_exportaction = 1;
+  f.s_freedata = false;
+  EXPECT_TRUE(f.Prepare(temp, work));
+  EXPECT_TRUE(fs::exists(temp / "up" / "file.txt"));
+  EXPECT_FALSE(fs::exists(dir / "up"));
+  f.s_exportaction = 3;
+  f.s_exportdir = (dir / "chosen").string();
+  EXPECT_TRUE(f.Prepare(temp, work));
+  EXPECT_TRUE(fs::exists(dir / "chosen" / "up" / "file.txt"));
+  f.s_exportaction = 2;
+  f.s_filename = "kept.txt";
+  test::WriteBytes(work / "kept.txt", {'o', 'l', 'd'});
+  EXPECT_FALSE(f.Prepare(temp, work));
+  EXPECT_EQ(test::ReadBytes(work / "kept.txt"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_TRUE(f.Remove(temp, work));
+  EXPECT_FALSE(fs::exists(work / "kept.txt"));
+  f.s_overwrite = true;
+  f.s_freedata = true;
+  EXPECT_TRUE(f.Prepare(temp, work));
+  EXPECT_EQ(test::ReadBytes(work / "kept.txt"), (std::vector<uint8_t>{'n', 'e', 'w'}));
+  EXPECT_FALSE(f.s_exists);  // content dropped after exporting
 }
 
 TEST(StoredForm, NamesFromGameDataStayInsideTheirFolder) {
