@@ -28,6 +28,7 @@ GlContext& GlContext::Get() {
 
 CGraphics& FreshGraphics(int32_t clear) {
   GlContext& c = GlContext::Get();
+  c.window.MakeCurrent();  // other tests may have made windows of their own
   static CGraphics* g = nullptr;
   if (g) g->Stop();
   delete g;

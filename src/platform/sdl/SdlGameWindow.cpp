@@ -105,7 +105,18 @@ void SdlGameWindow::SetFullScreen(bool on) {
   }
   inStyleChange_ = true;
   state_.fullScreen = on;
-  if (window_) SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (window_) {
+    SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(window_, &dw, &dh);
+    if (on && (dw < Display().DesktopWidth() || dh < Display().DesktopHeight())) {
+      // Drivers without a desktop full-screen mode get a borderless window over the screen.
+      SDL_SetWindowFullscreen(window_, 0);
+      SDL_SetWindowBordered(window_, SDL_FALSE);
+      SDL_SetWindowPosition(window_, 0, 0);
+      SDL_SetWindowSize(window_, Display().DesktopWidth(), Display().DesktopHeight());
+    }
+  }
   ApplyStyle();
   if (!on && window_) {
     SDL_SetWindowSize(window_, std::max(state_.savedW, 1), std::max(state_.savedH, 1));

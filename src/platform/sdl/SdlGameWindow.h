@@ -26,6 +26,10 @@ class SdlGameWindow : public IPresentSurface {
   bool Create(const std::string& caption, std::string& error);
   void Destroy();
   SDL_Window* Handle() const { return window_; }
+  // Makes this window's OpenGL context the current one.
+  void MakeCurrent() {
+    if (window_ && context_) SDL_GL_MakeCurrent(window_, context_);
+  }
   CWindowState& State() { return state_; }
   const CWindowState& State() const { return state_; }
 
