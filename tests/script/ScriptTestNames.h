@@ -13,13 +13,14 @@ class TestNames : public IScriptNames {
  public:
   TestNames() {
     functions_ = {{"f", {0, kAnyArgCount}},       {"g2", {1, 2}},          {"abs", {2, 1}},
-                  {"h", {3, kAnyArgCount}},       {"scr_a", {kScriptIdBase, kAnyArgCount}}};
+                  {"h", {3, kAnyArgCount}},       {"scr_a", {kScriptIdBase, kAnyArgCount}},
+                  {"show", {4, kAnyArgCount}},    {"fail", {5, 0}},        {"again", {6, 0}}};
     constants_ = {{"true", RValue::Real(1)},    {"false", RValue::Real(0)},  {"self", RValue::Real(-1)},
                   {"other", RValue::Real(-2)},  {"all", RValue::Real(-3)},   {"noone", RValue::Real(-4)},
                   {"global", RValue::Real(-5)}, {"local", RValue::Real(-7)}, {"obj_wall", RValue::Real(3)},
                   {"c_red", RValue::Real(255)}, {"greeting", RValue::String("hi")}};
     // Built-in variables of the test run (the real table registers hundreds).
-    for (const char* name : {"x", "y", "argument", "argument0", "argument1", "argument3", "argument15"})
+    for (const char* name : {"x", "y", "id", "argument", "argument0", "argument1", "argument3", "argument15"})
       if (FindBuiltinVariable(name) < 0) RegisterBuiltinVariable(name);
   }
   std::optional<int32_t> FindFunction(std::string_view name) const override {
