@@ -52,6 +52,8 @@ class TMask {
     return x >= 0 && y >= 0 && x < i_w && y < i_h && bits_[size_t(x) * size_t(i_h) + size_t(y)];
   }
   void Set(int x, int y, bool v) { bits_[size_t(x) * size_t(i_h) + size_t(y)] = v; }
+  // The i_h flags (0 or 1) of column x, 0 <= x < i_w: the collision tests scan columns directly.
+  const uint8_t* Column(int x) const { return bits_.data() + size_t(x) * size_t(i_h); }
   void Resize(int w, int h);  // all pixels cleared
 
   bool operator==(const TMask& o) const {
