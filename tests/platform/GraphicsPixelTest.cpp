@@ -316,6 +316,48 @@ TEST(GraphicsPixels, GrabScreenIsCutToTheRegion) {
   EXPECT_EQ(g.GetPixel(3, 3), 0x00FF00);
 }
 
+TEST(GraphicsPixels, LinesIncludeBothEndPixels) {
+  CGraphics& g = FreshGraphics();
+  const uint32_t red = 0xFFFF0000u;
+  g.DrawLine(2, 1, 6, 1, red, red);
+  g.DrawLine(2, 3, 2, 7, red, red);
+  g.DrawLine(4, 3, 8, 7, red, red);
+  g.DrawLine(14, 3, 10, 7, red, red);
+  g.DrawPoint(1, 1, 0xFF00FF00u);
+  EXPECT_EQ(Picture(0, 0, 16, 9, kLegend), (std::vector<std::string>{
+                                               "................",
+                                               ".GRRRRR.........",
+                                               "................",
+                                               "..R.R.........R.",
+                                               "..R..R.......R..",
+                                               "..R...R.....R...",
+                                               "..R....R...R....",
+                                               "..R.....R.R.....",
+                                               "................",
+                                           }));
+}
+
+TEST(GraphicsPixels, HiddenSurfaceRemovalKeepsTheNearerQuad) {
+  CGraphics& g = FreshGraphics();
+  g.Set3DMode(true, true, false);
+  g.ClearScreen(0);
+  const uint32_t red[4] = {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u};
+  const uint32_t green[4] = {0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u};
+  g.SetDepth(-100);  // nearer to the eye
+  g.DrawRectangle(0, 0, 3, 3, red, false);
+  g.SetDepth(100);
+  g.DrawRectangle(2, 2, 5, 5, green, false);
+  EXPECT_EQ(Picture(0, 0, 6, 6, kLegend), (std::vector<std::string>{
+                                              "RRRR..",
+                                              "RRRR..",
+                                              "RRRRGG",
+                                              "RRRRGG",
+                                              "..GGGG",
+                                              "..GGGG",
+                                          }));
+  g.Set3DMode(false, false, false);
+}
+
 // ---- presenting into the window ----
 
 TEST(GraphicsPixels, PresentPlacesTheRegionByTheScaleRules) {

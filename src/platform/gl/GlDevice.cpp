@@ -76,6 +76,38 @@ void main() {
 }
 )";
 
+// Lines are drawn with their last pixel, as the original device did by default: each segment's
+// end is moved one pixel further along its major axis, so the pixel holding the end point is
+// left through its diamond and therefore drawn.
+const char* kLineShader = R"(#version 330 core
+layout(lines) in;
+layout(line_strip, max_vertices = 2) out;
+in vec4 vColour[];
+in vec2 vUV[];
+in float vDepth[];
+flat in int vSlot[];
+out vec4 gColour;
+out vec2 gUV;
+out float gDepth;
+flat out int gSlot;
+uniform vec2 uPixel;
+void main() {
+  vec4 a = gl_in[0].gl_Position, b = gl_in[1].gl_Position;
+  vec4 e = b;
+  if (a.w > 0.0 && b.w > 0.0) {
+    vec2 pa = a.xy / a.w / (2.0 * uPixel), pb = b.xy / b.w / (2.0 * uPixel);
+    vec2 d = pb - pa;
+    float m = max(abs(d.x), abs(d.y));
+    if (m > 0.0) e.xy = (pb + d / m) * (2.0 * uPixel) * b.w;
+  }
+  gl_Position = a; gColour = vColour[0]; gUV = vUV[0]; gDepth = vDepth[0]; gSlot = vSlot[0];
+  EmitVertex();
+  gl_Position = e; gColour = vColour[1]; gUV = vUV[1]; gDepth = vDepth[1]; gSlot = vSlot[1];
+  EmitVertex();
+  EndPrimitive();
+}
+)";
+
 GLuint Compile(GLenum kind, const char* src, std::string& error) {
   GLuint s = glCreateShader(kind);
   glShaderSource(s, 1, &src, nullptr);
@@ -135,23 +167,29 @@ bool GlDevice::Create(int backW, int backH, std::string& error) {
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTex);
   maxTexture_ = std::clamp(int(maxTex), 64, 8192);
 
-  for (int k = 0; k < 2; ++k) {
+  for (int k = 0; k < 3; ++k) {
     int units = k == 0 ? 1 : kUnits;
-    std::string fsText = "#version 330 core\n#define UNITS " + std::to_string(units) + "\n" + kFragmentShader;
+    std::string fsText = "#version 330 core\n#define UNITS " + std::to_string(units) + "\n";
+    if (k == 2) fsText += "#define vColour gColour\n#define vUV gUV\n#define vDepth gDepth\n#define vSlot gSlot\n";
+    fsText += kFragmentShader;
     GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, error);
-    if (!vs) return false;
     GLuint fs = Compile(GL_FRAGMENT_SHADER, fsText.c_str(), error);
-    if (!fs) {
+    GLuint gs = k == 2 ? Compile(GL_GEOMETRY_SHADER, kLineShader, error) : 0;
+    if (!vs || !fs || (k == 2 && !gs)) {
       glDeleteShader(vs);
+      glDeleteShader(fs);
+      glDeleteShader(gs);
       return false;
     }
     RProgram& p = programs_[k];
     p.id = glCreateProgram();
     glAttachShader(p.id, vs);
     glAttachShader(p.id, fs);
+    if (gs) glAttachShader(p.id, gs);
     glLinkProgram(p.id);
     glDeleteShader(vs);
     glDeleteShader(fs);
+    glDeleteShader(gs);
     GLint ok = 0;
     glGetProgramiv(p.id, GL_LINK_STATUS, &ok);
     if (!ok) {
@@ -323,7 +361,7 @@ void GlDevice::SetViewport(const RPixelRect& r) {
 }
 
 void GlDevice::ApplyBatchState() {
-  const RProgram& p = programs_[unitsUsed_ > 1 ? 1 : 0];
+  const RProgram& p = programs_[mode_ == GL_LINES ? 2 : unitsUsed_ > 1 ? 1 : 0];
   glUseProgram(p.id);
   glBindVertexArray(vao_);
   glViewport(viewport_.x, viewport_.y, std::max(viewport_.w, 1), std::max(viewport_.h, 1));

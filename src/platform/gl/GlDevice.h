@@ -81,7 +81,7 @@ class GlDevice : public IGraphicsDevice {
     GLint uMatrix = -1, uWorldView = -1, uPixel = -1, uModulate = -1, uAlphaTest = -1, uFog = -1, uFogColour = -1,
           uFogRange = -1;
   };
-  RProgram programs_[2];  // one texture, several
+  RProgram programs_[3];  // one texture, several, lines
   GLuint vao_ = 0, vbo_ = 0;
   GLuint samplers_[4] = {};
   RTarget back_;
