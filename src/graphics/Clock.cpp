@@ -42,6 +42,14 @@ void CStepClock::WaitMicroseconds(int64_t t) {
   }
 }
 
+int64_t MicrosecondsToNextRefresh(int64_t now, int frequency) {
+  if (frequency <= 0 || frequency > 1000) frequency = 60;
+  int64_t period = 1000000 / frequency;
+  int64_t into = now % period;
+  if (into < 0) into += period;
+  return period - into;
+}
+
 CStepClock& StepClock() {
   static CStepClock clock;
   return clock;

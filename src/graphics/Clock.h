@@ -48,12 +48,18 @@ class CStepClock {
   // then 1 ms slices with the window's messages processed, until the clock has moved on by t
   // (or gone backwards). Nothing for t <= 0.
   void WaitMicroseconds(int64_t t);
+  // Blocks without processing messages.
+  void Sleep(int64_t microseconds) { clock_->Sleep(microseconds); }
 
  private:
   IClock* clock_;
   int64_t start_ = 0;
   std::function<void()> pump_;
 };
+
+// How long from `now` (microseconds) to the next refresh of a display running at `frequency` Hz
+// (60 when unknown); the vertical-blank wait sleeps this long.
+int64_t MicrosecondsToNextRefresh(int64_t now, int frequency);
 
 // The process-wide step clock.
 CStepClock& StepClock();

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "graphics/Clock.h"
+#include "graphics/Display.h"
+
 namespace kestro {
 
 uint32_t VertexColour(int32_t gameColour, double alpha) {
@@ -352,6 +355,11 @@ bool CGraphics::PresentFrame() {
 }
 
 bool CGraphics::RefreshWindow() { return PresentFrame(); }
+
+void CGraphics::WaitVerticalBlank() {
+  CStepClock& c = StepClock();
+  c.Sleep(MicrosecondsToNextRefresh(c.MicrosecondClock(), Display().Frequency()));
+}
 
 void CGraphics::ClearScreen(int32_t gameColour, double alpha) {
   if (device_) device_->Clear(VertexColour(gameColour, alpha), true, true);

@@ -93,6 +93,8 @@ class CGraphics {
   void BeginFrame() {}
   bool PresentFrame();
   bool RefreshWindow();
+  // Only the wait for the display's next refresh (screen_wait_vsync).
+  void WaitVerticalBlank();
   void ClearScreen(int32_t gameColour, double alpha = 1.0);
   void ClearDepth();
 

@@ -72,6 +72,13 @@ TEST(StepClock, ManualClockMakesWaitsExact) {
   EXPECT_EQ(clock.MicrosecondClock(), 34000);  // whole slices
 }
 
+TEST(StepClock, VerticalBlankWaitReachesTheNextRefresh) {
+  EXPECT_EQ(MicrosecondsToNextRefresh(0, 50), 20000);
+  EXPECT_EQ(MicrosecondsToNextRefresh(25000, 50), 15000);
+  EXPECT_EQ(MicrosecondsToNextRefresh(-5000, 50), 5000);
+  EXPECT_EQ(MicrosecondsToNextRefresh(1000, 0), 16666 - 1000);  // unknown: 60 Hz
+}
+
 TEST(StepClock, RealWaitBlocks) {
   CStepClock clock;
   int64_t t0 = clock.MicrosecondClock();

@@ -53,6 +53,11 @@ bool PrepareGraphics(const CGameSettings& s, const std::string& caption, const s
   w.SetShowBorder(!s.noBorder);
   w.SetShowIcons(!s.noButtons);
   w.SetFullScreen(s.fullScreen);
+  // The screen saver and monitor power saving stay away while the game runs, when asked.
+  if (s.disableScreensaver)
+    SDL_DisableScreenSaver();
+  else
+    SDL_EnableScreenSaver();
 
   if (Display().Depth() != 16 && Display().Depth() != 32) {
     ShowMessage(kColourMode);
