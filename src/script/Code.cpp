@@ -1,6 +1,7 @@
 #include "script/Code.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "script/CodeError.h"
 #include "script/Lexer.h"
@@ -62,7 +63,25 @@ class Parser {
     return Expression();  // tokens after the expression are ignored
   }
 
-  void PostPass(uint32_t root) { Post(root); }
+  void PostPass(uint32_t root) {
+    Post(root);
+    // Frame slots for locals: every variable node whose designator is the constant -7 and whose
+    // name is declared with var gets the name's place in the declaration list.
+    if (localSlot_.empty()) return;
+    for (RToken& n : code_.nodes_) {
+      bool local = false;
+      if (n.kind == tk_variable_fixed) {
+        local = n.ind2 == kDesignatorLocal;
+      } else if (n.kind == tk_variable) {
+        const RToken& inst = code_.nodes_[code_.Child(n, 0)];
+        local = inst.kind == tk_constant && code_.values_[inst.value].kind == ty_real &&
+                code_.values_[inst.value].val == kDesignatorLocal;
+      }
+      if (!local) continue;
+      auto it = localSlot_.find(n.ind);
+      if (it != localSlot_.end()) n.slot = it->second;
+    }
+  }
 
  private:
   // -- tokens
@@ -402,14 +421,17 @@ class Parser {
     RToken& n = code_.nodes_[i];
     switch (n.kind) {
       case tk_var:
-        for (int32_t k = 0; k < n.itemnumb; ++k) locals_.push_back(code_.nodes_[code_.Child(n, k)].ind);
+        for (int32_t k = 0; k < n.itemnumb; ++k) {
+          int32_t id = code_.nodes_[code_.Child(n, k)].ind;
+          if (localSlot_.emplace(id, static_cast<int32_t>(code_.localIds_.size())).second)
+            code_.localIds_.push_back(id);
+        }
         break;
       case tk_variable: {
         RToken& inst = code_.nodes_[code_.Child(n, 0)];
         if (inst.kind != tk_constant) break;
         RValue& iv = code_.values_[inst.value];
-        if (iv.kind == ty_real && iv.val == kDesignatorUnspecified &&
-            std::find(locals_.begin(), locals_.end(), n.ind) != locals_.end())
+        if (iv.kind == ty_real && iv.val == kDesignatorUnspecified && localSlot_.count(n.ind))
           iv.val = kDesignatorLocal;
         if (n.itemnumb == 1) {
           if (iv.kind != ty_real) Fail(inst.position, "Left hand side must be a real value.");
@@ -457,7 +479,7 @@ class Parser {
   int32_t nest_ = 0;
   std::vector<uint32_t> scratch_;  // children of the nodes being built, innermost on top
   std::vector<int32_t> depth_;     // tree depth of each node, for the nesting limit
-  std::vector<int32_t> locals_;    // ids declared with var, in walk order
+  std::unordered_map<int32_t, int32_t> localSlot_;  // ids declared with var so far -> frame slot
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -475,6 +497,7 @@ void CCode::Destroy() {
   children_.shrink_to_fit();
   values_.clear();
   values_.shrink_to_fit();
+  localIds_.clear();
   root_ = 0;
   i_compiled = false;
   i_value = RValue();
@@ -512,6 +535,7 @@ bool CCode::Compile(const IScriptNames* names) {
     root_ = expression ? p.ExpressionCode() : p.Program();
     p.PostPass(root_);
   } catch (const CompileFailure&) {
+    localIds_.clear();
     nodes_.clear();
     children_.clear();
     values_.clear();

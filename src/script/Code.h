@@ -56,6 +56,7 @@ struct RToken {
   uint32_t items = 0;
   int32_t itemnumb = 0;
   uint32_t value = 0;
+  int32_t slot = -1;  // for the executor: the frame slot of a local variable node, or -1
 };
 
 // How deep code may nest. Deeper text is a compile error, so every recursive walk of a tree
@@ -96,6 +97,9 @@ class CCode {
   const RToken& ChildNode(const RToken& n, int32_t k) const { return nodes_[Child(n, k)]; }
   const RValue& Value(const RToken& n) const { return values_[n.value]; }
   size_t NodeCount() const { return nodes_.size(); }
+  // The ids of the names declared with var, in order of declaration; a local's frame slot is
+  // its place here.
+  const std::vector<int32_t>& LocalIds() const { return localIds_; }
 
  private:
   friend class Parser;
@@ -104,6 +108,7 @@ class CCode {
   std::vector<uint32_t> children_;
   std::vector<RValue> values_;
   uint32_t root_ = 0;
+  std::vector<int32_t> localIds_;
   std::string compileError_;
 };
 

@@ -1,5 +1,6 @@
 #include "script/Executor.h"
 
+#include <cmath>
 #include <memory>
 
 #include "script/Code.h"
@@ -64,10 +65,14 @@ class Run {
   bool Target(const RToken& n, int32_t& designator, int32_t& flat);
   bool Index(uint32_t i, int64_t& index);
   bool ReadVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
-  bool FindVar(int32_t id, int32_t designator, int32_t flat, RValue& out);
+  bool FindVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
+  int32_t SlotOf(const RToken& n) const;
+  const RValue* FindLocal(const RToken& n, int32_t flat) const;
+  bool StoreLocal(const RToken& n, int32_t flat, const RValue& v);
+  RValue* ExistingElement(const RToken& n, int32_t designator, int32_t flat);
   bool ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out);
   bool StoreInstance(CInstance* inst, int32_t id, int32_t flat, const RValue& v);
-  bool Store(int32_t id, int32_t designator, int32_t flat, const RValue& v);
+  bool Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v);
   int32_t Assign(const RToken& n);
   bool Call(const RToken& n, RValue& out);
   int32_t With(const RToken& n, RValue& result);
@@ -78,7 +83,14 @@ class Run {
   CInstance* other_;
   const CCode& code_;
   IScriptHost& host_;
-  std::unique_ptr<CVariableList> locals_;  // made at the first store to a local
+  // Locals: names declared with var live in frame slots, made at the first store to a local;
+  // other names reached through the local designator live in a list.
+  struct RLocal {
+    bool defined = false;
+    RVariable var;
+  };
+  std::unique_ptr<RLocal[]> frame_;
+  std::unique_ptr<CVariableList> locals_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -126,6 +138,16 @@ bool Run::Eval(uint32_t i, RValue& out) {
           case sym_ne: {
             double d = a - b;
             out.val = (d < -kCompareTolerance || d > kCompareTolerance) ? 1.0 : 0.0;
+            return true;
+          }
+          case sym_div:
+            if (b == 0) break;
+            out.val = std::trunc(a / b);
+            return true;
+          case sym_mod: {
+            if (b == 0) break;
+            const double t = std::trunc(a / b);
+            out.val = (t >= -2147483648.0 && t <= 2147483647.0) ? a - t * b : std::fmod(a, b);
             return true;
           }
           case sym_and: out.val = (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0; return true;
@@ -218,12 +240,44 @@ bool Run::ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out) {
   return false;
 }
 
+int32_t Run::SlotOf(const RToken& n) const {
+  if (n.slot >= 0) return n.slot;
+  const std::vector<int32_t>& ids = code_.LocalIds();
+  for (size_t k = 0; k < ids.size(); ++k)
+    if (ids[k] == n.ind) return static_cast<int32_t>(k);
+  return -1;
+}
+
+const RValue* Run::FindLocal(const RToken& n, int32_t flat) const {
+  const int32_t slot = SlotOf(n);
+  if (slot >= 0) {
+    if (!frame_ || !frame_[slot].defined) return nullptr;
+    return VariableElement(frame_[slot].var, flat);
+  }
+  return locals_ ? locals_->Find(n.ind, flat) : nullptr;
+}
+
+bool Run::StoreLocal(const RToken& n, int32_t flat, const RValue& v) {
+  const int32_t slot = SlotOf(n);
+  if (slot < 0) {
+    if (!locals_) locals_ = std::make_unique<CVariableList>();
+    return locals_->SetVar(n.ind, flat, v);
+  }
+  if (!frame_) frame_ = std::make_unique<RLocal[]>(code_.LocalIds().size());
+  RValue* p = VariableElementForStore(frame_[slot].var, flat);
+  if (!p) return false;
+  frame_[slot].defined = true;
+  *p = v;
+  return true;
+}
+
 // Reads without reporting; false when the variable is not there.
-bool Run::FindVar(int32_t id, int32_t designator, int32_t flat, RValue& out) {
+bool Run::FindVar(const RToken& n, int32_t designator, int32_t flat, RValue& out) {
+  const int32_t id = n.ind;
   const RValue* p = nullptr;
   switch (designator) {
     case kDesignatorLocal:
-      p = locals_ ? locals_->Find(id, flat) : nullptr;
+      p = FindLocal(n, flat);
       break;
     case kDesignatorUnspecified:
       if (IsDeclaredGlobal(id)) {
@@ -249,8 +303,28 @@ bool Run::FindVar(int32_t id, int32_t designator, int32_t flat, RValue& out) {
   return true;
 }
 
+// The stored element a compound assignment may change in place (lists only, never a built-in
+// variable's setter); null when there is none.
+RValue* Run::ExistingElement(const RToken& n, int32_t designator, int32_t flat) {
+  const int32_t id = n.ind;
+  switch (designator) {
+    case kDesignatorLocal:
+      return const_cast<RValue*>(FindLocal(n, flat));
+    case kDesignatorUnspecified:
+      if (IsDeclaredGlobal(id)) return const_cast<RValue*>(GlobalVariables().Find(id, flat));
+      [[fallthrough]];
+    case kDesignatorSelf:
+      if (id < kUserVariableBase || !self_) return nullptr;
+      return const_cast<RValue*>(host_.Variables(self_).Find(id, flat));
+    case kDesignatorGlobal:
+      return const_cast<RValue*>(GlobalVariables().Find(id, flat));
+    default:
+      return nullptr;
+  }
+}
+
 bool Run::ReadVar(const RToken& n, int32_t designator, int32_t flat, RValue& out) {
-  if (FindVar(n.ind, designator, flat, out)) return true;
+  if (FindVar(n, designator, flat, out)) return true;
   if (UninitialisedAreZero()) {
     out = RValue();
     return true;
@@ -265,11 +339,11 @@ bool Run::StoreInstance(CInstance* inst, int32_t id, int32_t flat, const RValue&
   return host_.Variables(inst).SetVar(id, flat, v);
 }
 
-bool Run::Store(int32_t id, int32_t designator, int32_t flat, const RValue& v) {
+bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v) {
+  const int32_t id = n.ind;
   switch (designator) {
     case kDesignatorLocal:
-      if (!locals_) locals_ = std::make_unique<CVariableList>();
-      return locals_->SetVar(id, flat, v);
+      return StoreLocal(n, flat, v);
     case kDesignatorUnspecified:
       if (IsDeclaredGlobal(id)) return GlobalVariables().SetVar(id, flat, v);
       return StoreInstance(self_, id, flat, v);
@@ -303,8 +377,20 @@ int32_t Run::Assign(const RToken& n) {
   RValue v;
   if (!Eval(code_.Child(n, 1), v)) return kStatusError;
   if (n.ind != sym_assign) {
+    // Reals changed in place: the common counters and sums.
+    if (v.kind == ty_real) {
+      RValue* p = ExistingElement(target, designator, flat);
+      if (p && p->kind == ty_real) {
+        switch (n.ind) {
+          case sym_assign_plus: p->val += v.val; return kStatusNormal;
+          case sym_assign_minus: p->val -= v.val; return kStatusNormal;
+          case sym_assign_times: p->val *= v.val; return kStatusNormal;
+          default: break;
+        }
+      }
+    }
     RValue current;
-    if (!FindVar(target.ind, designator, flat, current)) {
+    if (!FindVar(target, designator, flat, current)) {
       if (!UninitialisedAreZero()) {
         ReadVar(target, designator, flat, current);  // reports as a read would
         return kStatusError;
@@ -329,7 +415,7 @@ int32_t Run::Assign(const RToken& n) {
     }
     v = std::move(current);
   }
-  if (!Store(target.ind, designator, flat, v)) return ErrorStatus(n.position, "Cannot assign to the variable");
+  if (!Store(target, designator, flat, v)) return ErrorStatus(n.position, "Cannot assign to the variable");
   return kStatusNormal;
 }
 

@@ -145,18 +145,31 @@ void CVariableList::Init(int32_t id) {
   if (IndexOf(id) < 0) Append(id);
 }
 
-RValue* CVariableList::Slot(int32_t id, int32_t flatindex) {
-  if (flatindex < 0 || flatindex > kMaxFlat) return nullptr;
-  int32_t k = IndexOf(id);
-  if (k < 0) k = Append(id);
-  RVariable& v = v_vars[static_cast<size_t>(k)];
+const RValue* VariableElement(const RVariable& v, int32_t flatindex) {
   if (flatindex == 0) return &v.simplevalue;
+  if (flatindex < 0 || flatindex > kMaxFlat) return nullptr;
+  size_t row = static_cast<size_t>(flatindex / kArrayDimension);
+  size_t col = static_cast<size_t>(flatindex % kArrayDimension);
+  if (row >= v.value.size() || col >= v.value[row].size()) return nullptr;
+  return &v.value[row][col];
+}
+
+RValue* VariableElementForStore(RVariable& v, int32_t flatindex) {
+  if (flatindex == 0) return &v.simplevalue;
+  if (flatindex < 0 || flatindex > kMaxFlat) return nullptr;
   size_t row = static_cast<size_t>(flatindex / kArrayDimension);
   size_t col = static_cast<size_t>(flatindex % kArrayDimension);
   if (v.value.size() <= row) v.value.resize(row + 1);
   std::vector<RValue>& r = v.value[row];
   if (r.size() <= col) r.resize(col + 1);
   return &r[col];
+}
+
+RValue* CVariableList::Slot(int32_t id, int32_t flatindex) {
+  if (flatindex < 0 || flatindex > kMaxFlat) return nullptr;
+  int32_t k = IndexOf(id);
+  if (k < 0) k = Append(id);
+  return VariableElementForStore(v_vars[static_cast<size_t>(k)], flatindex);
 }
 
 bool CVariableList::SetVar(int32_t id, int32_t flatindex, const RValue& value) {
@@ -169,13 +182,7 @@ bool CVariableList::SetVar(int32_t id, int32_t flatindex, const RValue& value) {
 const RValue* CVariableList::Find(int32_t id, int32_t flatindex) const {
   int32_t k = IndexOf(id);
   if (k < 0) return nullptr;
-  const RVariable& v = v_vars[static_cast<size_t>(k)];
-  if (flatindex == 0) return &v.simplevalue;
-  if (flatindex < 0 || flatindex > kMaxFlat) return nullptr;
-  size_t row = static_cast<size_t>(flatindex / kArrayDimension);
-  size_t col = static_cast<size_t>(flatindex % kArrayDimension);
-  if (row >= v.value.size() || col >= v.value[row].size()) return nullptr;
-  return &v.value[row][col];
+  return VariableElement(v_vars[static_cast<size_t>(k)], flatindex);
 }
 
 bool CVariableList::GetVar(int32_t id, int32_t flatindex, RValue& value) const {

@@ -59,6 +59,11 @@ struct RVariable {
   std::vector<std::vector<RValue>> value;  // rows of elements
 };
 
+// Element access of one variable by flat index: the stored element or null, and the element
+// created as a store creates it (rows grown with real 0), null for a bad index.
+const RValue* VariableElement(const RVariable& v, int32_t flatindex);
+RValue* VariableElementForStore(RVariable& v, int32_t flatindex);
+
 class CVariableList {
  public:
   CVariableList() = default;
