@@ -9,12 +9,16 @@ bool CConstants::LoadFromStream(CStream& s) {
   if (s.ReadInteger() != 800) return false;
   int32_t n = s.ReadInteger();
   if (!CountFits(s, n, 8)) return false;
-  names.reserve(size_t(n));
-  values.reserve(size_t(n));
+  // Read into locals so a truncated block never leaves names without values.
+  std::vector<std::string> nm, val;
+  nm.reserve(size_t(n));
+  val.reserve(size_t(n));
   for (int32_t i = 0; i < n; ++i) {
-    names.push_back(s.ReadString());
-    values.push_back(s.ReadString());
+    nm.push_back(s.ReadString());
+    val.push_back(s.ReadString());
   }
+  names = std::move(nm);
+  values = std::move(val);
   return true;
 }
 
