@@ -35,7 +35,7 @@ struct Scene {
   }
 };
 
-void DrawQuads(benchmark::State& state) {
+void Draw(benchmark::State& state, double scale) {
   static Scene s;
   if (!s.ok) {
     state.SkipWithError("no OpenGL 3.3 context");
@@ -50,16 +50,21 @@ void DrawQuads(benchmark::State& state) {
   for (auto _ : state) {
     s.g.ClearScreen(0x404040);
     for (size_t i = 0; i < pos.size(); ++i)
-      s.g.DrawTexture(s.textures[i % size_t(textureCount)], 0xFFFFFF, 16, 16, pos[i].first, pos[i].second, 1, 1, 0,
-                      1);
+      s.g.DrawTexture(s.textures[i % size_t(textureCount)], 0xFFFFFF, 16, 16, pos[i].first, pos[i].second, scale,
+                      scale, 0, 1);
     s.g.GrabScreen(0, 0, 1, 1, grab);  // waits for the frame to be drawn
   }
   state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["draw_calls"] = benchmark::Counter(double(s.device.DrawCalls()) / double(state.iterations()));
 }
 
-// One texture: the whole frame is one batch. Four textures taken in turn: every quad is a batch
-// of its own, the worst case.
+void DrawQuads(benchmark::State& state) { Draw(state, 1); }
+// The same quads shrunk to one pixel: what the layer and the batching cost without the filling.
+void DrawQuadsNoFill(benchmark::State& state) { Draw(state, 1.0 / 32); }
+
+// One texture: the whole frame is one batch. Four textures taken in turn share batches of
+// several texture units.
 BENCHMARK(DrawQuads)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(DrawQuadsNoFill)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -23,12 +23,12 @@ GlContext& GlContext::Get() {
     ctx->state = &ctx->window.State();
     return ctx;
   }();
+  c->window.MakeCurrent();  // other tests may have made windows and contexts of their own
   return *c;
 }
 
 CGraphics& FreshGraphics(int32_t clear) {
   GlContext& c = GlContext::Get();
-  c.window.MakeCurrent();  // other tests may have made windows of their own
   static CGraphics* g = nullptr;
   if (g) g->Stop();
   delete g;

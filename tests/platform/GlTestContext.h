@@ -28,7 +28,7 @@ struct GlContext {
   platform::SdlGameWindow window;
   platform::GlDevice device;
   CWindowState* state = nullptr;
-  // The one context of the test program, with a back buffer of 64 x 64.
+  // The one context of the test program, with a back buffer of 64 x 64, made current.
   static GlContext& Get();
 };
 

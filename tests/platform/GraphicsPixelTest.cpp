@@ -393,7 +393,6 @@ TEST(GraphicsPixels, PresentPlacesTheRegionByTheScaleRules) {
     std::vector<uint8_t> px(size_t(dw) * size_t(dh) * 4);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glReadPixels(0, 0, dw, dh, GL_BGRA, GL_UNSIGNED_BYTE, px.data());
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     auto at = [&](int x, int y) {  // client coordinates, rows from the top
       const uint8_t* p = &px[(size_t(dh - 1 - y) * size_t(dw) + size_t(x)) * 4];
       return Px{p[0], p[1], p[2], p[3]};

@@ -34,16 +34,14 @@ void main() {
 }
 )";
 
-// Compiled twice: for batches of one texture (one fetch per pixel) and of up to eight.
+// Compiled for each combination of the stage's switches (a program per state keeps the
+// per-pixel work of the software rasterizers small), and for one texture or up to eight.
 const char* kFragmentShader = R"(
 in vec4 vColour;
 in vec2 vUV;
 in float vDepth;
 flat in int vSlot;
 uniform sampler2D uTex[UNITS];
-uniform int uModulate;
-uniform int uAlphaTest;
-uniform int uFog;
 uniform vec4 uFogColour;
 uniform vec2 uFogRange;
 out vec4 oColour;
@@ -65,13 +63,19 @@ void main() {
     case 7: t = texture(uTex[7], vUV); break;
   }
 #endif
-  vec4 c = uModulate != 0 ? t * vColour : t;
+#if MODULATE
+  vec4 c = t * vColour;
+#else
+  vec4 c = t;
+#endif
+#if ALPHATEST
   // The alpha test passes alpha above 0 in 8-bit terms.
-  if (uAlphaTest != 0 && floor(c.a * 255.0 + 0.5) <= 0.0) discard;
-  if (uFog != 0) {
-    float f = clamp((uFogRange.y - vDepth) / max(uFogRange.y - uFogRange.x, 1e-6), 0.0, 1.0);
-    c.rgb = mix(uFogColour.rgb, c.rgb, f);
-  }
+  if (floor(c.a * 255.0 + 0.5) <= 0.0) discard;
+#endif
+#if FOG
+  float f = clamp((uFogRange.y - vDepth) / max(uFogRange.y - uFogRange.x, 1e-6), 0.0, 1.0);
+  c.rgb = mix(uFogColour.rgb, c.rgb, f);
+#endif
   oColour = c;
 }
 )";
@@ -152,6 +156,52 @@ void ToFloats(const RMatrix& m, float out[16]) {
 
 GlDevice::~GlDevice() { Destroy(); }
 
+bool GlDevice::BuildProgram(int key, std::string& error) {
+  int units = (key & kProgramUnits) ? kUnits : 1;
+  bool lines = key & kProgramLines;
+  std::string fsText = "#version 330 core\n#define UNITS " + std::to_string(units) + "\n";
+  fsText += std::string("#define MODULATE ") + ((key & kProgramModulate) ? "1" : "0") + "\n";
+  fsText += std::string("#define ALPHATEST ") + ((key & kProgramAlphaTest) ? "1" : "0") + "\n";
+  fsText += std::string("#define FOG ") + ((key & kProgramFog) ? "1" : "0") + "\n";
+  if (lines) fsText += "#define vColour gColour\n#define vUV gUV\n#define vDepth gDepth\n#define vSlot gSlot\n";
+  fsText += kFragmentShader;
+  GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, error);
+  GLuint fs = Compile(GL_FRAGMENT_SHADER, fsText.c_str(), error);
+  GLuint gs = lines ? Compile(GL_GEOMETRY_SHADER, kLineShader, error) : 0;
+  if (!vs || !fs || (lines && !gs)) {
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    glDeleteShader(gs);
+    return false;
+  }
+  RProgram& p = programs_[key];
+  p.id = glCreateProgram();
+  glAttachShader(p.id, vs);
+  glAttachShader(p.id, fs);
+  if (gs) glAttachShader(p.id, gs);
+  glLinkProgram(p.id);
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  glDeleteShader(gs);
+  GLint ok = 0;
+  glGetProgramiv(p.id, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    error = "shader program does not link";
+    glDeleteProgram(p.id);
+    p.id = 0;
+    return false;
+  }
+  p.uMatrix = glGetUniformLocation(p.id, "uMatrix");
+  p.uWorldView = glGetUniformLocation(p.id, "uWorldView");
+  p.uPixel = glGetUniformLocation(p.id, "uPixel");
+  p.uFogColour = glGetUniformLocation(p.id, "uFogColour");
+  p.uFogRange = glGetUniformLocation(p.id, "uFogRange");
+  glUseProgram(p.id);
+  for (int i = 0; i < units; ++i)
+    glUniform1i(glGetUniformLocation(p.id, ("uTex[" + std::to_string(i) + "]").c_str()), i);
+  return true;
+}
+
 bool GlDevice::Create(int backW, int backH, std::string& error) {
   Destroy();
   GLint major = 0, minor = 0;
@@ -167,47 +217,7 @@ bool GlDevice::Create(int backW, int backH, std::string& error) {
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTex);
   maxTexture_ = std::clamp(int(maxTex), 64, 8192);
 
-  for (int k = 0; k < 3; ++k) {
-    int units = k == 0 ? 1 : kUnits;
-    std::string fsText = "#version 330 core\n#define UNITS " + std::to_string(units) + "\n";
-    if (k == 2) fsText += "#define vColour gColour\n#define vUV gUV\n#define vDepth gDepth\n#define vSlot gSlot\n";
-    fsText += kFragmentShader;
-    GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, error);
-    GLuint fs = Compile(GL_FRAGMENT_SHADER, fsText.c_str(), error);
-    GLuint gs = k == 2 ? Compile(GL_GEOMETRY_SHADER, kLineShader, error) : 0;
-    if (!vs || !fs || (k == 2 && !gs)) {
-      glDeleteShader(vs);
-      glDeleteShader(fs);
-      glDeleteShader(gs);
-      return false;
-    }
-    RProgram& p = programs_[k];
-    p.id = glCreateProgram();
-    glAttachShader(p.id, vs);
-    glAttachShader(p.id, fs);
-    if (gs) glAttachShader(p.id, gs);
-    glLinkProgram(p.id);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    glDeleteShader(gs);
-    GLint ok = 0;
-    glGetProgramiv(p.id, GL_LINK_STATUS, &ok);
-    if (!ok) {
-      error = "shader program does not link";
-      return false;
-    }
-    p.uMatrix = glGetUniformLocation(p.id, "uMatrix");
-    p.uWorldView = glGetUniformLocation(p.id, "uWorldView");
-    p.uPixel = glGetUniformLocation(p.id, "uPixel");
-    p.uModulate = glGetUniformLocation(p.id, "uModulate");
-    p.uAlphaTest = glGetUniformLocation(p.id, "uAlphaTest");
-    p.uFog = glGetUniformLocation(p.id, "uFog");
-    p.uFogColour = glGetUniformLocation(p.id, "uFogColour");
-    p.uFogRange = glGetUniformLocation(p.id, "uFogRange");
-    glUseProgram(p.id);
-    for (int i = 0; i < units; ++i)
-      glUniform1i(glGetUniformLocation(p.id, ("uTex[" + std::to_string(i) + "]").c_str()), i);
-  }
+  if (!BuildProgram(kProgramModulate, error)) return false;
 
   glGenVertexArrays(1, &vao_);
   glBindVertexArray(vao_);
@@ -290,7 +300,10 @@ void GlDevice::Destroy() {
   glDeleteSamplers(4, samplers_);
   glDeleteBuffers(1, &vbo_);
   glDeleteVertexArrays(1, &vao_);
-  for (RProgram& p : programs_) glDeleteProgram(p.id);
+  for (RProgram& p : programs_) {
+    if (p.id) glDeleteProgram(p.id);
+    p = RProgram{};
+  }
   back_ = RTarget{};
   created_ = false;
 }
@@ -361,7 +374,12 @@ void GlDevice::SetViewport(const RPixelRect& r) {
 }
 
 void GlDevice::ApplyBatchState() {
-  const RProgram& p = programs_[mode_ == GL_LINES ? 2 : unitsUsed_ > 1 ? 1 : 0];
+  int key = (unitsUsed_ > 1 ? kProgramUnits : 0) | (mode_ == GL_LINES ? kProgramLines : 0) |
+            (state_.modulate ? kProgramModulate : 0) | (state_.alphaTest ? kProgramAlphaTest : 0) |
+            (state_.fog ? kProgramFog : 0);
+  std::string error;
+  if (!programs_[key].id && !BuildProgram(key, error)) key = kProgramModulate;
+  const RProgram& p = programs_[key];
   glUseProgram(p.id);
   glBindVertexArray(vao_);
   glViewport(viewport_.x, viewport_.y, std::max(viewport_.w, 1), std::max(viewport_.h, 1));
@@ -369,9 +387,6 @@ void GlDevice::ApplyBatchState() {
   glUniformMatrix4fv(p.uMatrix, 1, GL_FALSE, matrix_);
   glUniformMatrix4fv(p.uWorldView, 1, GL_FALSE, worldView_);
   glUniform2f(p.uPixel, 1.0f / float(std::max(viewport_.w, 1)), 1.0f / float(std::max(viewport_.h, 1)));
-  glUniform1i(p.uModulate, state_.modulate);
-  glUniform1i(p.uAlphaTest, state_.alphaTest);
-  glUniform1i(p.uFog, state_.fog);
   uint32_t f = state_.fogColour;
   glUniform4f(p.uFogColour, float((f >> 16) & 255) / 255.f, float((f >> 8) & 255) / 255.f, float(f & 255) / 255.f, 1.f);
   glUniform2f(p.uFogRange, state_.fogStart, state_.fogEnd);
@@ -552,6 +567,8 @@ bool GlDevice::ReadPixels(uint32_t target, const RPixelRect& r, std::vector<uint
   Flush();
   uint32_t previous = target_;
   if (target != target_ && !BindTarget(target)) return false;
+  // Read from the target's own framebuffer whatever else was bound for reading.
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, target_ == 0 ? back_.fbo : targets_[target_].fbo);
   bgra.resize(size_t(r.w) * size_t(r.h) * 4);
   glReadPixels(r.x, r.y, r.w, r.h, GL_BGRA, GL_UNSIGNED_BYTE, bgra.data());
   if (previous != target_) BindTarget(previous);

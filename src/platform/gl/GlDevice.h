@@ -78,10 +78,18 @@ class GlDevice : public IGraphicsDevice {
   int backW_ = 0, backH_ = 0, maxTexture_ = 2048;
   struct RProgram {
     GLuint id = 0;
-    GLint uMatrix = -1, uWorldView = -1, uPixel = -1, uModulate = -1, uAlphaTest = -1, uFog = -1, uFogColour = -1,
-          uFogRange = -1;
+    GLint uMatrix = -1, uWorldView = -1, uPixel = -1, uFogColour = -1, uFogRange = -1;
   };
-  RProgram programs_[3];  // one texture, several, lines
+  // Programs by their switches, made when first needed.
+  enum : int {
+    kProgramUnits = 1,  // up to eight textures, else one
+    kProgramLines = 2,
+    kProgramModulate = 4,
+    kProgramAlphaTest = 8,
+    kProgramFog = 16,
+  };
+  bool BuildProgram(int key, std::string& error);
+  RProgram programs_[32];
   GLuint vao_ = 0, vbo_ = 0;
   GLuint samplers_[4] = {};
   RTarget back_;
