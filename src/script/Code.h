@@ -56,7 +56,10 @@ struct RToken {
   uint32_t items = 0;
   int32_t itemnumb = 0;
   uint32_t value = 0;
-  int32_t slot = -1;  // for the executor: the frame slot of a local variable node, or -1
+  // For the executor: a local variable node's frame slot (or -1); for an operator node, 1 when
+  // every operand is a real constant, an operator node so marked, or a plain variable of the
+  // locals, the running instance or a declared global (such subtrees may be computed as doubles).
+  int32_t aux = -1;
 };
 
 // How deep code may nest. Deeper text is a compile error, so every recursive walk of a tree

@@ -14,6 +14,19 @@ namespace kestro {
 
 namespace {
 
+// Truncation toward zero without a library call in the common range.
+inline double Trunc(double q) {
+  if (q > -4503599627370496.0 && q < 4503599627370496.0) return static_cast<double>(static_cast<int64_t>(q));
+  return std::trunc(q);
+}
+
+// L - t * R with t the truncated quotient, as the operator routine computes it.
+inline double Mod(double a, double b) {
+  const double q = a / b;
+  if (q > -2147483649.0 && q < 2147483648.0) return a - static_cast<double>(static_cast<int64_t>(q)) * b;
+  return std::fmod(a, b);
+}
+
 // Without a game there are no instances: reads fail, writes are refused, calls yield 0.
 class NoHost final : public IScriptHost {
  public:
@@ -41,6 +54,8 @@ class Run {
 
   int32_t Exec(uint32_t i, RValue& result);
   bool Eval(uint32_t i, RValue& out);
+  bool EvalFull(uint32_t i, RValue& out);
+  bool TryReal(uint32_t i, double& d);
 
  private:
   const RToken& N(uint32_t i) const { return code_.Node(i); }
@@ -55,6 +70,11 @@ class Run {
 
   // Evaluates a condition; false (after reporting `message`) when it is a string.
   bool Condition(uint32_t i, const char* message, bool& truth) {
+    double d;
+    if (N(i).aux == 1 && TryReal(i, d)) {
+      truth = d >= 0.5;
+      return true;
+    }
     RValue v;
     if (!Eval(i, v)) return false;
     if (v.kind != ty_real) return Error(N(i).position, message);
@@ -96,7 +116,97 @@ class Run {
 // ---------------------------------------------------------------------------------------------
 // Expressions
 
+// Computes a subtree marked as real-shaped directly in doubles. False when a value on the way is
+// missing or not a real, or an operation would fail: nothing has been reported or changed then
+// (the subtree has no side effects) and the caller evaluates it in full.
+bool Run::TryReal(uint32_t i, double& d) {
+  const RToken& n = N(i);
+  switch (n.kind) {
+    case tk_constant: {
+      const RValue& v = code_.Value(n);
+      if (v.kind != ty_real) return false;
+      d = v.val;
+      return true;
+    }
+    case tk_variable_fixed: {
+      const RValue* p;
+      if (n.ind2 == kDesignatorLocal) {
+        if (n.aux < 0 || !frame_ || !frame_[n.aux].defined) return false;
+        p = &frame_[n.aux].var.simplevalue;
+      } else if (n.ind >= kUserVariableBase && (n.ind2 == kDesignatorUnspecified || n.ind2 == kDesignatorSelf)) {
+        p = (n.ind2 == kDesignatorUnspecified && IsDeclaredGlobal(n.ind)) ? GlobalVariables().Find(n.ind, 0)
+                                                                            : host_.Variables(self_).Find(n.ind, 0);
+      } else {
+        return false;
+      }
+      if (!p || p->kind != ty_real) return false;
+      d = p->val;
+      return true;
+    }
+    case tk_unary: {
+      if (n.aux != 1 || !TryReal(code_.Child(n, 0), d)) return false;
+      if (n.ind == sym_minus) d = -d;
+      else if (n.ind == sym_not) d = d >= 0.5 ? 0.0 : 1.0;
+      return true;
+    }
+    case tk_binary: {
+      double a, b;
+      if (n.aux != 1 || !TryReal(code_.Child(n, 0), a) || !TryReal(code_.Child(n, 1), b)) return false;
+      switch (n.ind) {
+        case sym_plus: d = a + b; return true;
+        case sym_minus: d = a - b; return true;
+        case sym_times: d = a * b; return true;
+        case sym_divide:
+          if (b == 0) return false;
+          d = a / b;
+          return true;
+        case sym_div:
+          if (b == 0) return false;
+          d = Trunc(a / b);
+          return true;
+        case sym_mod:
+          if (b == 0) return false;
+          d = Mod(a, b);
+          return true;
+        case sym_lt: d = (a - b) < -kCompareTolerance ? 1.0 : 0.0; return true;
+        case sym_le: d = (a - b) <= kCompareTolerance ? 1.0 : 0.0; return true;
+        case sym_gt: d = (a - b) > kCompareTolerance ? 1.0 : 0.0; return true;
+        case sym_ge: d = (a - b) >= -kCompareTolerance ? 1.0 : 0.0; return true;
+        case sym_assign:
+        case sym_eq: d = (a - b > -kCompareTolerance && a - b < kCompareTolerance) ? 1.0 : 0.0; return true;
+        case sym_ne: d = (a - b < -kCompareTolerance || a - b > kCompareTolerance) ? 1.0 : 0.0; return true;
+        case sym_and: d = (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0; return true;
+        case sym_or: d = (a >= 0.5 || b >= 0.5) ? 1.0 : 0.0; return true;
+        case sym_xor: d = ((a >= 0.5) != (b >= 0.5)) ? 1.0 : 0.0; return true;
+        default: return false;
+      }
+    }
+    default:
+      return false;
+  }
+}
+
+inline void SetReal(RValue& v, double d) {
+  v.kind = ty_real;
+  v.val = d;
+  if (!v.str.empty()) v.str = RString();  // a stored string is not kept alive by a real
+}
+
 bool Run::Eval(uint32_t i, RValue& out) {
+  const RToken& n = N(i);
+  if (n.aux == 1 && (n.kind == tk_binary || n.kind == tk_unary)) {
+    double d;
+    if (TryReal(i, d)) {
+      SetReal(out, d);
+      return true;
+    }
+  }
+  return EvalFull(i, out);
+}
+
+// Operator children are evaluated in full without another attempt at doubles, so a failed
+// attempt costs one walk of the subtree, not one per level.
+bool Run::EvalFull(uint32_t i, RValue& out) {
   const RToken& n = N(i);
   switch (n.kind) {
     case tk_constant:
@@ -111,9 +221,9 @@ bool Run::Eval(uint32_t i, RValue& out) {
     }
     case tk_binary: {
       const RToken& rn = code_.ChildNode(n, 1);
-      if (!Eval(code_.Child(n, 0), out)) return false;
+      if (!EvalFull(code_.Child(n, 0), out)) return false;
       RValue r;
-      if (!Eval(code_.Child(n, 1), r)) return false;
+      if (!EvalFull(code_.Child(n, 1), r)) return false;
       if (out.kind == ty_real && r.kind == ty_real) {
         // Plain arithmetic and comparisons of reals need no general routine.
         const double a = out.val, b = r.val;
@@ -142,14 +252,12 @@ bool Run::Eval(uint32_t i, RValue& out) {
           }
           case sym_div:
             if (b == 0) break;
-            out.val = std::trunc(a / b);
+            out.val = Trunc(a / b);
             return true;
-          case sym_mod: {
+          case sym_mod:
             if (b == 0) break;
-            const double t = std::trunc(a / b);
-            out.val = (t >= -2147483648.0 && t <= 2147483647.0) ? a - t * b : std::fmod(a, b);
+            out.val = Mod(a, b);
             return true;
-          }
           case sym_and: out.val = (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0; return true;
           case sym_or: out.val = (a >= 0.5 || b >= 0.5) ? 1.0 : 0.0; return true;
           default: break;
@@ -159,7 +267,7 @@ bool Run::Eval(uint32_t i, RValue& out) {
     }
     case tk_unary: {
       const RToken& a = code_.ChildNode(n, 0);
-      if (!Eval(code_.Child(n, 0), out)) return false;
+      if (!EvalFull(code_.Child(n, 0), out)) return false;
       if (out.kind == ty_real) {
         if (n.ind == sym_minus) {
           out.val = -out.val;
@@ -241,7 +349,7 @@ bool Run::ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out) {
 }
 
 int32_t Run::SlotOf(const RToken& n) const {
-  if (n.slot >= 0) return n.slot;
+  if (n.aux >= 0) return n.aux;
   const std::vector<int32_t>& ids = code_.LocalIds();
   for (size_t k = 0; k < ids.size(); ++k)
     if (ids[k] == n.ind) return static_cast<int32_t>(k);

@@ -208,7 +208,22 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"s = \"x\"; a = 1 + s", "error 1:18 Wrong type of arguments to +."},
         Case{"s = \"x\"; a = -s", "error 1:15 Wrong type of arguments to unary operator."},
         Case{"a = 0.1; b = 0.2; show(a + b == 0.3, 1 == 1 + a * 0.00000000001)", "1;0;"},
-        Case{"s = \"B\"; show(s < \"a\", s + s, 3 * s)", "1;BB;BBB;"}));
+        Case{"s = \"B\"; show(s < \"a\", s + s, 3 * s)", "1;BB;BBB;"},
+        // Arithmetic on locals and instance variables takes a shortcut; results and errors are
+        // those of the operator routines.
+        Case{"var a, b; a = -7; b = 2; show(a div b, a mod b, -a mod -b, (a + 1.5) mod b, a / b * 2)",
+             "-3;-1;1;-1.50;-7;"},
+        Case{"var a, b; a = 0.1; b = 0.2; show(a + b == 0.3, a + b != 0.3, a < a + 0.00000000000001, !a, -a)",
+             "1;0;0;1;-0.10;"},
+        Case{"var a, b; a = 3000000000; b = 7; show(a div b, a mod b, (a * b) mod 10)", "428571428;4;0;"},
+        Case{"var a, b; a = 1; b = 0; c = a + a / b", "error 1:37 Division by 0."},
+        Case{"var a, b; a = 1; b = 0; c = (a + 1) mod b", "error 1:41 Modulo by 0."},
+        Case{"var a, b; a = \"x\"; b = a + a; show(b, a < a + a)", "xx;1;"},
+        Case{"var a, b; b = a + 1", "error 1:15 Unknown variable a"},
+        Case{"var a; a = 1; a = \"s\" + a", "error 1:25 Wrong type of arguments to +."},
+        Case{"n = 2; m = n * n + n; var k; k = m - 1; k += n; k -= 0.5; k *= 2; show(k, m > k)", "13;0;"},
+        Case{"var s; s = \"\"; repeat 3 s += \"ab\"; show(s)", "ababab;"},
+        Case{"var i, t; t = 0; for (i = 0; i < 5; i += 1) t += i * i; show(t, i)", "30;5;"}));
 
 INSTANTIATE_TEST_SUITE_P(
     With, Runs,
