@@ -1,6 +1,8 @@
 // CBackground: one image with one texture, used for room backgrounds and tiles.
 #pragma once
 
+#include <string>
+
 #include "resources/Bitmap32.h"
 #include "resources/ResourceList.h"
 
@@ -13,16 +15,40 @@ class CBackground {
 
   void Create() { Clear(); }
   void Clear() {
+    FreeTexture();
     i_bitmap.Clear();
-    i_tex = -1;
   }
-  void Assign(const CBackground& b) { *this = b; }
+  // A copy of the image with a texture of its own.
+  void Assign(const CBackground& b);
   void Destroy() { Clear(); }
   // Stored form after the slot's name: int 710 and one bitmap.
   bool LoadFromStream(CStream& s);
   void SaveToStream(CStream& s) const;
   int GetWidth() const { return i_bitmap.Width(); }
   int GetHeight() const { return i_bitmap.Height(); }
+
+  // The texture and drawing, as for sprites with origin (0, 0) and no image index
+  // (graphics/SpriteDraw.cpp).
+  void InitTexture();
+  void FreeTexture();
+  int GetTexture() const { return i_tex; }
+  void DrawSimple(double x, double y) const;
+  void Draw(int32_t colour, double alpha, double angle, double xscale, double yscale, double x, double y) const;
+  void DrawStretched(int32_t colour, double alpha, double w, double h, double x, double y) const;
+  void DrawPart(int32_t colour, double alpha, double left, double top, double width, double height, double x,
+                double y, double xscale, double yscale) const;
+  void DrawGeneral(const int32_t colours[4], double alpha, double left, double top, double width, double height,
+                   double x, double y, double xscale, double yscale, double angle) const;
+  void DrawTiled(bool htiled, bool vtiled, double x, double y, double xscale, double yscale, double areaLeft,
+                 double areaTop, double areaWidth, double areaHeight, int32_t colour, double alpha) const;
+
+  // Pictures from files and other images (resources/SpriteFile.cpp); false leaves it as it was.
+  bool LoadFromFile(const std::string& fname, bool removeback, bool smooth);
+  bool LoadFromBackgroundFile(const std::string& fname);
+  void CreateFromBitmap(const TBitmap32& bm, int removeback, bool smooth);
+  void CreateColor(int w, int h, int32_t col);
+  void SetAlphaFromBackground(const CBackground& back);
+  TBitmap32 GetBitmap() const { return i_bitmap; }
 };
 
 bool LoadBackgroundBlock(CStream& s, CResourceList<CBackground>& list);

@@ -31,6 +31,15 @@ class CResourceList {
     names_.push_back(std::move(name));
     return Count() - 1;
   }
+  // Puts a resource into the existing slot i, freeing what it held; returns it (null when i lies
+  // outside the list).
+  T* Put(int i, std::unique_ptr<T> item, std::string name) {
+    if (i < 0 || i >= Count()) return nullptr;
+    if (!item) name.clear();
+    items_[size_t(i)] = std::move(item);
+    names_[size_t(i)] = std::move(name);
+    return items_[size_t(i)].get();
+  }
   bool Delete(int i) {
     if (!Exists(i)) return false;
     items_[size_t(i)].reset();

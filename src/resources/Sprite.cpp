@@ -10,6 +10,7 @@ constexpr size_t kMinMaskBytes = 28;
 }  // namespace
 
 void CSprite::Clear() {
+  FreeTexture();
   i_numb = 0;
   i_bitmap.clear();
   i_mask.clear();
