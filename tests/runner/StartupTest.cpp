@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "resources/ResourceBlocks.h"
+#include "resources/GameResources.h"
 #include "runner/GameFile.h"
 #include "runner/GameSettings.h"
 #include "runner/Runner.h"
@@ -48,8 +48,8 @@ CStream PlainHeader(CStream section, int32_t version = 810) {
   return h;
 }
 
-// A resource section whose blocks come from the builder's writer, with `edit` applied to the
-// list of blocks first (block i = the i-th in stored order).
+// A resource section of a game with one room slot in its order, written by the resource
+// writers; the version int that opens block `badBlock` (in stored order) is made wrong.
 CStream Section(int badBlock = -1) {
   CStream s;
   s.WriteInteger(2);
@@ -58,16 +58,17 @@ CStream Section(int badBlock = -1) {
   s.WriteInteger(0);
   s.WriteInteger(777);  // game id
   for (int i = 0; i < 16; ++i) s.WriteBytes("\x01", 1);
-  static const int versions[16] = {700, 800, 800, 800, 800, 800, 800, 800, 800, 800, 800, 800, 800,
-                                   800, 500, 700};
-  for (int i = 0; i < 16; ++i) {
-    s.WriteInteger(i == badBlock ? versions[i] + 1 : versions[i]);
-    if (i == 13) {  // game information: one packed block
-      CStream info;
-      s.WriteStreamC(info);
-    } else {
-      s.WriteInteger(i == 15 ? 1 : 0);
-      if (i == 15) s.WriteInteger(0);
+  CGameResources res;
+  res.roomOrder = {0};
+  for (int k = 0; k < kResourceKindCount; ++k) {
+    size_t at = s.Position();
+    SaveResourceBlock(ResourceKind(k), s, res);
+    if (k == badBlock) {
+      s.SetPosition(at);
+      int32_t version = s.ReadInteger();
+      s.SetPosition(at);
+      s.WriteInteger(version + 1);
+      s.SetPosition(s.Size());
     }
   }
   return s;
