@@ -1,5 +1,6 @@
 // Compiles arbitrary text as script code: it must compile or give a compile error, never crash,
-// hang or run out of stack. The first byte picks program or expression form.
+// hang or run out of stack. What compiles is then run, with a step budget so loops end. The first
+// byte picks program or expression form.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 
 #include "script/Code.h"
 #include "script/CodeError.h"
+#include "script/Executor.h"
 #include "script/NameLookup.h"
 #include "script/Variables.h"
 
@@ -23,7 +25,9 @@ class FuzzNames final : public IScriptNames {
     if (name == "scr") return kScriptIdBase;
     return std::nullopt;
   }
-  int32_t FunctionArgCount(int32_t id) const override { return id == 1 ? 2 : id == 0 || id == kScriptIdBase ? -1 : kUnknownFunction; }
+  int32_t FunctionArgCount(int32_t id) const override {
+    return id == 1 ? 2 : id == 0 || id == kScriptIdBase ? -1 : kUnknownFunction;
+  }
   std::optional<RValue> FindConstant(std::string_view name) const override {
     if (name == "other") return RValue::Real(-2);
     if (name == "s") return RValue::String("str");
@@ -31,6 +35,35 @@ class FuzzNames final : public IScriptNames {
     return std::nullopt;
   }
   std::string FunctionName(int32_t id) const override { return id == 0 ? "f" : id == 1 ? "g2" : ""; }
+};
+
+// One instance in the room (id 100000, object 3) with its variables and a writable built-in x.
+struct FuzzHost final : IScriptHost {
+  CVariableList vars;
+  double x = 0;
+  char self = 0;
+  CInstance* Self() { return reinterpret_cast<CInstance*>(&self); }
+  CVariableList& Variables(CInstance*) override { return vars; }
+  CInstance* FirstInstance(int32_t d) override {
+    return d == kDesignatorAll || d == 3 || d == 100000 ? Self() : nullptr;
+  }
+  void Instances(int32_t d, std::vector<CInstance*>& out) override {
+    if (CInstance* i = FirstInstance(d)) out.push_back(i);
+  }
+  bool GetBuiltin(CInstance*, int32_t id, int32_t flat, RValue& v) override {
+    if (id != 0 || flat != 0) return false;
+    v = RValue::Real(x);
+    return true;
+  }
+  bool SetBuiltin(CInstance*, int32_t id, int32_t flat, const RValue& v) override {
+    if (id != 0 || flat != 0 || v.kind != ty_real) return false;
+    x = v.val;
+    return true;
+  }
+  bool CallFunction(int32_t id, CInstance*, CInstance*, int32_t argc, RValue* args, RValue& result) override {
+    if (id == 0 && argc > 0) result = args[0];
+    return id != kScriptIdBase;
+  }
 };
 
 void Check(bool ok) {
@@ -41,8 +74,10 @@ void Check(bool ok) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FuzzNames names;
+  static FuzzHost host;
   static bool once = [] {
     RegisterBuiltinVariable("x");
+    SetScriptHost(&host);
     return true;
   }();
   (void)once;
@@ -58,8 +93,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (int32_t k = 0; k < n.itemnumb; ++k) Check(code.Child(n, k) < code.NodeCount());
     }
     std::string dump = DumpTree(code, &names);
-    std::string compact = DumpTreeCompact(code, &names);
-    Check(!compact.empty());
+    Check(!DumpTreeCompact(code, &names).empty());
+    host.vars.Clear();
+    ResetGlobals();
+    SetExecutionBudget(20000);
+    RValue result;
+    if (!ExecuteCode(host.Self(), host.Self(), code, result)) Check(CodeErrorPending());
+    SetExecutionBudget(-1);
   } else {
     Check(CodeErrorPending());
     Check(!code.CompileError().empty());

@@ -44,6 +44,8 @@ class NoHost final : public IScriptHost {
 NoHost g_noHost;
 IScriptHost* g_host = &g_noHost;
 
+int64_t g_budget = -1;
+
 // The stack address of the outermost run; nested runs measure their depth from it.
 const char* g_stackBase = nullptr;
 
@@ -66,6 +68,14 @@ class Run {
   int32_t ErrorStatus(int32_t position, std::string_view message) {
     ReportCodeError(&code_, position, message);
     return kStatusError;
+  }
+
+  // Counts one loop iteration or call against the budget.
+  bool Spend(int32_t position) {
+    if (g_budget < 0) return true;
+    if (g_budget-- > 0) return true;
+    g_budget = 0;
+    return Error(position, kBudgetMessage);
   }
 
   // Evaluates a condition; false (after reporting `message`) when it is a string.
@@ -288,6 +298,7 @@ bool Run::EvalFull(uint32_t i, RValue& out) {
 }
 
 bool Run::Call(const RToken& n, RValue& out) {
+  if (!Spend(n.position)) return false;
   RValue args[kMaxArguments];
   const int32_t argc = n.itemnumb < kMaxArguments ? n.itemnumb : kMaxArguments;
   for (int32_t k = 0; k < argc; ++k)
@@ -559,6 +570,7 @@ int32_t Run::Exec(uint32_t i, RValue& result) {
     }
     case tk_while:
       for (;;) {
+        if (!Spend(n.position)) return kStatusError;
         bool truth;
         if (!Condition(code_.Child(n, 0), "Boolean expression expected", truth)) return kStatusError;
         if (!truth) return kStatusNormal;
@@ -568,6 +580,7 @@ int32_t Run::Exec(uint32_t i, RValue& result) {
       }
     case tk_do:
       for (;;) {
+        if (!Spend(n.position)) return kStatusError;
         int32_t s = Exec(code_.Child(n, 0), result);
         if (s == kStatusBreak) return kStatusNormal;
         if (s == kStatusError || s == kStatusExit) return s;
@@ -579,6 +592,7 @@ int32_t Run::Exec(uint32_t i, RValue& result) {
       RValue scratch;  // a return inside the initial or step statement does not set the result
       int32_t s = Exec(code_.Child(n, 0), scratch);
       while (s == kStatusNormal) {
+        if (!Spend(n.position)) return kStatusError;
         bool truth;
         if (!Condition(code_.Child(n, 1), "Expression expected", truth)) return kStatusError;
         if (!truth) return kStatusNormal;
@@ -599,6 +613,7 @@ int32_t Run::Exec(uint32_t i, RValue& result) {
       if (count.kind != ty_real) return ErrorStatus(code_.ChildNode(n, 0).position, "Repeat count must be a number");
       const int64_t times = RoundToInt64(count.val);
       for (int64_t k = 0; k < times; ++k) {
+        if (!Spend(n.position)) return kStatusError;
         int32_t s = Exec(code_.Child(n, 1), result);
         if (s == kStatusNormal || s == kStatusContinue) continue;
         return s == kStatusBreak ? kStatusNormal : s;
@@ -666,6 +681,7 @@ int32_t Run::With(const RToken& n, RValue& result) {
       std::vector<CInstance*> list;
       if (d == kDesignatorAll || d >= 0) host_.Instances(static_cast<int32_t>(d), list);
       for (CInstance* inst : list) {
+        if (!Spend(n.position)) return kStatusError;
         s = Body(body, result, inst, self_);
         if (s == kStatusNormal || s == kStatusContinue) continue;
         return s == kStatusBreak ? kStatusNormal : s;
@@ -705,6 +721,8 @@ int32_t Run::Switch(const RToken& n, RValue& result) {
 }
 
 }  // namespace
+
+void SetExecutionBudget(int64_t steps) { g_budget = steps; }
 
 void SetScriptHost(IScriptHost* host) { g_host = host ? host : &g_noHost; }
 IScriptHost& ScriptHost() { return *g_host; }

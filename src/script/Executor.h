@@ -54,6 +54,11 @@ bool ExecuteCodeReported(CInstance* self, CInstance* other, const CCode& code, R
 // As ExecuteCode; on failure the result is the string "ERROR" and the error stays pending.
 bool ExecuteCodeValue(CInstance* self, CInstance* other, const CCode& code, RValue& result);
 
+// A budget of loop iterations and function calls over all runs, for tools and fuzzing that run
+// untrusted code: once spent, runs fail with kBudgetMessage. Negative means no limit (the game).
+void SetExecutionBudget(int64_t steps);
+inline constexpr const char* kBudgetMessage = "Execution stopped: step budget used up.";
+
 // Runs nested deeper than this much stack (scripts calling scripts) fail with this message
 // instead of overflowing the stack.
 inline constexpr size_t kMaxExecutionStack = size_t(4) << 20;

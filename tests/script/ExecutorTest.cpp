@@ -304,3 +304,21 @@ TEST(Executor, EndlessRecursionIsAnErrorNotACrash) {
 
 }  // namespace
 }  // namespace kestro
+
+namespace kestro {
+namespace {
+
+TEST(Executor, StepBudgetEndsEndlessLoops) {
+  SetExecutionBudget(1000);
+  EXPECT_EQ(RunProgram("while true {}"), std::string("error 1:1 ") + kBudgetMessage);
+  SetExecutionBudget(1000);
+  EXPECT_EQ(RunProgram("do {} until false"), std::string("error 1:1 ") + kBudgetMessage);
+  SetExecutionBudget(10);
+  // Five iterations and five calls spend the budget; the sixth call is refused.
+  EXPECT_EQ(RunProgram("repeat 5 f(); show(1)"), std::string("f;f;f;f;f;error 1:15 ") + kBudgetMessage);
+  SetExecutionBudget(-1);
+  EXPECT_EQ(RunProgram("n = 0; repeat 100000 n += 1; show(n)"), "100000;");
+}
+
+}  // namespace
+}  // namespace kestro
