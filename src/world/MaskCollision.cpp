@@ -32,9 +32,12 @@ class CPlacedMask {
     plain_ = p.sx == 1 && p.sy == 1 && p.angle == 0;
     ox_ = int64_t(p.xo) - p.xi;
     oy_ = int64_t(p.yo) - p.yi;
-    double a = -p.angle * std::numbers::pi / 180;
-    c_ = std::cos(a);
-    s_ = std::sin(a);
+    // cos and sin of -0 are exactly 1 and (a signed) 0: no need to call them for the common case.
+    if (p.angle != 0) {
+      double a = -p.angle * std::numbers::pi / 180;
+      c_ = std::cos(a);
+      s_ = std::sin(a);
+    }
   }
   bool Plain() const { return plain_; }
   int64_t Ox() const { return ox_; }
@@ -86,7 +89,7 @@ class CPlacedMask {
   RMaskPlace p_;
   bool plain_;
   int64_t ox_, oy_;
-  double c_, s_;
+  double c_ = 1, s_ = 0;
 };
 
 // A zero scale maps every room pixel outside the mask; such a mask is solid nowhere.
