@@ -51,7 +51,7 @@ std::vector<uint8_t> Png(const TBitmap32& bm, bool alpha = true) {
   return out;
 }
 
-std::vector<uint8_t> Jpeg(const TBitmap32& bm) {
+std::vector<uint8_t> Jpeg(const TBitmap32& bm, bool grey = false) {
   jpeg_compress_struct c{};
   jpeg_error_mgr err{};
   c.err = jpeg_std_error(&err);
@@ -61,13 +61,18 @@ std::vector<uint8_t> Jpeg(const TBitmap32& bm) {
   jpeg_mem_dest(&c, &buf, &size);
   c.image_width = JDIMENSION(bm.Width());
   c.image_height = JDIMENSION(bm.Height());
-  c.input_components = 4;
-  c.in_color_space = JCS_EXT_BGRA;
+  c.input_components = grey ? 1 : 4;
+  c.in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGRA;
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, 100, TRUE);
   jpeg_start_compress(&c, TRUE);
+  std::vector<uint8_t> greyRow(size_t(bm.Width()));
   for (int y = 0; y < bm.Height(); ++y) {
     JSAMPROW row = reinterpret_cast<JSAMPROW>(const_cast<TColor32*>(bm.Data() + y * bm.Width()));
+    if (grey) {
+      for (int x = 0; x < bm.Width(); ++x) greyRow[size_t(x)] = bm.GetPixel(x, y).g;
+      row = greyRow.data();
+    }
     jpeg_write_scanlines(&c, &row, 1);
   }
   jpeg_finish_compress(&c);
@@ -144,6 +149,11 @@ TEST(PictureFiles, EachFormatDecodes) {
   EXPECT_NEAR(c.r, 0x20, 3);
   EXPECT_NEAR(c.g, 0x60, 3);
   EXPECT_NEAR(c.b, 0xA0, 3);
+  ASSERT_TRUE(DecodePicture(Jpeg(flat, true), got));  // one grey channel
+  c = got.GetPixel(3, 3);
+  EXPECT_EQ(c.a, 255);
+  EXPECT_NEAR(c.r, 0x60, 3);
+  EXPECT_NEAR(c.b, 0x60, 3);
   // GIF through the picture loader: the first frame over the colour red 1, opaque.
   ASSERT_TRUE(DecodePicture(Gif(3, 1, {{0, 0, 2, 1, {1, 0}, 0, 0}}), got));
   EXPECT_EQ(got.GetPixel(0, 0).Value(), 0xFF00FF00u);
