@@ -17,12 +17,12 @@ const Px R{0, 0, 255, 255}, G{0, 255, 0, 255}, B{255, 0, 0, 255}, W{255, 255, 25
 CGraphics& SpriteGraphics() {
   GlContext& c = GlContext::Get();
   CGraphics& g = Graphics();
+  // Other tests leave their states in the process-wide layer: start from a new one.
   g.Stop();
+  g = CGraphics();
   g.Attach(&c.device, c.state);
   g.Start(false);
   g.SetInterpolation(false);
-  g.SetBlendMode(0);
-  g.SetTextureBlending(true);
   g.ClearScreen(0);
   return g;
 }
