@@ -11,6 +11,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 #include "resources/BmpFile.h"
 
@@ -63,10 +64,11 @@ void JpegMessage(j_common_ptr c, int level) {
 }
 
 bool DecodeJpeg(const std::vector<uint8_t>& bytes, TBitmap32& out) {
-  // Everything that lives across the jump is made before it.
+  // Everything that lives across the jump is made before it; the picture is on the heap so that
+  // no local object changes between the jump's set-up and the jump.
   jpeg_decompress_struct info{};
   RJpegError err{};
-  TBitmap32 bm;
+  const auto bm = std::make_unique<TBitmap32>();
   info.err = jpeg_std_error(&err.mgr);
   err.mgr.error_exit = JpegFail;
   err.mgr.emit_message = JpegMessage;
@@ -83,15 +85,15 @@ bool DecodeJpeg(const std::vector<uint8_t>& bytes, TBitmap32& out) {
   }
   info.out_color_space = JCS_EXT_BGRA;
   jpeg_start_decompress(&info);
-  bm.Create(int(info.output_width), int(info.output_height));
+  bm->Create(int(info.output_width), int(info.output_height));
   while (info.output_scanline < info.output_height) {
-    JSAMPROW row = reinterpret_cast<JSAMPROW>(bm.Data() + size_t(info.output_scanline) * size_t(bm.Width()));
+    JSAMPROW row = reinterpret_cast<JSAMPROW>(bm->Data() + size_t(info.output_scanline) * size_t(bm->Width()));
     jpeg_read_scanlines(&info, &row, 1);
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
-  bm.MakeOpaque();
-  out = std::move(bm);
+  bm->MakeOpaque();
+  out = std::move(*bm);
   return true;
 }
 
