@@ -62,7 +62,9 @@ struct FuzzHost final : IScriptHost {
   }
   bool CallFunction(int32_t id, CInstance*, CInstance*, int32_t argc, RValue* args, RValue& result) override {
     if (id == 0 && argc > 0) result = args[0];
-    return id != kScriptIdBase;
+    if (id != kScriptIdBase) return true;
+    ReportCodeError(nullptr, 0, "In script scr: failed");  // a failing script leaves its error pending
+    return false;
   }
 };
 
