@@ -79,6 +79,50 @@ TEST_F(HeadlessVideo, VirtualDisplayScalesOntoTheScreen) {
   }
 }
 
+TEST_F(HeadlessVideo, VirtualDisplayWithAnotherAspectGetsBlackBars) {
+  SdlGameWindow w;
+  std::string error;
+  ASSERT_TRUE(w.Create("window", error)) << error;
+  platform::GlDevice dev;
+  ASSERT_TRUE(dev.Create(Display().DesktopWidth(), Display().DesktopHeight(), error)) << error;
+  int realW = Display().DesktopWidth(), realH = Display().DesktopHeight();
+  // A virtual screen half as wide as the real one, as high: bars of a quarter on each side.
+  ASSERT_TRUE(Display().SetMode({realW / 2, realH, -1, -1}));
+  w.SetFullScreen(true);
+  dev.SetSurface(&w);
+  CGraphics g;
+  g.Attach(&dev, &w.State());
+  g.Start(false);
+  w.State().regionW = w.State().regionH = 8;
+  w.State().scale = 1;
+  w.SetColour(0x0000FF);  // red
+  g.SetDeviceRegion(8, 8);
+  g.ClearScreen(0x00FF00);
+  // Presenting swaps buffers; a surface that does not swap keeps the picture readable.
+  struct Keep : platform::IPresentSurface {
+    SdlGameWindow* w;
+    void DrawableSize(int& a, int& b) override { w->DrawableSize(a, b); }
+    RPixelRect ClientToDrawable(const RPixelRect& r) override { return w->ClientToDrawable(r); }
+    void ClientSize(int& a, int& b) override { w->ClientSize(a, b); }
+    void Swap(bool) override {}
+  } keep;
+  keep.w = &w;
+  dev.SetSurface(&keep);
+  ASSERT_TRUE(g.PresentFrame());
+  auto at = [&](int x, int y) {
+    uint8_t p[4];
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadPixels(x, realH - 1 - y, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, p);
+    return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+  };
+  EXPECT_EQ(at(realW / 4 - 1, 10), 0u);              // bar
+  EXPECT_EQ(at(realW / 4, 10), 0xFF0000u);           // the client area in the window colour
+  EXPECT_EQ(at(realW / 2, realH / 2), 0x00FF00u);    // the region in the middle
+  EXPECT_EQ(at(realW * 3 / 4, 10), 0u);              // bar
+  g.Stop();
+  dev.Destroy();
+}
+
 TEST_F(HeadlessVideo, PrepareGraphicsAppliesTheSettings) {
   CGameSettings s;
   s.scaling = 200;

@@ -18,6 +18,7 @@ class KeepSurface : public platform::IPresentSurface {
   explicit KeepSurface(platform::SdlGameWindow* w) : w_(w) {}
   void DrawableSize(int& w, int& h) override { w_->DrawableSize(w, h); }
   RPixelRect ClientToDrawable(const RPixelRect& r) override { return w_->ClientToDrawable(r); }
+  void ClientSize(int& w, int& h) override { w_->ClientSize(w, h); }
   void Swap(bool) override {}
 
  private:

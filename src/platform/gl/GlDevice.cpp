@@ -586,6 +586,17 @@ bool GlDevice::Present(const RPixelRect& source, const RPixelRect& destination, 
   glBindFramebuffer(GL_READ_FRAMEBUFFER, back_.fbo);
   glDisable(GL_SCISSOR_TEST);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  // Black where a virtual display leaves the screen uncovered, the window colour in the client
+  // area around the region.
+  int cw = 0, ch = 0;
+  surface_->ClientSize(cw, ch);
+  RPixelRect client = surface_->ClientToDrawable({0, 0, cw, ch});
+  if (client.x > 0 || client.y > 0 || client.w < dw || client.h < dh) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(client.x, dh - client.y - client.h, client.w, client.h);
+  }
   uint32_t c = uint32_t(windowColour);
   glClearColor(float(c & 255) / 255.f, float((c >> 8) & 255) / 255.f, float((c >> 16) & 255) / 255.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -593,7 +604,7 @@ bool GlDevice::Present(const RPixelRect& source, const RPixelRect& destination, 
   bool exact = source.w > 0 && source.h > 0 && d.w % source.w == 0 && d.h % source.h == 0;
   glBlitFramebuffer(source.x, source.y, source.x + source.w, source.y + source.h, d.x, dh - d.y, d.x + d.w,
                     dh - d.y - d.h, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
-  glEnable(GL_SCISSOR_TEST);
+  glEnable(GL_SCISSOR_TEST);  // drawing is always clipped to the viewport
   surface_->Swap(sync_);
   glBindFramebuffer(GL_FRAMEBUFFER, target_ == 0 ? back_.fbo : targets_[target_].fbo);
   return true;

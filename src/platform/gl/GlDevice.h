@@ -23,6 +23,8 @@ class IPresentSurface {
   virtual void DrawableSize(int& w, int& h) = 0;
   // A rectangle in client coordinates to drawable pixels (scaling for a virtual display).
   virtual RPixelRect ClientToDrawable(const RPixelRect& r) = 0;
+  // The client area's size (in client coordinates).
+  virtual void ClientSize(int& w, int& h) = 0;
   virtual void Swap(bool synchronise) = 0;
 };
 

@@ -67,6 +67,10 @@ class SdlGameWindow : public IPresentSurface {
   // IPresentSurface
   void DrawableSize(int& w, int& h) override;
   RPixelRect ClientToDrawable(const RPixelRect& r) override;
+  void ClientSize(int& w, int& h) override {
+    w = state_.clientW;
+    h = state_.clientH;
+  }
   void Swap(bool synchronise) override;
 
  private:
