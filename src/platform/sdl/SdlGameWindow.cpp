@@ -48,7 +48,8 @@ bool SdlGameWindow::Create(const std::string& caption, std::string& error) {
   state_ = CWindowState{};
   state_.visible = false;
   state_.showBorder = false;
-  ReadBack();
+  caption_ = caption;
+  Sync();
   return true;
 }
 
@@ -59,14 +60,8 @@ void SdlGameWindow::Destroy() {
   window_ = nullptr;
 }
 
-void SdlGameWindow::ReadBack() {
+void SdlGameWindow::PlatformReadBack() {
   if (!window_) return;
-  if (state_.fullScreen) {
-    state_.clientX = state_.clientY = 0;
-    state_.clientW = Display().Width();
-    state_.clientH = Display().Height();
-    return;
-  }
   SDL_GetWindowPosition(window_, &state_.clientX, &state_.clientY);
   SDL_GetWindowSize(window_, &state_.clientW, &state_.clientH);
 }
@@ -75,7 +70,7 @@ void SdlGameWindow::Repaint() {
   if (onPaint_) onPaint_();
 }
 
-void SdlGameWindow::ApplyStyle() {
+void SdlGameWindow::PlatformStyle() {
   if (!window_) return;
   bool border = state_.Border() != EWindowBorder::None;
   SDL_SetWindowBordered(window_, border ? SDL_TRUE : SDL_FALSE);
@@ -85,8 +80,7 @@ void SdlGameWindow::ApplyStyle() {
   SDL_SetWindowMinimumSize(window_, mw, mh);
 }
 
-void SdlGameWindow::SetVisible(bool on) {
-  state_.visible = on;
+void SdlGameWindow::PlatformVisible(bool on) {
   if (!window_) return;
   if (on)
     SDL_ShowWindow(window_);
@@ -94,135 +88,33 @@ void SdlGameWindow::SetVisible(bool on) {
     SDL_HideWindow(window_);
 }
 
-void SdlGameWindow::SetFullScreen(bool on) {
-  if (on == state_.fullScreen) return;
-  if (on && !inStyleChange_) {
-    ReadBack();
-    state_.savedX = state_.clientX;
-    state_.savedY = state_.clientY;
-    state_.savedW = state_.clientW;
-    state_.savedH = state_.clientH;
+void SdlGameWindow::PlatformFullScreen(bool on) {
+  if (!window_) return;
+  SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  if (on && (dw < Display().DesktopWidth() || dh < Display().DesktopHeight())) {
+    // Drivers without a desktop full-screen mode get a borderless window over the screen.
+    SDL_SetWindowFullscreen(window_, 0);
+    SDL_SetWindowBordered(window_, SDL_FALSE);
+    SDL_SetWindowPosition(window_, 0, 0);
+    SDL_SetWindowSize(window_, Display().DesktopWidth(), Display().DesktopHeight());
   }
-  inStyleChange_ = true;
-  state_.fullScreen = on;
-  if (window_) {
-    SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-    int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(window_, &dw, &dh);
-    if (on && (dw < Display().DesktopWidth() || dh < Display().DesktopHeight())) {
-      // Drivers without a desktop full-screen mode get a borderless window over the screen.
-      SDL_SetWindowFullscreen(window_, 0);
-      SDL_SetWindowBordered(window_, SDL_FALSE);
-      SDL_SetWindowPosition(window_, 0, 0);
-      SDL_SetWindowSize(window_, Display().DesktopWidth(), Display().DesktopHeight());
-    }
-  }
-  ApplyStyle();
-  if (!on && window_) {
-    SDL_SetWindowSize(window_, std::max(state_.savedW, 1), std::max(state_.savedH, 1));
-    SDL_SetWindowPosition(window_, state_.savedX, state_.savedY);
-  }
-  inStyleChange_ = false;
-  ReadBack();
-  Repaint();
 }
 
-void SdlGameWindow::SetShowBorder(bool on) {
-  state_.showBorder = on;
-  ApplyStyle();
-  ReadBack();
+void SdlGameWindow::PlatformClientSize(int w, int h) {
+  if (window_) SDL_SetWindowSize(window_, w, h);
 }
 
-// The window system decides the caption's buttons; the flag is kept for the game to read.
-void SdlGameWindow::SetShowIcons(bool on) { state_.showIcons = on; }
-
-void SdlGameWindow::SetStayOnTop(bool on) {
-  state_.stayOnTop = on;
-  ApplyStyle();
+void SdlGameWindow::PlatformPosition(int x, int y) {
+  if (window_) SDL_SetWindowPosition(window_, x, y);
 }
 
-void SdlGameWindow::SetSizeable(bool on) {
-  state_.sizeable = on;
-  ApplyStyle();
-}
-
-void SdlGameWindow::SetCaption(const std::string& caption) {
+void SdlGameWindow::PlatformCaption(const std::string& caption) {
   if (window_) SDL_SetWindowTitle(window_, caption.c_str());
 }
 
-std::string SdlGameWindow::Caption() const { return window_ ? SDL_GetWindowTitle(window_) : ""; }
-
-void SdlGameWindow::SetCursorShown(bool on) {
-  state_.showCursor = on;
-  SDL_ShowCursor(on ? SDL_ENABLE : SDL_DISABLE);
-}
-
-void SdlGameWindow::SetClientSize(int w, int h) {
-  w = std::max(w, 1);
-  h = std::max(h, 1);
-  if (state_.fullScreen) {
-    // Remembered for when full screen ends.
-    state_.savedW = w;
-    state_.savedH = h;
-    return;
-  }
-  if (window_) SDL_SetWindowSize(window_, w, h);
-  ReadBack();
-  // Window systems may refuse or delay a size; the model follows what was asked so that the
-  // geometry is the same with or without a window manager.
-  state_.clientW = w;
-  state_.clientH = h;
-}
-
-void SdlGameWindow::SetPosition(int x, int y) {
-  if (state_.fullScreen) {
-    state_.savedX = x;
-    state_.savedY = y;
-    return;
-  }
-  if (window_) SDL_SetWindowPosition(window_, x, y);
-  state_.clientX = x;
-  state_.clientY = y;
-}
-
-void SdlGameWindow::SetSize(int w, int h) {
-  if (state_.scale > 0) state_.DefaultClientSize(w, h);
-  SetClientSize(w, h);
-  Repaint();
-}
-
-void SdlGameWindow::SetRectangle(int x, int y, int w, int h) {
-  SetPosition(x, y);
-  SetSize(w, h);
-}
-
-void SdlGameWindow::Center() {
-  if (state_.fullScreen) return;
-  SetPosition((Display().DesktopWidth() - state_.clientW) / 2, (Display().DesktopHeight() - state_.clientH) / 2);
-}
-
-void SdlGameWindow::Default() {
-  int w, h;
-  state_.DefaultClientSize(w, h);
-  SetClientSize(w, h);
-  Center();
-  Repaint();
-}
-
-void SdlGameWindow::SetRegionSize(int w, int h, bool adapt) {
-  if (w > 0) state_.regionW = w;
-  if (h > 0) state_.regionH = h;
-  int cw, ch;
-  state_.WantedClientSize(adapt, cw, ch);
-  if (cw != state_.clientW || ch != state_.clientH) SetClientSize(cw, ch);
-  ApplyStyle();
-  Repaint();
-}
-
-void SdlGameWindow::SetRegionScale(double scale, bool adapt) {
-  state_.scale = scale;
-  SetRegionSize(0, 0, adapt);
-}
+void SdlGameWindow::PlatformCursor(bool on) { SDL_ShowCursor(on ? SDL_ENABLE : SDL_DISABLE); }
 
 void SdlGameWindow::ProcessMessages() {
   SDL_Event e;
@@ -231,7 +123,7 @@ void SdlGameWindow::ProcessMessages() {
       switch (e.window.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
         case SDL_WINDOWEVENT_MOVED:
-          if (!state_.fullScreen) ReadBack();
+          if (!state_.fullScreen) PlatformReadBack();
           Repaint();
           break;
         case SDL_WINDOWEVENT_EXPOSED:

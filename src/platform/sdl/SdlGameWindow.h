@@ -1,7 +1,8 @@
-// The game window over SDL2: an OpenGL 3.3 core window whose geometry and style follow the
-// window model (region, scale, border, sizeable, stay on top, full screen, colour, cursor).
-// Full screen is a borderless window over the whole screen; a display mode that was set
-// virtually gives the client area its size and is scaled onto the real screen.
+// The game window over SDL2: an OpenGL 3.3 core window that carries out the window model's
+// operations (region, scale, border, sizeable, stay on top, full screen, caption, cursor).
+// Full screen is the desktop's full-screen mode, or a borderless window over the whole screen
+// where the driver has none; a display mode that was set virtually gives the client area its
+// size and is scaled onto the real screen.
 #pragma once
 
 #include <SDL.h>
@@ -9,12 +10,12 @@
 #include <functional>
 #include <string>
 
-#include "graphics/Window.h"
+#include "graphics/GameWindow.h"
 #include "platform/gl/GlDevice.h"
 
 namespace kestro::platform {
 
-class SdlGameWindow : public IPresentSurface {
+class SdlGameWindow : public CGameWindow, public IPresentSurface {
  public:
   SdlGameWindow() = default;
   ~SdlGameWindow() override;
@@ -30,30 +31,9 @@ class SdlGameWindow : public IPresentSurface {
   void MakeCurrent() {
     if (window_ && context_) SDL_GL_MakeCurrent(window_, context_);
   }
-  CWindowState& State() { return state_; }
-  const CWindowState& State() const { return state_; }
 
-  // The window operations of the game's window functions.
-  void SetVisible(bool on);
-  void SetFullScreen(bool on);
-  void SetShowBorder(bool on);
-  void SetShowIcons(bool on);
-  void SetStayOnTop(bool on);
-  void SetSizeable(bool on);
-  void SetCaption(const std::string& caption);
-  std::string Caption() const;
-  void SetCursorShown(bool on);
-  void SetColour(int32_t colour) { state_.colour = colour & 0xFFFFFF; }
-  void SetPosition(int x, int y);
-  void SetSize(int w, int h);
-  void SetRectangle(int x, int y, int w, int h);
-  void Center();
-  void Default();
-  void SetRegionSize(int w, int h, bool adapt);
-  void SetRegionScale(double scale, bool adapt);
-
-  // Handles pending window events: size, position, paint and the close request; everything
-  // else goes to the event handler (keyboard and mouse input).
+  // Handles pending window events: size, position, paint and the close request; every event
+  // (these too) then goes to the event handler (keyboard and mouse input).
   void ProcessMessages();
   void SetEventHandler(std::function<void(const SDL_Event&)> handler) { onEvent_ = std::move(handler); }
   // Called when the window needs painting again (the last frame is presented once more).
@@ -73,17 +53,21 @@ class SdlGameWindow : public IPresentSurface {
   }
   void Swap(bool synchronise) override;
 
- private:
-  void ApplyStyle();
-  void SetClientSize(int w, int h);
-  void ReadBack();
-  void Repaint();
+ protected:
+  void PlatformVisible(bool on) override;
+  void PlatformStyle() override;
+  void PlatformFullScreen(bool on) override;
+  void PlatformClientSize(int w, int h) override;
+  void PlatformPosition(int x, int y) override;
+  void PlatformCaption(const std::string& caption) override;
+  void PlatformCursor(bool on) override;
+  void PlatformReadBack() override;
+  void Repaint() override;
 
+ private:
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
-  CWindowState state_;
   bool closeRequested_ = false;
-  bool inStyleChange_ = false;
   int swapInterval_ = -2;
   std::function<void(const SDL_Event&)> onEvent_;
   std::function<void()> onPaint_;

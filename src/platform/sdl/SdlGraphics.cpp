@@ -2,6 +2,7 @@
 
 #include "graphics/Clock.h"
 #include "graphics/Display.h"
+#include "graphics/GameWindow.h"
 #include "graphics/Graphics.h"
 #include "runner/GameSettings.h"
 #include "runner/Messages.h"
@@ -35,6 +36,7 @@ bool PrepareGraphics(const CGameSettings& s, const std::string& caption, const s
     return false;
   }
   w.SetCaption(caption);
+  SetGameWindow(&w);
 
   RDisplayMode mode;
   bool change = SettingsDisplayMode(s, mode);
@@ -86,6 +88,8 @@ void ReleaseGraphics() {
   CGamePlatform& p = GamePlatform();
   StepClock().SetMessagePump({});
   p.window.SetPaintHandler({});
+  SetGameWindow(nullptr);
+  Ports().Clear();
   Graphics().Stop();
   p.device.Destroy();
   p.window.Destroy();
