@@ -86,6 +86,7 @@ bool PrepareGraphics(const CGameSettings& s, const std::string& caption, const s
 
 void ReleaseGraphics() {
   CGamePlatform& p = GamePlatform();
+  p.window.MakeCurrent();
   StepClock().SetMessagePump({});
   p.window.SetPaintHandler({});
   SetGameWindow(nullptr);

@@ -19,6 +19,20 @@ SDL_Texture* MakeTexture(SDL_Renderer* r, const RPixels& p) {
 
 SDL_Rect ToSdl(const RPixelRect& r) { return {r.x, r.y, r.w, r.h}; }
 
+// The loading window lives beside the game window; whatever it does must leave the game's
+// OpenGL context current.
+class KeepContext {
+ public:
+  KeepContext() : window_(SDL_GL_GetCurrentWindow()), context_(SDL_GL_GetCurrentContext()) {}
+  ~KeepContext() {
+    if (window_ && context_ && SDL_GL_GetCurrentContext() != context_) SDL_GL_MakeCurrent(window_, context_);
+  }
+
+ private:
+  SDL_Window* window_;
+  SDL_GLContext context_;
+};
+
 bool Offscreen() {
   const char* d = SDL_GetCurrentVideoDriver();
   return d && (std::string(d) == "offscreen" || std::string(d) == "dummy");
@@ -29,6 +43,7 @@ bool Offscreen() {
 SdlLoadWindow::~SdlLoadWindow() { Close(); }
 
 void SdlLoadWindow::SetUp(bool debug) {
+  KeepContext keep;
   Close();
   if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
   SDL_DisplayMode mode{};
@@ -108,6 +123,7 @@ void SdlLoadWindow::Paint() {
 void SdlLoadWindow::SetProgress(int percent, const std::string& text) {
   layout_.SetProgress(percent, text);
   if (!window_) return;
+  KeepContext keep;
   // Keep the window responsive while loading; input events are left for the game window.
   SDL_PumpEvents();
   SDL_FlushEvents(SDL_WINDOWEVENT, SDL_WINDOWEVENT);
@@ -126,6 +142,7 @@ bool SdlLoadWindow::Snapshot(RPixels& out) {
 }
 
 void SdlLoadWindow::Close() {
+  KeepContext keep;
   for (SDL_Texture** t : {&image_, &empty_, &full_}) {
     if (*t) SDL_DestroyTexture(*t);
     *t = nullptr;
