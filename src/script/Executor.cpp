@@ -311,11 +311,16 @@ bool Run::Call(const RToken& n, RValue& out) {
 // Variables
 
 bool Run::Index(uint32_t i, int64_t& index) {
-  RValue v;
-  if (!Eval(i, v)) return false;
   const int32_t position = N(i).position;
-  if (v.kind != ty_real) return Error(position, "Wrong type of array index");
-  index = RoundToInt64(v.val);
+  double d;
+  if (TryReal(i, d)) {
+    index = RoundToInt64(d);
+  } else {
+    RValue v;
+    if (!Eval(i, v)) return false;
+    if (v.kind != ty_real) return Error(position, "Wrong type of array index");
+    index = RoundToInt64(v.val);
+  }
   if (index < 0) return Error(position, "Negative array index");
   if (index >= kArrayDimension) return Error(position, "Array index >= 32000");
   return true;
@@ -329,10 +334,16 @@ bool Run::Target(const RToken& n, int32_t& designator, int32_t& flat) {
     return true;
   }
   const uint32_t inst = code_.Child(n, 0);
-  RValue v;
-  if (!Eval(inst, v)) return false;
-  if (v.kind != ty_real) return Error(N(inst).position, "Wrong type of variable index");
-  const int64_t d = RoundToInt64(v.val);
+  int64_t d;
+  const RToken& in = N(inst);
+  if (in.kind == tk_constant && code_.Value(in).kind == ty_real) {
+    d = RoundToInt64(code_.Value(in).val);  // the usual case: a plain or dotted name
+  } else {
+    RValue v;
+    if (!Eval(inst, v)) return false;
+    if (v.kind != ty_real) return Error(in.position, "Wrong type of variable index");
+    d = RoundToInt64(v.val);
+  }
   // Values beyond 32 bits name nothing; keep them out of the designator ranges.
   designator = d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? -100 : static_cast<int32_t>(d);
   flat = 0;

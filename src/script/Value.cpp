@@ -50,14 +50,7 @@ RString RString::Concat(std::string_view a, std::string_view b) {
 // ---------------------------------------------------------------------------------------------
 // Numbers
 
-int64_t RoundToInt64(double v) {
-  // Adding and removing 1.5 * 2^52 rounds to even in the default rounding mode, without a
-  // library call; it is exact for magnitudes below 2^51.
-  if (std::fabs(v) < 2251799813685248.0) {
-    volatile double big = 6755399441055744.0;  // keeps the compiler from folding the pair away
-    double r = (v + big) - big;
-    return static_cast<int64_t>(r);
-  }
+int64_t RoundToInt64Slow(double v) {
   if (std::isnan(v)) return 0;
   double r = std::nearbyint(v);
   if (r >= 9223372036854775808.0) return std::numeric_limits<int64_t>::max();

@@ -99,7 +99,14 @@ struct RValue {
 
 // Rounds to the nearest integer, halves to the even neighbour (2.5 -> 2, -2.5 -> -2). Values
 // beyond the 64-bit range saturate; NaN gives 0.
-int64_t RoundToInt64(double v);
+int64_t RoundToInt64Slow(double v);
+inline int64_t RoundToInt64(double v) {
+  // Adding and removing 1.5 * 2^52 rounds to even in the default rounding mode, without a
+  // library call (exact below 2^51; IEEE arithmetic keeps the compiler from folding the pair).
+  if (v > -2251799813685248.0 && v < 2251799813685248.0)
+    return static_cast<int64_t>((v + 6755399441055744.0) - 6755399441055744.0);
+  return RoundToInt64Slow(v);
+}
 inline int32_t RoundToInt32(double v) { return static_cast<int32_t>(RoundToInt64(v)); }
 
 // A real is true from 0.5 upwards; strings are never true here (consumers decide about them).

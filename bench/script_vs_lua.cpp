@@ -1,0 +1,93 @@
+// The script language against Lua 5.4 on the same algorithms: each benchmark runs our program
+// in-process and the Lua program through `lua5.4`, timing only the work in both, and reports
+// our seconds, Lua's seconds and the ratio as counters (processor time on both sides).
+//   bench_script_vs_lua --benchmark_counters_tabular=true
+#include <benchmark/benchmark.h>
+
+#include <ctime>
+#include <cstdio>
+#include <string>
+
+#include "script/Code.h"
+#include "script/CodeError.h"
+#include "script/Executor.h"
+#include "script/Variables.h"
+
+namespace kestro {
+namespace {
+
+struct Program {
+  const char* ours;
+  const char* lua;  // must print the seconds its work took, as measured by os.clock
+};
+
+const Program kArithmetic = {
+    "var i, s; s = 0; i = 0; while (i < 10000000) { s += i * 2 mod 7; i += 1 } return s",
+    "local t = os.clock() local s, i = 0, 0 while i < 10000000 do s = s + math.fmod(i * 2, 7) i = i + 1 end "
+    "print(os.clock() - t)"};
+
+const Program kArrays = {
+    "var i, j, s; for (i = 0; i < 400; i += 1) for (j = 0; j < 400; j += 1) grid[i, j] = i * j; "
+    "s = 0; repeat 10 for (i = 0; i < 400; i += 1) for (j = 0; j < 400; j += 1) s += grid[i, j]; return s",
+    "local t = os.clock() local grid = {} for i = 0, 399 do grid[i] = {} for j = 0, 399 do grid[i][j] = i * j end end "
+    "local s = 0 for r = 1, 10 do for i = 0, 399 do local row = grid[i] for j = 0, 399 do s = s + row[j] end end end "
+    "print(os.clock() - t)"};
+
+const Program kStrings = {
+    "var i, s; s = \"\"; for (i = 0; i < 20000; i += 1) s += \"ab\"; return s",
+    "local t = os.clock() local s = '' for i = 0, 19999 do s = s .. 'ab' end print(os.clock() - t)"};
+
+const Program kGlobals = {
+    "globalvar g; var i; g = 0; for (i = 0; i < 3000000; i += 1) { g += i; (-5).h = g } return (-5).h",
+    "local t = os.clock() G = 0 for i = 0, 2999999 do G = G + i H = G end print(os.clock() - t)"};
+
+double LuaSeconds(const char* program) {
+  std::string cmd = "lua5.4 -e \"";
+  for (const char* p = program; *p; ++p) {
+    if (*p == '"' || *p == '\\' || *p == '$') cmd += '\\';
+    cmd += *p;
+  }
+  cmd += "\" 2>/dev/null";
+  std::FILE* f = popen(cmd.c_str(), "r");
+  if (!f) return -1;
+  double seconds = -1;
+  if (std::fscanf(f, "%lf", &seconds) != 1) seconds = -1;
+  pclose(f);
+  return seconds;
+}
+
+void Compare(benchmark::State& state, const Program& program) {
+  CCode code(program.ours, false);
+  if (!code.Compile()) {
+    state.SkipWithError(code.CompileError().c_str());
+    return;
+  }
+  char dummy = 0;
+  CInstance* self = reinterpret_cast<CInstance*>(&dummy);
+  double ours = 0;
+  for (auto _ : state) {
+    ResetGlobals();
+    RValue result;
+    // Processor time, as Lua's os.clock measures it, so other load on the machine does not count.
+    std::clock_t t0 = std::clock();
+    bool ok = ExecuteCode(self, self, code, result);
+    ours = double(std::clock() - t0) / CLOCKS_PER_SEC;
+    if (!ok) {
+      state.SkipWithError(PendingCodeError().c_str());
+      return;
+    }
+    state.SetIterationTime(ours);
+  }
+  const double lua = LuaSeconds(program.lua);
+  state.counters["ours_s"] = ours;
+  state.counters["lua_s"] = lua;
+  state.counters["ratio"] = lua > 0 ? ours / lua : -1;
+}
+
+BENCHMARK_CAPTURE(Compare, arithmetic, kArithmetic)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Compare, arrays_2d, kArrays)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Compare, strings, kStrings)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Compare, globals, kGlobals)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace kestro
