@@ -91,7 +91,7 @@ bool DecodeBmp(const std::vector<uint8_t>& f, RPixels& out) {
   const uint8_t* palette = d + 14 + infoSize;
   const int palEntry = infoSize == 12 ? 3 : 4;
   uint32_t palCount = 0;
-  if (bpp <= 8) {
+  if (bpp == 1 || bpp == 2 || bpp == 4 || bpp == 8) {
     palCount = colorsUsed ? colorsUsed : (1u << bpp);
     if (palCount > 256 || palette + uint64_t(palCount) * palEntry > d + f.size()) return false;
   } else if (bpp != 16 && bpp != 24 && bpp != 32) {

@@ -211,6 +211,11 @@ TEST(PictureFiles, DamagedFilesFailWithoutTouchingTheResult) {
   bmp[18] = 0xFF;
   bmp[19] = 0xFF;  // width 65535 with three pixels of data
   EXPECT_FALSE(DecodePicture(bmp, out));
+  for (uint8_t bits : {0, 3, 7}) {  // no such depth: refused, never a division by zero
+    bmp = Bmp(src);
+    bmp[28] = bits;
+    EXPECT_FALSE(DecodePicture(bmp, out)) << int(bits);
+  }
   std::vector<uint8_t> jpeg = Jpeg(big);
   // The frame header's height and width (after FF C0, length and precision).
   for (size_t i = 0; i + 8 < jpeg.size(); ++i)
