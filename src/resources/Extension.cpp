@@ -184,7 +184,8 @@ void CExtensionPackage::SaveToStream(CStream& s) const {
     const std::vector<uint8_t>& d = f.s_data ? *f.s_data : none;
     c.WriteStreamC(d.data(), d.size());
   }
-  c.Encrypt(contentKey, 5, -1);
+  // A key the scrambler cannot take is refused by the reader; the bytes are left as they are.
+  if (ValidContentKey(contentKey)) c.Encrypt(contentKey, 5, -1);
   s.WriteStream(c);
 }
 

@@ -262,7 +262,7 @@ const RCase kCases[] = {
        CExtensionPackage p;
        p.s_name = "pkg";
        p.s_folder = "../pkgfolder";
-       p.contentKey = -77777;
+       p.contentKey = -60001;
        CExtensionFile lib;
        lib.s_filename = "lib.so";
        lib.s_kind = kExtLibrary;

@@ -338,6 +338,33 @@ TEST(StoredForm, ExtensionPackageFilesAndScripts) {
     EXPECT_EQ(e.path().string().rfind((temp / "tmp").string(), 0), 0u) << e.path();
 }
 
+// Found by fuzzing: a constant block cut between a name and its value, and a package whose
+// contents key the scrambler cannot take.
+TEST(StoredForm, TruncatedConstantsAndUnusableKeys) {
+  CStream s;
+  s.WriteInteger(800);
+  s.WriteInteger(2);
+  s.WriteString("A");
+  s.WriteString("1");
+  s.WriteString("B");
+  s.WriteInteger(100);  // a value longer than what is left
+  s.SetPosition(0);
+  CConstants c;
+  EXPECT_THROW(c.LoadFromStream(s), EStreamError);
+  EXPECT_EQ(c.names.size(), c.values.size());
+
+  for (int32_t key : {-64249, -64250, INT32_MIN}) {
+    CExtensionPackage p;
+    p.contentKey = key;
+    CStream out;
+    SaveExtensionBlock(out, {p});
+    out.SetPosition(0);
+    std::vector<CExtensionPackage> back;
+    test::MessageRecorder messages;
+    EXPECT_EQ(LoadExtensionBlock(out, back, ""), key == -64249) << key;
+  }
+}
+
 TEST(StoredForm, StraightPath) {
   CPath p;
   p.i_closed = false;
