@@ -148,6 +148,89 @@ TEST(StoredForm, RoomLayerStretchAndCounters) {
   EXPECT_EQ(block.lastTileId, 10000055);
 }
 
+// Rooms and actions written field by field as the game data holds them.
+TEST(StoredForm, RoomAndActionFieldOrder) {
+  CStream s;
+  s.WriteInteger(541);
+  s.WriteString("cap");
+  for (int v : {800, 600, 45}) s.WriteInteger(v);  // width, height, speed
+  s.WriteBoolean(true);                            // persistent
+  s.WriteInteger(0x0000FF);                         // colour
+  s.WriteBoolean(false);                            // show colour
+  s.WriteString("code");
+  s.WriteInteger(1);  // one layer
+  for (int v : {1, 1, 4, 10, 20, 0, 1, -2, 3, 0}) s.WriteInteger(v);
+  s.WriteBoolean(true);
+  s.WriteInteger(1);  // one view
+  for (int v : {1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}) s.WriteInteger(v);
+  s.WriteInteger(1);
+  for (int v : {5, 6, 7, 100008}) s.WriteInteger(v);
+  s.WriteString("init");
+  s.WriteInteger(1);
+  for (int v : {1, 2, 3, 4, 5, 6, 7, 8, 10000009}) s.WriteInteger(v);
+  s.SetPosition(0);
+  CRoom r;
+  ASSERT_TRUE(r.LoadFromStream(s, CResourceList<CBackground>()));
+  EXPECT_EQ(s.Remaining(), 0u);
+  EXPECT_EQ(r.r_caption, "cap");
+  EXPECT_EQ(r.r_width, 800);
+  EXPECT_EQ(r.r_height, 600);
+  EXPECT_EQ(r.r_speed, 45);
+  EXPECT_TRUE(r.r_persistent);
+  EXPECT_EQ(r.r_color, 0xFF);
+  EXPECT_FALSE(r.r_showcolor);
+  const CBack& l = r.r_background[0];
+  EXPECT_TRUE(l.visible && l.foreground && !l.htiled && l.vtiled);
+  EXPECT_EQ(l.index, 4);
+  EXPECT_EQ(l.x, 10);
+  EXPECT_EQ(l.y, 20);
+  EXPECT_EQ(l.hspeed, -2);
+  EXPECT_EQ(l.vspeed, 3);
+  EXPECT_TRUE(r.r_background[1].htiled);  // layers not stored keep their defaults
+  const CView& v = r.r_view[0];
+  EXPECT_EQ((std::vector<int>{v.xview, v.yview, v.wview, v.hview, v.xport, v.yport, v.wport, v.hport, v.hborder,
+                              v.vborder, v.hspeed, v.vspeed, v.index}),
+            (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+  ASSERT_EQ(r.r_placed.size(), 1u);
+  EXPECT_EQ(r.r_placed[0].object, 7);
+  EXPECT_EQ(r.r_placed[0].id, 100008);
+  EXPECT_EQ(r.r_placed[0].code, "init");
+  ASSERT_EQ(r.r_tile.size(), 1u);
+  EXPECT_EQ(r.r_tile[0].index, 3);
+  EXPECT_EQ(r.r_tile[0].h, 7);
+  EXPECT_EQ(r.r_tile[0].depth, 8);
+  EXPECT_EQ(r.r_tile[0].id, 10000009);
+
+  CStream a;
+  for (int v : {440, 1, 2, 7, 1, 0, 1, 2}) a.WriteInteger(v);
+  a.WriteString("fn");
+  a.WriteString("code");
+  for (int v : {2, 2, 1, 0, -2, 1, 2}) a.WriteInteger(v);
+  a.WriteString("first");
+  a.WriteString("second");
+  a.WriteBoolean(true);
+  a.SetPosition(0);
+  CAction act;
+  ASSERT_TRUE(act.LoadFromStream(a));
+  EXPECT_EQ(a.Remaining(), 0u);
+  EXPECT_EQ(act.act_libid, 1);
+  EXPECT_EQ(act.act_id, 2);
+  EXPECT_EQ(act.act_kind, kActCode);
+  EXPECT_TRUE(act.act_userelative && !act.act_isquestion && act.act_useapplyto);
+  EXPECT_EQ(act.act_exetype, kExeCode);
+  EXPECT_EQ(act.act_funcname, "fn");
+  EXPECT_EQ(act.act_codestring, "code");
+  EXPECT_EQ(act.act_argumentcount, 2);
+  EXPECT_EQ(act.act_argtype[0], 1);
+  EXPECT_EQ(act.act_who, -2);
+  EXPECT_TRUE(act.act_relative);
+  EXPECT_EQ(act.act_argstring[1], "second");
+  EXPECT_TRUE(act.act_isnot);
+  CStream back;
+  act.SaveToStream(back);
+  EXPECT_EQ(back.Buffer(), a.Buffer());
+}
+
 TEST(StoredForm, RoomOrderNeedsARoom) {
   for (int n : {0, -1}) {
     CStream s;
