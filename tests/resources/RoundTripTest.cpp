@@ -419,6 +419,12 @@ TEST(ResourceRoundTrip, DemoBuildUnpackBuild) {
   EXPECT_EQ(a.library, b.library);
   EXPECT_EQ(a.gameId, b.gameId);
   EXPECT_EQ(a.guid, b.guid);
+  EXPECT_EQ(a.debug, b.debug);
+  CStream sa, sb;
+  a.settings.SaveToStream(sa);
+  b.settings.SaveToStream(sb);
+  EXPECT_EQ(sa.Buffer(), sb.Buffer()) << "settings, pictures included";
+  EXPECT_TRUE(a.settings.loadingImage.has_value());
   EXPECT_EQ(test::RunProcess("diff -r " + (dir / "p1").string() + " " + (dir / "p2").string(), &out), 0) << out;
   for (ResourceKind k : {ResourceKind::Extension, ResourceKind::Trigger, ResourceKind::Constant, ResourceKind::Sound,
                          ResourceKind::Sprite, ResourceKind::Background, ResourceKind::Path, ResourceKind::Script,
