@@ -231,6 +231,22 @@ TEST(StoredForm, RoomAndActionFieldOrder) {
   EXPECT_EQ(back.Buffer(), a.Buffer());
 }
 
+TEST(StoredForm, MissingActionFunctionIsReportedAndLoadingGoesOn) {
+  CAction a;
+  a.act_exetype = kExeFunction;
+  a.act_funcname = "no_such_function_anywhere";
+  CStream s;
+  a.SaveToStream(s);
+  s.SetPosition(0);
+  test::MessageRecorder messages;
+  SetReportMissingActionFunctions(true);
+  CAction back;
+  EXPECT_TRUE(back.LoadFromStream(s));
+  SetReportMissingActionFunctions(false);
+  EXPECT_EQ(back.act_functionid, -1);
+  EXPECT_EQ(messages.messages, (std::vector<std::string>{"Failed to locate action function no_such_function_anywhere"}));
+}
+
 TEST(StoredForm, RoomOrderNeedsARoom) {
   for (int n : {0, -1}) {
     CStream s;
