@@ -52,15 +52,20 @@ void main() {
 #if UNITS == 1
   if (vSlot == 0) t = texture(uTex[0], vUV);
 #else
+  // Only as many cases as the batch has units: software rasterizers pay for every case.
   switch (vSlot) {
     case 0: t = texture(uTex[0], vUV); break;
     case 1: t = texture(uTex[1], vUV); break;
+#if UNITS > 2
     case 2: t = texture(uTex[2], vUV); break;
     case 3: t = texture(uTex[3], vUV); break;
+#endif
+#if UNITS > 4
     case 4: t = texture(uTex[4], vUV); break;
     case 5: t = texture(uTex[5], vUV); break;
     case 6: t = texture(uTex[6], vUV); break;
     case 7: t = texture(uTex[7], vUV); break;
+#endif
   }
 #endif
 #if MODULATE
@@ -157,7 +162,7 @@ void ToFloats(const RMatrix& m, float out[16]) {
 GlDevice::~GlDevice() { Destroy(); }
 
 bool GlDevice::BuildProgram(int key, std::string& error) {
-  int units = (key & kProgramUnits) ? kUnits : 1;
+  int units = 1 << (key & kProgramUnits);
   bool lines = key & kProgramLines;
   std::string fsText = "#version 330 core\n#define UNITS " + std::to_string(units) + "\n";
   fsText += std::string("#define MODULATE ") + ((key & kProgramModulate) ? "1" : "0") + "\n";
@@ -374,7 +379,8 @@ void GlDevice::SetViewport(const RPixelRect& r) {
 }
 
 void GlDevice::ApplyBatchState() {
-  int key = (unitsUsed_ > 1 ? kProgramUnits : 0) | (mode_ == GL_LINES ? kProgramLines : 0) |
+  int unitClass = unitsUsed_ <= 1 ? 0 : unitsUsed_ <= 2 ? 1 : unitsUsed_ <= 4 ? 2 : 3;
+  int key = unitClass | (mode_ == GL_LINES ? kProgramLines : 0) |
             (state_.modulate ? kProgramModulate : 0) | (state_.alphaTest ? kProgramAlphaTest : 0) |
             (state_.fog ? kProgramFog : 0);
   std::string error;

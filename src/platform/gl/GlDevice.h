@@ -84,14 +84,14 @@ class GlDevice : public IGraphicsDevice {
   };
   // Programs by their switches, made when first needed.
   enum : int {
-    kProgramUnits = 1,  // up to eight textures, else one
-    kProgramLines = 2,
-    kProgramModulate = 4,
-    kProgramAlphaTest = 8,
-    kProgramFog = 16,
+    kProgramUnits = 3,  // 0..3: one, two, four or eight texture units
+    kProgramLines = 4,
+    kProgramModulate = 8,
+    kProgramAlphaTest = 16,
+    kProgramFog = 32,
   };
   bool BuildProgram(int key, std::string& error);
-  RProgram programs_[32];
+  RProgram programs_[64];
   GLuint vao_ = 0, vbo_ = 0;
   GLuint samplers_[4] = {};
   RTarget back_;
