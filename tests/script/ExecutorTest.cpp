@@ -322,3 +322,27 @@ TEST(Executor, StepBudgetEndsEndlessLoops) {
 
 }  // namespace
 }  // namespace kestro
+
+namespace kestro {
+namespace {
+
+// The deepest code the compiler accepts runs without exhausting the stack.
+TEST(Executor, DeepestAcceptedCodeRuns) {
+  std::string calls = "a = ";
+  for (int i = 0; i < 500; ++i) calls += "f(";
+  calls += "1" + std::string(500, ')') + "; show(1)";
+  std::string chain = "s = \"x\"; t = s";
+  for (int i = 0; i < 2000; ++i) chain += " + s";
+  chain += "; show(t == 2001 * s)";
+  std::string ifs;
+  for (int i = 0; i < 500; ++i) ifs += "if true ";
+  ifs += "show(2)";
+  std::string shown;
+  for (int i = 0; i < 500; ++i) shown += "f;";
+  EXPECT_EQ(RunProgram(calls), shown + "1;");
+  EXPECT_EQ(RunProgram(chain), "1;");
+  EXPECT_EQ(RunProgram(ifs), "2;");
+}
+
+}  // namespace
+}  // namespace kestro
