@@ -196,6 +196,20 @@ TEST_F(HeadlessVideo, LoadingWindowShowsImageAndBar) {
   EXPECT_EQ(colour(76, 30), 0xFF0000u);
   EXPECT_EQ(colour(30, 27), 0xFF0000u);
   EXPECT_EQ(colour(30, 44), 0xFF0000u);
+  auto textPixels = [&] {
+    int n = 0;
+    for (int y = 28; y < 45; ++y)
+      for (int x = 24; x < 100; ++x) {
+        uint32_t c = colour(x, y);
+        n += c != 0xFF0000u && c != 0x00FF00u && c != 0x0000FFu;
+      }
+    return n;
+  };
+  EXPECT_EQ(textPixels(), 0);  // the label shows only in debug runs
+  lw.SetUp(true);
+  lw.SetProgress(50, "Loading sprites");
+  ASSERT_TRUE(lw.Snapshot(shot));
+  EXPECT_GT(textPixels(), 20);
   lw.Close();
   EXPECT_FALSE(lw.Shown());
   EXPECT_EQ(lw.Layout().Image().width, 0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/sdl/SdlLabelText.h"
 #include "runner/GameSettings.h"
 
 namespace kestro::platform {
@@ -84,7 +85,7 @@ void SdlLoadWindow::SetUp(bool debug) {
   }
   if (layout_.Alpha() < 255) SDL_SetWindowOpacity(window_, float(layout_.Alpha()) / 255.f);
   SDL_ShowWindow(window_);
-  Paint();
+  SetProgress(0, layout_.Text());
 }
 
 void SdlLoadWindow::Paint() {
@@ -117,6 +118,15 @@ void SdlLoadWindow::Paint() {
       SDL_RenderFillRect(renderer_, &fr);
     }
   }
+  if (layout_.LabelVisible() && label_) {
+    // Black text on the picture, vertically centred in the label's box and cut by it.
+    SDL_Rect box = ToSdl(layout_.LabelRect());
+    int tw = 0, th = 0;
+    SDL_QueryTexture(label_, nullptr, nullptr, &tw, &th);
+    SDL_Rect src{0, 0, std::min(tw, box.w), std::min(th, box.h)};
+    SDL_Rect dst{box.x, box.y + (box.h - src.h) / 2, src.w, src.h};
+    SDL_RenderCopy(renderer_, label_, &src, &dst);
+  }
   SDL_RenderPresent(renderer_);
 }
 
@@ -124,6 +134,10 @@ void SdlLoadWindow::SetProgress(int percent, const std::string& text) {
   layout_.SetProgress(percent, text);
   if (!window_) return;
   KeepContext keep;
+  if (layout_.LabelVisible()) {
+    if (label_) SDL_DestroyTexture(label_);
+    label_ = MakeTexture(renderer_, RenderLabelText(text, 8));
+  }
   // Keep the window responsive while loading; input events are left for the game window.
   SDL_PumpEvents();
   SDL_FlushEvents(SDL_WINDOWEVENT, SDL_WINDOWEVENT);
@@ -143,7 +157,7 @@ bool SdlLoadWindow::Snapshot(RPixels& out) {
 
 void SdlLoadWindow::Close() {
   KeepContext keep;
-  for (SDL_Texture** t : {&image_, &empty_, &full_}) {
+  for (SDL_Texture** t : {&image_, &empty_, &full_, &label_}) {
     if (*t) SDL_DestroyTexture(*t);
     *t = nullptr;
   }

@@ -30,6 +30,7 @@ class SdlLoadWindow : public ILoadWindow {
   SDL_Texture* image_ = nullptr;
   SDL_Texture* empty_ = nullptr;
   SDL_Texture* full_ = nullptr;
+  SDL_Texture* label_ = nullptr;
 };
 
 }  // namespace kestro::platform
