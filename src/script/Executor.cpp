@@ -120,6 +120,12 @@ class Run {
     RVariable var;
   };
   std::unique_ptr<RLocal[]> frame_;
+  CVariableList* selfVars_ = nullptr;  // the running instance's list, asked for once
+
+  CVariableList& SelfVars() {
+    if (!selfVars_) selfVars_ = &host_.Variables(self_);
+    return *selfVars_;
+  }
   std::unique_ptr<CVariableList> locals_;
 };
 
@@ -145,7 +151,7 @@ bool Run::TryReal(uint32_t i, double& d) {
         p = &frame_[n.aux].var.simplevalue;
       } else if (n.ind >= kUserVariableBase && (n.ind2 == kDesignatorUnspecified || n.ind2 == kDesignatorSelf)) {
         p = (n.ind2 == kDesignatorUnspecified && IsDeclaredGlobal(n.ind)) ? GlobalVariables().Find(n.ind, 0)
-                                                                            : host_.Variables(self_).Find(n.ind, 0);
+                                                                            : SelfVars().Find(n.ind, 0);
       } else {
         return false;
       }
@@ -363,7 +369,7 @@ bool Run::Target(const RToken& n, int32_t& designator, int32_t& flat) {
 bool Run::ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out) {
   if (!inst) return false;
   if (id < kUserVariableBase) return host_.GetBuiltin(inst, id, flat, out);
-  if (const RValue* p = host_.Variables(inst).Find(id, flat)) {
+  if (const RValue* p = (inst == self_ ? SelfVars() : host_.Variables(inst)).Find(id, flat)) {
     out = *p;
     return true;
   }
@@ -445,7 +451,7 @@ RValue* Run::ExistingElement(const RToken& n, int32_t designator, int32_t flat) 
       [[fallthrough]];
     case kDesignatorSelf:
       if (id < kUserVariableBase || !self_) return nullptr;
-      return const_cast<RValue*>(host_.Variables(self_).Find(id, flat));
+      return const_cast<RValue*>(SelfVars().Find(id, flat));
     case kDesignatorGlobal:
       return const_cast<RValue*>(GlobalVariables().Find(id, flat));
     default:
@@ -466,7 +472,7 @@ bool Run::ReadVar(const RToken& n, int32_t designator, int32_t flat, RValue& out
 
 bool Run::StoreInstance(CInstance* inst, int32_t id, int32_t flat, const RValue& v) {
   if (id < kUserVariableBase) return host_.SetBuiltin(inst, id, flat, v);
-  return host_.Variables(inst).SetVar(id, flat, v);
+  return (inst == self_ ? SelfVars() : host_.Variables(inst)).SetVar(id, flat, v);
 }
 
 bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v) {
@@ -502,6 +508,18 @@ bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue&
 
 int32_t Run::Assign(const RToken& n) {
   const RToken& target = code_.ChildNode(n, 0);
+  // A real stored into a local: no temporary value, no lookup.
+  if (n.ind == sym_assign && target.kind == tk_variable_fixed && target.aux >= 0 &&
+      target.ind2 == kDesignatorLocal) {
+    double d;
+    if (TryReal(code_.Child(n, 1), d)) {
+      if (!frame_) frame_ = std::make_unique<RLocal[]>(code_.LocalIds().size());
+      RLocal& local = frame_[target.aux];
+      local.defined = true;
+      SetReal(local.var.simplevalue, d);
+      return kStatusNormal;
+    }
+  }
   int32_t designator, flat;
   if (!Target(target, designator, flat)) return kStatusError;
   RValue v;
@@ -658,11 +676,14 @@ int32_t Run::Exec(uint32_t i, RValue& result) {
 int32_t Run::Body(uint32_t body, RValue& result, CInstance* self, CInstance* other) {
   CInstance* savedSelf = self_;
   CInstance* savedOther = other_;
+  CVariableList* savedVars = selfVars_;
   self_ = self;
   other_ = other;
+  selfVars_ = nullptr;
   int32_t s = Exec(body, result);
   self_ = savedSelf;
   other_ = savedOther;
+  selfVars_ = savedVars;
   return s;
 }
 
