@@ -1,6 +1,7 @@
 #include "graphics/GameWindow.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "graphics/Display.h"
 
@@ -151,6 +152,24 @@ void CGameWindow::SetRegionSize(int w, int h, bool adapt) {
   if (cw != state_.clientW || ch != state_.clientH) SetClientSize(cw, ch);
   PlatformStyle();
   Repaint();
+}
+
+void CGameWindow::ScreenMouse(int& x, int& y) {
+  PlatformMouse(mouseX_, mouseY_);  // without a pointer the last position set stands
+  x = mouseX_;
+  y = mouseY_;
+}
+
+void CGameWindow::SetScreenMouse(int x, int y) {
+  mouseX_ = x;
+  mouseY_ = y;
+  PlatformSetMouse(x, y);
+}
+
+void CGameWindow::SetRegionMouse(double rx, double ry) {
+  int64_t sx, sy;
+  state_.RegionToScreen(rx, ry, sx, sy);
+  SetScreenMouse(int(std::clamp<int64_t>(sx, INT32_MIN, INT32_MAX)), int(std::clamp<int64_t>(sy, INT32_MIN, INT32_MAX)));
 }
 
 void CGameWindow::SetRegionScale(double scale, bool adapt) {

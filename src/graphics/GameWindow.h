@@ -36,6 +36,12 @@ class CGameWindow {
   void SetRegionSize(int w, int h, bool adapt);
   void SetRegionScale(double scale, bool adapt);
 
+  // The mouse on the screen (display_mouse_get_x/y and display_mouse_set), and moved to a
+  // position of the region (window_mouse_set goes through the views first).
+  void ScreenMouse(int& x, int& y);
+  void SetScreenMouse(int x, int y);
+  void SetRegionMouse(double rx, double ry);
+
  protected:
   // What the real window does. The model alone does nothing.
   virtual void PlatformVisible(bool) {}
@@ -47,6 +53,9 @@ class CGameWindow {
   virtual void PlatformCursor(bool) {}
   // Takes the client rectangle of the real window into the state (windowed mode).
   virtual void PlatformReadBack() {}
+  // The pointer on the screen; the model keeps its own where there is no pointer.
+  virtual bool PlatformMouse(int&, int&) { return false; }
+  virtual void PlatformSetMouse(int, int) {}
   virtual void Repaint() {}
 
   // The client rectangle: the whole (virtual) display in full screen, else the real window's.
@@ -56,6 +65,7 @@ class CGameWindow {
   CWindowState state_;
   std::string caption_;
   bool inStyleChange_ = false;
+  int mouseX_ = 0, mouseY_ = 0;
 };
 
 // The game window of the run (none before the graphics are prepared).

@@ -39,6 +39,15 @@ TEST(GameWindowModel, RegionScaleSizeAndFullScreen) {
   EXPECT_EQ(s.clientW, 100);
   EXPECT_EQ(s.clientH, 240);
 
+  // The mouse set through the region lands where the region is shown on the screen.
+  w.SetRegionScale(2, true);
+  w.SetPosition(100, 50);
+  w.SetRegionMouse(10, 20);
+  int mx, my;
+  w.ScreenMouse(mx, my);
+  EXPECT_EQ(mx, 120);
+  EXPECT_EQ(my, 90);
+
   w.SetCaption("Caption");
   EXPECT_EQ(w.Caption(), "Caption");
   w.SetColour(0x7F123456);

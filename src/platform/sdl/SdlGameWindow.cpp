@@ -66,6 +66,18 @@ void SdlGameWindow::PlatformReadBack() {
   SDL_GetWindowSize(window_, &state_.clientW, &state_.clientH);
 }
 
+bool SdlGameWindow::PlatformMouse(int& x, int& y) {
+  // Headless drivers have no pointer of their own: the model's position stands.
+  const char* d = SDL_GetCurrentVideoDriver();
+  if (!window_ || (d && (std::string(d) == "offscreen" || std::string(d) == "dummy"))) return false;
+  SDL_GetGlobalMouseState(&x, &y);
+  return true;
+}
+
+void SdlGameWindow::PlatformSetMouse(int x, int y) {
+  if (window_) SDL_WarpMouseGlobal(x, y);
+}
+
 void SdlGameWindow::Repaint() {
   if (onPaint_) onPaint_();
 }

@@ -62,6 +62,8 @@ class SdlGameWindow : public CGameWindow, public IPresentSurface {
   void PlatformCaption(const std::string& caption) override;
   void PlatformCursor(bool on) override;
   void PlatformReadBack() override;
+  bool PlatformMouse(int& x, int& y) override;
+  void PlatformSetMouse(int x, int y) override;
   void Repaint() override;
 
  private:
