@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "script/BuiltinNames.h"
 #include "script/Code.h"
 #include "tools/Commands.h"
 
@@ -83,11 +84,12 @@ int ScriptCommand(const Args& args) {
     return 2;
   }
   CCode code(text, expression);
-  if (!code.Compile()) {
+  // Outside a game only the built-in functions and constants have names.
+  if (!code.Compile(&BuiltinScriptNames())) {
     PrintAsShown(code.CompileError());
     return 1;
   }
-  if (dump) std::printf("%s", DumpTree(code).c_str());
+  if (dump) std::printf("%s", DumpTree(code, &BuiltinScriptNames()).c_str());
   return 0;
 }
 

@@ -18,6 +18,9 @@ TEST(ScriptCommand, CheckPrintsNothingOrTheErrorAsShown) {
   test::ScratchDir dir;
   std::ofstream(dir / "good.txt") << "var i;\nfor (i = 0; i < 3; i += 1) { total += i }\n";
   std::ofstream(dir / "bad.txt") << "a = 1\r\nb = (2 +";
+  // Built-in functions and constants are known by name; a wrong argument count is caught.
+  std::ofstream(dir / "builtins.txt") << "a = abs(-3) + c_red * pi; b = round(true)";
+  std::ofstream(dir / "count.txt") << "a = abs(1, 2)";
   int status = -1;
   EXPECT_EQ(RunScript("--check " + (dir / "good.txt").string(), &status), "");
   EXPECT_EQ(status, 0);
@@ -25,6 +28,13 @@ TEST(ScriptCommand, CheckPrintsNothingOrTheErrorAsShown) {
             "Error in code at line 2:\n   b = (2 +\n          ^\nat position 9: "
             "Unexpected symbol in expression.\n");
   EXPECT_EQ(status, 1);
+  EXPECT_EQ(RunScript("--check " + (dir / "builtins.txt").string(), &status), "");
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(RunScript("--check " + (dir / "count.txt").string(), &status)
+                .find("at position 13: Wrong number of arguments to function or script."),
+            std::string::npos);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(RunScript("--dump " + (dir / "builtins.txt").string(), &status).find("call abs (id "), std::string::npos);
   std::string dump = RunScript("--dump " + (dir / "good.txt").string(), &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(dump.find("block @1\n  var @1\n    name i"), std::string::npos) << dump;
