@@ -67,6 +67,26 @@ void CGraphics::RestoreRenderStates() {
   device_->SetSynchronisation(sync_);
 }
 
+void CGraphics::ApplyDisplayReset() {
+  if (!resetPending_) return;
+  resetPending_ = false;
+  Display().Restore();
+  multisample_ = (resetLevel_ == 2 || resetLevel_ == 4 || resetLevel_ == 8) ? resetLevel_ : 0;
+  ResetDevice();
+}
+
+void CGraphics::ResetDevice() {
+  if (!device_) return;
+  // A level the device refuses leaves it without multisampling.
+  if (!device_->SetMultisample(multisample_)) multisample_ = 0;
+  if (target_ >= 0) SetRenderTarget(-1);
+  RPixelRect vp = viewport_;
+  SetViewport(0, 0, device_->BackBufferWidth(), device_->BackBufferHeight());
+  device_->Clear(0xFF000000u, true, true);
+  viewport_ = vp;
+  RestoreRenderStates();
+}
+
 // ---- textures ----
 
 int CGraphics::TextureCreate(int w, int h, bool renderTarget) {

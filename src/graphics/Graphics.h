@@ -135,6 +135,21 @@ class CGraphics {
   // Writes every kept state into the device again (after creation or reset).
   void RestoreRenderStates();
 
+  // display_aa: the multisample levels 2, 4, 8, 16 the device offers, or-ed together.
+  int DisplayAA() const { return device_ ? device_->MultisampleLevels() : 0; }
+  // display_reset: asks for a reset with 2, 4 or 8 samples (anything else none), carried out by
+  // the main loop after the frame is presented.
+  void RequestDisplayReset(int level) {
+    resetPending_ = true;
+    resetLevel_ = level;
+  }
+  bool DisplayResetPending() const { return resetPending_; }
+  // The asked-for reset: the desktop's own display mode back, the multisample level, the
+  // target and depth cleared to black and every kept state written again.
+  void ApplyDisplayReset();
+  // The device reset itself (also after a failed present).
+  void ResetDevice();
+
  private:
   void Quad(int id, const RVertex corners[4], double dxs[4], double dys[4], double x, double y, double angle);
   void Send(EPrimitive type, const RVertex* v, int count, uint32_t texture, bool wrap);
@@ -152,6 +167,8 @@ class CGraphics {
   RRenderState kept_;
   int regionW_ = 640, regionH_ = 480;
   int target_ = -1;
+  bool resetPending_ = false;
+  int resetLevel_ = 0, multisample_ = 0;
   RPixelRect viewport_{0, 0, 640, 480};
   RMatrix world_ = RMatrix::Identity();
   RMatrix view_ = RMatrix::Identity();

@@ -80,6 +80,11 @@ class IGraphicsDevice {
   // Pixels of a target (0: the back buffer), BGRA rows from the top.
   virtual bool ReadPixels(uint32_t target, const RPixelRect& r, std::vector<uint8_t>& bgra) = 0;
   virtual void SetSynchronisation(bool on) = 0;
+  // The multisample levels 2, 4, 8 and 16 the device offers, or-ed together.
+  virtual int MultisampleLevels() const { return 0; }
+  // 2, 4 or 8 samples per pixel for the back buffer, anything else none. False when refused
+  // (there is then no multisampling).
+  virtual bool SetMultisample(int) { return false; }
   // Shows the back buffer's top-left source rectangle in the window's destination rectangle;
   // the rest of the client area gets the window colour (0x00BBGGRR). False on failure.
   virtual bool Present(const RPixelRect& source, const RPixelRect& destination, int32_t windowColour) = 0;

@@ -409,3 +409,35 @@ TEST(GraphicsPixels, PresentPlacesTheRegionByTheScaleRules) {
 
 }  // namespace
 }  // namespace kestro::test
+
+namespace kestro::test {
+namespace {
+
+TEST(GraphicsPixels, MultisamplingAfterADisplayReset) {
+  CGraphics& g = FreshGraphics();
+  if (!(g.DisplayAA() & 4)) GTEST_SKIP() << "no 4-sample multisampling here";
+  // A triangle's slanted edge: without samples every pixel is all or nothing.
+  auto edgeShades = [&] {
+    g.ClearScreen(0);
+    g.DrawTriangle(0, 0, 16, 0, 0, 16, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, false);
+    int partial = 0;
+    for (int x = 1; x < 16; ++x) {  // centres on the edge x + y = 16
+      int r = PixelAt(x, 16 - x)[2];
+      partial += r > 0 && r < 255;
+    }
+    return partial;
+  };
+  EXPECT_EQ(edgeShades(), 0);
+  g.RequestDisplayReset(4);
+  EXPECT_TRUE(g.DisplayResetPending());
+  g.ApplyDisplayReset();
+  EXPECT_FALSE(g.DisplayResetPending());
+  EXPECT_EQ(PixelAt(3, 3), (Px{0, 0, 0, 255}));  // cleared to black
+  EXPECT_GT(edgeShades(), 8);
+  g.RequestDisplayReset(0);
+  g.ApplyDisplayReset();
+  EXPECT_EQ(edgeShades(), 0);
+}
+
+}  // namespace
+}  // namespace kestro::test

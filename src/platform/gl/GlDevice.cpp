@@ -220,6 +220,9 @@ bool GlDevice::Create(int backW, int backH, std::string& error) {
   backH_ = std::max(backH, 1);
   GLint maxTex = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTex);
+  GLint maxSamples = 0;
+  glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+  maxSamples_ = maxSamples;
   maxTexture_ = std::clamp(int(maxTex), 64, 8192);
 
   if (!BuildProgram(kProgramModulate, error)) return false;
@@ -299,6 +302,7 @@ void GlDevice::Destroy() {
       glDeleteTextures(1, &name);
     }
   sizes_.clear();
+  DeleteMultisample();
   glDeleteFramebuffers(1, &back_.fbo);
   glDeleteRenderbuffers(1, &back_.depth);
   glDeleteTextures(1, &backColour_);
@@ -510,7 +514,7 @@ void GlDevice::Flush() {
 
 bool GlDevice::BindTarget(uint32_t handle) {
   if (handle == 0) {
-    glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, BackDrawFbo());
     target_ = 0;
     return true;
   }
@@ -526,7 +530,7 @@ bool GlDevice::BindTarget(uint32_t handle) {
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, t.w, t.h);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, t.depth);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-      glBindFramebuffer(GL_FRAMEBUFFER, target_ == 0 ? back_.fbo : targets_[target_].fbo);
+      glBindFramebuffer(GL_FRAMEBUFFER, target_ == 0 ? BackDrawFbo() : targets_[target_].fbo);
       return false;
     }
   }
@@ -574,11 +578,70 @@ bool GlDevice::ReadPixels(uint32_t target, const RPixelRect& r, std::vector<uint
   uint32_t previous = target_;
   if (target != target_ && !BindTarget(target)) return false;
   // Read from the target's own framebuffer whatever else was bound for reading.
+  if (target_ == 0) Resolve();
   glBindFramebuffer(GL_READ_FRAMEBUFFER, target_ == 0 ? back_.fbo : targets_[target_].fbo);
   bgra.resize(size_t(r.w) * size_t(r.h) * 4);
   glReadPixels(r.x, r.y, r.w, r.h, GL_BGRA, GL_UNSIGNED_BYTE, bgra.data());
   if (previous != target_) BindTarget(previous);
   return true;
+}
+
+int GlDevice::MultisampleLevels() const {
+  int bits = 0;
+  for (int level : {2, 4, 8, 16})
+    if (level <= maxSamples_) bits |= level;
+  return bits;
+}
+
+void GlDevice::DeleteMultisample() {
+  if (msaa_.fbo) glDeleteFramebuffers(1, &msaa_.fbo);
+  if (msaa_.depth) glDeleteRenderbuffers(1, &msaa_.depth);
+  if (msaaColour_) glDeleteRenderbuffers(1, &msaaColour_);
+  msaa_ = RTarget{};
+  msaaColour_ = 0;
+  samples_ = 0;
+}
+
+bool GlDevice::SetMultisample(int level) {
+  if (!created_) return false;
+  Flush();
+  DeleteMultisample();
+  bool ok = true;
+  if (level == 2 || level == 4 || level == 8) {
+    if (level > maxSamples_) {
+      ok = false;
+    } else {
+      glGenRenderbuffers(1, &msaaColour_);
+      glBindRenderbuffer(GL_RENDERBUFFER, msaaColour_);
+      glRenderbufferStorageMultisample(GL_RENDERBUFFER, level, GL_RGBA8, backW_, backH_);
+      glGenRenderbuffers(1, &msaa_.depth);
+      glBindRenderbuffer(GL_RENDERBUFFER, msaa_.depth);
+      glRenderbufferStorageMultisample(GL_RENDERBUFFER, level, GL_DEPTH24_STENCIL8, backW_, backH_);
+      glGenFramebuffers(1, &msaa_.fbo);
+      glBindFramebuffer(GL_FRAMEBUFFER, msaa_.fbo);
+      glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, msaaColour_);
+      glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, msaa_.depth);
+      if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) {
+        samples_ = level;
+      } else {
+        DeleteMultisample();
+        ok = false;
+      }
+    }
+  }
+  glBindFramebuffer(GL_FRAMEBUFFER, target_ == 0 ? BackDrawFbo() : targets_[target_].fbo);
+  return ok;
+}
+
+void GlDevice::Resolve() {
+  if (!samples_) return;
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, msaa_.fbo);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, back_.fbo);
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glBlitFramebuffer(0, 0, backW_, backH_, 0, 0, backW_, backH_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  glEnable(GL_SCISSOR_TEST);
+  glBindFramebuffer(GL_FRAMEBUFFER, target_ == 0 ? BackDrawFbo() : targets_[target_].fbo);
 }
 
 bool GlDevice::Present(const RPixelRect& source, const RPixelRect& destination, int32_t windowColour) {
@@ -588,6 +651,7 @@ bool GlDevice::Present(const RPixelRect& source, const RPixelRect& destination, 
   int dw = 0, dh = 0;
   surface_->DrawableSize(dw, dh);
   RPixelRect d = surface_->ClientToDrawable(destination);
+  Resolve();
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, back_.fbo);
   glDisable(GL_SCISSOR_TEST);
@@ -612,7 +676,7 @@ bool GlDevice::Present(const RPixelRect& source, const RPixelRect& destination, 
                     dh - d.y - d.h, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
   glEnable(GL_SCISSOR_TEST);  // drawing is always clipped to the viewport
   surface_->Swap(sync_);
-  glBindFramebuffer(GL_FRAMEBUFFER, target_ == 0 ? back_.fbo : targets_[target_].fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, target_ == 0 ? BackDrawFbo() : targets_[target_].fbo);
   return true;
 }
 

@@ -56,6 +56,9 @@ class GlDevice : public IGraphicsDevice {
   void SetSynchronisation(bool on) override { sync_ = on; }
   bool Present(const RPixelRect& source, const RPixelRect& destination, int32_t windowColour) override;
 
+  int MultisampleLevels() const override;
+  bool SetMultisample(int level) override;
+
   // Sends the batch now.
   void Flush();
   int DrawCalls() const { return drawCalls_; }
@@ -66,6 +69,10 @@ class GlDevice : public IGraphicsDevice {
     int w = 0, h = 0;
   };
   bool BindTarget(uint32_t handle);
+  GLuint BackDrawFbo() const { return samples_ ? msaa_.fbo : back_.fbo; }
+  // Multisampled drawing into the back buffer is resolved before it is read or shown.
+  void Resolve();
+  void DeleteMultisample();
   void ApplyBatchState();
 
   // What the shader reads: a vertex and the texture unit of its batch (-1: none).
@@ -96,6 +103,9 @@ class GlDevice : public IGraphicsDevice {
   GLuint samplers_[4] = {};
   RTarget back_;
   GLuint backColour_ = 0;
+  RTarget msaa_;
+  GLuint msaaColour_ = 0;
+  int samples_ = 0, maxSamples_ = 0;
   std::unordered_map<uint32_t, RTarget> targets_;
   std::unordered_map<uint32_t, std::pair<int, int>> sizes_;
   uint32_t target_ = 0;
