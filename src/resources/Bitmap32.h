@@ -50,6 +50,8 @@ class TBitmap32 {
   bool LoadFromPng(const std::filesystem::path& file, std::string& error);
   bool SaveToPng(const std::filesystem::path& file, std::string& error) const;
   bool SaveToPngMemory(std::vector<uint8_t>& out, std::string& error) const;
+  // A PNG, JPEG, BMP or GIF file (resources/PictureFile.cpp); false leaves the bitmap unchanged.
+  bool LoadFromImageFile(const std::string& fname);
 
   int Width() const { return s_w; }
   int Height() const { return s_h; }

@@ -223,6 +223,8 @@ bool LoadImageFile(const std::string& fname, TBitmap32& out) {
   return ReadPictureBytes(fname, bytes) && DecodePicture(bytes, out);
 }
 
+bool TBitmap32::LoadFromImageFile(const std::string& fname) { return LoadImageFile(fname, *this); }
+
 bool DecodeGifAnimation(const std::vector<uint8_t>& bytes, uint32_t canvas, std::vector<TBitmap32>& frames) {
   return DecodeGif(bytes, canvas, 0, frames);
 }

@@ -253,7 +253,7 @@ void CBackground::Assign(const CBackground& b) {
 
 bool CBackground::LoadFromFile(const std::string& fname, bool removeback, bool smooth) {
   TBitmap32 bm;
-  if (!LoadImageFile(fname, bm)) return false;
+  if (!bm.LoadFromImageFile(fname)) return false;
   Treat(bm, removeback, smooth);
   Clear();
   i_bitmap = std::move(bm);

@@ -224,7 +224,7 @@ TEST(PictureFiles, DamagedFilesFailWithoutTouchingTheResult) {
       break;
     }
   EXPECT_FALSE(DecodePicture(jpeg, out));
-  EXPECT_FALSE(LoadImageFile("/nonexistent/picture.png", out));
+  EXPECT_FALSE(out.LoadFromImageFile("/nonexistent/picture.png"));
 }
 
 TEST(SpritesFromFiles, StripsTreatmentsOriginAndMask) {
