@@ -11,7 +11,10 @@
 #include "script/Code.h"
 #include "script/CodeError.h"
 #include "script/Executor.h"
+#include "script/VariableFunctions.h"
 #include "script/Variables.h"
+#include "script/builtins/BuiltinError.h"
+#include "script/builtins/FunctionRegistry.h"
 
 namespace kestro {
 namespace {
@@ -342,6 +345,63 @@ TEST(Executor, DeepestAcceptedCodeRuns) {
   EXPECT_EQ(RunProgram(calls), shown + "1;");
   EXPECT_EQ(RunProgram(chain), "1;");
   EXPECT_EQ(RunProgram(ifs), "2;");
+}
+
+}  // namespace
+}  // namespace kestro
+
+namespace kestro {
+namespace {
+
+TEST(VariableFunctions, GlobalAndInstanceVariablesByName) {
+  CFunctionRegistry registry;
+  CreateBuiltinRegistry(registry);
+  InstallVariableFunctions(registry);
+  std::vector<std::string> errors;
+  SetBuiltinErrorHandler([&](std::string_view m, bool) { errors.emplace_back(m); });
+  Host().Reset();
+  ResetGlobals();
+  SetScriptHost(&Host());
+  CInstance* self = AsInstance(Host().room[0].get());
+  auto call = [&](const char* name, std::vector<RValue> args) {
+    RValue result, slots[16];
+    for (size_t k = 0; k < args.size(); ++k) slots[k] = args[k];
+    const RFunction* f = registry.Get(*registry.Find(name));
+    f->f_routine(self, self, static_cast<int32_t>(args.size()), result, slots);
+    return result.kind == ty_string ? result.str.str() : DisplayString(result);
+  };
+  auto S = [](const char* s) { return RValue::String(s); };
+  auto R = [](double v) { return RValue::Real(v); };
+
+  EXPECT_EQ(call("variable_global_exists", {S("vf_g")}), "0");
+  call("variable_global_set", {S("vf_g"), S("text")});
+  EXPECT_EQ(call("variable_global_exists", {S("vf_g")}), "1");
+  EXPECT_EQ(call("variable_global_get", {S("vf_g")}), "text");
+  call("variable_global_array2_set", {S("vf_a"), R(2), R(1), R(7)});
+  EXPECT_EQ(call("variable_global_array2_get", {S("vf_a"), R(2), R(1)}), "7");
+  EXPECT_EQ(call("variable_global_array_get", {S("vf_a"), R(3)}), "0");  // absent: the neutral 0
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(call("variable_global_array_get", {S("vf_a"), R(-1)}), "0");
+  call("variable_global_array_set", {S("vf_a"), R(32000), R(1)});
+  EXPECT_EQ(errors, (std::vector<std::string>{"Array index >= 32000", "Array index >= 32000"}));
+
+  call("variable_local_set", {S("vf_l"), R(3)});
+  call("variable_local_array_set", {S("vf_l"), R(4), R(5)});
+  EXPECT_EQ(call("variable_local_get", {S("vf_l")}), "3");
+  EXPECT_EQ(call("variable_local_array_get", {S("vf_l"), R(4)}), "5");
+  EXPECT_EQ(call("variable_local_exists", {S("vf_l")}), "1");
+  EXPECT_EQ(call("variable_local_exists", {S("vf_none")}), "0");
+  EXPECT_EQ(call("variable_local_exists", {S("y")}), "1");  // a built-in variable reads through its getter
+  call("variable_local_set", {S("x"), R(9)});
+  EXPECT_EQ(Host().room[0]->x, 9);
+  EXPECT_EQ(call("variable_local_get", {S("id")}), "100001");
+  SetUninitialisedAreZero(true);
+  EXPECT_EQ(call("variable_global_exists", {S("vf_anything")}), "1");
+  SetUninitialisedAreZero(false);
+
+  SetBuiltinErrorHandler(nullptr);
+  SetScriptHost(nullptr);
+  ResetGlobals();
 }
 
 }  // namespace
