@@ -6,6 +6,7 @@
 #include <numbers>
 #include <random>
 
+#include "resources/Sprite.h"
 #include "world/MaskCollision.h"
 
 namespace kestro {
@@ -188,6 +189,33 @@ TEST(MaskCollision, RandomPlacementsAgreeWithThePixelRule) {
   // Both outcomes occur often enough for the comparison to mean something.
   EXPECT_GT(hits, 300);
   EXPECT_LT(hits, 2700);
+}
+
+TEST(MaskCollision, SpritesChooseTheMaskOfTheImage) {
+  // Image 0 solid in its left half, image 1 in its right half.
+  CSprite spr;
+  for (int i = 0; i < 2; ++i) {
+    TBitmap32 bm(4, 1);
+    for (int x = 0; x < 2; ++x) bm.SetPixel(x + 2 * i, 0, TColor32::From(0xFF000000u));
+    spr.i_bitmap.push_back(bm);
+  }
+  spr.i_numb = 2;
+  spr.ComputeMask({true, kBoxAutomatic, {}, kMaskPrecise, 0});
+  const RMaskPlace at{};
+  EXPECT_TRUE(spr.CheckCollisionPoint(0, at, 0, 0));
+  EXPECT_FALSE(spr.CheckCollisionPoint(-1, at, 0, 0));  // image 1
+  EXPECT_TRUE(spr.CheckCollisionPoint(3, at, 3, 0));    // image 1
+  const RRect box{0, 0, 3, 0};
+  EXPECT_FALSE(spr.CheckCollision(0, at, box, &spr, 1, at, box));
+  EXPECT_TRUE(spr.CheckCollision(2, at, box, &spr, 4, at, box));
+  // One mask for all images holds both halves.
+  spr.ComputeMask({false, kBoxAutomatic, {}, kMaskPrecise, 0});
+  EXPECT_TRUE(spr.CheckCollision(0, at, box, &spr, 1, at, box));
+  // Without images there is nothing to collide with.
+  CSprite none;
+  EXPECT_FALSE(none.CheckCollisionPoint(0, at, 0, 0));
+  EXPECT_FALSE(spr.CheckCollision(0, at, box, &none, 0, at, box));
+  EXPECT_FALSE(none.CheckCollisionRectangle(0, at, box, box));
 }
 
 }  // namespace
