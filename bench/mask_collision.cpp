@@ -71,6 +71,27 @@ void BM_MaskCollision(benchmark::State& state) {
   state.counters["hit_share"] = double(hits) / (double(kTests) * double(state.iterations()));
 }
 
+// The same pairs with the first mask turned by 30 degrees and scaled by 1.25 (the per-pixel path).
+void BM_MaskCollisionTransformed(benchmark::State& state) {
+  const RSetup& s = Setup();
+  std::vector<RPair> pairs = s.pairs;
+  RMaskPlace turned{100, 100, 16, 16, 1.25, 1.25, 30};
+  for (RPair& p : pairs) {
+    p.p1 = turned;
+    p.p2.xo = p.p2.yo = 16;
+    p.b1 = {80, 80, 120, 120};  // the turned ring's reach, about 40 pixels across
+    p.b2 = {p.p2.xi - 16, p.p2.yi - 16, p.p2.xi + 15, p.p2.yi + 15};
+  }
+  int hits = 0;
+  for (auto _ : state)
+    for (int i = 0; i < kTests; ++i) {
+      const RPair& p = pairs[size_t(i) & 4095];
+      hits += CollisionMask(s.mask, p.p1, p.b1, &s.mask, p.p2, p.b2);
+    }
+  state.counters["tests_per_second"] = benchmark::Counter(double(kTests) * double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["hit_share"] = double(hits) / (double(kTests) * double(state.iterations()));
+}
+
 void BM_MaskCollisionNaive(benchmark::State& state) {
   const RSetup& s = Setup();
   int hits = 0;
@@ -84,6 +105,7 @@ void BM_MaskCollisionNaive(benchmark::State& state) {
 }
 
 BENCHMARK(BM_MaskCollision)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_MaskCollisionTransformed)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_MaskCollisionNaive)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
