@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <memory>
+#include <new>
 
 #include "script/Code.h"
 #include "script/CodeError.h"
@@ -775,23 +776,29 @@ bool ExecuteCode(CInstance* self, CInstance* other, const CCode& code, RValue& r
   }
   // Nested runs (scripts calling scripts) share the stack; refuse to go deeper than it allows.
   const char* here = static_cast<const char*>(__builtin_frame_address(0));
-  const bool outermost = g_stackBase == nullptr;
-  if (outermost) g_stackBase = here;
-  if (!outermost && static_cast<size_t>(g_stackBase > here ? g_stackBase - here : here - g_stackBase) >
-                        kMaxExecutionStack) {
+  if (g_stackBase && static_cast<size_t>(g_stackBase > here ? g_stackBase - here : here - g_stackBase) >
+                         kMaxExecutionStack) {
     ReportCodeError(&code, 0, kRecursionMessage);
     return false;
   }
-  bool ok;
-  {
-    Run run(self, other, code);
-    if (code.i_kind == 2)
-      ok = run.Eval(code.Root(), result);
-    else
-      ok = run.Exec(code.Root(), result) != kStatusError;
+  auto run = [&] {
+    Run r(self, other, code);
+    if (code.i_kind == 2) return r.Eval(code.Root(), result);
+    return r.Exec(code.Root(), result) != kStatusError;
+  };
+  if (g_stackBase) return run();
+  // The outermost run: it owns the stack base, and memory running out anywhere below it ends
+  // the code with an error instead of ending the game.
+  struct Base {
+    explicit Base(const char* p) { g_stackBase = p; }
+    ~Base() { g_stackBase = nullptr; }
+  } base(here);
+  try {
+    return run();
+  } catch (const std::bad_alloc&) {
+    ReportCodeError(&code, 0, "Out of memory.");
+    return false;
   }
-  if (outermost) g_stackBase = nullptr;
-  return ok;
 }
 
 bool ExecuteCodeReported(CInstance* self, CInstance* other, const CCode& code, RValue& result) {
