@@ -67,7 +67,8 @@ void BM_MaskCollision(benchmark::State& state) {
       const RPair& p = s.pairs[size_t(i) & 4095];
       hits += CollisionMask(s.mask, p.p1, p.b1, &s.mask, p.p2, p.b2);
     }
-  state.counters["tests_per_second"] = benchmark::Counter(double(kTests) * double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["tests_per_second"] =
+      benchmark::Counter(double(kTests) * double(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["hit_share"] = double(hits) / (double(kTests) * double(state.iterations()));
 }
 
@@ -88,7 +89,8 @@ void BM_MaskCollisionTransformed(benchmark::State& state) {
       const RPair& p = pairs[size_t(i) & 4095];
       hits += CollisionMask(s.mask, p.p1, p.b1, &s.mask, p.p2, p.b2);
     }
-  state.counters["tests_per_second"] = benchmark::Counter(double(kTests) * double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["tests_per_second"] =
+      benchmark::Counter(double(kTests) * double(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["hit_share"] = double(hits) / (double(kTests) * double(state.iterations()));
 }
 
@@ -100,7 +102,8 @@ void BM_MaskCollisionNaive(benchmark::State& state) {
       const RPair& p = s.pairs[size_t(i) & 4095];
       hits += Naive(s.mask, p.p1, s.mask, p.p2);
     }
-  state.counters["tests_per_second"] = benchmark::Counter(double(kTests) * double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["tests_per_second"] =
+      benchmark::Counter(double(kTests) * double(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["hit_share"] = double(hits) / (double(kTests) * double(state.iterations()));
 }
 

@@ -19,7 +19,9 @@ namespace kestro {
 
 namespace {
 
-bool TooLarge(int64_t w, int64_t h) { return w <= 0 || h <= 0 || w > kMaxBitmapSide || h > kMaxBitmapSide || w * h > kMaxPicturePixels; }
+bool TooLarge(int64_t w, int64_t h) {
+  return w <= 0 || h <= 0 || w > kMaxBitmapSide || h > kMaxBitmapSide || w * h > kMaxPicturePixels;
+}
 
 // A picture whose alpha is 0 everywhere was drawn without alpha: it is made opaque.
 void OpaqueWhenAllTransparent(TBitmap32& bm) {

@@ -64,8 +64,8 @@ int ResourceDuplicate(CResourceList<T>& list, int ind) {
   int i = list.Count();
   return list.Add(std::move(copy), NewSlotName<T>(i));
 }
-// Copies source into slot ind (made, and named as an added slot, when empty); false when the source does not exist or ind
-// lies outside the list.
+// Copies source into slot ind (made, and named as an added slot, when empty); false when the
+// source does not exist or ind lies outside the list.
 template <typename T>
 bool ResourceAssign(CResourceList<T>& list, int ind, int source) {
   const T* src = list.Get(source);

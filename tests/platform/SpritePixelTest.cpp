@@ -31,7 +31,8 @@ CGraphics& SpriteGraphics() {
 TBitmap32 Quarters() {
   TBitmap32 bm(4, 4);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) bm.SetPixel(x, y, TColor32::From(y < 2 ? (x < 2 ? kRed : kGreen) : (x < 2 ? kBlue : kWhite)));
+    for (int x = 0; x < 4; ++x)
+      bm.SetPixel(x, y, TColor32::From(y < 2 ? (x < 2 ? kRed : kGreen) : (x < 2 ? kBlue : kWhite)));
   return bm;
 }
 

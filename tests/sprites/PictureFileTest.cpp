@@ -184,7 +184,10 @@ TEST(PictureFiles, DamagedFilesFailWithoutTouchingTheResult) {
   const TBitmap32 src = Picture(3, 2, {kRed, kGreen, kBlue, kRed, kGreen, kBlue});
   TBitmap32 big(64, 64, 0xFF336699u);
   std::vector<std::pair<const char*, std::vector<uint8_t>>> files = {
-      {"png", Png(big)}, {"jpeg", Jpeg(big)}, {"bmp", Bmp(big)}, {"gif", Gif(2, 2, {{0, 0, 2, 2, {0, 1, 2, 3}, 0, -1}})}};
+      {"png", Png(big)},
+      {"jpeg", Jpeg(big)},
+      {"bmp", Bmp(big)},
+      {"gif", Gif(2, 2, {{0, 0, 2, 2, {0, 1, 2, 3}, 0, -1}})}};
   const TBitmap32 keep = src;
   for (auto& [what, bytes] : files) {
     TBitmap32 out = keep;
@@ -192,7 +195,8 @@ TEST(PictureFiles, DamagedFilesFailWithoutTouchingTheResult) {
     // Cuts into the header or the pixel data, and a changed first byte, fail cleanly.
     for (size_t n : {size_t(0), size_t(1), size_t(8), bytes.size() / 3, bytes.size() / 2, bytes.size() - 20}) {
       TBitmap32 cut = keep;
-      EXPECT_FALSE(DecodePicture(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(n)), cut)) << what << " " << n;
+      std::vector<uint8_t> part(bytes.begin(), bytes.begin() + long(n));
+      EXPECT_FALSE(DecodePicture(part, cut)) << what << " " << n;
       EXPECT_EQ(cut, keep) << what;
     }
     auto wrong = bytes;
