@@ -497,6 +497,15 @@ bool CGraphics::GrabScreen(int left, int top, int w, int h, RGrab& out) {
   if (!device_->ReadPixels(0, {left, top, w, h}, out.bgra)) return false;
   out.width = w;
   out.height = h;
+  if (Display().Depth() == 16) {
+    out.bits = 16;
+    for (size_t i = 0; i + 3 < out.bgra.size(); i += 4) {
+      uint8_t b = out.bgra[i] >> 3, g = out.bgra[i + 1] >> 2, r = out.bgra[i + 2] >> 3;
+      out.bgra[i] = uint8_t(b << 3 | b >> 2);
+      out.bgra[i + 1] = uint8_t(g << 2 | g >> 4);
+      out.bgra[i + 2] = uint8_t(r << 3 | r >> 2);
+    }
+  }
   return true;
 }
 

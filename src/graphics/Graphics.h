@@ -19,9 +19,11 @@ uint32_t VertexColour(int32_t gameColour, double alpha);
 // The factor pair of a blend mode: 1 additive, 2 "max", 3 subtract, anything else normal.
 void BlendModeFactors(int mode, int& src, int& dest);
 
-// A grabbed part of the screen: BGRA rows from the top.
+// A grabbed part of the screen: BGRA rows from the top. On a 16-bit display the colours are
+// those of the display's 5-6-5 pixels (`bits` 16), widened back to 8 bits per channel.
 struct RGrab {
   int width = 0, height = 0;
+  int bits = 32;
   std::vector<uint8_t> bgra;
 };
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "graphics/Display.h"
 #include "graphics/FakeDevice.h"
 #include "graphics/Graphics.h"
 
@@ -229,6 +230,14 @@ TEST_F(DrawingLayer, RegionViewportProjectionAndGrab) {
   EXPECT_EQ(dev.lastRead, (RPixelRect{0, 290, 50, 10}));
   EXPECT_FALSE(g.GrabScreen(1024, 0, 5, 5, grab));
   EXPECT_FALSE(g.GrabScreen(0, 0, 0, 5, grab));
+  // A 16-bit display grabs 5-6-5 colours.
+  CDisplay saved = Display();
+  Display().SetMode({-1, -1, 16, -1});
+  ASSERT_TRUE(g.GrabScreen(0, 0, 1, 1, grab));
+  EXPECT_EQ(grab.bits, 16);
+  EXPECT_EQ(grab.bgra[0], 0);  // 7 has no 5-bit form above 0
+  EXPECT_EQ(grab.bgra[1], 4);  // 7 >> 2 = 1, widened to 4
+  Display() = saved;
   // Presenting takes the region into the window's destination rectangle.
   window = CWindowState{};
   window.clientW = 1000;
