@@ -36,6 +36,12 @@ class CGameWindow {
   void SetRegionSize(int w, int h, bool adapt);
   void SetRegionScale(double scale, bool adapt);
 
+  // After a display mode change: a full-screen client area takes the display's new size.
+  void DisplayChanged() {
+    Sync();
+    Repaint();
+  }
+
   // The mouse on the screen (display_mouse_get_x/y and display_mouse_set), and moved to a
   // position of the region (window_mouse_set goes through the views first).
   void ScreenMouse(int& x, int& y);

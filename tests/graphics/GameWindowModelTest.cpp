@@ -33,6 +33,12 @@ TEST(GameWindowModel, RegionScaleSizeAndFullScreen) {
   w.SetFullScreen(true);
   EXPECT_EQ(s.clientW, 1280);
   EXPECT_EQ(s.Border(), EWindowBorder::None);
+  Display().SetMode({800, 600, -1, -1});
+  w.DisplayChanged();
+  EXPECT_EQ(s.clientW, 800);
+  Display().Restore();
+  w.DisplayChanged();
+  EXPECT_EQ(s.clientW, 1280);
   w.SetPosition(5, 5);  // remembered for later
   w.SetFullScreen(false);
   EXPECT_EQ(s.clientX, 5);
