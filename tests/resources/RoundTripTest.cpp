@@ -435,6 +435,13 @@ TEST(ResourceRoundTrip, DemoBuildUnpackBuild) {
   ASSERT_EQ(test::RunProcess(kestro + " info " + (dir / "a.kx").string() + " --resources", &out), 0) << out;
   EXPECT_NE(out.find("objects:\n     0  obj_solid\n     1  obj_wall\n"), std::string::npos) << out;
   EXPECT_NE(out.find("room order:\n     0  rm_start\n     1  rm_end\n"), std::string::npos) << out;
+  // A damaged game gives the run-time's message and writes nothing.
+  std::vector<uint8_t> cut = test::ReadBytes(dir / "a.kx");
+  cut.resize(cut.size() - 100);
+  test::WriteBytes(dir / "cut.kx", cut);
+  EXPECT_EQ(test::RunProcess(kestro + " unpack " + (dir / "cut.kx").string() + " -o " + (dir / "p3").string(), &out), 1);
+  EXPECT_NE(out.find("kestro unpack: "), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(dir / "p3"));
   // Unpacking refuses to write into a folder that holds something.
   EXPECT_NE(test::RunProcess(kestro + " unpack " + (dir / "a.kx").string() + " -o " + (dir / "p1").string(), &out), 0);
 }
