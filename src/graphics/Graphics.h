@@ -109,6 +109,7 @@ class CGraphics {
   int RegionWidth() const { return regionW_; }
   int RegionHeight() const { return regionH_; }
   void SetWorld(const RMatrix& m);
+  const RMatrix& World() const { return world_; }
 
   // Render states.
   void SetBlendMode(int mode);
