@@ -153,7 +153,10 @@ bool CSprite::LoadFromFile(const std::string& fname, int imgnumb, bool removebac
 
 bool CSprite::LoadFromSpriteFile(const std::string& fname) {
   CStream file;
-  if (!ReadFileStream(fname, file)) return false;
+  return ReadFileStream(fname, file) && ReadSpriteFile(file, *this);
+}
+
+bool ReadSpriteFile(CStream& file, CSprite& spr) {
   try {
     if (file.Remaining() < 4 || file.ReadInteger() != kSpriteFileMagic) return false;
     std::unique_ptr<CStream> s = file.ReadStreamC();
@@ -174,7 +177,7 @@ bool CSprite::LoadFromSpriteFile(const std::string& fname) {
     p.bbox.Bottom = s->ReadInteger();
     p.bbox.Top = s->ReadInteger();
     for (TBitmap32& bm : images) bm.BleedColours();
-    Install(*this, std::move(images), xorig, yorig, p);
+    Install(spr, std::move(images), xorig, yorig, p);
     return true;
   } catch (const EStreamError&) {
     return false;
@@ -263,7 +266,10 @@ bool CBackground::LoadFromFile(const std::string& fname, bool removeback, bool s
 
 bool CBackground::LoadFromBackgroundFile(const std::string& fname) {
   CStream file;
-  if (!ReadFileStream(fname, file)) return false;
+  return ReadFileStream(fname, file) && ReadBackgroundFile(file, *this);
+}
+
+bool ReadBackgroundFile(CStream& file, CBackground& back) {
   try {
     if (file.Remaining() < 4 || file.ReadInteger() != kSpriteFileMagic) return false;
     std::unique_ptr<CStream> s = file.ReadStreamC();
@@ -273,9 +279,9 @@ bool CBackground::LoadFromBackgroundFile(const std::string& fname) {
     TBitmap32 bm;
     bm.LoadFromStream(*s);
     bm.BleedColours();
-    Clear();
-    i_bitmap = std::move(bm);
-    InitTexture();
+    back.Clear();
+    back.i_bitmap = std::move(bm);
+    back.InitTexture();
     return true;
   } catch (const EStreamError&) {
     return false;

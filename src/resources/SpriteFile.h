@@ -18,7 +18,10 @@ inline constexpr int32_t kSpriteFileMagic = 1234321;
 // transparent samples counting as zero. Unchanged when w or h <= 0 or the size is the same.
 void StretchBitmap(TBitmap32& bm, int w, int h, int quality);
 
-// Sprite and background files as the tool exports them.
+// Sprite and background files as the tool exports them. The readers give false, leaving the
+// object as it was, on a wrong magic or version or damaged content.
+bool ReadSpriteFile(CStream& file, CSprite& spr);
+bool ReadBackgroundFile(CStream& file, CBackground& back);
 void SaveSpriteFile(CStream& out, const CSprite& spr, const RMaskParams& p);
 void SaveBackgroundFile(CStream& out, const CBackground& back);
 
