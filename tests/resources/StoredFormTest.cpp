@@ -692,6 +692,18 @@ TEST(DamagedBlocks, WrongVersionsCountsAndTruncation) {
   }
 }
 
+TEST(DamagedBlocks, EmptyGameBlocksFromTheTestHelper) {
+  for (int bad = -1; bad < kResourceKindCount; ++bad) {
+    CStream s;
+    s.WriteInteger(0);  // filler count
+    s.WriteInteger(0);
+    s.WriteInteger(777);
+    s.WriteBytes(std::string(16, '\1').data(), 16);
+    test::WriteEmptyResourceBlocks(s, bad);
+    EXPECT_EQ(LoadSection(s.Buffer()), bad < 0 ? RLoad::Ok : RLoad::BlockFailed) << bad;
+  }
+}
+
 TEST(DamagedBlocks, ItemVersionsAndSizes) {
   CSprite spr;
   spr.i_bitmap = {TBitmap32(4, 4)};

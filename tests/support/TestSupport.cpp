@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <random>
 
 #include "platform/posix/TempFolder.h"
+#include "resources/GameResources.h"
+#include "runner/Stream.h"
 #include "tools/Builder.h"
 
 namespace kestro::test {
@@ -65,6 +68,22 @@ int RunProcess(const std::string& command, std::string* output) {
   int status = pclose(p);
   if (output) *output = text;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void WriteEmptyResourceBlocks(CStream& s, int badBlock) {
+  CGameResources res;
+  res.roomOrder = {0};
+  for (int k = 0; k < kResourceKindCount; ++k) {
+    size_t at = s.Position();
+    SaveResourceBlock(ResourceKind(k), s, res);
+    if (k == badBlock) {
+      // Every block starts with its version.
+      int32_t v;
+      std::memcpy(&v, s.Buffer().data() + at, 4);
+      ++v;
+      std::memcpy(s.Buffer().data() + at, &v, 4);
+    }
+  }
 }
 
 }  // namespace kestro::test

@@ -10,6 +10,10 @@
 
 #include "runner/Messages.h"
 
+namespace kestro {
+class CStream;
+}
+
 namespace kestro::test {
 
 // A fresh folder removed when the object goes.
@@ -47,6 +51,10 @@ class MessageRecorder : public IMessageBox {
   }
   std::vector<std::string> messages;
 };
+
+// The sixteen resource blocks of a game with no resources and room order {0}, as the builder
+// writes them; `badBlock` (a kind's index) gets a wrong version.
+void WriteEmptyResourceBlocks(CStream& s, int badBlock = -1);
 
 // Runs a shell command, returns its exit status and collects standard output and error.
 int RunProcess(const std::string& command, std::string* output = nullptr);
