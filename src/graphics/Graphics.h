@@ -123,6 +123,7 @@ class CGraphics {
   // 3-D switches kept for the render-state restore.
   void Set3DMode(bool on, bool hiddenSurface, bool perspective);
   void SetCulling(bool on);
+  void SetShading(bool gouraud) { kept_.gouraud = gouraud; }
   void SetFog(bool on, int32_t gameColour, double start, double end);
   bool Mode3D() const { return mode3d_; }
 

@@ -45,6 +45,7 @@ struct RRenderState {
   bool depthTest = false;    // hidden-surface removal: depth test and write
   bool alphaTest = false;    // discard fragments whose alpha is 0
   bool cullCCW = false;      // cull faces that are counter-clockwise on the screen
+  bool gouraud = true;       // else flat: a triangle takes its first vertex's colour
   bool fog = false;
   uint32_t fogColour = 0;    // ARGB
   float fogStart = 0, fogEnd = 0;

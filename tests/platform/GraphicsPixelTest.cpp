@@ -337,6 +337,18 @@ TEST(GraphicsPixels, LinesIncludeBothEndPixels) {
                                            }));
 }
 
+TEST(GraphicsPixels, FlatShadingTakesTheFirstVertexColour) {
+  CGraphics& g = FreshGraphics();
+  g.DrawTriangle(0, 0, 30, 0, 0, 30, 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, false);
+  Px smooth = PixelAt(8, 8);
+  EXPECT_NE(smooth, (Px{0, 0, 255, 255}));  // a blend of the three
+  g.SetShading(false);
+  g.DrawTriangle(0, 0, 30, 0, 0, 30, 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, false);
+  EXPECT_EQ(PixelAt(8, 8), (Px{0, 0, 255, 255}));
+  EXPECT_EQ(PixelAt(20, 2), (Px{0, 0, 255, 255}));
+  g.SetShading(true);
+}
+
 TEST(GraphicsPixels, HiddenSurfaceRemovalKeepsTheNearerQuad) {
   CGraphics& g = FreshGraphics();
   g.Set3DMode(true, true, false);

@@ -7,7 +7,8 @@ namespace kestro::platform {
 
 namespace {
 
-const char* kVertexShader = R"(#version 330 core
+// Sources follow a "#version" line and the switches (UNITS, MODULATE, ALPHATEST, FOG, SHADE).
+const char* kVertexShader = R"(
 layout(location = 0) in vec3 aPos;
 layout(location = 1) in vec4 aColour;
 layout(location = 2) in vec2 aUV;
@@ -15,7 +16,7 @@ layout(location = 3) in float aSlot;
 uniform mat4 uMatrix;
 uniform mat4 uWorldView;
 uniform vec2 uPixel;
-out vec4 vColour;
+SHADE out vec4 vColour;
 out vec2 vUV;
 out float vDepth;
 flat out int vSlot;
@@ -37,7 +38,7 @@ void main() {
 // Compiled for each combination of the stage's switches (a program per state keeps the
 // per-pixel work of the software rasterizers small), and for one texture or up to eight.
 const char* kFragmentShader = R"(
-in vec4 vColour;
+SHADE in vec4 vColour;
 in vec2 vUV;
 in float vDepth;
 flat in int vSlot;
@@ -88,14 +89,14 @@ void main() {
 // Lines are drawn with their last pixel, as the original device did by default: each segment's
 // end is moved one pixel further along its major axis, so the pixel holding the end point is
 // left through its diamond and therefore drawn.
-const char* kLineShader = R"(#version 330 core
+const char* kLineShader = R"(
 layout(lines) in;
 layout(line_strip, max_vertices = 2) out;
-in vec4 vColour[];
+SHADE in vec4 vColour[];
 in vec2 vUV[];
 in float vDepth[];
 flat in int vSlot[];
-out vec4 gColour;
+SHADE out vec4 gColour;
 out vec2 gUV;
 out float gDepth;
 flat out int gSlot;
@@ -164,15 +165,17 @@ GlDevice::~GlDevice() { Destroy(); }
 bool GlDevice::BuildProgram(int key, std::string& error) {
   int units = 1 << (key & kProgramUnits);
   bool lines = key & kProgramLines;
-  std::string fsText = "#version 330 core\n#define UNITS " + std::to_string(units) + "\n";
+  std::string head = std::string("#version 330 core\n#define SHADE ") + ((key & kProgramFlat) ? "flat" : "smooth") + "\n";
+  std::string fsText = head + "#define UNITS " + std::to_string(units) + "\n";
   fsText += std::string("#define MODULATE ") + ((key & kProgramModulate) ? "1" : "0") + "\n";
   fsText += std::string("#define ALPHATEST ") + ((key & kProgramAlphaTest) ? "1" : "0") + "\n";
   fsText += std::string("#define FOG ") + ((key & kProgramFog) ? "1" : "0") + "\n";
   if (lines) fsText += "#define vColour gColour\n#define vUV gUV\n#define vDepth gDepth\n#define vSlot gSlot\n";
   fsText += kFragmentShader;
-  GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, error);
+  std::string vsText = head + kVertexShader, gsText = head + kLineShader;
+  GLuint vs = Compile(GL_VERTEX_SHADER, vsText.c_str(), error);
   GLuint fs = Compile(GL_FRAGMENT_SHADER, fsText.c_str(), error);
-  GLuint gs = lines ? Compile(GL_GEOMETRY_SHADER, kLineShader, error) : 0;
+  GLuint gs = lines ? Compile(GL_GEOMETRY_SHADER, gsText.c_str(), error) : 0;
   if (!vs || !fs || (lines && !gs)) {
     glDeleteShader(vs);
     glDeleteShader(fs);
@@ -277,6 +280,8 @@ bool GlDevice::Create(int backW, int backH, std::string& error) {
   target_ = 0;
   created_ = true;
   glDepthFunc(GL_LEQUAL);
+  // Flat shading takes each triangle's first vertex, as the original device did.
+  glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
   glEnable(GL_SCISSOR_TEST);
   glEnable(GL_BLEND);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -386,7 +391,7 @@ void GlDevice::ApplyBatchState() {
   int unitClass = unitsUsed_ <= 1 ? 0 : unitsUsed_ <= 2 ? 1 : unitsUsed_ <= 4 ? 2 : 3;
   int key = unitClass | (mode_ == GL_LINES ? kProgramLines : 0) |
             (state_.modulate ? kProgramModulate : 0) | (state_.alphaTest ? kProgramAlphaTest : 0) |
-            (state_.fog ? kProgramFog : 0);
+            (state_.fog ? kProgramFog : 0) | (state_.gouraud ? 0 : kProgramFlat);
   std::string error;
   if (!programs_[key].id && !BuildProgram(key, error)) key = kProgramModulate;
   const RProgram& p = programs_[key];

@@ -96,9 +96,10 @@ class GlDevice : public IGraphicsDevice {
     kProgramModulate = 8,
     kProgramAlphaTest = 16,
     kProgramFog = 32,
+    kProgramFlat = 64,
   };
   bool BuildProgram(int key, std::string& error);
-  RProgram programs_[64];
+  RProgram programs_[128];
   GLuint vao_ = 0, vbo_ = 0;
   GLuint samplers_[4] = {};
   RTarget back_;
