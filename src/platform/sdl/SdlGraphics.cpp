@@ -23,8 +23,10 @@ constexpr const char* kCreateFailed =
 }  // namespace
 
 CGamePlatform& GamePlatform() {
-  static CGamePlatform p;
-  return p;
+  // Never destroyed at exit: by then the video system may be gone, and releasing is
+  // ReleaseGraphics's job.
+  static CGamePlatform* p = new CGamePlatform;
+  return *p;
 }
 
 bool PrepareGraphics(const CGameSettings& s, const std::string& caption, const std::function<bool()>& createTextures) {
