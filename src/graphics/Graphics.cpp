@@ -64,6 +64,7 @@ void CGraphics::RestoreRenderStates() {
   device_->SetState(kept_);
   device_->SetTransforms(world_, view_, projection_);
   device_->SetViewport(viewport_);
+  device_->SetLighting(lighting_);
   device_->SetSynchronisation(sync_);
 }
 
@@ -462,6 +463,27 @@ void CGraphics::Set3DMode(bool on, bool hiddenSurface, bool perspective) {
 }
 
 void CGraphics::SetCulling(bool on) { kept_.cullCCW = on; }
+
+void CGraphics::SetAmbient(int32_t gameColour) {
+  lighting_.ambientR = float(gameColour & 0xFF) / 255.f;
+  lighting_.ambientG = float((gameColour >> 8) & 0xFF) / 255.f;
+  lighting_.ambientB = float((gameColour >> 16) & 0xFF) / 255.f;
+  if (device_) device_->SetLighting(lighting_);
+}
+
+void CGraphics::SetLight(int index, const RLight& light) {
+  if (index < 0 || index >= RLighting::kLights) return;
+  bool on = lighting_.lights[index].enabled;
+  lighting_.lights[index] = light;
+  lighting_.lights[index].enabled = on;
+  if (device_) device_->SetLighting(lighting_);
+}
+
+void CGraphics::EnableLight(int index, bool on) {
+  if (index < 0 || index >= RLighting::kLights) return;
+  lighting_.lights[index].enabled = on;
+  if (device_) device_->SetLighting(lighting_);
+}
 
 void CGraphics::SetFog(bool on, int32_t gameColour, double start, double end) {
   kept_.fog = on;

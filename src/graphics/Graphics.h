@@ -124,6 +124,12 @@ class CGraphics {
   void Set3DMode(bool on, bool hiddenSurface, bool perspective);
   void SetCulling(bool on);
   void SetShading(bool gouraud) { kept_.gouraud = gouraud; }
+  void SetLightingOn(bool on) { kept_.lighting = on; }
+  // The ambient light (a game colour) and the lights; kept and written to the device.
+  void SetAmbient(int32_t gameColour);
+  void SetLight(int index, const RLight& light);
+  void EnableLight(int index, bool on);
+  const RLighting& Lighting() const { return lighting_; }
   void SetFog(bool on, int32_t gameColour, double start, double end);
   bool Mode3D() const { return mode3d_; }
 
@@ -169,6 +175,7 @@ class CGraphics {
   bool mode3d_ = false, hidden_ = false, perspective_ = false;
   bool sync_ = false;
   RRenderState kept_;
+  RLighting lighting_;
   int regionW_ = 640, regionH_ = 480;
   int target_ = -1;
   bool resetPending_ = false;

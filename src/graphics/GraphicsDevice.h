@@ -29,11 +29,32 @@ enum EBlend : int {
 
 enum class EPrimitive { PointList = 1, LineList = 2, LineStrip = 3, TriangleList = 4, TriangleStrip = 5, TriangleFan = 6 };
 
-// One vertex: position, colour as a 32-bit ARGB word, texture coordinates.
+// One vertex: position, colour as a 32-bit ARGB word, texture coordinates, and the normal that
+// lighting uses (3-D drawing only).
 struct RVertex {
   float x = 0, y = 0, z = 0;
   uint32_t colour = 0;
   float u = 0, v = 0;
+  float nx = 0, ny = 0, nz = 0;
+};
+
+// The lights of the 3-D mode, in world coordinates. The vertex colour is the material's diffuse
+// colour; the material's ambient colour is white and nothing is specular or emissive.
+struct RLight {
+  bool enabled = false;
+  bool point = false;          // else directional
+  float x = 0, y = 0, z = 0;   // point: position; directional: the direction the light travels
+  float r = 0, g = 0, b = 0;   // diffuse colour, 0..1
+  float range = 0;             // point: no light beyond this distance
+  float att0 = 1, att1 = 0;    // point: attenuation 1 / (att0 + att1 x distance)
+  bool operator==(const RLight&) const = default;
+};
+
+struct RLighting {
+  static constexpr int kLights = 8;
+  float ambientR = 0, ambientG = 0, ambientB = 0;
+  RLight lights[kLights];
+  bool operator==(const RLighting&) const = default;
 };
 
 struct RRenderState {
@@ -46,6 +67,7 @@ struct RRenderState {
   bool alphaTest = false;    // discard fragments whose alpha is 0
   bool cullCCW = false;      // cull faces that are counter-clockwise on the screen
   bool gouraud = true;       // else flat: a triangle takes its first vertex's colour
+  bool lighting = false;     // vertex colours lit by the lights
   bool fog = false;
   uint32_t fogColour = 0;    // ARGB
   float fogStart = 0, fogEnd = 0;
@@ -73,6 +95,7 @@ class IGraphicsDevice {
   virtual void SetTexture(uint32_t handle) = 0;  // 0: none (samples as opaque white)
   virtual void SetTransforms(const RMatrix& world, const RMatrix& view, const RMatrix& projection) = 0;
   virtual void SetViewport(const RPixelRect& r) = 0;
+  virtual void SetLighting(const RLighting&) {}
   virtual void Draw(EPrimitive type, const RVertex* v, int count) = 0;
   // Clears the viewport's rectangle of the current target.
   virtual void Clear(uint32_t argb, bool target, bool depth) = 0;

@@ -53,7 +53,7 @@ void CGraphicsRecorder::Draw(CGraphics& g, double x, double y, double z, int tex
     if (list.empty()) return;
     flat.clear();
     flat.reserve(list.size());
-    for (const R3DVertex& v : list) flat.push_back(RVertex{v.x, v.y, v.z, v.colour, v.u, v.v});
+    for (const R3DVertex& v : list) flat.push_back(RVertex{v.x, v.y, v.z, v.colour, v.u, v.v, v.nx, v.ny, v.nz});
     g.DrawPrimitive(type, flat.data(), int(flat.size()), textureId);
   };
   send(m_pTriangleVB, EPrimitive::TriangleList);

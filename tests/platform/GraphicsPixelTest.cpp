@@ -349,6 +349,45 @@ TEST(GraphicsPixels, FlatShadingTakesTheFirstVertexColour) {
   g.SetShading(true);
 }
 
+TEST(GraphicsPixels, LightingAddsAmbientAndDiffuse) {
+  CGraphics& g = FreshGraphics();
+  g.Set3DMode(true, false, false);
+  g.SetLightingOn(true);
+  g.SetAmbient(0x202020);
+  RLight sun;
+  sun.z = 1;  // travelling away from the eye, onto faces whose normal points at it
+  sun.r = sun.g = sun.b = 1;
+  g.SetLight(0, sun);
+  auto quad = [&](double x) {
+    RVertex v[4];
+    const double xs[4] = {x, x + 4, x + 4, x}, ys[4] = {0, 0, 4, 4};
+    for (int i = 0; i < 4; ++i) v[i] = RVertex{float(xs[i]), float(ys[i]), 0, 0xFF643200u, 0, 0, 0, 0, -1};
+    g.DrawPrimitive(EPrimitive::TriangleFan, v, 4, -1);
+  };
+  quad(0);  // the light is not enabled yet: ambient only
+  g.EnableLight(0, true);
+  quad(10);
+  RLight lamp;
+  lamp.point = true;
+  lamp.x = 30;
+  lamp.z = -100;  // 100 away, beyond its range
+  lamp.r = 1;
+  lamp.range = 50;
+  g.SetLight(0, lamp);
+  quad(20);
+  lamp.range = 1000;
+  lamp.att1 = 0.01f;  // 1 / (1 + 0.01 x 100) = 0.5
+  g.SetLight(0, lamp);
+  quad(30);
+  ExpectNear(PixelAt(1, 1), {32, 32, 32, 255}, "ambient");
+  ExpectNear(PixelAt(11, 1), {32, 82, 132, 255}, "directional");
+  ExpectNear(PixelAt(21, 1), {32, 32, 32, 255}, "out of range");
+  // Straight in front of the lamp: red only, at half strength.
+  ExpectNear(PixelAt(30, 0), {32, 32, 82, 255}, "point");
+  g.SetLightingOn(false);
+  g.Set3DMode(false, false, false);
+}
+
 TEST(GraphicsPixels, HiddenSurfaceRemovalKeepsTheNearerQuad) {
   CGraphics& g = FreshGraphics();
   g.Set3DMode(true, true, false);

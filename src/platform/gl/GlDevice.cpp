@@ -13,9 +13,22 @@ layout(location = 0) in vec3 aPos;
 layout(location = 1) in vec4 aColour;
 layout(location = 2) in vec2 aUV;
 layout(location = 3) in float aSlot;
+layout(location = 4) in vec3 aNormal;
 uniform mat4 uMatrix;
 uniform mat4 uWorldView;
 uniform vec2 uPixel;
+#if LIGHTING
+// Lighting per vertex in world space: the global ambient light plus each light's diffuse colour
+// times the vertex colour, by the angle to the normal and, for point lights, the distance.
+uniform mat4 uWorld;
+uniform mat3 uNormalMatrix;
+uniform vec3 uAmbient;
+uniform int uLightOn[8];
+uniform int uLightPoint[8];
+uniform vec3 uLightVec[8];
+uniform vec3 uLightColour[8];
+uniform vec3 uLightAtten[8];  // constant, linear, range
+#endif
 SHADE out vec4 vColour;
 out vec2 vUV;
 out float vDepth;
@@ -29,7 +42,32 @@ void main() {
   p.xy += uPixel * p.w;
   p.z = 2.0 * p.z - p.w;
   gl_Position = p;
+#if LIGHTING
+  vec3 wp = (uWorld * vec4(aPos, 1.0)).xyz;
+  vec3 n = uNormalMatrix * aNormal;
+  float ln = length(n);
+  if (ln > 0.0) n /= ln;
+  vec3 diffuse = vec3(0.0);
+  for (int i = 0; i < 8; ++i) {
+    if (uLightOn[i] == 0) continue;
+    vec3 l;
+    float att = 1.0;
+    if (uLightPoint[i] != 0) {
+      vec3 d = uLightVec[i] - wp;
+      float dist = length(d);
+      if (dist > uLightAtten[i].z) continue;
+      l = dist > 0.0 ? d / dist : vec3(0.0);
+      att = 1.0 / max(uLightAtten[i].x + uLightAtten[i].y * dist, 1e-6);
+    } else {
+      float lv = length(uLightVec[i]);
+      l = lv > 0.0 ? -uLightVec[i] / lv : vec3(0.0);
+    }
+    diffuse += att * uLightColour[i] * max(dot(n, l), 0.0);
+  }
+  vColour = vec4(clamp(uAmbient + aColour.rgb * diffuse, 0.0, 1.0), aColour.a);
+#else
   vColour = aColour;
+#endif
   vUV = aUV;
   vDepth = (uWorldView * vec4(aPos, 1.0)).z;
 }
@@ -165,7 +203,8 @@ GlDevice::~GlDevice() { Destroy(); }
 bool GlDevice::BuildProgram(int key, std::string& error) {
   int units = 1 << (key & kProgramUnits);
   bool lines = key & kProgramLines;
-  std::string head = std::string("#version 330 core\n#define SHADE ") + ((key & kProgramFlat) ? "flat" : "smooth") + "\n";
+  std::string head = std::string("#version 330 core\n#define SHADE ") + ((key & kProgramFlat) ? "flat" : "smooth") +
+                     "\n#define LIGHTING " + ((key & kProgramLit) ? "1" : "0") + "\n";
   std::string fsText = head + "#define UNITS " + std::to_string(units) + "\n";
   fsText += std::string("#define MODULATE ") + ((key & kProgramModulate) ? "1" : "0") + "\n";
   fsText += std::string("#define ALPHATEST ") + ((key & kProgramAlphaTest) ? "1" : "0") + "\n";
@@ -204,6 +243,14 @@ bool GlDevice::BuildProgram(int key, std::string& error) {
   p.uPixel = glGetUniformLocation(p.id, "uPixel");
   p.uFogColour = glGetUniformLocation(p.id, "uFogColour");
   p.uFogRange = glGetUniformLocation(p.id, "uFogRange");
+  p.uWorld = glGetUniformLocation(p.id, "uWorld");
+  p.uNormalMatrix = glGetUniformLocation(p.id, "uNormalMatrix");
+  p.uAmbient = glGetUniformLocation(p.id, "uAmbient");
+  p.uLightOn = glGetUniformLocation(p.id, "uLightOn");
+  p.uLightPoint = glGetUniformLocation(p.id, "uLightPoint");
+  p.uLightVec = glGetUniformLocation(p.id, "uLightVec");
+  p.uLightColour = glGetUniformLocation(p.id, "uLightColour");
+  p.uLightAtten = glGetUniformLocation(p.id, "uLightAtten");
   glUseProgram(p.id);
   for (int i = 0; i < units; ++i)
     glUniform1i(glGetUniformLocation(p.id, ("uTex[" + std::to_string(i) + "]").c_str()), i);
@@ -244,6 +291,8 @@ bool GlDevice::Create(int backW, int backH, std::string& error) {
   glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(RGpuVertex), reinterpret_cast<void*>(offsetof(RGpuVertex, u)));
   glEnableVertexAttribArray(3);
   glVertexAttribPointer(3, 1, GL_FLOAT, GL_FALSE, sizeof(RGpuVertex), reinterpret_cast<void*>(offsetof(RGpuVertex, slot)));
+  glEnableVertexAttribArray(4);
+  glVertexAttribPointer(4, 3, GL_FLOAT, GL_FALSE, sizeof(RGpuVertex), reinterpret_cast<void*>(offsetof(RGpuVertex, nx)));
 
   // Samplers: bit 0 linear, bit 1 wrap.
   glGenSamplers(4, samplers_);
@@ -379,6 +428,27 @@ void GlDevice::SetTransforms(const RMatrix& world, const RMatrix& view, const RM
   RMatrix wv = world * view;
   ToFloats(wv * projection, matrix_);
   ToFloats(wv, worldView_);
+  ToFloats(world, world_);
+  // Normals turn with the inverse of the world's 3 x 3 part (column-major for the shader).
+  const auto& m = world.m;
+  double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+               m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+  if (det == 0) det = 1;
+  double inv[3][3] = {
+      {(m[1][1] * m[2][2] - m[1][2] * m[2][1]) / det, (m[0][2] * m[2][1] - m[0][1] * m[2][2]) / det,
+       (m[0][1] * m[1][2] - m[0][2] * m[1][1]) / det},
+      {(m[1][2] * m[2][0] - m[1][0] * m[2][2]) / det, (m[0][0] * m[2][2] - m[0][2] * m[2][0]) / det,
+       (m[0][2] * m[1][0] - m[0][0] * m[1][2]) / det},
+      {(m[1][0] * m[2][1] - m[1][1] * m[2][0]) / det, (m[0][1] * m[2][0] - m[0][0] * m[2][1]) / det,
+       (m[0][0] * m[1][1] - m[0][1] * m[1][0]) / det}};
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) normalMatrix_[c * 3 + r] = float(inv[r][c]);
+}
+
+void GlDevice::SetLighting(const RLighting& l) {
+  if (l == lighting_) return;
+  Flush();
+  lighting_ = l;
 }
 
 void GlDevice::SetViewport(const RPixelRect& r) {
@@ -391,7 +461,8 @@ void GlDevice::ApplyBatchState() {
   int unitClass = unitsUsed_ <= 1 ? 0 : unitsUsed_ <= 2 ? 1 : unitsUsed_ <= 4 ? 2 : 3;
   int key = unitClass | (mode_ == GL_LINES ? kProgramLines : 0) |
             (state_.modulate ? kProgramModulate : 0) | (state_.alphaTest ? kProgramAlphaTest : 0) |
-            (state_.fog ? kProgramFog : 0) | (state_.gouraud ? 0 : kProgramFlat);
+            (state_.fog ? kProgramFog : 0) | (state_.gouraud ? 0 : kProgramFlat) |
+            (state_.lighting ? kProgramLit : 0);
   std::string error;
   if (!programs_[key].id && !BuildProgram(key, error)) key = kProgramModulate;
   const RProgram& p = programs_[key];
@@ -405,6 +476,29 @@ void GlDevice::ApplyBatchState() {
   uint32_t f = state_.fogColour;
   glUniform4f(p.uFogColour, float((f >> 16) & 255) / 255.f, float((f >> 8) & 255) / 255.f, float(f & 255) / 255.f, 1.f);
   glUniform2f(p.uFogRange, state_.fogStart, state_.fogEnd);
+  if (state_.lighting) {
+    glUniformMatrix4fv(p.uWorld, 1, GL_FALSE, world_);
+    glUniformMatrix3fv(p.uNormalMatrix, 1, GL_FALSE, normalMatrix_);
+    glUniform3f(p.uAmbient, lighting_.ambientR, lighting_.ambientG, lighting_.ambientB);
+    GLint on[8], point[8];
+    float vec[24], colour[24], att[24];
+    for (int i = 0; i < 8; ++i) {
+      const RLight& l = lighting_.lights[i];
+      on[i] = l.enabled;
+      point[i] = l.point;
+      float v[3] = {l.x, l.y, l.z}, c[3] = {l.r, l.g, l.b}, a[3] = {l.att0, l.att1, l.range};
+      for (int k = 0; k < 3; ++k) {
+        vec[i * 3 + k] = v[k];
+        colour[i * 3 + k] = c[k];
+        att[i * 3 + k] = a[k];
+      }
+    }
+    glUniform1iv(p.uLightOn, 8, on);
+    glUniform1iv(p.uLightPoint, 8, point);
+    glUniform3fv(p.uLightVec, 8, vec);
+    glUniform3fv(p.uLightColour, 8, colour);
+    glUniform3fv(p.uLightAtten, 8, att);
+  }
   GLuint sampler = samplers_[(state_.linearFilter ? 1 : 0) | (state_.wrap ? 2 : 0)];
   for (int i = 0; i < unitsUsed_; ++i) {
     glActiveTexture(GLenum(GL_TEXTURE0 + i));
@@ -459,7 +553,9 @@ void GlDevice::Draw(EPrimitive type, const RVertex* v, int count) {
     if (i == unitsUsed_) units_[unitsUsed_++] = texture_;
     slot = float(i);
   }
-  auto push = [&](const RVertex& a) { batch_.push_back(RGpuVertex{a.x, a.y, a.z, a.colour, a.u, a.v, slot}); };
+  auto push = [&](const RVertex& a) {
+    batch_.push_back(RGpuVertex{a.x, a.y, a.z, a.colour, a.u, a.v, slot, a.nx, a.ny, a.nz});
+  };
   switch (type) {
     case EPrimitive::PointList:
       for (int i = 0; i < count; ++i) push(v[i]);

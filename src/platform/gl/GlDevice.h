@@ -49,6 +49,7 @@ class GlDevice : public IGraphicsDevice {
   void SetTexture(uint32_t handle) override;
   void SetTransforms(const RMatrix& world, const RMatrix& view, const RMatrix& projection) override;
   void SetViewport(const RPixelRect& r) override;
+  void SetLighting(const RLighting& l) override;
   void Draw(EPrimitive type, const RVertex* v, int count) override;
   void Clear(uint32_t argb, bool target, bool depth) override;
   bool SetRenderTarget(uint32_t handle) override;
@@ -80,6 +81,7 @@ class GlDevice : public IGraphicsDevice {
     float x, y, z;
     uint32_t colour;
     float u, v, slot;
+    float nx, ny, nz;
   };
   static constexpr int kUnits = 8;
 
@@ -88,6 +90,8 @@ class GlDevice : public IGraphicsDevice {
   struct RProgram {
     GLuint id = 0;
     GLint uMatrix = -1, uWorldView = -1, uPixel = -1, uFogColour = -1, uFogRange = -1;
+    GLint uWorld = -1, uNormalMatrix = -1, uAmbient = -1, uLightOn = -1, uLightPoint = -1, uLightVec = -1,
+          uLightColour = -1, uLightAtten = -1;
   };
   // Programs by their switches, made when first needed.
   enum : int {
@@ -97,9 +101,10 @@ class GlDevice : public IGraphicsDevice {
     kProgramAlphaTest = 16,
     kProgramFog = 32,
     kProgramFlat = 64,
+    kProgramLit = 128,
   };
   bool BuildProgram(int key, std::string& error);
-  RProgram programs_[128];
+  RProgram programs_[256];
   GLuint vao_ = 0, vbo_ = 0;
   GLuint samplers_[4] = {};
   RTarget back_;
@@ -115,7 +120,8 @@ class GlDevice : public IGraphicsDevice {
 
   RRenderState state_;
   uint32_t texture_ = 0;
-  float matrix_[16] = {}, worldView_[16] = {};
+  float matrix_[16] = {}, worldView_[16] = {}, world_[16] = {}, normalMatrix_[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+  RLighting lighting_;
   RPixelRect viewport_{0, 0, 1, 1};
   GLenum mode_ = GL_TRIANGLES;
   std::vector<RGpuVertex> batch_;
