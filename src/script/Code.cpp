@@ -110,6 +110,19 @@ class Parser {
       case tk_variable_fixed:
         if (c.ind2 == kDesignatorLocal) return c.aux >= 0;
         return (c.ind2 == kDesignatorUnspecified || c.ind2 == kDesignatorSelf) && c.ind >= kUserVariableBase;
+      case tk_variable: {  // an array element of such a variable, with such indices
+        const RToken& inst = code_.nodes_[code_.Child(c, 0)];
+        if (inst.kind != tk_constant || code_.values_[inst.value].kind != ty_real) return false;
+        const double d = code_.values_[inst.value].val;
+        if (d == kDesignatorLocal) {
+          if (c.aux < 0) return false;
+        } else if (!((d == kDesignatorUnspecified || d == kDesignatorSelf) && c.ind >= kUserVariableBase)) {
+          return false;
+        }
+        for (int32_t k = 1; k < c.itemnumb; ++k)
+          if (!RealOperand(code_.nodes_[code_.Child(c, k)])) return false;
+        return true;
+      }
       default: return false;
     }
   }

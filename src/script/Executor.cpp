@@ -160,6 +160,34 @@ bool Run::TryReal(uint32_t i, double& d) {
       d = p->val;
       return true;
     }
+    case tk_variable: {
+      // An array element of a local, instance or declared global variable.
+      const RToken& in = code_.ChildNode(n, 0);
+      if (in.kind != tk_constant) return false;
+      const RValue& iv = code_.Value(in);
+      if (iv.kind != ty_real) return false;
+      int32_t flat = 0;
+      for (int32_t k = 1; k < n.itemnumb; ++k) {
+        double x;
+        if (!TryReal(code_.Child(n, k), x)) return false;
+        const int64_t index = RoundToInt64(x);
+        if (index < 0 || index >= kArrayDimension) return false;
+        flat = flat * kArrayDimension + static_cast<int32_t>(index);
+      }
+      const RValue* p;
+      if (iv.val == kDesignatorLocal) {
+        if (n.aux < 0 || !frame_ || !frame_[n.aux].defined) return false;
+        p = VariableElement(frame_[n.aux].var, flat);
+      } else if (n.ind >= kUserVariableBase && (iv.val == kDesignatorUnspecified || iv.val == kDesignatorSelf)) {
+        p = (iv.val == kDesignatorUnspecified && IsDeclaredGlobal(n.ind)) ? GlobalVariables().Find(n.ind, flat)
+                                                                          : SelfVars().Find(n.ind, flat);
+      } else {
+        return false;
+      }
+      if (!p || p->kind != ty_real) return false;
+      d = p->val;
+      return true;
+    }
     case tk_unary: {
       if (n.aux != 1 || !TryReal(code_.Child(n, 0), d)) return false;
       if (n.ind == sym_minus) d = -d;
@@ -518,6 +546,17 @@ int32_t Run::Assign(const RToken& n) {
       RLocal& local = frame_[target.aux];
       local.defined = true;
       SetReal(local.var.simplevalue, d);
+      return kStatusNormal;
+    }
+  }
+  // A real added to (or taken from, or multiplying) a local holding a real: in place.
+  if (target.kind == tk_variable_fixed && target.aux >= 0 && target.ind2 == kDesignatorLocal && frame_ &&
+      frame_[target.aux].defined && frame_[target.aux].var.simplevalue.kind == ty_real &&
+      (n.ind == sym_assign_plus || n.ind == sym_assign_minus || n.ind == sym_assign_times)) {
+    double d;
+    if (TryReal(code_.Child(n, 1), d)) {
+      double& x = frame_[target.aux].var.simplevalue.val;
+      x = n.ind == sym_assign_plus ? x + d : n.ind == sym_assign_minus ? x - d : x * d;
       return kStatusNormal;
     }
   }

@@ -226,7 +226,14 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"var a; a = 1; a = \"s\" + a", "error 1:25 Wrong type of arguments to +."},
         Case{"n = 2; m = n * n + n; var k; k = m - 1; k += n; k -= 0.5; k *= 2; show(k, m > k)", "13;0;"},
         Case{"var s; s = \"\"; repeat 3 s += \"ab\"; show(s)", "ababab;"},
-        Case{"var i, t; t = 0; for (i = 0; i < 5; i += 1) t += i * i; show(t, i)", "30;5;"}));
+        Case{"var i, t; t = 0; for (i = 0; i < 5; i += 1) t += i * i; show(t, i)", "30;5;"},
+        Case{"var a; a[2] = 5; b = a[2] * 2; show(b, a[1] + a[2] + a)", "10;5;"},
+        Case{"var a; a[1] = 1; b = a[2] + 1", "error 1:22 Unknown variable a or array index out of bounds"},
+        Case{"g[0, 3] = 2; show(g[0, 3] + g[3], g[1, 3] == 0)", "error 1:35 Unknown variable g or array index out of bounds"},
+        Case{"v[1] = \"s\"; show(v[1] + v[1])", "ss;"},
+        Case{"var k; k = 1; v[k] = 2; k += v[k]; k -= v[k - 2] / 4; show(k)", "2.50;"},
+        Case{"var i; i = -1; b = arr[i] + 1", "error 1:24 Negative array index"},
+        Case{"var i, t; t = 1; i = 0; arr[0] = 1; t += arr[i / i]", "error 1:50 Division by 0."}));
 
 INSTANTIATE_TEST_SUITE_P(
     With, Runs,
