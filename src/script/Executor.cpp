@@ -258,6 +258,10 @@ bool Run::EvalFull(uint32_t i, RValue& out) {
       out = code_.Value(n);
       return true;
     case tk_variable_fixed:
+      if (n.aux >= 0 && n.ind2 == kDesignatorLocal && frame_ && frame_[n.aux].defined) {
+        out = frame_[n.aux].var.simplevalue;
+        return true;
+      }
       return ReadVar(n, n.ind2, 0, out);
     case tk_variable: {
       int32_t designator, flat;
