@@ -24,11 +24,36 @@ class StderrProgress : public ILoadWindow {
   void Close() override {}
 };
 
+// Both the window and the lines on standard error.
+class TeeProgress : public ILoadWindow {
+ public:
+  TeeProgress(ILoadWindow* a, ILoadWindow* b) : a_(a), b_(b) {}
+  void SetUp(bool debug) override {
+    a_->SetUp(debug);
+    b_->SetUp(debug);
+  }
+  void SetProgress(int percent, const std::string& text) override {
+    a_->SetProgress(percent, text);
+    b_->SetProgress(percent, text);
+  }
+  void Close() override {
+    a_->Close();
+    b_->Close();
+  }
+
+ private:
+  ILoadWindow* a_;
+  ILoadWindow* b_;
+};
+
 }  // namespace
 
 int RunGameFile(const std::string& gameFile, const std::vector<std::string>& parameters, bool verbose) {
   StderrProgress progress;
-  CRunner runner(MakeRunHooks(), verbose ? &progress : nullptr);
+  ILoadWindow* window = PlatformLoadWindow();
+  TeeProgress both(window ? window : &progress, &progress);
+  ILoadWindow* shown = verbose ? (window ? static_cast<ILoadWindow*>(&both) : &progress) : window;
+  CRunner runner(MakeRunHooks(), shown);
   return runner.Run(gameFile, parameters);
 }
 

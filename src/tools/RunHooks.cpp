@@ -1,11 +1,38 @@
 #include "tools/RunHooks.h"
 
+#include <filesystem>
+
+#include "resources/GameResources.h"
+
 namespace kestro::tools {
+
+namespace fs = std::filesystem;
+
+namespace {
+PlatformWiring g_wiring;
+ILoadWindow* g_loadWindow = nullptr;
+}  // namespace
+
+void SetPlatformWiring(PlatformWiring wire, ILoadWindow* loadWindow) {
+  g_wiring = std::move(wire);
+  g_loadWindow = loadWindow;
+}
+
+ILoadWindow* PlatformLoadWindow() { return g_loadWindow; }
 
 CRunHooks MakeRunHooks() {
   CRunHooks hooks;
-  // Steps join here as their subsystems land; until the main loop exists a run ends after
-  // preparation.
+  hooks.extractIncludedFiles = [] {
+    std::error_code ec;
+    fs::path working = fs::current_path(ec);
+    for (CDataFile& f : GameResources().includedFiles) f.Prepare(RunState().tempFolder, working);
+  };
+  hooks.finishGame = [] {
+    std::error_code ec;
+    fs::path working = fs::current_path(ec);
+    for (const CDataFile& f : GameResources().includedFiles) f.Remove(RunState().tempFolder, working);
+  };
+  if (g_wiring) g_wiring(hooks);
   return hooks;
 }
 

@@ -1,6 +1,7 @@
 // Wires the subsystems into the start-up sequence: each preparation step and the run itself.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,14 @@
 
 namespace kestro::tools {
 
+// The steps the model does by itself (included files, compiling, ...).
 CRunHooks MakeRunHooks();
+
+// The program adds what needs the desktop (window, drawing, sound) and the loading window; the
+// tools library never links the platform layer itself.
+using PlatformWiring = std::function<void(CRunHooks&)>;
+void SetPlatformWiring(PlatformWiring wire, ILoadWindow* loadWindow);
+ILoadWindow* PlatformLoadWindow();  // null when the program has none
 
 int RunGameFile(const std::string& gameFile, const std::vector<std::string>& parameters, bool verbose);
 

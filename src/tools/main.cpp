@@ -4,8 +4,12 @@
 #include <fstream>
 #include <string>
 
+#include "graphics/SpriteDraw.h"
 #include "platform/posix/Process.h"
+#include "platform/sdl/SdlGraphics.h"
+#include "platform/sdl/SdlLoadWindow.h"
 #include "platform/sdl/SdlMessageBox.h"
+#include "runner/GameSettings.h"
 #include "runner/GameFile.h"
 #include "runner/Messages.h"
 #include "tools/Commands.h"
@@ -27,6 +31,22 @@ int main(int argc, char** argv) {
   using namespace kestro::tools;
   kestro::platform::SdlMessageBox box;
   if (kestro::platform::DisplayAvailable()) kestro::SetMessageBox(&box);
+
+  // The desktop side of a run: the loading window, the game window and drawing device.
+  kestro::platform::SdlLoadWindow loadWindow;
+  SetPlatformWiring(
+      [](kestro::CRunHooks& hooks) {
+        hooks.prepareGraphics = [] {
+          return kestro::platform::PrepareGraphics(kestro::GameSettings(), kestro::RunState().title,
+                                                   [] { return kestro::CreateGameTextures(); });
+        };
+        auto finishModel = hooks.finishGame;
+        hooks.finishGame = [finishModel] {
+          kestro::platform::ReleaseGraphics();
+          if (finishModel) finishModel();
+        };
+      },
+      &loadWindow);
 
   std::string self = kestro::os::SelfExecutablePath();
   if (CarriesGame(self)) {
