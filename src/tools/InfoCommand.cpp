@@ -2,6 +2,7 @@
 
 #include "resources/GameResources.h"
 #include "runner/GameSettings.h"
+#include "script/builtins/FunctionRegistry.h"
 #include "runner/Runner.h"
 #include "runner/Stream.h"
 #include "tools/Commands.h"
@@ -12,19 +13,27 @@ namespace kestro::tools {
 namespace {
 const char* kUsage =
     "usage: kestro info GAME [--resources]\n"
+    "       kestro info --builtins\n"
     "  Prints the header, the settings and the number of resources of each kind in GAME.\n"
-    "  --resources  also lists every resource by kind, index and name\n";
+    "  --resources  also lists every resource by kind, index and name\n"
+    "  --builtins   how many built-in functions of each family are implemented, and the rest\n";
 }
 
 int InfoCommand(const Args& args) {
   if (HandleHelpVersion(args, kUsage)) return 0;
   std::vector<std::string> files;
-  bool listResources = false;
+  bool listResources = false, builtins = false;
   for (const std::string& a : args) {
     if (a == "--resources")
       listResources = true;
+    else if (a == "--builtins")
+      builtins = true;
     else
       files.push_back(a);
+  }
+  if (builtins) {
+    std::printf("%s", BuiltinStatusReport(BuiltinRegistry()).c_str());
+    if (files.empty()) return 0;
   }
   if (files.size() != 1) {
     std::fprintf(stderr, "%s", kUsage);
