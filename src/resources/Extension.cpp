@@ -119,11 +119,6 @@ void CExtensionFile::CreateScripts(const std::vector<uint8_t>& content) {
   close();
 }
 
-bool ValidContentKey(int32_t key) {
-  // The scrambler's tables are defined only for keys whose key div 250 is at least -256.
-  return key / 250 >= -256;
-}
-
 void CExtensionPackage::Normalize() {
   for (CExtensionFile& file : s_includes)
     for (CExtensionFunction& f : file.s_functions) {
@@ -148,7 +143,6 @@ bool CExtensionPackage::LoadFromStream(CStream& s, const std::string& tempFolder
 
   std::unique_ptr<CStream> c = s.ReadStream();
   contentKey = c->ReadInteger();
-  if (!ValidContentKey(contentKey)) return false;
   c->Decrypt(contentKey, 5, -1);
   c->SetPosition(4);
   fs::path folder = tempFolder.empty() ? fs::path() : fs::path(tempFolder) / SafeRelativePath(s_folder);
@@ -184,8 +178,7 @@ void CExtensionPackage::SaveToStream(CStream& s) const {
     const std::vector<uint8_t>& d = f.s_data ? *f.s_data : none;
     c.WriteStreamC(d.data(), d.size());
   }
-  // A key the scrambler cannot take is refused by the reader; the bytes are left as they are.
-  if (ValidContentKey(contentKey)) c.Encrypt(contentKey, 5, -1);
+  c.Encrypt(contentKey, 5, -1);
   s.WriteStream(c);
 }
 

@@ -75,8 +75,6 @@ class CExtensionPackage {
   const CExtensionConstant* ConstantFindName(const std::string& name) const;
 };
 
-// Whether the files' contents can be scrambled with `key` (very negative keys cannot).
-bool ValidContentKey(int32_t key);
 
 // int 700, int n, n packages. A failing package shows "Error in loading extension packages."
 bool LoadExtensionBlock(CStream& s, std::vector<CExtensionPackage>& packages, const std::string& tempFolder);

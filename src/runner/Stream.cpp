@@ -24,7 +24,9 @@ void InitTables(int32_t key) {
   if (b < 0) b += 256;
   for (int i = 0; i < 256; ++i) g_subst[i] = g_inverse[i] = uint8_t(i);
   for (int64_t i = 1; i <= 10000; ++i) {
-    int64_t j = ((i * a + b) % 254) + 1;
+    // Very negative keys leave b negative even after the adjustment; taking the remainder
+    // upward keeps every swap inside the table (and entry 0 in place) for every key.
+    int64_t j = ((((i * a + b) % 254) + 254) % 254) + 1;
     std::swap(g_subst[j], g_subst[j + 1]);
   }
   for (int i = 1; i < 256; ++i) g_inverse[g_subst[i]] = uint8_t(i);

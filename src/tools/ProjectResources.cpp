@@ -618,7 +618,6 @@ struct CReader {
     pkg.s_name = e.name;
     pkg.s_folder = Get<std::string>(j, "folder", "");
     pkg.contentKey = Get<int32_t>(j, "key", 0);
-    if (!ValidContentKey(pkg.contentKey)) Fail("\"key\" must be -64249 or more");
     for (const json& fj : j.value("files", json::array())) {
       CExtensionFile f;
       f.s_filename = Get<std::string>(fj, "name", "");

@@ -460,7 +460,7 @@ TEST(StoredForm, TruncatedConstantsAndUnusableKeys) {
     out.SetPosition(0);
     std::vector<CExtensionPackage> back;
     test::MessageRecorder messages;
-    EXPECT_EQ(LoadExtensionBlock(out, back, ""), key == -64249) << key;
+    EXPECT_TRUE(LoadExtensionBlock(out, back, "")) << key;
   }
 }
 

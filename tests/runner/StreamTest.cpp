@@ -142,7 +142,7 @@ TEST(StreamBlocks, PictureMustBeABitmap) {
 TEST(StreamScrambling, EncryptDecryptRestoreEveryByte) {
   std::vector<uint8_t> all(512);
   for (size_t i = 0; i < all.size(); ++i) all[i] = uint8_t(i);
-  for (int32_t key : {0, 1, 249, 250, -1, -123456, 2147483647}) {
+  for (int32_t key : {0, 1, 249, 250, -1, -64249, -64250, -123456, INT32_MIN, INT32_MAX}) {
     CStream s(all);
     EXPECT_EQ(s.Encrypt(key, 0, 0), all.size());
     EXPECT_EQ(s.Buffer()[0], 0) << "byte 0 always maps to 0";
