@@ -402,7 +402,7 @@ TEST(StoredForm, ExtensionPackageFilesAndScripts) {
   p.s_folder = "../../outside";
   p.contentKey = 99;
   CExtensionFile script;
-  script.s_filename = "s.gml";
+  script.s_filename = "s.txt";
   script.s_kind = kExtScript;
   script.s_data = std::vector<uint8_t>();
   std::string text = "ignored\r\n#define a\r\nreturn 1\r\n#define  b \r\nreturn 2";
