@@ -4,6 +4,7 @@ namespace kestro {
 
 void InstallBuiltinRoutines(CFunctionRegistry& registry) {
   InstallMathFunctions(registry);
+  InstallErrorFunctions(registry);
 }
 
 }  // namespace kestro

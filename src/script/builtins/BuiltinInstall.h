@@ -7,6 +7,7 @@ namespace kestro {
 class CFunctionRegistry;
 
 void InstallMathFunctions(CFunctionRegistry& registry);
+void InstallErrorFunctions(CFunctionRegistry& registry);
 
 // Runs every installer above.
 void InstallBuiltinRoutines(CFunctionRegistry& registry);
