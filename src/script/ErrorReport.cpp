@@ -63,7 +63,8 @@ REventContext& EventContext() {
   return context;
 }
 
-void CErrorMemo::AddError(std::string_view text) {
+size_t CErrorMemo::AddError(std::string_view text) {
+  starts_.push_back(lines_.size());
   lines_.emplace_back();
   lines_.emplace_back(size_t(errwin::kSeparatorLength), '_');
   std::string line;
@@ -76,6 +77,16 @@ void CErrorMemo::AddError(std::string_view text) {
     }
   }
   lines_.push_back(std::move(line));
+  // Drop whole errors from the top while over the limit; the newest always stays.
+  size_t dropped = 0;  // errors
+  while (dropped + 1 < starts_.size() && lines_.size() - starts_[dropped] > kMaxLines) ++dropped;
+  if (dropped > 0) {
+    const size_t drop = starts_[dropped];  // lines
+    lines_.erase(lines_.begin(), lines_.begin() + std::ptrdiff_t(drop));
+    starts_.erase(starts_.begin(), starts_.begin() + std::ptrdiff_t(dropped));
+    for (size_t& st : starts_) st -= drop;
+  }
+  return starts_.back();
 }
 
 std::string CErrorMemo::Text() const {
@@ -124,8 +135,7 @@ void HandleError(std::string_view text, bool fatal) {
 
   if (settings.displayErrors) {
     CErrorMemo& memo = ErrorMemo();
-    size_t first = memo.Lines().size();
-    memo.AddError(text);
+    size_t first = memo.AddError(text);
     EErrorChoice choice = Window() ? Window()->Show(memo, first, !fatal)
                                    : ShowOnStandardError(memo, first, !fatal);
     if (choice != EErrorChoice::kIgnore) fatal = true;

@@ -65,18 +65,27 @@ inline constexpr const char* kClearHint = "Clear the list of error messages";
 inline constexpr int kSeparatorLength = 43;  // underscores above each error
 }  // namespace errwin
 
-// The window's list: every error shown during the process, one below the other.
+// The window's list: every error shown during the process, one below the other. The oldest
+// errors are dropped beyond kMaxLines, so a game that errs every step in a long unattended run
+// does not grow without end.
 class CErrorMemo {
  public:
   // An empty line, the separator of underscores, then the text split at each CR (LF dropped).
-  void AddError(std::string_view text);
-  void Clear() { lines_.clear(); }  // the Clear button
+  // Returns the index of the first added line.
+  size_t AddError(std::string_view text);
+  void Clear() {  // the Clear button
+    lines_.clear();
+    starts_.clear();
+  }
   const std::vector<std::string>& Lines() const { return lines_; }
   // The whole list as text (the Copy button): lines joined by line feeds.
   std::string Text() const;
 
+  static constexpr size_t kMaxLines = 10000;
+
  private:
   std::vector<std::string> lines_;
+  std::vector<size_t> starts_;  // first line of each error still kept
 };
 CErrorMemo& ErrorMemo();
 

@@ -260,6 +260,28 @@ TEST_F(ErrorReportTest, MemoKeepsEveryErrorAndSplitsAtCarriageReturns) {
   EXPECT_TRUE(ErrorMemo().Lines().empty());
 }
 
+// A game that errs every step in an unattended run must not grow the list without end: whole
+// old errors go, the newest always stays and the window still learns where it starts.
+TEST_F(ErrorReportTest, MemoDropsTheOldestErrorsBeyondItsLimit) {
+  CErrorMemo memo;
+  size_t first = 0;
+  for (int i = 0; i < 5000; ++i) first = memo.AddError("error " + std::to_string(i));
+  EXPECT_LE(memo.Lines().size(), CErrorMemo::kMaxLines);
+  EXPECT_EQ(memo.Lines().size() % 3, 0u);  // only whole errors
+  EXPECT_EQ(memo.Lines()[0], "");
+  EXPECT_EQ(memo.Lines()[1], std::string(43, '_'));
+  EXPECT_EQ(first, memo.Lines().size() - 3);
+  EXPECT_EQ(memo.Lines().back(), "error 4999");
+
+  std::string huge;
+  for (int i = 0; i < 20000; ++i) huge += "l\r";
+  first = memo.AddError(huge);
+  EXPECT_EQ(first, 0u);
+  EXPECT_EQ(memo.Lines().size(), 20003u);
+  EXPECT_EQ(memo.AddError("next"), 0u);  // the huge one goes as soon as a newer error comes
+  EXPECT_EQ(memo.Lines().size(), 3u);
+}
+
 TEST_F(ErrorReportTest, WithoutAWindowErrorsGoToStandardErrorAndNeverBlock) {
   SetErrorWindow(nullptr);
   testing::internal::CaptureStderr();
