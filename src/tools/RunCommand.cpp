@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "runner/Runner.h"
+#include "script/ErrorReport.h"
 #include "tools/Commands.h"
 #include "tools/RunHooks.h"
 
@@ -53,6 +54,12 @@ int RunGameFile(const std::string& gameFile, const std::vector<std::string>& par
   ILoadWindow* window = PlatformLoadWindow();
   TeeProgress both(window ? window : &progress, &progress);
   ILoadWindow* shown = verbose ? (window ? static_cast<ILoadWindow*>(&both) : &progress) : window;
+  InstallErrorReporting();
+  // Debug messages belong to the debug window; until it exists a debug run prints them, and
+  // other runs drop them.
+  SetDebugMessageSink([](const std::string& text) {
+    if (RunState().debugMode) std::printf("%s\n", text.c_str());
+  });
   CRunner runner(MakeRunHooks(), shown);
   return runner.Run(gameFile, parameters);
 }
