@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include "resources/GameResources.h"
+#include "runner/GameSettings.h"
+#include "script/Variables.h"
 
 namespace kestro::tools {
 
@@ -22,6 +24,11 @@ ILoadWindow* PlatformLoadWindow() { return g_loadWindow; }
 
 CRunHooks MakeRunHooks() {
   CRunHooks hooks;
+  hooks.defineConstants = [] {
+    // The settings are read by now; the language takes its run-wide switch from them.
+    SetUninitialisedAreZero(GameSettings().uninitialisedAreZero);
+    return true;
+  };
   hooks.extractIncludedFiles = [] {
     std::error_code ec;
     fs::path working = fs::current_path(ec);

@@ -361,6 +361,7 @@ namespace kestro {
 namespace {
 
 TEST(VariableFunctions, GlobalAndInstanceVariablesByName) {
+  Names();  // registers the built-in variables x, y and id the host answers for
   CFunctionRegistry registry;
   CreateBuiltinRegistry(registry);
   InstallVariableFunctions(registry);
