@@ -1,9 +1,12 @@
 #include "tools/Project.h"
 
-#include <png.h>
+#include "resources/Bitmap32.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <variant>
@@ -171,48 +174,23 @@ std::vector<std::pair<std::string, std::string>> DescribeSettings(const CGameSet
   return out;
 }
 
+// PNG files go through the run-time's own bitmap, so the builder reads pictures exactly as a
+// game does.
 bool ReadPng(const fs::path& file, RPixels& out, std::string& error) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, file.c_str())) {
-    error = file.string() + ": " + image.message;
-    return false;
-  }
-  image.format = PNG_FORMAT_BGRA;
-  if (image.width > 32768 || image.height > 32768) {
-    png_image_free(&image);
-    error = file.string() + ": picture too large";
-    return false;
-  }
-  out.width = int(image.width);
-  out.height = int(image.height);
-  out.bgra.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, out.bgra.data(), 0, nullptr)) {
-    error = file.string() + ": " + image.message;
-    png_image_free(&image);
-    return false;
-  }
+  TBitmap32 bm;
+  if (!bm.LoadFromPng(file, error)) return false;
+  out.width = bm.Width();
+  out.height = bm.Height();
+  out.bgra.resize(size_t(out.width) * out.height * 4);
+  std::memcpy(out.bgra.data(), bm.Data(), out.bgra.size());
   return true;
 }
 
 bool WritePng(const fs::path& file, const RPixels& img, std::string& error) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = png_uint_32(img.width);
-  image.height = png_uint_32(img.height);
-  image.format = PNG_FORMAT_BGRA;
-  png_alloc_size_t size = 0;
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, img.bgra.data(), 0, nullptr)) {
-    error = file.string() + ": " + image.message;
-    return false;
-  }
-  std::vector<uint8_t> bytes(size);
-  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, img.bgra.data(), 0, nullptr)) {
-    error = file.string() + ": " + image.message;
-    return false;
-  }
-  bytes.resize(size);
-  return WriteFileAtomic(file, bytes, error);
+  TBitmap32 bm(img.width, img.height);
+  std::memcpy(bm.Data(), img.bgra.data(), std::min(img.bgra.size(), size_t(img.width) * img.height * 4));
+  std::vector<uint8_t> bytes;
+  return bm.SaveToPngMemory(bytes, error) && WriteFileAtomic(file, bytes, error);
 }
 
 bool WriteFileAtomic(const fs::path& file, const std::vector<uint8_t>& bytes, std::string& error,
