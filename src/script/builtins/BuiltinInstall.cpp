@@ -8,6 +8,7 @@ void InstallBuiltinRoutines(CFunctionRegistry& registry) {
   InstallMathFunctions(registry);
   InstallErrorFunctions(registry);
   InstallVariableFunctions(registry);
+  InstallExecuteFunctions(registry);
 }
 
 }  // namespace kestro

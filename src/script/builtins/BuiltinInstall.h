@@ -8,6 +8,7 @@ class CFunctionRegistry;
 
 void InstallMathFunctions(CFunctionRegistry& registry);
 void InstallErrorFunctions(CFunctionRegistry& registry);
+void InstallExecuteFunctions(CFunctionRegistry& registry);
 
 // Runs every installer above.
 void InstallBuiltinRoutines(CFunctionRegistry& registry);

@@ -1,0 +1,74 @@
+// Scripts at run time: the argument state every call shares, calling a script by index, the
+// run's full name lookup (scripts, built-in functions, resource names, the constant table) and
+// the preparation steps that define the game's constants and compile its scripts.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "script/NameLookup.h"
+#include "script/Value.h"
+
+namespace kestro {
+
+class CInstance;
+
+// ---------------------------------------------------------------------------------------------
+// Argument state: one set for the whole run, saved and restored around every call.
+
+inline constexpr const char* kNoScriptName = "<unknown>";
+
+RValue* ArgumentSlots();  // the 16 slots
+int32_t ArgumentCount();
+const std::string& RunningScriptName();
+// Back to no running script, empty slots (a fresh run, and tests).
+void ResetArguments();
+
+// Registers the built-in variables argument, argument0 ... argument15 and argument_count when
+// they are not registered yet, so code naming them compiles.
+void RegisterArgumentVariables();
+// Reads or writes an argument variable by built-in variable id. Empty when `id` names no
+// argument variable; otherwise whether the access succeeded (argument_count is read-only; a
+// read of argument[i] beyond the count fails when the count is checked).
+std::optional<bool> GetArgumentVariable(int32_t id, int32_t flatindex, RValue& out);
+std::optional<bool> SetArgumentVariable(int32_t id, int32_t flatindex, const RValue& value);
+
+// ---------------------------------------------------------------------------------------------
+// Calls.
+
+// Runs script `index` of the game's scripts with the arguments (at most 16 used). False when
+// the index names no compiled script, or when `check` is set, the game checks argument counts
+// and the count does not fit the script (the message is then pending). A run that fails still
+// counts as a call: the result is "ERROR" and the error stays pending, named after the script.
+bool CallScript(int32_t index, CInstance* self, CInstance* other, RValue& result, bool check,
+                const RValue* args, int32_t count);
+
+// What hosts do with a function id: built-in functions, scripts (checked), extension functions.
+bool CallFunctionId(int32_t id, CInstance* self, CInstance* other, int32_t argc, const RValue* args,
+                    RValue& result);
+
+// ---------------------------------------------------------------------------------------------
+// Names and constants.
+
+// The run's lookup: scripts of the game data, then built-in functions; for constants the
+// resource names, trigger constants, then the constant table from its newest entry.
+const IScriptNames& GameScriptNames();
+// Installs GameScriptNames() as the lookup every compile uses.
+void InstallGameScriptNames();
+
+// The constant table: the built-in constants, then what is added.
+void AddConstant(std::string_view name, const RValue& value);
+// Back to the built-in constants alone.
+void ResetConstants();
+
+// Checks the name, computes the value text as an expression and adds it; false after a message.
+bool DefineGameConstant(std::string_view name, std::string_view valueText);
+// Defines the game's constants in stored order; false at the first failure.
+bool DefineGameConstants();
+// Compiles every script of the game as a program; the first failure is reported as a fatal
+// error naming the script, and gives false.
+bool CompileGameScripts();
+
+}  // namespace kestro

@@ -1,0 +1,95 @@
+// Running code given at run time: `execute_string`, `execute_file` and `script_execute`.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "resources/GameResources.h"
+#include "script/Code.h"
+#include "script/CodeError.h"
+#include "script/ErrorReport.h"
+#include "script/Executor.h"
+#include "script/Scripts.h"
+#include "script/builtins/BuiltinError.h"
+#include "script/builtins/BuiltinInstall.h"
+#include "script/builtins/FunctionRegistry.h"
+
+namespace kestro {
+
+namespace {
+
+std::string TextOf(const RValue& v) { return v.IsString() ? std::string(v.str.view()) : DisplayString(v); }
+
+// Compiles and runs `text` with the arguments after the first in the argument slots; the
+// argument count and running script stay the caller's.
+void RunText(CInstance* self, CInstance* other, const std::string& text, const char* compileHeader,
+             int32_t argc, const RValue* args, RValue& result) {
+  RValue* slots = ArgumentSlots();
+  std::array<RValue, kMaxArguments> saved;
+  std::copy(slots, slots + kMaxArguments, saved.begin());
+  argc = std::min(argc, kMaxArguments);
+  for (int32_t k = 0; k < kMaxArguments; ++k) slots[k] = k + 1 < argc ? args[k + 1] : RValue();
+
+  // A failure of the enclosing run stays its own; this run's errors are shown here.
+  const CodeErrorState before = SaveCodeError();
+  ClearCodeError();
+  // On the heap: nested execute_string calls should spend the stack on running, not on code.
+  auto code = std::make_unique<CCode>(text, false);
+  if (!code->Compile())
+    HandlePendingCodeError(compileHeader, false);
+  else
+    ExecuteCodeReported(self, other, *code, result);
+  RestoreCodeError(before);
+
+  std::copy(saved.begin(), saved.end(), slots);
+}
+
+void ExecuteString(CInstance* self, CInstance* other, int32_t argc, RValue& result, const RValue* args) {
+  if (argc < 1) return;
+  RunText(self, other, TextOf(args[0]), errhdr::kExecuteString, argc, args, result);
+}
+
+void ExecuteFile(CInstance* self, CInstance* other, int32_t argc, RValue& result, const RValue* args) {
+  if (argc < 1) return;
+  std::ifstream f(TextOf(args[0]), std::ios::binary);
+  if (!f) {
+    ReportBuiltinError("Trying to execute non-existing file.");
+    return;
+  }
+  // Every line followed by a CR, whatever line ends the file has.
+  std::string text, line;
+  while (std::getline(f, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    text += line;
+    text += '\r';
+  }
+  RunText(self, other, text, errhdr::kExecuteFile, argc, args, result);
+}
+
+void ScriptExecute(CInstance* self, CInstance* other, int32_t argc, RValue& result, const RValue* args) {
+  const int64_t index = argc > 0 ? RoundToInt64(args[0].val) : -1;
+  if (argc < 1 || !args[0].IsReal() || index < 0 || index > INT32_MAX ||
+      !Scripts().Exists(static_cast<int32_t>(index))) {
+    ReportBuiltinError("Trying to execute non-existing script.");
+    return;
+  }
+  CallScript(static_cast<int32_t>(index), self, other, result, true, args + 1,
+             std::min(argc, kMaxArguments) - 1);
+  if (CodeErrorPending()) {
+    const std::string message = PendingCodeError();
+    ClearCodeError();
+    ReportBuiltinError(message);
+  }
+}
+
+}  // namespace
+
+void InstallExecuteFunctions(CFunctionRegistry& registry) {
+  registry.Implement("execute_string", ExecuteString);
+  registry.Implement("execute_file", ExecuteFile);
+  registry.Implement("script_execute", ScriptExecute);
+}
+
+}  // namespace kestro
