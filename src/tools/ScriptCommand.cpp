@@ -1,4 +1,5 @@
-// `kestro script`: compiling a file of script code to check it or to look at its compiled tree.
+// `kestro script`: running a file or a line of script code the quick way, or compiling it to check
+// it or to look at its compiled tree.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -7,6 +8,11 @@
 
 #include "script/BuiltinNames.h"
 #include "script/Code.h"
+#include "script/CodeError.h"
+#include "script/ErrorReport.h"
+#include "script/Executor.h"
+#include "script/ScratchHost.h"
+#include "script/Scripts.h"
 #include "tools/Commands.h"
 
 namespace kestro::tools {
@@ -14,11 +20,15 @@ namespace kestro::tools {
 namespace {
 
 const char* kUsage =
-    "usage: kestro script --check FILE      compile FILE; print nothing, or the compile error\n"
+    "usage: kestro script FILE              run FILE as a program; debug messages on standard output\n"
+    "       kestro script -e CODE           run CODE as a program\n"
+    "       kestro script --check FILE      compile FILE; print nothing, or the compile error\n"
     "       kestro script --dump FILE       compile FILE and print its compiled tree\n"
     "options:\n"
     "  --expression   compile FILE as one expression instead of a program\n"
-    "  FILE may be - for standard input.\n";
+    "  FILE may be - for standard input.\n"
+    "A run has one temporary instance as self and other; errors are reported as in a game (on\n"
+    "standard error); the exit status is 1 when an error ended the run.\n";
 
 bool ReadAll(const std::string& path, std::string& out) {
   if (path == "-") {
@@ -47,14 +57,53 @@ void PrintAsShown(const std::string& text) {
   std::printf("%s\n", out.c_str());
 }
 
+// Runs the program with a temporary instance as self and other, as the game runs code that
+// belongs to no instance. Returns the exit status.
+int RunProgram(const std::string& text) {
+  RegisterArgumentVariables();
+  InstallErrorReporting();
+  InstallGameScriptNames();
+  SetDebugMessageSink([](const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+  });
+  CCode code(text, false);
+  if (!code.Compile()) {
+    std::fflush(stdout);
+    // As a code action of a game that fails to compile.
+    ReportPendingCodeErrorAsAction(errhdr::kCodeActionCompile, true);
+    return 1;
+  }
+  CScratchHost host;
+  CScratchHostScope scope(host);
+  RValue result;
+  const bool ok = ExecuteCode(host.Instance(), host.Instance(), code, result);
+  std::fflush(stdout);
+  if (!ok && CodeErrorPending()) {
+    const std::string message = PendingCodeError();
+    ClearCodeError();
+    ReportActionError(message, false);
+  }
+  return ok && !ErrorTerminating() ? 0 : 1;
+}
+
 }  // namespace
 
 int ScriptCommand(const Args& args) {
   if (HandleHelpVersion(args, kUsage)) return 0;
-  bool check = false, dump = false, expression = false;
-  std::string file;
-  for (const std::string& a : args) {
-    if (a == "--check") {
+  bool check = false, dump = false, expression = false, inlineCode = false;
+  std::string file, inlineText;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "-e") {
+      if (i + 1 >= args.size() || inlineCode) {
+        std::fprintf(stderr, "kestro script: -e needs one piece of code\n%s", kUsage);
+        return 2;
+      }
+      inlineCode = true;
+      inlineText = args[++i];
+    } else if (a == "--check") {
       check = true;
     } else if (a == "--dump") {
       dump = true;
@@ -70,18 +119,21 @@ int ScriptCommand(const Args& args) {
       return 2;
     }
   }
-  if (!check && !dump) {
-    std::fprintf(stderr, "running scripts is not available yet\n");
-    return 2;
-  }
-  if (file.empty()) {
+  if (inlineCode == !file.empty()) {
     std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
-  std::string text;
-  if (!ReadAll(file, text)) {
+  std::string text = inlineText;
+  if (!inlineCode && !ReadAll(file, text)) {
     std::fprintf(stderr, "kestro script: cannot read %s\n", file.c_str());
     return 2;
+  }
+  if (!check && !dump) {
+    if (expression) {
+      std::fprintf(stderr, "kestro script: --expression only with --check or --dump\n");
+      return 2;
+    }
+    return RunProgram(text);
   }
   CCode code(text, expression);
   // Outside a game only the built-in functions and constants have names.
