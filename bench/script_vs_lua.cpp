@@ -5,13 +5,17 @@
 #include <benchmark/benchmark.h>
 
 #include <ctime>
+#include <memory>
 #include <cstdio>
 #include <string>
 
 #include "script/Code.h"
 #include "script/CodeError.h"
 #include "script/Executor.h"
+#include "script/ScratchHost.h"
+#include "script/Scripts.h"
 #include "script/Variables.h"
+#include "resources/GameResources.h"
 
 namespace kestro {
 namespace {
@@ -40,6 +44,13 @@ const Program kStrings = {
 const Program kGlobals = {
     "globalvar g; var i; g = 0; for (i = 0; i < 3000000; i += 1) { g += i; (-5).h = g } return (-5).h",
     "local t = os.clock() G = 0 for i = 0, 2999999 do G = G + i H = G end print(os.clock() - t)"};
+
+// Recursive script calls: the script scr_fib is part of the game's scripts.
+const char* kFibScript = "if argument0 < 2 return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)";
+const Program kFib = {
+    "return scr_fib(27)",
+    "local function fib(n) if n < 2 then return n end return fib(n - 1) + fib(n - 2) end "
+    "local t = os.clock() fib(27) print(os.clock() - t)"};
 
 double LuaSeconds(const char* program) {
   std::string cmd = "lua5.4 -e \"";
@@ -84,6 +95,25 @@ void Compare(benchmark::State& state, const Program& program) {
   state.counters["ratio"] = lua > 0 ? ours / lua : -1;
 }
 
+void CompareFib(benchmark::State& state) {
+  GameResources().Clear();
+  auto script = std::make_unique<CScript>();
+  script->s_text = kFibScript;
+  Scripts().Add(std::move(script), "scr_fib");
+  RegisterArgumentVariables();
+  InstallGameScriptNames();
+  if (!CompileGameScripts()) {
+    state.SkipWithError("scr_fib does not compile");
+    return;
+  }
+  CScratchHost host;
+  CScratchHostScope scope(host);
+  Compare(state, kFib);
+  SetScriptNames(nullptr);
+  GameResources().Clear();
+}
+
+BENCHMARK(CompareFib)->Name("Compare/fib")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Compare, arithmetic, kArithmetic)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Compare, arrays_2d, kArrays)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Compare, strings, kStrings)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
