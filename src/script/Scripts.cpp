@@ -5,6 +5,7 @@
 #include <cctype>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "resources/GameResources.h"
 #include "runner/GameSettings.h"
@@ -28,37 +29,46 @@ struct RArguments {
   int32_t count = 0;
   std::string name = kNoScriptName;
 };
-RArguments g_args;
+// The running call's arguments; each call has its own frame, so the caller's are untouched.
+RArguments g_outer;
+RArguments* g_args = &g_outer;
 
-// Built-in variable ids of the argument variables, looked up once they are registered.
-struct RArgumentIds {
-  int32_t array = -1, count = -1;
-  std::array<int32_t, kMaxArguments> slot{};
-};
-const RArgumentIds& ArgumentIds() {
-  static RArgumentIds ids;
+// What each built-in variable id is among the argument variables: a slot 0 ... 15, the array,
+// the count, or none. Rebuilt when variables are registered after a lookup.
+inline constexpr int8_t kArgNone = -1, kArgArray = kMaxArguments, kArgCount = kMaxArguments + 1;
+const std::vector<int8_t>& ArgumentKinds() {
+  static std::vector<int8_t> kinds;
   static int32_t seenCount = -1;
-  // Registration may happen after the first lookup (tests, later built-in tables).
   if (seenCount != BuiltinVariableCount()) {
     seenCount = BuiltinVariableCount();
-    ids.array = FindBuiltinVariable("argument");
-    ids.count = FindBuiltinVariable("argument_count");
-    for (int32_t k = 0; k < kMaxArguments; ++k)
-      ids.slot[size_t(k)] = FindBuiltinVariable("argument" + std::to_string(k));
+    kinds.assign(size_t(seenCount), kArgNone);
+    auto set = [&](const std::string& name, int8_t kind) {
+      const int32_t id = FindBuiltinVariable(name);
+      if (id >= 0 && id < seenCount) kinds[size_t(id)] = kind;
+    };
+    set("argument", kArgArray);
+    set("argument_count", kArgCount);
+    for (int32_t k = 0; k < kMaxArguments; ++k) set("argument" + std::to_string(k), int8_t(k));
   }
-  return ids;
+  return kinds;
+}
+int8_t ArgumentKind(int32_t id) {
+  const std::vector<int8_t>& kinds = ArgumentKinds();
+  return id >= 0 && size_t(id) < kinds.size() ? kinds[size_t(id)] : kArgNone;
 }
 
-// Puts the caller's arguments back when a call ends, however it ends.
-class CSavedArguments {
+// A call's own argument frame for the lifetime of the scope.
+class CArgumentFrame {
  public:
-  CSavedArguments() : saved_(g_args) {}
-  ~CSavedArguments() { g_args = std::move(saved_); }
-  CSavedArguments(const CSavedArguments&) = delete;
-  CSavedArguments& operator=(const CSavedArguments&) = delete;
+  CArgumentFrame() : saved_(g_args) { g_args = &frame_; }
+  ~CArgumentFrame() { g_args = saved_; }
+  CArgumentFrame(const CArgumentFrame&) = delete;
+  CArgumentFrame& operator=(const CArgumentFrame&) = delete;
+  RArguments& Frame() { return frame_; }
 
  private:
-  RArguments saved_;
+  RArguments frame_;
+  RArguments* saved_;
 };
 
 std::string ArgumentCountMessage(const std::string& name, const CCode& code, int32_t n) {
@@ -144,10 +154,13 @@ std::string Trim(std::string_view s) {
 // ---------------------------------------------------------------------------------------------
 // Argument state.
 
-RValue* ArgumentSlots() { return g_args.slots.data(); }
-int32_t ArgumentCount() { return g_args.count; }
-const std::string& RunningScriptName() { return g_args.name; }
-void ResetArguments() { g_args = RArguments(); }
+RValue* ArgumentSlots() { return g_args->slots.data(); }
+int32_t ArgumentCount() { return g_args->count; }
+const std::string& RunningScriptName() { return g_args->name; }
+void ResetArguments() {
+  g_outer = RArguments();
+  g_args = &g_outer;
+}
 
 void RegisterArgumentVariables() {
   auto reg = [](const std::string& n) {
@@ -159,45 +172,36 @@ void RegisterArgumentVariables() {
 }
 
 std::optional<bool> GetArgumentVariable(int32_t id, int32_t flatindex, RValue& out) {
-  if (id < 0) return std::nullopt;
-  const RArgumentIds& ids = ArgumentIds();
-  if (id == ids.count) {
-    out = RValue::Real(g_args.count);
+  const int8_t kind = ArgumentKind(id);
+  if (kind == kArgNone) return std::nullopt;
+  if (kind == kArgCount) {
+    out = RValue::Real(g_args->count);
     return true;
   }
-  if (id == ids.array) {
+  if (kind == kArgArray) {
     const int32_t i = flatindex >= 0 && flatindex < kMaxArguments ? flatindex : 0;
-    if (GameSettings().checkArgumentCount && i >= g_args.count) {
-      ReportBuiltinError("Illegal array index in script \"" + g_args.name + "\".\rtrying to access argument[" +
-                         std::to_string(i) + "], but only " + std::to_string(g_args.count) +
+    if (GameSettings().checkArgumentCount && i >= g_args->count) {
+      ReportBuiltinError("Illegal array index in script \"" + g_args->name + "\".\rtrying to access argument[" +
+                         std::to_string(i) + "], but only " + std::to_string(g_args->count) +
                          " arguments have been supplied.");
       return false;
     }
-    out = g_args.slots[size_t(i)];
+    out = g_args->slots[size_t(i)];
     return true;
   }
-  for (int32_t k = 0; k < kMaxArguments; ++k)
-    if (id == ids.slot[size_t(k)]) {
-      out = g_args.slots[size_t(k)];
-      return true;
-    }
-  return std::nullopt;
+  out = g_args->slots[size_t(kind)];
+  return true;
 }
 
 std::optional<bool> SetArgumentVariable(int32_t id, int32_t flatindex, const RValue& value) {
-  if (id < 0) return std::nullopt;
-  const RArgumentIds& ids = ArgumentIds();
-  if (id == ids.count) return false;
-  if (id == ids.array) {
-    g_args.slots[size_t(flatindex >= 0 && flatindex < kMaxArguments ? flatindex : 0)] = value;
-    return true;
-  }
-  for (int32_t k = 0; k < kMaxArguments; ++k)
-    if (id == ids.slot[size_t(k)]) {
-      g_args.slots[size_t(k)] = value;
-      return true;
-    }
-  return std::nullopt;
+  const int8_t kind = ArgumentKind(id);
+  if (kind == kArgNone) return std::nullopt;
+  if (kind == kArgCount) return false;
+  if (kind == kArgArray)
+    g_args->slots[size_t(flatindex >= 0 && flatindex < kMaxArguments ? flatindex : 0)] = value;
+  else
+    g_args->slots[size_t(kind)] = value;
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -212,10 +216,11 @@ bool CallScript(int32_t index, CInstance* self, CInstance* other, RValue& result
   const std::string name = Scripts().Name(index);
   count = std::clamp(count, 0, kMaxArguments);
 
-  CSavedArguments saved;
-  g_args.count = count;
-  g_args.name = name;
-  for (int32_t k = 0; k < kMaxArguments; ++k) g_args.slots[size_t(k)] = k < count ? args[k] : RValue();
+  // Slots past the count stay real 0, as a fresh frame has them.
+  CArgumentFrame frame;
+  frame.Frame().count = count;
+  frame.Frame().name = name;
+  std::copy(args, args + count, frame.Frame().slots.begin());
   result = RValue();
 
   // The first error of the enclosing run is the one it keeps.
