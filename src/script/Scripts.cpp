@@ -213,13 +213,13 @@ bool CallScript(int32_t index, CInstance* self, CInstance* other, RValue& result
   if (script == nullptr || !script->s_code || !script->s_code->i_compiled) return false;
   // Keep the code alive even if the script table changes while it runs.
   const std::shared_ptr<CCode> code = script->s_code;
-  const std::string name = Scripts().Name(index);
   count = std::clamp(count, 0, kMaxArguments);
 
   // Slots past the count stay real 0, as a fresh frame has them.
   CArgumentFrame frame;
   frame.Frame().count = count;
-  frame.Frame().name = name;
+  frame.Frame().name = Scripts().Name(index);
+  const std::string& name = frame.Frame().name;
   std::copy(args, args + count, frame.Frame().slots.begin());
   result = RValue();
 
