@@ -156,6 +156,9 @@ TEST_F(ScriptCall, ProgramsShow) {
       {"execute_file(\"/nonexistent/x.txt\"); show_debug_message(1)", "E[Trying to execute non-existing file.]1;"},
       // Resource names are constants; the script's index.
       {"show_debug_message(scr_fib); show_debug_message(scr_fib(15))", "9;610;"},
+      {"show_debug_message(get_function_address(\"sqrt\") > 0); show_debug_message(get_function_address(\"abs\"))",
+       "1;-1;"},  // the script abs hides the built-in one
+      {"show_debug_message(get_function_address(\"no_such\"))", "-1;"},
       {"argument_count = 3", "error Error in code at line 1:|   argument_count = 3|                 ^|at position 16: "
                              "Cannot assign to the variable"},
   };

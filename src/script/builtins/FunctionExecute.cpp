@@ -1,4 +1,5 @@
-// Running code given at run time: `execute_string`, `execute_file` and `script_execute`.
+// Running code given at run time: `execute_string`, `execute_file` and `script_execute`; and
+// `get_function_address`.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -84,12 +85,24 @@ void ScriptExecute(CInstance* self, CInstance* other, int32_t argc, RValue& resu
   }
 }
 
+// get_function_address(name): the routine's address of a built-in function, as a real; -1 for a
+// script (which hides a built-in function of its name) or a name no built-in function has.
+void GetFunctionAddress(CInstance*, CInstance*, int32_t argc, RValue& result, const RValue* args) {
+  result = RValue::Real(-1);
+  if (argc < 1 || !args[0].IsString()) return;
+  std::optional<int32_t> id = GameScriptNames().FindFunction(args[0].str.view());
+  if (!id || *id >= kScriptIdBase) return;
+  if (const RFunction* f = BuiltinRegistry().Get(*id))
+    result = RValue::Real(static_cast<double>(reinterpret_cast<uintptr_t>(f->f_routine)));
+}
+
 }  // namespace
 
 void InstallExecuteFunctions(CFunctionRegistry& registry) {
   registry.Implement("execute_string", ExecuteString);
   registry.Implement("execute_file", ExecuteFile);
   registry.Implement("script_execute", ScriptExecute);
+  registry.Implement("get_function_address", GetFunctionAddress);
 }
 
 }  // namespace kestro
