@@ -4,6 +4,7 @@
 
 #include "resources/GameResources.h"
 #include "runner/GameSettings.h"
+#include "script/Scripts.h"
 #include "script/Variables.h"
 
 namespace kestro::tools {
@@ -25,10 +26,14 @@ ILoadWindow* PlatformLoadWindow() { return g_loadWindow; }
 CRunHooks MakeRunHooks() {
   CRunHooks hooks;
   hooks.defineConstants = [] {
-    // The settings are read by now; the language takes its run-wide switch from them.
+    // The settings and resources are read by now: the language takes its run-wide switch from
+    // them, names resolve to the game's scripts and resources, then the constants are defined.
     SetUninitialisedAreZero(GameSettings().uninitialisedAreZero);
-    return true;
+    RegisterArgumentVariables();
+    InstallGameScriptNames();
+    return DefineGameConstants();
   };
+  hooks.compileScripts = [] { return CompileGameScripts(); };
   hooks.extractIncludedFiles = [] {
     std::error_code ec;
     fs::path working = fs::current_path(ec);

@@ -112,3 +112,15 @@ TEST(CommandLine, BuilderRejectsBadProjects) {
     EXPECT_FALSE(fs::exists(dir / "g.kx"));
   }
 }
+
+TEST(CommandLine, ScriptThatDoesNotCompileStopsThePreparation) {
+  ScratchDir dir;
+  WriteProject(dir.path(), {{"game_id", 7}, {"scripts", {"scr_ok", "scr_bad"}}, {"room_order", {0}}},
+               {{"scripts/scr_ok.txt", "return argument0 * 2;\n"}, {"scripts/scr_bad.txt", "x = 1 +;\n"}});
+  ASSERT_EQ(Kx("build " + dir.path().string() + " -o " + (dir / "g.kx").string() + " --data-only"), 0);
+  std::string out;
+  EXPECT_EQ(Kx("run " + (dir / "g.kx").string(), &out), 1);
+  EXPECT_NE(out.find("COMPILATION ERROR in Script: scr_bad"), std::string::npos) << out;
+  EXPECT_NE(out.find("at position 8: Unexpected symbol in expression."), std::string::npos) << out;
+  EXPECT_EQ(out.substr(out.size() - 31), "Failed to compile the scripts.\n") << out;
+}
