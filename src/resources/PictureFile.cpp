@@ -10,8 +10,9 @@
 
 #include <csetjmp>
 #include <cstring>
-#include <fstream>
 #include <memory>
+
+#include "platform/posix/Files.h"
 
 #include "resources/BmpFile.h"
 
@@ -198,13 +199,7 @@ bool StartsWith(const std::vector<uint8_t>& b, const char* magic, size_t n) {
 }  // namespace
 
 bool ReadPictureBytes(const std::string& fname, std::vector<uint8_t>& out) {
-  std::ifstream f(fname, std::ios::binary | std::ios::ate);
-  if (!f) return false;
-  std::streamoff size = f.tellg();
-  if (size < 0 || size > kMaxPictureFileBytes) return false;
-  out.resize(size_t(size));
-  f.seekg(0);
-  return bool(f.read(reinterpret_cast<char*>(out.data()), size));
+  return os::ReadFileBytes(fname, out, kMaxPictureFileBytes);
 }
 
 bool DecodePicture(const std::vector<uint8_t>& bytes, TBitmap32& out) {

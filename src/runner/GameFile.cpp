@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/posix/Files.h"
 #include "runner/Stream.h"
 
 namespace kestro {
@@ -93,6 +94,12 @@ OpenResult OpenContainer(CStream& stream, size_t& P) {
   stream.ReadInteger();  // seed
   stream.ReadInteger();  // checksum
   return OpenResult::Ok;
+}
+
+OpenResult OpenGameFile(const std::string& path, CStream& stream, size_t& P) {
+  InitFastCRC();
+  if (!os::ReadFileBytes(path, stream.Buffer())) return OpenResult::CannotRead;
+  return OpenContainer(stream, P);
 }
 
 }  // namespace kestro

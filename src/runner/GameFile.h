@@ -33,10 +33,13 @@ int32_t HeaderVersionKey(size_t P);
 void MakeMarkerWords(uint32_t random, uint32_t& A, uint32_t& B);
 
 // Damaged: a marker too close to the end to hold a header.
-enum class OpenResult { Ok, NotAGame, Damaged, BadChecksum };
+enum class OpenResult { Ok, CannotRead, NotAGame, Damaged, BadChecksum };
 
 // Finds, un-xors and descrambles the container in `stream`'s buffer, then positions the stream at
 // the header (P + 16). P receives the container offset.
 OpenResult OpenContainer(CStream& stream, size_t& P);
+
+// Reads the game file into `stream`, then OpenContainer.
+OpenResult OpenGameFile(const std::string& path, CStream& stream, size_t& P);
 
 }  // namespace kestro

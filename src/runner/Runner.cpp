@@ -69,16 +69,6 @@ std::string SafeFileName(const std::string& name) {
   return base;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-  std::ifstream f(path, std::ios::binary | std::ios::ate);
-  if (!f) return false;
-  std::streamoff size = f.tellg();
-  if (size < 0) return false;
-  out.resize(size_t(size));
-  f.seekg(0);
-  return bool(f.read(reinterpret_cast<char*>(out.data()), size));
-}
-
 }  // namespace
 
 void CRunner::SetProgress(int percent, const std::string& text) {
@@ -101,13 +91,11 @@ bool CRunner::LoadGameFileInner(const std::string& gameFile) {
   CRunState& run = RunState();
   run.title = fs::path(gameFile).stem().string();
   CStream stream;
-  InitFastCRC();
-  if (!ReadWholeFile(gameFile, stream.Buffer())) {
-    ShowMessage(msg::kCannotRead);
-    return false;
-  }
   size_t P = 0;
-  switch (OpenContainer(stream, P)) {
+  switch (OpenGameFile(gameFile, stream, P)) {
+    case OpenResult::CannotRead:
+      ShowMessage(msg::kCannotRead);
+      return false;
     case OpenResult::NotAGame:
       ShowMessage(msg::kNotAGame);
       return false;

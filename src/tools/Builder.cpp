@@ -2,8 +2,8 @@
 
 #include <chrono>
 #include <cstring>
-#include <fstream>
 
+#include "platform/posix/Files.h"
 #include "platform/posix/Process.h"
 #include "runner/GameFile.h"
 #include "runner/Stream.h"
@@ -16,13 +16,9 @@ using nlohmann::json;
 namespace {
 
 bool ReadFileBytes(const fs::path& file, std::vector<uint8_t>& out, std::string& error) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    error = file.string() + ": cannot be read";
-    return false;
-  }
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+  if (os::ReadFileBytes(file.string(), out)) return true;
+  error = file.string() + ": cannot be read";
+  return false;
 }
 
 template <typename T>

@@ -1,7 +1,5 @@
 #include "tools/GameData.h"
 
-#include <fstream>
-
 #include "runner/GameFile.h"
 #include "runner/Runner.h"
 #include "runner/Stream.h"
@@ -11,18 +9,12 @@ namespace kestro::tools {
 bool ReadGameData(const std::filesystem::path& file, CGameData& out, std::string& error) {
   out = CGameData();
   CStream s;
-  {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-      error = msg::kCannotRead;
-      return false;
-    }
-    s.Buffer().assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  InitFastCRC();
   try {
     size_t P = 0;
-    switch (OpenContainer(s, P)) {
+    switch (OpenGameFile(file.string(), s, P)) {
+      case OpenResult::CannotRead:
+        error = msg::kCannotRead;
+        return false;
       case OpenResult::NotAGame:
         error = msg::kNotAGame;
         return false;

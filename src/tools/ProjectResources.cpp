@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "platform/posix/Files.h"
 #include "tools/Builder.h"
 
 namespace kestro::tools {
@@ -118,9 +119,9 @@ std::string TextIn(const json& j, const RText& t) {
 // Files.
 
 std::vector<uint8_t> ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) Fail(file.string() + ": cannot be read");
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes;
+  if (!os::ReadFileBytes(file.string(), bytes)) Fail(file.string() + ": cannot be read");
+  return bytes;
 }
 
 void WriteFile(const fs::path& file, const void* data, size_t n) {

@@ -1,10 +1,10 @@
 // The `kestro` program: the run-time and its tools in one file. A copy with a game container
 // appended is a standalone game and runs its own data.
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "graphics/SpriteDraw.h"
+#include "platform/posix/Files.h"
 #include "platform/posix/Process.h"
 #include "platform/sdl/SdlGraphics.h"
 #include "platform/sdl/SdlLoadWindow.h"
@@ -19,8 +19,8 @@ namespace {
 
 // True when this program file carries game data after its own image.
 bool CarriesGame(const std::string& self) {
-  std::ifstream in(self, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes;
+  if (!kestro::os::ReadFileBytes(self, bytes)) return false;
   size_t image = kestro::ElfImageEnd(bytes.data(), bytes.size());
   return image > 0 && kestro::FindContainer(bytes, kestro::ContainerScanStart(bytes)) >= 0;
 }
