@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "platform/posix/Files.h"
+#include "runner/GameSettings.h"
+#include "runner/Runner.h"
 #include "runner/Stream.h"
 
 namespace kestro {
@@ -94,6 +96,24 @@ OpenResult OpenContainer(CStream& stream, size_t& P) {
   stream.ReadInteger();  // seed
   stream.ReadInteger();  // checksum
   return OpenResult::Ok;
+}
+
+const char* ReadHeaderStart(CStream& s, bool& debug, CGameSettings& settings) {
+  if (s.ReadInteger() != kHeaderVersion) return msg::kWrongVersion;
+  s.ReadInteger();  // reserved
+  debug = s.ReadBoolean();
+  s.ReadInteger();  // reserved
+  if (!settings.LoadFromStream(s)) return msg::kResourceData;
+  return nullptr;
+}
+
+void ReadSectionPreamble(CStream& section, int32_t& gameId, std::array<uint8_t, 16>& guid) {
+  int32_t filler = section.ReadInteger();
+  if (filler < 0) throw EStreamError();
+  section.Skip(size_t(filler) * 4);
+  section.ReadInteger();  // reserved flags
+  gameId = section.ReadInteger();
+  section.ReadBytes(guid.data(), 16);
 }
 
 OpenResult OpenGameFile(const std::string& path, CStream& stream, size_t& P) {

@@ -2,6 +2,7 @@
 // finds the container, undoes the header-version xor and descrambles the data region in place.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,7 @@
 namespace kestro {
 
 class CStream;
+struct CGameSettings;
 
 inline constexpr size_t kContainerScanStart = 3800004;
 inline constexpr uint32_t kMarkerSum = 0xF7140067u;
@@ -38,6 +40,13 @@ enum class OpenResult { Ok, CannotRead, NotAGame, Damaged, BadChecksum };
 // Finds, un-xors and descrambles the container in `stream`'s buffer, then positions the stream at
 // the header (P + 16). P receives the container offset.
 OpenResult OpenContainer(CStream& stream, size_t& P);
+
+// The fields that open the header: version, reserved, debug flag, reserved, settings block.
+// Null when they read well, else the message to show.
+const char* ReadHeaderStart(CStream& s, bool& debug, CGameSettings& settings);
+
+// The resource section's opening: filler ints, reserved flags, game id and GUID.
+void ReadSectionPreamble(CStream& section, int32_t& gameId, std::array<uint8_t, 16>& guid);
 
 // Reads the game file into `stream`, then OpenContainer.
 OpenResult OpenGameFile(const std::string& path, CStream& stream, size_t& P);

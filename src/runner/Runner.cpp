@@ -116,15 +116,8 @@ bool CRunner::LoadGameFileInner(const std::string& gameFile) {
 
 bool CRunner::ReadGameHeader(CStream& s) {
   CRunState& run = RunState();
-  if (s.ReadInteger() != kHeaderVersion) {
-    ShowMessage(msg::kWrongVersion);
-    return false;
-  }
-  s.ReadInteger();  // reserved
-  run.debugMode = s.ReadBoolean();
-  s.ReadInteger();  // reserved
-  if (!GameSettings().LoadFromStream(s)) {
-    ShowMessage(msg::kResourceData);
+  if (const char* failure = ReadHeaderStart(s, run.debugMode, GameSettings())) {
+    ShowMessage(failure);
     return false;
   }
   SetProgress(1, "Reading data");
@@ -155,12 +148,7 @@ bool CRunner::ReadGameHeader(CStream& s) {
 bool CRunner::LoadResources(CStream& s) {
   CRunState& run = RunState();
   std::unique_ptr<CStream> section = s.ReadStreamE();
-  int32_t filler = section->ReadInteger();
-  if (filler < 0) throw EStreamError();
-  section->Skip(size_t(filler) * 4);
-  section->ReadInteger();  // reserved flags
-  run.gameId = section->ReadInteger();
-  section->ReadBytes(run.guid.data(), 16);
+  ReadSectionPreamble(*section, run.gameId, run.guid);
   ClearResources();
   for (const LoadStep& step : kLoadSteps) {
     SetProgress(step.percent, step.text);

@@ -26,27 +26,16 @@ bool ReadGameData(const std::filesystem::path& file, CGameData& out, std::string
       case OpenResult::Ok:
         break;
     }
-    if (s.ReadInteger() != kHeaderVersion) {
-      error = msg::kWrongVersion;
-      return false;
-    }
-    s.ReadInteger();
-    out.debug = s.ReadBoolean();
-    s.ReadInteger();
-    if (!out.settings.LoadFromStream(s)) {
-      error = msg::kResourceData;
+    if (const char* failure = ReadHeaderStart(s, out.debug, out.settings)) {
+      error = failure;
       return false;
     }
     out.libraryName = s.ReadString();
     out.library = std::move(s.ReadStreamC()->Buffer());
     std::unique_ptr<CStream> section = s.ReadStreamE();
-    int32_t filler = section->ReadInteger();
-    if (filler < 0) throw EStreamError();
-    section->Skip(size_t(filler) * 4);
-    size_t start = section->Position();
-    section->ReadInteger();
-    out.gameId = section->ReadInteger();
-    section->ReadBytes(out.guid.data(), 16);
+    ReadSectionPreamble(*section, out.gameId, out.guid);
+    // The stored section from the reserved flags on: back over flags, id and GUID.
+    size_t start = section->Position() - 24;
     for (int k = 0; k < kResourceKindCount; ++k) {
       if (!LoadResourceBlock(ResourceKind(k), *section, out.resources, "")) {
         error = std::string(msg::kResourceData) + " (" + ResourceKindName(ResourceKind(k)) + ")";
