@@ -171,6 +171,11 @@ void RegisterArgumentVariables() {
   for (int32_t k = 0; k < kMaxArguments; ++k) reg("argument" + std::to_string(k));
 }
 
+int32_t ArgumentVariableSlot(int32_t id) {
+  const int8_t kind = ArgumentKind(id);
+  return kind >= 0 && kind < kMaxArguments ? kind : -1;
+}
+
 std::optional<bool> GetArgumentVariable(int32_t id, int32_t flatindex, RValue& out) {
   const int8_t kind = ArgumentKind(id);
   if (kind == kArgNone) return std::nullopt;

@@ -34,6 +34,9 @@ void RegisterArgumentVariables();
 // read of argument[i] beyond the count fails when the count is checked).
 std::optional<bool> GetArgumentVariable(int32_t id, int32_t flatindex, RValue& out);
 std::optional<bool> SetArgumentVariable(int32_t id, int32_t flatindex, const RValue& value);
+// The slot 0 ... 15 of argument0 ... argument15 by built-in variable id, else -1 (also for
+// argument and argument_count). Lets the executor read plain argument variables directly.
+int32_t ArgumentVariableSlot(int32_t id);
 
 // ---------------------------------------------------------------------------------------------
 // Calls.
