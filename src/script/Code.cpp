@@ -5,6 +5,7 @@
 
 #include "script/CodeError.h"
 #include "script/Lexer.h"
+#include "script/Lowering.h"
 #include "script/NameLookup.h"
 #include "script/Symbols.h"
 #include "script/Variables.h"
@@ -533,7 +534,12 @@ void CCode::Create(std::string_view text, bool isexp) {
   i_kind = isexp ? 2 : 1;
 }
 
+CCode::CCode() = default;
+CCode::CCode(std::string_view text, bool isexp) { Create(text, isexp); }
+CCode::~CCode() = default;
+
 void CCode::Destroy() {
+  lowered_.reset();
   nodes_.clear();
   nodes_.shrink_to_fit();
   children_.clear();

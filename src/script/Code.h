@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 namespace kestro {
 
 class IScriptNames;
+struct CLowered;
 
 // Node kinds of the compiled tree.
 enum : int32_t {
@@ -76,8 +78,10 @@ class CCode {
   int32_t i_Args = 0;
   bool i_ArgArray = false;
 
-  CCode() = default;
-  CCode(std::string_view text, bool isexp) { Create(text, isexp); }
+  // Out of line: the lowered form is complete only where it is made.
+  CCode();
+  CCode(std::string_view text, bool isexp);
+  ~CCode();
   CCode(const CCode&) = delete;
   CCode& operator=(const CCode&) = delete;
 
@@ -99,10 +103,13 @@ class CCode {
   uint32_t Child(const RToken& n, int32_t k) const { return children_[n.items + static_cast<uint32_t>(k)]; }
   const RToken& ChildNode(const RToken& n, int32_t k) const { return nodes_[Child(n, k)]; }
   const RValue& Value(const RToken& n) const { return values_[n.value]; }
+  const RValue& PoolValue(uint32_t k) const { return values_[k]; }
   size_t NodeCount() const { return nodes_.size(); }
   // The ids of the names declared with var, in order of declaration; a local's frame slot is
   // its place here.
   const std::vector<int32_t>& LocalIds() const { return localIds_; }
+  // The form the executor runs, lowered from the tree at the first run.
+  const CLowered& Lowered() const;
 
  private:
   friend class Parser;
@@ -113,6 +120,7 @@ class CCode {
   uint32_t root_ = 0;
   std::vector<int32_t> localIds_;
   std::string compileError_;
+  mutable std::unique_ptr<CLowered> lowered_;
 };
 
 // Readable forms of a compiled tree (for `kestro script --dump` and for tests).

@@ -1,12 +1,16 @@
 #include "script/Executor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "script/Code.h"
 #include "script/CodeError.h"
+#include "script/Lowering.h"
 #include "script/NameLookup.h"
+#include "script/Scripts.h"
 #include "script/Symbols.h"
 #include "script/Variables.h"
 #include "script/builtins/BuiltinError.h"
@@ -50,25 +54,87 @@ int64_t g_budget = -1;
 // The stack address of the outermost run; nested runs measure their depth from it.
 const char* g_stackBase = nullptr;
 
+// Registers of the runs in progress. A nested run (a script called from code) takes its
+// registers after its caller's, in blocks that never move, and gives them back when it ends.
+class RegisterStack {
+ public:
+  struct Mark {
+    size_t block = 0, used = 0;
+  };
+  RValue* Acquire(size_t n, Mark& mark) {
+    mark = {block_, used_};
+    for (;;) {
+      if (block_ == blocks_.size()) {
+        const size_t size = std::max(n, kBlockSize);
+        blocks_.push_back({std::make_unique<RValue[]>(size), size});
+      }
+      Block& b = blocks_[block_];
+      if (b.size - used_ >= n) {
+        RValue* p = b.values.get() + used_;
+        used_ += n;
+        return p;
+      }
+      ++block_;
+      used_ = 0;
+    }
+  }
+  // Strings left in the registers are let go, so no text outlives the run.
+  void Release(RValue* p, size_t n, const Mark& mark) {
+    for (size_t k = 0; k < n; ++k)
+      if (!p[k].str.empty()) p[k].str = RString();
+    block_ = mark.block;
+    used_ = mark.used;
+  }
+
+ private:
+  static constexpr size_t kBlockSize = 4096;
+  struct Block {
+    std::unique_ptr<RValue[]> values;
+    size_t size;
+  };
+  std::vector<Block> blocks_;
+  size_t block_ = 0, used_ = 0;
+};
+
+RegisterStack g_registers;
+
+inline void Put(RValue& v, double d) {
+  v.kind = ty_real;
+  v.val = d;
+  if (!v.str.empty()) v.str = RString();  // a stored string is not kept alive by a real
+}
+
+const char* StatementMessage(int32_t kind) {
+  switch (kind) {
+    case msg_expression_expected: return "Expression expected";
+    case msg_boolean_expected: return "Boolean expression expected";
+    case msg_case_outside: return "Case statement only allowed inside switch statement.";
+    case msg_default_outside: return "Default statement only allowed inside switch statement.";
+    case msg_unexpected_symbol: return "Unexpected symbol in expression.";
+    default: return "Statement expected.";
+  }
+}
+
+// One run of lowered code for a self and an other instance.
 class Run {
  public:
   Run(CInstance* self, CInstance* other, const CCode& code)
-      : self_(self), other_(other), code_(code), host_(*g_host) {}
+      : self_(self), other_(other), code_(code), host_(*g_host), lowered_(code.Lowered()),
+        args_(ArgumentSlots()) {
+    registers_ = g_registers.Acquire(size_t(lowered_.registers), mark_);
+  }
+  ~Run() { g_registers.Release(registers_, size_t(lowered_.registers), mark_); }
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
 
-  int32_t Exec(uint32_t i, RValue& result);
-  bool Eval(uint32_t i, RValue& out);
-  bool EvalFull(uint32_t i, RValue& out);
-  bool TryReal(uint32_t i, double& d);
+  // False when the code failed (the error is then pending).
+  bool Go(RValue& result);
 
  private:
   const RToken& N(uint32_t i) const { return code_.Node(i); }
   bool Error(int32_t position, std::string_view message) {
     ReportCodeError(&code_, position, message);
     return false;
-  }
-  int32_t ErrorStatus(int32_t position, std::string_view message) {
-    ReportCodeError(&code_, position, message);
-    return kStatusError;
   }
 
   // Counts one loop iteration or call against the budget.
@@ -79,22 +145,20 @@ class Run {
     return Error(position, kBudgetMessage);
   }
 
-  // Evaluates a condition; false (after reporting `message`) when it is a string.
-  bool Condition(uint32_t i, const char* message, bool& truth) {
-    double d;
-    if (N(i).aux == 1 && TryReal(i, d)) {
-      truth = d >= 0.5;
-      return true;
-    }
-    RValue v;
-    if (!Eval(i, v)) return false;
-    if (v.kind != ty_real) return Error(N(i).position, message);
-    truth = v.val >= 0.5;
-    return true;
+  // The designator and flat index an instruction has worked out in its registers.
+  int32_t Designator(const RIns& ins) const {
+    return ins.b >= 0 ? static_cast<int32_t>(registers_[ins.b].val) : ins.c;
+  }
+  int32_t Flat(const RIns& ins) const {
+    if (ins.n == 0) return 0;
+    const int32_t a = static_cast<int32_t>(registers_[ins.d].val);
+    return ins.n == 1 ? a : a * kArrayDimension + static_cast<int32_t>(registers_[ins.d + 1].val);
   }
 
-  bool Target(const RToken& n, int32_t& designator, int32_t& flat);
-  bool Index(uint32_t i, int64_t& index);
+  bool Unary(const RIns& ins);
+  bool Binary(const RIns& ins);
+  bool Desig(const RIns& ins);
+  bool Index(const RIns& ins);
   bool ReadVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
   bool FindVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
   int32_t SlotOf(const RToken& n) const;
@@ -104,16 +168,23 @@ class Run {
   bool ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out);
   bool StoreInstance(CInstance* inst, int32_t id, int32_t flat, const RValue& v);
   bool Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v);
-  int32_t Assign(const RToken& n);
-  bool Call(const RToken& n, RValue& out);
-  int32_t With(const RToken& n, RValue& result);
-  int32_t Switch(const RToken& n, RValue& result);
-  int32_t Body(uint32_t body, RValue& result, CInstance* self, CInstance* other);
+  bool Assign(const RToken& n, int32_t designator, int32_t flat, RValue& v);
+  enum WithStart { kWithFailed, kWithNone, kWithBody };
+  WithStart StartWith(const RIns& ins);
+  bool NextWith();
+  bool EndWith();
+  void EnterFrame() {
+    if (!frame_) frame_ = std::make_unique<RLocal[]>(code_.LocalIds().size());
+  }
 
   CInstance* self_;
   CInstance* other_;
   const CCode& code_;
   IScriptHost& host_;
+  const CLowered& lowered_;
+  RValue* const args_;  // the argument slots of the call this run belongs to
+  RValue* registers_;
+  RegisterStack::Mark mark_;
   // Locals: names declared with var live in frame slots, made at the first store to a local;
   // other names reached through the local designator live in a list.
   struct RLocal {
@@ -121,283 +192,74 @@ class Run {
     RVariable var;
   };
   std::unique_ptr<RLocal[]> frame_;
+  std::unique_ptr<CVariableList> locals_;
   CVariableList* selfVars_ = nullptr;  // the running instance's list, asked for once
 
   CVariableList& SelfVars() {
     if (!selfVars_) selfVars_ = &host_.Variables(self_);
     return *selfVars_;
   }
-  std::unique_ptr<CVariableList> locals_;
+
+  // The with statements in progress, innermost last: what to put back when each ends, and the
+  // instances still to visit.
+  struct RWith {
+    CInstance* self;
+    CInstance* other;
+    CVariableList* vars;
+    std::vector<CInstance*> list;
+    size_t next = 0;
+    bool several = false;
+  };
+  std::vector<RWith> withs_;
 };
 
 // ---------------------------------------------------------------------------------------------
-// Expressions
+// Operators: the general routines, for what the reals-only paths in Go leave over. Errors of a
+// binary operator are at its right operand, of a unary one at its operand.
 
-// Computes a subtree marked as real-shaped directly in doubles. False when a value on the way is
-// missing or not a real, or an operation would fail: nothing has been reported or changed then
-// (the subtree has no side effects) and the caller evaluates it in full.
-bool Run::TryReal(uint32_t i, double& d) {
-  const RToken& n = N(i);
-  switch (n.kind) {
-    case tk_constant: {
-      const RValue& v = code_.Value(n);
-      if (v.kind != ty_real) return false;
-      d = v.val;
+bool Run::Unary(const RIns& ins) {
+  const RToken& n = N(ins.node);
+  RValue& v = registers_[ins.a];
+  if (v.kind == ty_real) {
+    if (n.ind == sym_minus) {
+      v.val = -v.val;
       return true;
     }
-    case tk_variable_fixed: {
-      const RValue* p;
-      if (n.ind2 == kDesignatorLocal) {
-        if (n.aux < 0 || !frame_ || !frame_[n.aux].defined) return false;
-        p = &frame_[n.aux].var.simplevalue;
-      } else if (n.ind >= kUserVariableBase && (n.ind2 == kDesignatorUnspecified || n.ind2 == kDesignatorSelf)) {
-        p = (n.ind2 == kDesignatorUnspecified && IsDeclaredGlobal(n.ind)) ? GlobalVariables().Find(n.ind, 0)
-                                                                            : SelfVars().Find(n.ind, 0);
-      } else {
-        return false;
-      }
-      if (!p || p->kind != ty_real) return false;
-      d = p->val;
-      return true;
-    }
-    case tk_variable: {
-      // An array element of a local, instance or declared global variable.
-      const RToken& in = code_.ChildNode(n, 0);
-      if (in.kind != tk_constant) return false;
-      const RValue& iv = code_.Value(in);
-      if (iv.kind != ty_real) return false;
-      int32_t flat = 0;
-      for (int32_t k = 1; k < n.itemnumb; ++k) {
-        double x;
-        if (!TryReal(code_.Child(n, k), x)) return false;
-        const int64_t index = RoundToInt64(x);
-        if (index < 0 || index >= kArrayDimension) return false;
-        flat = flat * kArrayDimension + static_cast<int32_t>(index);
-      }
-      const RValue* p;
-      if (iv.val == kDesignatorLocal) {
-        if (n.aux < 0 || !frame_ || !frame_[n.aux].defined) return false;
-        p = VariableElement(frame_[n.aux].var, flat);
-      } else if (n.ind >= kUserVariableBase && (iv.val == kDesignatorUnspecified || iv.val == kDesignatorSelf)) {
-        p = (iv.val == kDesignatorUnspecified && IsDeclaredGlobal(n.ind)) ? GlobalVariables().Find(n.ind, flat)
-                                                                          : SelfVars().Find(n.ind, flat);
-      } else {
-        return false;
-      }
-      if (!p || p->kind != ty_real) return false;
-      d = p->val;
-      return true;
-    }
-    case tk_unary: {
-      if (n.aux != 1 || !TryReal(code_.Child(n, 0), d)) return false;
-      if (n.ind == sym_minus) d = -d;
-      else if (n.ind == sym_not) d = d >= 0.5 ? 0.0 : 1.0;
-      return true;
-    }
-    case tk_binary: {
-      double a, b;
-      if (n.aux != 1 || !TryReal(code_.Child(n, 0), a) || !TryReal(code_.Child(n, 1), b)) return false;
-      switch (n.ind) {
-        case sym_plus: d = a + b; return true;
-        case sym_minus: d = a - b; return true;
-        case sym_times: d = a * b; return true;
-        case sym_divide:
-          if (b == 0) return false;
-          d = a / b;
-          return true;
-        case sym_div:
-          if (b == 0) return false;
-          d = Trunc(a / b);
-          return true;
-        case sym_mod:
-          if (b == 0) return false;
-          d = Mod(a, b);
-          return true;
-        case sym_lt: d = (a - b) < -kCompareTolerance ? 1.0 : 0.0; return true;
-        case sym_le: d = (a - b) <= kCompareTolerance ? 1.0 : 0.0; return true;
-        case sym_gt: d = (a - b) > kCompareTolerance ? 1.0 : 0.0; return true;
-        case sym_ge: d = (a - b) >= -kCompareTolerance ? 1.0 : 0.0; return true;
-        case sym_assign:
-        case sym_eq: d = (a - b > -kCompareTolerance && a - b < kCompareTolerance) ? 1.0 : 0.0; return true;
-        case sym_ne: d = (a - b < -kCompareTolerance || a - b > kCompareTolerance) ? 1.0 : 0.0; return true;
-        case sym_and: d = (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0; return true;
-        case sym_or: d = (a >= 0.5 || b >= 0.5) ? 1.0 : 0.0; return true;
-        case sym_xor: d = ((a >= 0.5) != (b >= 0.5)) ? 1.0 : 0.0; return true;
-        default: return false;
-      }
-    }
-    default:
-      return false;
-  }
-}
-
-inline void SetReal(RValue& v, double d) {
-  v.kind = ty_real;
-  v.val = d;
-  if (!v.str.empty()) v.str = RString();  // a stored string is not kept alive by a real
-}
-
-bool Run::Eval(uint32_t i, RValue& out) {
-  const RToken& n = N(i);
-  if (n.aux == 1 && (n.kind == tk_binary || n.kind == tk_unary)) {
-    double d;
-    if (TryReal(i, d)) {
-      SetReal(out, d);
+    if (n.ind == sym_not) {
+      v.val = v.val >= 0.5 ? 0.0 : 1.0;
       return true;
     }
   }
-  return EvalFull(i, out);
+  return UnaryOperation(&code_, code_.ChildNode(n, 0).position, n.ind, v);
 }
 
-// Operator children are evaluated in full without another attempt at doubles, so a failed
-// attempt costs one walk of the subtree, not one per level.
-bool Run::EvalFull(uint32_t i, RValue& out) {
-  const RToken& n = N(i);
-  switch (n.kind) {
-    case tk_constant:
-      out = code_.Value(n);
-      return true;
-    case tk_variable_fixed:
-      if (n.aux >= 0 && n.ind2 == kDesignatorLocal && frame_ && frame_[n.aux].defined) {
-        out = frame_[n.aux].var.simplevalue;
-        return true;
-      }
-      return ReadVar(n, n.ind2, 0, out);
-    case tk_variable: {
-      int32_t designator, flat;
-      if (!Target(n, designator, flat)) return false;
-      return ReadVar(n, designator, flat, out);
-    }
-    case tk_binary: {
-      const RToken& rn = code_.ChildNode(n, 1);
-      if (!EvalFull(code_.Child(n, 0), out)) return false;
-      RValue r;
-      if (!EvalFull(code_.Child(n, 1), r)) return false;
-      if (out.kind == ty_real && r.kind == ty_real) {
-        // Plain arithmetic and comparisons of reals need no general routine.
-        const double a = out.val, b = r.val;
-        switch (n.ind) {
-          case sym_plus: out.val = a + b; return true;
-          case sym_minus: out.val = a - b; return true;
-          case sym_times: out.val = a * b; return true;
-          case sym_divide:
-            if (b == 0) break;
-            out.val = a / b;
-            return true;
-          case sym_lt: out.val = (a - b) < -kCompareTolerance ? 1.0 : 0.0; return true;
-          case sym_le: out.val = (a - b) <= kCompareTolerance ? 1.0 : 0.0; return true;
-          case sym_gt: out.val = (a - b) > kCompareTolerance ? 1.0 : 0.0; return true;
-          case sym_ge: out.val = (a - b) >= -kCompareTolerance ? 1.0 : 0.0; return true;
-          case sym_assign:
-          case sym_eq: {
-            double d = a - b;
-            out.val = (d > -kCompareTolerance && d < kCompareTolerance) ? 1.0 : 0.0;
-            return true;
-          }
-          case sym_ne: {
-            double d = a - b;
-            out.val = (d < -kCompareTolerance || d > kCompareTolerance) ? 1.0 : 0.0;
-            return true;
-          }
-          case sym_div:
-            if (b == 0) break;
-            out.val = Trunc(a / b);
-            return true;
-          case sym_mod:
-            if (b == 0) break;
-            out.val = Mod(a, b);
-            return true;
-          case sym_and: out.val = (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0; return true;
-          case sym_or: out.val = (a >= 0.5 || b >= 0.5) ? 1.0 : 0.0; return true;
-          default: break;
-        }
-      }
-      return BinaryOperation(&code_, rn.position, n.ind, r, out);
-    }
-    case tk_unary: {
-      const RToken& a = code_.ChildNode(n, 0);
-      if (!EvalFull(code_.Child(n, 0), out)) return false;
-      if (out.kind == ty_real) {
-        if (n.ind == sym_minus) {
-          out.val = -out.val;
-          return true;
-        }
-        if (n.ind == sym_not) {
-          out.val = out.val >= 0.5 ? 0.0 : 1.0;
-          return true;
-        }
-      }
-      return UnaryOperation(&code_, a.position, n.ind, out);
-    }
-    case tk_function:
-      return Call(n, out);
-    default:
-      return Error(n.position, "Unexpected symbol in expression.");
-  }
+bool Run::Binary(const RIns& ins) {
+  const RToken& n = N(ins.node);
+  return BinaryOperation(&code_, code_.ChildNode(n, 1).position, n.ind, registers_[ins.b], registers_[ins.a]);
 }
 
-bool Run::Call(const RToken& n, RValue& out) {
-  if (!Spend(n.position)) return false;
-  RValue args[kMaxArguments];
-  const int32_t argc = n.itemnumb < kMaxArguments ? n.itemnumb : kMaxArguments;
-  for (int32_t k = 0; k < argc; ++k)
-    if (!Eval(code_.Child(n, k), args[k])) return false;
-  out = RValue();
-  return host_.CallFunction(n.ind, self_, other_, argc, args, out);
+// A designator value: values beyond 32 bits name nothing; keep them out of the designator ranges.
+bool Run::Desig(const RIns& ins) {
+  RValue& v = registers_[ins.a];
+  if (v.kind != ty_real) return Error(N(ins.node).position, "Wrong type of variable index");
+  const int64_t d = RoundToInt64(v.val);
+  v.val = d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? -100 : static_cast<double>(d);
+  return true;
+}
+
+bool Run::Index(const RIns& ins) {
+  RValue& v = registers_[ins.a];
+  const int32_t position = N(ins.node).position;
+  if (v.kind != ty_real) return Error(position, "Wrong type of array index");
+  const int64_t index = RoundToInt64(v.val);
+  if (index < 0) return Error(position, "Negative array index");
+  if (index >= kArrayDimension) return Error(position, "Array index >= 32000");
+  v.val = static_cast<double>(index);
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Variables
-
-bool Run::Index(uint32_t i, int64_t& index) {
-  const int32_t position = N(i).position;
-  double d;
-  if (TryReal(i, d)) {
-    index = RoundToInt64(d);
-  } else {
-    RValue v;
-    if (!Eval(i, v)) return false;
-    if (v.kind != ty_real) return Error(position, "Wrong type of array index");
-    index = RoundToInt64(v.val);
-  }
-  if (index < 0) return Error(position, "Negative array index");
-  if (index >= kArrayDimension) return Error(position, "Array index >= 32000");
-  return true;
-}
-
-// The designator and flat index of a variable node.
-bool Run::Target(const RToken& n, int32_t& designator, int32_t& flat) {
-  if (n.kind == tk_variable_fixed) {
-    designator = n.ind2;
-    flat = 0;
-    return true;
-  }
-  const uint32_t inst = code_.Child(n, 0);
-  int64_t d;
-  const RToken& in = N(inst);
-  if (in.kind == tk_constant && code_.Value(in).kind == ty_real) {
-    d = RoundToInt64(code_.Value(in).val);  // the usual case: a plain or dotted name
-  } else {
-    RValue v;
-    if (!Eval(inst, v)) return false;
-    if (v.kind != ty_real) return Error(in.position, "Wrong type of variable index");
-    d = RoundToInt64(v.val);
-  }
-  // Values beyond 32 bits name nothing; keep them out of the designator ranges.
-  designator = d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? -100 : static_cast<int32_t>(d);
-  flat = 0;
-  if (n.itemnumb >= 2) {
-    int64_t a;
-    if (!Index(code_.Child(n, 1), a)) return false;
-    flat = static_cast<int32_t>(a);
-    if (n.itemnumb >= 3) {
-      int64_t b;
-      if (!Index(code_.Child(n, 2), b)) return false;
-      flat = static_cast<int32_t>(a * kArrayDimension + b);
-    }
-  }
-  return true;
-}
 
 bool Run::ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out) {
   if (!inst) return false;
@@ -539,54 +401,26 @@ bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue&
   }
 }
 
-int32_t Run::Assign(const RToken& n) {
+// Completes an assignment whose value is in `v`: the compound forms combine it with the stored
+// value first. The failure is reported.
+bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, RValue& v) {
   const RToken& target = code_.ChildNode(n, 0);
-  // A real stored into a local: no temporary value, no lookup.
-  if (n.ind == sym_assign && target.kind == tk_variable_fixed && target.aux >= 0 &&
-      target.ind2 == kDesignatorLocal) {
-    double d;
-    if (TryReal(code_.Child(n, 1), d)) {
-      if (!frame_) frame_ = std::make_unique<RLocal[]>(code_.LocalIds().size());
-      RLocal& local = frame_[target.aux];
-      local.defined = true;
-      SetReal(local.var.simplevalue, d);
-      return kStatusNormal;
-    }
-  }
-  // A real added to (or taken from, or multiplying) a local holding a real: in place.
-  if (target.kind == tk_variable_fixed && target.aux >= 0 && target.ind2 == kDesignatorLocal && frame_ &&
-      frame_[target.aux].defined && frame_[target.aux].var.simplevalue.kind == ty_real &&
-      (n.ind == sym_assign_plus || n.ind == sym_assign_minus || n.ind == sym_assign_times)) {
-    double d;
-    if (TryReal(code_.Child(n, 1), d)) {
-      double& x = frame_[target.aux].var.simplevalue.val;
-      x = n.ind == sym_assign_plus ? x + d : n.ind == sym_assign_minus ? x - d : x * d;
-      return kStatusNormal;
-    }
-  }
-  int32_t designator, flat;
-  if (!Target(target, designator, flat)) return kStatusError;
-  RValue v;
-  if (!Eval(code_.Child(n, 1), v)) return kStatusError;
   if (n.ind != sym_assign) {
     // Reals changed in place: the common counters and sums.
     if (v.kind == ty_real) {
       RValue* p = ExistingElement(target, designator, flat);
       if (p && p->kind == ty_real) {
         switch (n.ind) {
-          case sym_assign_plus: p->val += v.val; return kStatusNormal;
-          case sym_assign_minus: p->val -= v.val; return kStatusNormal;
-          case sym_assign_times: p->val *= v.val; return kStatusNormal;
+          case sym_assign_plus: p->val += v.val; return true;
+          case sym_assign_minus: p->val -= v.val; return true;
+          case sym_assign_times: p->val *= v.val; return true;
           default: break;
         }
       }
     }
     RValue current;
     if (!FindVar(target, designator, flat, current)) {
-      if (!UninitialisedAreZero()) {
-        ReadVar(target, designator, flat, current);  // reports as a read would
-        return kStatusError;
-      }
+      if (!UninitialisedAreZero()) return ReadVar(target, designator, flat, current) && false;  // reported as a read
       current = RValue();
     }
     int32_t op = 0;
@@ -603,197 +437,270 @@ int32_t Run::Assign(const RToken& n) {
     if (op == sym_plus && current.kind == ty_real && v.kind == ty_real) {
       current.val += v.val;
     } else if (!BinaryOperation(&code_, n.position, op, v, current)) {
-      return kStatusError;
+      return false;
     }
     v = std::move(current);
   }
-  if (!Store(target, designator, flat, v)) return ErrorStatus(n.position, "Cannot assign to the variable");
-  return kStatusNormal;
+  if (!Store(target, designator, flat, v)) return Error(n.position, "Cannot assign to the variable");
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
-// Statements
+// with
 
-int32_t Run::Exec(uint32_t i, RValue& result) {
-  const RToken& n = N(i);
-  switch (n.kind) {
-    case tk_block:
-      for (int32_t k = 0; k < n.itemnumb; ++k) {
-        int32_t s = Exec(code_.Child(n, k), result);
-        if (s != kStatusNormal) return s;
-      }
-      return kStatusNormal;
-    case tk_assign:
-      return Assign(n);
-    case tk_function: {
-      RValue discard;
-      return Call(n, discard) ? kStatusNormal : kStatusError;
-    }
-    case tk_emptyprogram:
-    case tk_var:
-      return kStatusNormal;
-    case tk_emptystatement:
-      return ErrorStatus(n.position, "Statement expected.");
-    case tk_if: {
-      bool truth;
-      if (!Condition(code_.Child(n, 0), "Expression expected", truth)) return kStatusError;
-      if (truth) return Exec(code_.Child(n, 1), result);
-      if (n.itemnumb > 2) return Exec(code_.Child(n, 2), result);
-      return kStatusNormal;
-    }
-    case tk_while:
-      for (;;) {
-        if (!Spend(n.position)) return kStatusError;
-        bool truth;
-        if (!Condition(code_.Child(n, 0), "Boolean expression expected", truth)) return kStatusError;
-        if (!truth) return kStatusNormal;
-        int32_t s = Exec(code_.Child(n, 1), result);
-        if (s == kStatusNormal || s == kStatusContinue) continue;
-        return s == kStatusBreak ? kStatusNormal : s;
-      }
-    case tk_do:
-      for (;;) {
-        if (!Spend(n.position)) return kStatusError;
-        int32_t s = Exec(code_.Child(n, 0), result);
-        if (s == kStatusBreak) return kStatusNormal;
-        if (s == kStatusError || s == kStatusExit) return s;
-        bool truth;
-        if (!Condition(code_.Child(n, 1), "Boolean expression expected", truth)) return kStatusError;
-        if (truth) return kStatusNormal;
-      }
-    case tk_for: {
-      RValue scratch;  // a return inside the initial or step statement does not set the result
-      int32_t s = Exec(code_.Child(n, 0), scratch);
-      while (s == kStatusNormal) {
-        if (!Spend(n.position)) return kStatusError;
-        bool truth;
-        if (!Condition(code_.Child(n, 1), "Expression expected", truth)) return kStatusError;
-        if (!truth) return kStatusNormal;
-        s = Exec(code_.Child(n, 3), result);
-        if (s == kStatusNormal || s == kStatusContinue) {
-          s = Exec(code_.Child(n, 2), scratch);
-        } else if (s == kStatusBreak) {
-          return kStatusNormal;
-        } else {
-          return s;
-        }
-      }
-      return s;
-    }
-    case tk_repeat: {
-      RValue count;
-      if (!Eval(code_.Child(n, 0), count)) return kStatusError;
-      if (count.kind != ty_real) return ErrorStatus(code_.ChildNode(n, 0).position, "Repeat count must be a number");
-      const int64_t times = RoundToInt64(count.val);
-      for (int64_t k = 0; k < times; ++k) {
-        if (!Spend(n.position)) return kStatusError;
-        int32_t s = Exec(code_.Child(n, 1), result);
-        if (s == kStatusNormal || s == kStatusContinue) continue;
-        return s == kStatusBreak ? kStatusNormal : s;
-      }
-      return kStatusNormal;
-    }
-    case tk_exit:
-      return kStatusExit;
-    case tk_break:
-      return kStatusBreak;
-    case tk_continue:
-      return kStatusContinue;
-    case tk_return:
-      return Eval(code_.Child(n, 0), result) ? kStatusExit : kStatusError;
-    case tk_with:
-      return With(n, result);
-    case tk_switch:
-      return Switch(n, result);
-    case tk_case:
-      return ErrorStatus(n.position, "Case statement only allowed inside switch statement.");
-    case tk_default:
-      return ErrorStatus(n.position, "Default statement only allowed inside switch statement.");
-    case tk_globalvar:
-      for (int32_t k = 0; k < n.itemnumb; ++k) DeclareGlobal(code_.ChildNode(n, k).ind);
-      return kStatusNormal;
-    default:
-      return ErrorStatus(n.position, "Statement expected.");
+Run::WithStart Run::StartWith(const RIns& ins) {
+  const RToken& e = code_.ChildNode(N(ins.node), 0);
+  const RValue& v = registers_[ins.a];
+  if (v.kind != ty_real) {
+    Error(e.position, "Object id expected");
+    return kWithFailed;
   }
-}
-
-int32_t Run::Body(uint32_t body, RValue& result, CInstance* self, CInstance* other) {
-  CInstance* savedSelf = self_;
-  CInstance* savedOther = other_;
-  CVariableList* savedVars = selfVars_;
-  self_ = self;
-  other_ = other;
-  selfVars_ = nullptr;
-  int32_t s = Exec(body, result);
-  self_ = savedSelf;
-  other_ = savedOther;
-  selfVars_ = savedVars;
-  return s;
-}
-
-int32_t Run::With(const RToken& n, RValue& result) {
-  const RToken& e = code_.ChildNode(n, 0);
-  const uint32_t body = code_.Child(n, 1);
-  RValue v;
-  if (!Eval(code_.Child(n, 0), v)) return kStatusError;
-  if (v.kind != ty_real) return ErrorStatus(e.position, "Object id expected");
   const int64_t d = RoundToInt64(v.val);
-  int32_t s;
+  CInstance* self = self_;
+  CInstance* other = self_;
+  std::vector<CInstance*> list;
   switch (d) {
-    case kDesignatorLocal: return ErrorStatus(e.position, "Cannot use local in with statement.");
-    case kDesignatorGlobal: return ErrorStatus(e.position, "Cannot use global in with statement.");
-    case kDesignatorNoone: return kStatusNormal;
-    case kDesignatorOther: s = Body(body, result, other_, self_); break;
+    case kDesignatorLocal: Error(e.position, "Cannot use local in with statement."); return kWithFailed;
+    case kDesignatorGlobal: Error(e.position, "Cannot use global in with statement."); return kWithFailed;
+    case kDesignatorNoone: return kWithNone;
+    case kDesignatorOther: self = other_; break;
     case kDesignatorSelf:
-    case kDesignatorUnspecified: s = Body(body, result, self_, self_); break;
-    default: {
+    case kDesignatorUnspecified: break;
+    default:
       if (d >= kFirstInstanceId) {
-        CInstance* inst = d <= INT32_MAX ? host_.FirstInstance(static_cast<int32_t>(d)) : nullptr;
-        if (!inst) return kStatusNormal;
-        s = Body(body, result, inst, self_);
+        self = d <= INT32_MAX ? host_.FirstInstance(static_cast<int32_t>(d)) : nullptr;
+        if (!self) return kWithNone;
         break;
       }
       // Every instance of the room or of an object, as they are when the statement starts.
-      std::vector<CInstance*> list;
       if (d == kDesignatorAll || d >= 0) host_.Instances(static_cast<int32_t>(d), list);
-      for (CInstance* inst : list) {
-        if (!Spend(n.position)) return kStatusError;
-        s = Body(body, result, inst, self_);
-        if (s == kStatusNormal || s == kStatusContinue) continue;
-        return s == kStatusBreak ? kStatusNormal : s;
-      }
-      return kStatusNormal;
-    }
+      if (list.empty()) return kWithNone;
+      if (!Spend(N(ins.node).position)) return kWithFailed;
+      self = list[0];
+      break;
   }
-  return s == kStatusContinue ? kStatusNormal : s;
+  RWith& w = withs_.emplace_back();
+  w.self = self_;
+  w.other = other_;
+  w.vars = selfVars_;
+  w.several = !list.empty();
+  w.list = std::move(list);
+  w.next = 1;
+  self_ = self;
+  other_ = other;
+  selfVars_ = nullptr;
+  return kWithBody;
 }
 
-int32_t Run::Switch(const RToken& n, RValue& result) {
-  RValue value;
-  if (!Eval(code_.Child(n, 0), value)) return kStatusError;
-  int32_t start = -1;
-  for (int32_t k = 1; k < n.itemnumb && start < 0; ++k) {
-    const RToken& label = code_.ChildNode(n, k);
-    if (label.kind == tk_default) {
-      start = k + 1;
-    } else if (label.kind == tk_case) {
-      RValue c;
-      if (!Eval(code_.Child(label, 0), c)) return kStatusError;
-      // Labels match exactly: no tolerance, and values of different kinds never match.
-      bool match = c.kind == value.kind &&
-                   (c.kind == ty_real ? c.val == value.val : c.str.view() == value.str.view());
-      if (match) start = k + 1;
+// The next instance of the innermost with: true when there is one (it is then self), false when
+// the with has ended. A spent budget fails the run instead.
+bool Run::NextWith() {
+  RWith& w = withs_.back();
+  if (w.next < w.list.size()) {
+    self_ = w.list[w.next++];
+    selfVars_ = nullptr;
+    return true;
+  }
+  EndWith();
+  return false;
+}
+
+// Leaves the innermost with; whether it was over several instances.
+bool Run::EndWith() {
+  RWith& w = withs_.back();
+  const bool several = w.several;
+  self_ = w.self;
+  other_ = w.other;
+  selfVars_ = w.vars;
+  withs_.pop_back();
+  return several;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The instruction loop
+
+bool Run::Go(RValue& result) {
+  const RIns* const code = lowered_.code.data();
+  RValue* const R = registers_;
+  const RIns* ip = code;
+  for (;;) {
+    const RIns& ins = *ip++;
+    switch (ins.op) {
+      case op_const: {
+        const RValue& c = code_.PoolValue(static_cast<uint32_t>(ins.b));
+        if (c.kind == ty_real) Put(R[ins.a], c.val);
+        else R[ins.a] = c;
+        break;
+      }
+      case op_local:
+        if (frame_ && frame_[ins.b].defined) R[ins.a] = frame_[ins.b].var.simplevalue;
+        else if (!ReadVar(N(ins.node), kDesignatorLocal, 0, R[ins.a])) return false;
+        break;
+      case op_var: {
+        const RToken& n = N(ins.node);
+        if (!ReadVar(n, n.ind2, 0, R[ins.a])) return false;
+        break;
+      }
+      case op_arg:
+        R[ins.a] = args_[ins.b];
+        break;
+      case op_elem:
+        if (!ReadVar(N(ins.node), Designator(ins), Flat(ins), R[ins.a])) return false;
+        break;
+      case op_desig:
+        if (!Desig(ins)) return false;
+        break;
+      case op_index:
+        if (!Index(ins)) return false;
+        break;
+      case op_call: {
+        RValue& out = R[ins.a];
+        Put(out, 0.0);
+        if (!host_.CallFunction(ins.d, self_, other_, ins.c, R + ins.b, out)) return false;
+        break;
+      }
+      case op_spend:
+        if (g_budget >= 0 && !Spend(N(ins.node).position)) return false;
+        break;
+      case op_neg:
+        if (R[ins.a].kind == ty_real) R[ins.a].val = -R[ins.a].val;
+        else if (!Unary(ins)) return false;
+        break;
+      case op_not:
+        if (R[ins.a].kind == ty_real) R[ins.a].val = R[ins.a].val >= 0.5 ? 0.0 : 1.0;
+        else if (!Unary(ins)) return false;
+        break;
+      case op_unary:
+        if (!Unary(ins)) return false;
+        break;
+
+#define KESTRO_REAL_OP(name, expr)                                          \
+  case name: {                                                               \
+    RValue& x = R[ins.a];                                                    \
+    const RValue& y = R[ins.b];                                              \
+    if (x.kind == ty_real && y.kind == ty_real) {                            \
+      const double a = x.val, b = y.val;                                     \
+      x.val = (expr);                                                        \
+    } else if (!Binary(ins)) {                                               \
+      return false;                                                          \
+    }                                                                        \
+    break;                                                                   \
+  }
+        KESTRO_REAL_OP(op_add, a + b)
+        KESTRO_REAL_OP(op_sub, a - b)
+        KESTRO_REAL_OP(op_mul, a * b)
+        KESTRO_REAL_OP(op_lt, (a - b) < -kCompareTolerance ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_le, (a - b) <= kCompareTolerance ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_gt, (a - b) > kCompareTolerance ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_ge, (a - b) >= -kCompareTolerance ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_eq, (a - b > -kCompareTolerance && a - b < kCompareTolerance) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_ne, (a - b < -kCompareTolerance || a - b > kCompareTolerance) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_and, (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_or, (a >= 0.5 || b >= 0.5) ? 1.0 : 0.0)
+#undef KESTRO_REAL_OP
+      // Division by zero is the general routine's error.
+#define KESTRO_DIVIDING_OP(name, expr)                                       \
+  case name: {                                                               \
+    RValue& x = R[ins.a];                                                    \
+    const RValue& y = R[ins.b];                                              \
+    if (x.kind == ty_real && y.kind == ty_real && y.val != 0) {              \
+      const double a = x.val, b = y.val;                                     \
+      x.val = (expr);                                                        \
+    } else if (!Binary(ins)) {                                               \
+      return false;                                                          \
+    }                                                                        \
+    break;                                                                   \
+  }
+        KESTRO_DIVIDING_OP(op_divide, a / b)
+        KESTRO_DIVIDING_OP(op_div, Trunc(a / b))
+        KESTRO_DIVIDING_OP(op_mod, Mod(a, b))
+#undef KESTRO_DIVIDING_OP
+      case op_binary:
+        if (!Binary(ins)) return false;
+        break;
+
+      case op_jump:
+        ip = code + ins.a;
+        break;
+      case op_jump_false: {
+        const RValue& v = R[ins.a];
+        if (v.kind != ty_real) return Error(N(ins.node).position, StatementMessage(ins.c));
+        if (v.val < 0.5) ip = code + ins.b;
+        break;
+      }
+      case op_set_local: {
+        EnterFrame();
+        RLocal& local = frame_[ins.a];
+        local.defined = true;
+        local.var.simplevalue = std::move(R[ins.b]);
+        break;
+      }
+      case op_update_local:
+        if (!Assign(N(ins.node), kDesignatorLocal, 0, R[ins.b])) return false;
+        break;
+      case op_store:
+        if (!Assign(N(ins.node), Designator(ins), Flat(ins), R[ins.a])) return false;
+        break;
+      case op_return:
+        if (ins.b) result = std::move(R[ins.a]);
+        return true;
+      case op_stop:
+        return true;
+      case op_error:
+        return Error(N(ins.node).position, StatementMessage(ins.a));
+      case op_globalvar: {
+        const RToken& n = N(ins.node);
+        for (int32_t k = 0; k < n.itemnumb; ++k) DeclareGlobal(code_.ChildNode(n, k).ind);
+        break;
+      }
+      case op_repeat: {
+        RValue& v = R[ins.a];
+        if (v.kind != ty_real) return Error(N(ins.node).position, "Repeat count must be a number");
+        v.val = static_cast<double>(RoundToInt64(v.val));  // the iterations left
+        break;
+      }
+      case op_repeat_next: {
+        RValue& v = R[ins.a];
+        if (v.val < 1) {
+          ip = code + ins.b;
+          break;
+        }
+        v.val -= 1;
+        if (g_budget >= 0 && !Spend(N(ins.node).position)) return false;
+        break;
+      }
+      case op_case: {
+        const RValue& v = R[ins.a];
+        const RValue& c = R[ins.b];
+        // Labels match exactly: no tolerance, and values of different kinds never match.
+        if (c.kind == v.kind && (c.kind == ty_real ? c.val == v.val : c.str.view() == v.str.view()))
+          ip = code + ins.c;
+        break;
+      }
+      case op_with:
+        switch (StartWith(ins)) {
+          case kWithFailed: return false;
+          case kWithNone: ip = code + ins.b; break;
+          case kWithBody: break;
+        }
+        break;
+      case op_with_next:
+        if (NextWith()) {
+          if (g_budget >= 0 && !Spend(N(ins.node).position)) return false;
+          ip = code + ins.a;
+        }
+        break;
+      case op_with_pop:
+        EndWith();
+        break;
+      case op_with_break:
+        // A break ends a with over several instances; from a with of one it goes on outwards.
+        ip = code + (EndWith() ? ins.b : ins.c);
+        break;
+      default:
+        return Error(N(ins.node).position, "Statement expected.");
     }
   }
-  if (start < 0) return kStatusNormal;
-  for (int32_t k = start; k < n.itemnumb; ++k) {
-    const RToken& st = code_.ChildNode(n, k);
-    if (st.kind == tk_case || st.kind == tk_default) continue;
-    int32_t s = Exec(code_.Child(n, k), result);
-    if (s == kStatusBreak) return kStatusNormal;
-    if (s != kStatusNormal) return s;
-  }
-  return kStatusNormal;
 }
 
 }  // namespace
@@ -824,11 +731,7 @@ bool ExecuteCode(CInstance* self, CInstance* other, const CCode& code, RValue& r
     ReportCodeError(&code, 0, kRecursionMessage);
     return false;
   }
-  auto run = [&] {
-    Run r(self, other, code);
-    if (code.i_kind == 2) return r.Eval(code.Root(), result);
-    return r.Exec(code.Root(), result) != kStatusError;
-  };
+  auto run = [&] { return Run(self, other, code).Go(result); };
   if (g_stackBase) return run();
   // The outermost run: it owns the stack base, and memory running out anywhere below it ends
   // the code with an error instead of ending the game.

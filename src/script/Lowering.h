@@ -1,0 +1,88 @@
+// The executor's form of compiled code: the tree of a `CCode` lowered once, at its first run, into
+// a flat list of register instructions. Each instruction keeps the tree node it came from, so
+// errors, positions, variable ids and designators are those of the tree; evaluation order,
+// statuses and messages stay exactly those of walking the tree.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace kestro {
+
+class CCode;
+
+enum ROp : uint16_t {
+  // Expressions: `a` is the destination register.
+  op_const,      // a = constant b of the value pool
+  op_local,      // a = declared local in frame slot b (node: the variable)
+  op_var,        // a = plain variable of the node, its designator fixed
+  op_arg,        // a = argument slot b
+  op_elem,       // a = variable with designator (reg b, or c when b < 0) and n indices from reg d
+  op_desig,      // reg a becomes a designator (node: the designator expression)
+  op_index,      // reg a becomes a checked array index (node: the index expression)
+  op_call,       // a = function d with c arguments from reg b
+  op_spend,      // a loop iteration or call counted against the budget
+  op_neg,        // a = -a, or the general unary operator of the node on a
+  op_not,
+  op_unary,
+  op_add,        // a = a OP b, or the general binary operator of the node
+  op_sub,
+  op_mul,
+  op_divide,
+  op_div,
+  op_mod,
+  op_lt,
+  op_le,
+  op_gt,
+  op_ge,
+  op_eq,
+  op_ne,
+  op_and,
+  op_or,
+  op_binary,
+  // Statements.
+  op_jump,       // to a
+  op_jump_false, // to b unless reg a is true; c selects the message for a string condition
+  op_set_local,  // declared local slot a = reg b (a plain = to a fixed local)
+  op_update_local,  // declared local slot a op= reg b (node: the assignment)
+  op_store,      // assignment node: value reg a, target designator (reg b, or c), n indices from reg d
+  op_return,     // the result is reg a (unless b is 0), the code ends
+  op_stop,       // the code ends normally
+  op_error,      // the node's statement error
+  op_globalvar,  // declares the names of the node
+  op_repeat,     // reg a becomes the number of times (node: the count expression)
+  op_repeat_next,  // ends the loop at b when reg a is spent, else counts one iteration
+  op_case,       // to c when reg b matches reg a exactly
+  op_with,       // with over reg a: to b when no instance; else the first instance becomes self
+  op_with_next,  // the next instance (to a, the body) or the end of the with
+  op_with_pop,   // leaves the innermost with early (a break or continue out of it)
+  op_with_break, // a break in a with's own body: closes it, then to b (several) or c (one)
+};
+
+struct RIns {
+  uint16_t op = 0;
+  uint16_t n = 0;
+  int32_t a = 0, b = 0, c = 0, d = 0;
+  uint32_t node = 0;  // the tree node the instruction comes from
+};
+
+// Messages of statement errors and conditions, selected by an instruction operand.
+enum : int32_t {
+  msg_expression_expected,
+  msg_boolean_expected,
+  msg_statement_expected,
+  msg_case_outside,
+  msg_default_outside,
+  msg_unexpected_symbol,
+};
+
+struct CLowered {
+  std::vector<RIns> code;
+  int32_t registers = 0;
+};
+
+// Lowers the compiled code (a program or an expression). The result never fails: statements the
+// tree walk rejects at run time become error instructions.
+CLowered LowerCode(const CCode& code);
+
+}  // namespace kestro
