@@ -104,6 +104,7 @@ class CCode {
   const RToken& ChildNode(const RToken& n, int32_t k) const { return nodes_[Child(n, k)]; }
   const RValue& Value(const RToken& n) const { return values_[n.value]; }
   const RValue& PoolValue(uint32_t k) const { return values_[k]; }
+  const RValue* Pool() const { return values_.data(); }
   size_t NodeCount() const { return nodes_.size(); }
   // The ids of the names declared with var, in order of declaration; a local's frame slot is
   // its place here.

@@ -122,6 +122,7 @@ class Run {
       : self_(self), other_(other), code_(code), host_(*g_host), lowered_(code.Lowered()),
         args_(ArgumentSlots()) {
     registers_ = g_registers.Acquire(size_t(lowered_.registers), mark_);
+    if (!code.LocalIds().empty()) frame_ = std::make_unique<RLocal[]>(code.LocalIds().size());
   }
   ~Run() { g_registers.Release(registers_, size_t(lowered_.registers), mark_); }
   Run(const Run&) = delete;
@@ -157,6 +158,9 @@ class Run {
 
   bool Unary(const RIns& ins);
   bool Binary(const RIns& ins);
+  bool Compare(const RIns& ins, int32_t left, bool& truth);
+  // A binary operator's right operand: a register, or a constant of the pool when negative.
+  const RValue& Operand(int32_t b) const { return b >= 0 ? registers_[b] : code_.PoolValue(uint32_t(-1 - b)); }
   bool Desig(const RIns& ins);
   bool Index(const RIns& ins);
   bool ReadVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
@@ -168,14 +172,11 @@ class Run {
   bool ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out);
   bool StoreInstance(CInstance* inst, int32_t id, int32_t flat, const RValue& v);
   bool Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v);
-  bool Assign(const RToken& n, int32_t designator, int32_t flat, RValue& v);
+  bool Assign(const RToken& n, int32_t designator, int32_t flat, const RValue& v);
   enum WithStart { kWithFailed, kWithNone, kWithBody };
   WithStart StartWith(const RIns& ins);
   bool NextWith();
   bool EndWith();
-  void EnterFrame() {
-    if (!frame_) frame_ = std::make_unique<RLocal[]>(code_.LocalIds().size());
-  }
 
   CInstance* self_;
   CInstance* other_;
@@ -185,8 +186,8 @@ class Run {
   RValue* const args_;  // the argument slots of the call this run belongs to
   RValue* registers_;
   RegisterStack::Mark mark_;
-  // Locals: names declared with var live in frame slots, made at the first store to a local;
-  // other names reached through the local designator live in a list.
+  // Locals: names declared with var live in frame slots, defined at the first store; other
+  // names reached through the local designator live in a list.
   struct RLocal {
     bool defined = false;
     RVariable var;
@@ -235,7 +236,18 @@ bool Run::Unary(const RIns& ins) {
 
 bool Run::Binary(const RIns& ins) {
   const RToken& n = N(ins.node);
-  return BinaryOperation(&code_, code_.ChildNode(n, 1).position, n.ind, registers_[ins.b], registers_[ins.a]);
+  return BinaryOperation(&code_, code_.ChildNode(n, 1).position, n.ind, Operand(ins.b), registers_[ins.a]);
+}
+
+// A comparison used as a condition, done by the general routine: whether to go on (the
+// comparison held) or jump; false and reported when it fails or gives a string.
+bool Run::Compare(const RIns& ins, int32_t left, bool& truth) {
+  const RToken& n = N(ins.node);
+  RValue& v = registers_[left];
+  if (!BinaryOperation(&code_, code_.ChildNode(n, 1).position, n.ind, Operand(ins.b), v)) return false;
+  if (v.kind != ty_real) return Error(N(ins.node).position, StatementMessage(ins.d));
+  truth = v.val >= 0.5;
+  return true;
 }
 
 // A designator value: values beyond 32 bits name nothing; keep them out of the designator ranges.
@@ -403,7 +415,7 @@ bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue&
 
 // Completes an assignment whose value is in `v`: the compound forms combine it with the stored
 // value first. The failure is reported.
-bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, RValue& v) {
+bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, const RValue& v) {
   const RToken& target = code_.ChildNode(n, 0);
   if (n.ind != sym_assign) {
     // Reals changed in place: the common counters and sums.
@@ -439,10 +451,9 @@ bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, RValue& v) {
     } else if (!BinaryOperation(&code_, n.position, op, v, current)) {
       return false;
     }
-    v = std::move(current);
+    return Store(target, designator, flat, current) || Error(n.position, "Cannot assign to the variable");
   }
-  if (!Store(target, designator, flat, v)) return Error(n.position, "Cannot assign to the variable");
-  return true;
+  return Store(target, designator, flat, v) || Error(n.position, "Cannot assign to the variable");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -522,6 +533,7 @@ bool Run::EndWith() {
 bool Run::Go(RValue& result) {
   const RIns* const code = lowered_.code.data();
   RValue* const R = registers_;
+  const RValue* const K = code_.Pool();
   const RIns* ip = code;
   for (;;) {
     const RIns& ins = *ip++;
@@ -533,26 +545,44 @@ bool Run::Go(RValue& result) {
         break;
       }
       case op_local:
-        if (frame_ && frame_[ins.b].defined) R[ins.a] = frame_[ins.b].var.simplevalue;
+        if (frame_[ins.b].defined) R[ins.a] = frame_[ins.b].var.simplevalue;
         else if (!ReadVar(N(ins.node), kDesignatorLocal, 0, R[ins.a])) return false;
         break;
       case op_var: {
         const RToken& n = N(ins.node);
-        if (!ReadVar(n, n.ind2, 0, R[ins.a])) return false;
+        if (const RValue* p = ExistingElement(n, n.ind2, 0)) R[ins.a] = *p;
+        else if (!ReadVar(n, n.ind2, 0, R[ins.a])) return false;
         break;
       }
       case op_arg:
         R[ins.a] = args_[ins.b];
         break;
-      case op_elem:
-        if (!ReadVar(N(ins.node), Designator(ins), Flat(ins), R[ins.a])) return false;
+      case op_elem: {
+        const RToken& n = N(ins.node);
+        const int32_t designator = Designator(ins), flat = Flat(ins);
+        if (const RValue* p = ExistingElement(n, designator, flat)) R[ins.a] = *p;
+        else if (!ReadVar(n, designator, flat, R[ins.a])) return false;
         break;
+      }
       case op_desig:
         if (!Desig(ins)) return false;
         break;
       case op_index:
         if (!Index(ins)) return false;
         break;
+      case op_index_local: {
+        const RLocal& local = frame_[ins.b];
+        RValue& v = R[ins.a];
+        if (local.defined && local.var.simplevalue.kind == ty_real) {
+          const int64_t index = RoundToInt64(local.var.simplevalue.val);
+          if (index >= 0 && index < kArrayDimension) {
+            v.val = static_cast<double>(index);
+            break;
+          }
+        }
+        if (!ReadVar(N(ins.node), kDesignatorLocal, 0, v) || !Index(ins)) return false;
+        break;
+      }
       case op_call: {
         RValue& out = R[ins.a];
         Put(out, 0.0);
@@ -577,7 +607,7 @@ bool Run::Go(RValue& result) {
 #define KESTRO_REAL_OP(name, expr)                                          \
   case name: {                                                               \
     RValue& x = R[ins.a];                                                    \
-    const RValue& y = R[ins.b];                                              \
+    const RValue& y = ins.b >= 0 ? R[ins.b] : K[-1 - ins.b];                 \
     if (x.kind == ty_real && y.kind == ty_real) {                            \
       const double a = x.val, b = y.val;                                     \
       x.val = (expr);                                                        \
@@ -602,7 +632,7 @@ bool Run::Go(RValue& result) {
 #define KESTRO_DIVIDING_OP(name, expr)                                       \
   case name: {                                                               \
     RValue& x = R[ins.a];                                                    \
-    const RValue& y = R[ins.b];                                              \
+    const RValue& y = ins.b >= 0 ? R[ins.b] : K[-1 - ins.b];                 \
     if (x.kind == ty_real && y.kind == ty_real && y.val != 0) {              \
       const double a = x.val, b = y.val;                                     \
       x.val = (expr);                                                        \
@@ -618,8 +648,59 @@ bool Run::Go(RValue& result) {
       case op_binary:
         if (!Binary(ins)) return false;
         break;
+#define KESTRO_IF_OP(name, expr)                                             \
+  case name: {                                                               \
+    const RValue& x = R[ins.a];                                              \
+    const RValue& y = ins.b >= 0 ? R[ins.b] : K[-1 - ins.b];                 \
+    bool truth;                                                              \
+    if (x.kind == ty_real && y.kind == ty_real) {                            \
+      const double d = x.val - y.val;                                        \
+      truth = (expr);                                                        \
+    } else if (!Compare(ins, ins.a, truth)) {                                \
+      return false;                                                          \
+    }                                                                        \
+    if (!truth) ip = code + ins.c;                                           \
+    break;                                                                   \
+  }
+        KESTRO_IF_OP(op_if_lt, d < -kCompareTolerance)
+        KESTRO_IF_OP(op_if_le, d <= kCompareTolerance)
+        KESTRO_IF_OP(op_if_gt, d > kCompareTolerance)
+        KESTRO_IF_OP(op_if_ge, d >= -kCompareTolerance)
+        KESTRO_IF_OP(op_if_eq, d > -kCompareTolerance && d < kCompareTolerance)
+        KESTRO_IF_OP(op_if_ne, d < -kCompareTolerance || d > kCompareTolerance)
+#undef KESTRO_IF_OP
+#define KESTRO_LIF_OP(name, expr)                                            \
+  case name: {                                                               \
+    const RValue* x = &frame_[ins.a].var.simplevalue;                        \
+    if (!frame_[ins.a].defined) {                                            \
+      if (!ReadVar(code_.ChildNode(N(ins.node), 0), kDesignatorLocal, 0, R[ins.n])) return false; \
+      x = &R[ins.n];                                                         \
+    }                                                                        \
+    const RValue& y = K[-1 - ins.b];                                         \
+    bool truth;                                                              \
+    if (x->kind == ty_real && y.kind == ty_real) {                           \
+      const double d = x->val - y.val;                                       \
+      truth = (expr);                                                        \
+    } else {                                                                 \
+      if (x != &R[ins.n]) R[ins.n] = *x;                                     \
+      if (!Compare(ins, ins.n, truth)) return false;                         \
+    }                                                                        \
+    if (!truth) ip = code + ins.c;                                           \
+    break;                                                                   \
+  }
+        KESTRO_LIF_OP(op_lif_lt, d < -kCompareTolerance)
+        KESTRO_LIF_OP(op_lif_le, d <= kCompareTolerance)
+        KESTRO_LIF_OP(op_lif_gt, d > kCompareTolerance)
+        KESTRO_LIF_OP(op_lif_ge, d >= -kCompareTolerance)
+        KESTRO_LIF_OP(op_lif_eq, d > -kCompareTolerance && d < kCompareTolerance)
+        KESTRO_LIF_OP(op_lif_ne, d < -kCompareTolerance || d > kCompareTolerance)
+#undef KESTRO_LIF_OP
 
       case op_jump:
+        ip = code + ins.a;
+        break;
+      case op_loop:
+        if (g_budget >= 0 && !Spend(N(ins.node).position)) return false;
         ip = code + ins.a;
         break;
       case op_jump_false: {
@@ -629,17 +710,27 @@ bool Run::Go(RValue& result) {
         break;
       }
       case op_set_local: {
-        EnterFrame();
         RLocal& local = frame_[ins.a];
         local.defined = true;
-        local.var.simplevalue = std::move(R[ins.b]);
+        if (ins.b >= 0) local.var.simplevalue = std::move(R[ins.b]);
+        else local.var.simplevalue = K[-1 - ins.b];
         break;
       }
-      case op_update_local:
-        if (!Assign(N(ins.node), kDesignatorLocal, 0, R[ins.b])) return false;
+      case op_update_local: {
+        // A real added to, taken from or multiplying a local holding a real: in place.
+        const RValue& v = ins.b >= 0 ? R[ins.b] : K[-1 - ins.b];
+        if (ins.n != 0 && frame_[ins.a].defined && v.kind == ty_real) {
+          RValue& x = frame_[ins.a].var.simplevalue;
+          if (x.kind == ty_real) {
+            x.val = ins.n == 1 ? x.val + v.val : ins.n == 2 ? x.val - v.val : x.val * v.val;
+            break;
+          }
+        }
+        if (!Assign(N(ins.node), kDesignatorLocal, 0, v)) return false;
         break;
+      }
       case op_store:
-        if (!Assign(N(ins.node), Designator(ins), Flat(ins), R[ins.a])) return false;
+        if (!Assign(N(ins.node), Designator(ins), Flat(ins), ins.a >= 0 ? R[ins.a] : K[-1 - ins.a])) return false;
         break;
       case op_return:
         if (ins.b) result = std::move(R[ins.a]);

@@ -69,11 +69,12 @@ class Lowering {
     return r;
   }
   // Patches the jump target operand of an instruction to the current place.
-  void PatchHere(size_t at) {
+  void PatchHere(size_t at) { Patch(at, Here()); }
+  void Patch(size_t at, int32_t target) {
     RIns& ins = out_.code[at];
-    if (ins.op == op_jump) ins.a = Here();
-    else if (ins.op == op_case) ins.c = Here();
-    else ins.b = Here();
+    if (ins.op == op_jump) ins.a = target;
+    else if (ins.op == op_case || (ins.op >= op_if_lt && ins.op <= op_lif_ne)) ins.c = target;
+    else ins.b = target;
   }
 
   // --- expressions
@@ -103,8 +104,13 @@ class Lowering {
     indexReg = top_;
     for (int32_t k = 1; k <= count; ++k) {
       const int32_t r = Alloc();
-      Expr(Child(v, k), r);
-      Emit(op_index, Child(v, k), r);
+      const uint32_t index = Child(v, k);
+      if (IsLocal(N(index))) {
+        Emit(op_index_local, index, r, N(index).aux);
+      } else {
+        Expr(index, r);
+        Emit(op_index, index, r);
+      }
     }
   }
 
@@ -151,13 +157,10 @@ class Lowering {
         Emit(op_elem, i, dst, desigReg, desig, indexReg, count);
         break;
       }
-      case tk_binary: {
+      case tk_binary:
         Expr(Child(i, 0), dst);
-        const int32_t r = Alloc();
-        Expr(Child(i, 1), r);
-        Emit(BinaryOp(n.ind), i, dst, r);
+        Emit(BinaryOp(n.ind), i, dst, Operand(Child(i, 1)));
         break;
-      }
       case tk_unary:
         Expr(Child(i, 0), dst);
         Emit(n.ind == sym_minus ? op_neg : n.ind == sym_not ? op_not : op_unary, i, dst);
@@ -170,6 +173,42 @@ class Lowering {
         break;
     }
     top_ = mark;
+  }
+
+  static bool IsLocal(const RToken& n) {
+    return n.kind == tk_variable_fixed && n.ind2 == kDesignatorLocal && n.aux >= 0;
+  }
+
+  // The right operand of a binary operator: a constant straight from the pool, else a register.
+  int32_t Operand(uint32_t i) {
+    if (N(i).kind == tk_constant) return -1 - static_cast<int32_t>(N(i).value);
+    const int32_t r = Alloc();
+    Expr(i, r);
+    return r;
+  }
+
+  // A condition that goes to `target` (patched later when 0) unless it is true. A comparison
+  // decides and jumps in one instruction.
+  size_t Branch(uint32_t cond, int32_t message, int32_t target = 0) {
+    const RToken& n = N(cond);
+    const int32_t mark = top_;
+    const int32_t r = Alloc();
+    size_t at;
+    const uint16_t op = n.kind == tk_binary ? BinaryOp(n.ind) : uint16_t(op_binary);
+    const RToken& left = op >= op_lt && op <= op_ne ? N(Child(cond, 0)) : n;
+    if (op >= op_lt && op <= op_ne && IsLocal(left) && N(Child(cond, 1)).kind == tk_constant) {
+      // A local against a constant: the local is read in place.
+      at = Emit(static_cast<uint16_t>(op_lif_lt + (op - op_lt)), cond, left.aux, Operand(Child(cond, 1)), target,
+                message, static_cast<uint16_t>(r));
+    } else if (op >= op_lt && op <= op_ne) {
+      Expr(Child(cond, 0), r);
+      at = Emit(static_cast<uint16_t>(op_if_lt + (op - op_lt)), cond, r, Operand(Child(cond, 1)), target, message);
+    } else {
+      Expr(cond, r);
+      at = Emit(op_jump_false, cond, r, target, message);
+    }
+    top_ = mark;
+    return at;
   }
 
   void Call(uint32_t i, int32_t dst) {
@@ -224,10 +263,7 @@ class Lowering {
         Emit(op_error, i, msg_statement_expected);
         break;
       case tk_if: {
-        const int32_t r = Alloc();
-        Expr(Child(i, 0), r);
-        const size_t skip = Emit(op_jump_false, Child(i, 0), r, 0, msg_expression_expected);
-        top_ = mark;
+        const size_t skip = Branch(Child(i, 0), msg_expression_expected);
         Stmt(Child(i, 1));
         if (n.itemnumb > 2) {
           const size_t over = Emit(op_jump, i);
@@ -240,13 +276,11 @@ class Lowering {
         break;
       }
       case tk_while: {
-        const int32_t top = Here();
+        // Each iteration is counted before its condition: once on entry, then on the way back.
         Emit(op_spend, i);
-        const int32_t r = Alloc();
-        Expr(Child(i, 0), r);
-        const size_t exit = Emit(op_jump_false, Child(i, 0), r, 0, msg_boolean_expected);
-        top_ = mark;
-        Loop(Child(i, 1), top, [&] { Emit(op_jump, i, top); });
+        const int32_t top = Here();
+        const size_t exit = Branch(Child(i, 0), msg_boolean_expected);
+        Loop(Child(i, 1), -1, [&] { Emit(op_loop, i, top); });
         PatchHere(exit);
         break;
       }
@@ -258,27 +292,22 @@ class Lowering {
         Handler h = std::move(handlers_.back());
         handlers_.pop_back();
         PatchAll(h.continues, Here());
-        const int32_t r = Alloc();
-        Expr(Child(i, 1), r);
-        Emit(op_jump_false, Child(i, 1), r, top, msg_boolean_expected);
+        Branch(Child(i, 1), msg_boolean_expected, top);
         PatchAll(h.breaks, Here());
         break;
       }
       case tk_for: {
         Discarding(Child(i, 0));
-        const int32_t top = Here();
         Emit(op_spend, i);
-        const int32_t r = Alloc();
-        Expr(Child(i, 1), r);
-        const size_t exit = Emit(op_jump_false, Child(i, 1), r, 0, msg_expression_expected);
-        top_ = mark;
+        const int32_t top = Here();
+        const size_t exit = Branch(Child(i, 1), msg_expression_expected);
         handlers_.push_back({kLoop, withDepth_, {}, {}});
         Stmt(Child(i, 3));
         Handler h = std::move(handlers_.back());
         handlers_.pop_back();
         PatchAll(h.continues, Here());
         Discarding(Child(i, 2));
-        Emit(op_jump, i, top);
+        Emit(op_loop, i, top);
         PatchHere(exit);
         PatchAll(h.breaks, Here());
         break;
@@ -330,13 +359,15 @@ class Lowering {
     top_ = mark;
   }
 
-  // A loop body whose continue goes to `cont` and whose break leaves after `closing`.
+  // A loop body whose continue goes to `cont` (-1: to `closing`) and whose break leaves after
+  // `closing`.
   template <class Closing>
   void Loop(uint32_t body, int32_t cont, Closing closing) {
     handlers_.push_back({kLoop, withDepth_, {}, {}});
     Stmt(body);
     Handler h = std::move(handlers_.back());
     handlers_.pop_back();
+    if (cont < 0) cont = Here();
     closing();
     PatchAll(h.continues, cont);
     PatchAll(h.breaks, Here());
@@ -355,17 +386,16 @@ class Lowering {
     const RToken& n = N(i);
     const uint32_t t = Child(i, 0);
     const RToken& target = N(t);
-    if (target.kind == tk_variable_fixed && target.ind2 == kDesignatorLocal && target.aux >= 0) {
-      const int32_t r = Alloc();
-      Expr(Child(i, 1), r);
-      Emit(n.ind == sym_assign ? op_set_local : op_update_local, i, target.aux, r);
+    if (IsLocal(target)) {
+      const int32_t r = Operand(Child(i, 1));
+      const uint16_t kind = n.ind == sym_assign_plus ? 1 : n.ind == sym_assign_minus ? 2 : n.ind == sym_assign_times ? 3 : 0;
+      Emit(n.ind == sym_assign ? op_set_local : op_update_local, i, target.aux, r, 0, 0, kind);
       return;
     }
     int32_t desigReg, desig, indexReg;
     uint16_t count;
     Target(t, desigReg, desig, indexReg, count);
-    const int32_t r = Alloc();
-    Expr(Child(i, 1), r);
+    const int32_t r = Operand(Child(i, 1));
     Emit(op_store, i, r, desigReg, desig, indexReg, count);
   }
 

@@ -20,12 +20,14 @@ enum ROp : uint16_t {
   op_elem,       // a = variable with designator (reg b, or c when b < 0) and n indices from reg d
   op_desig,      // reg a becomes a designator (node: the designator expression)
   op_index,      // reg a becomes a checked array index (node: the index expression)
+  op_index_local,  // reg a = declared local in frame slot b as a checked array index
   op_call,       // a = function d with c arguments from reg b
   op_spend,      // a loop iteration or call counted against the budget
   op_neg,        // a = -a, or the general unary operator of the node on a
   op_not,
   op_unary,
-  op_add,        // a = a OP b, or the general binary operator of the node
+  // Binary operators: a = a OP b, b a register or (negative) the constant -1 - b of the pool.
+  op_add,
   op_sub,
   op_mul,
   op_divide,
@@ -39,13 +41,30 @@ enum ROp : uint16_t {
   op_ne,
   op_and,
   op_or,
-  op_binary,
+  op_binary,     // the general binary operator of the node
+  // A comparison as a condition: to c unless a OP b is true; d selects the message for a
+  // string result. Operands as for the binary operators.
+  op_if_lt,
+  op_if_le,
+  op_if_gt,
+  op_if_ge,
+  op_if_eq,
+  op_if_ne,
+  // The same with a declared local in frame slot a on the left and a constant on the right;
+  // register n holds the local when it must be read in full.
+  op_lif_lt,
+  op_lif_le,
+  op_lif_gt,
+  op_lif_ge,
+  op_lif_eq,
+  op_lif_ne,
   // Statements.
   op_jump,       // to a
+  op_loop,       // counts a loop iteration, then to a
   op_jump_false, // to b unless reg a is true; c selects the message for a string condition
-  op_set_local,  // declared local slot a = reg b (a plain = to a fixed local)
-  op_update_local,  // declared local slot a op= reg b (node: the assignment)
-  op_store,      // assignment node: value reg a, target designator (reg b, or c), n indices from reg d
+  op_set_local,  // declared local slot a = b (a plain = to a fixed local; b an operand)
+  op_update_local,  // declared local slot a op= reg b (node: the assignment; n 1 +=, 2 -=, 3 *=)
+  op_store,      // assignment node: value a (an operand), target designator (reg b, or c), n indices from reg d
   op_return,     // the result is reg a (unless b is 0), the code ends
   op_stop,       // the code ends normally
   op_error,      // the node's statement error

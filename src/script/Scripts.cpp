@@ -27,11 +27,16 @@ namespace {
 struct RArguments {
   std::array<RValue, kMaxArguments> slots;
   int32_t count = 0;
-  std::string name = kNoScriptName;
+  int32_t used = 0;     // slots below this may hold something other than real 0
+  int32_t script = -1;  // the running script's index, -1 for none
+  std::string name;     // its name, filled when asked for
 };
 // The running call's arguments; each call has its own frame, so the caller's are untouched.
+// Frames are kept for reuse, one per call depth, so a call costs no allocation.
 RArguments g_outer;
 RArguments* g_args = &g_outer;
+std::vector<std::unique_ptr<RArguments>> g_frames;
+size_t g_depth = 0;
 
 // What each built-in variable id is among the argument variables: a slot 0 ... 15, the array,
 // the count, or none. Rebuilt when variables are registered after a lookup.
@@ -60,14 +65,26 @@ int8_t ArgumentKind(int32_t id) {
 // A call's own argument frame for the lifetime of the scope.
 class CArgumentFrame {
  public:
-  CArgumentFrame() : saved_(g_args) { g_args = &frame_; }
-  ~CArgumentFrame() { g_args = saved_; }
+  CArgumentFrame(int32_t script, const RValue* args, int32_t count) : saved_(g_args) {
+    if (g_depth == g_frames.size()) g_frames.push_back(std::make_unique<RArguments>());
+    frame_ = g_frames[g_depth++].get();
+    std::copy(args, args + count, frame_->slots.begin());
+    frame_->count = frame_->used = count;
+    frame_->script = script;
+    g_args = frame_;
+  }
+  // Slots past the count read real 0 in the next call at this depth, and no string outlives
+  // the call.
+  ~CArgumentFrame() {
+    for (int32_t k = 0; k < frame_->used; ++k) frame_->slots[size_t(k)] = RValue();
+    --g_depth;
+    g_args = saved_;
+  }
   CArgumentFrame(const CArgumentFrame&) = delete;
   CArgumentFrame& operator=(const CArgumentFrame&) = delete;
-  RArguments& Frame() { return frame_; }
 
  private:
-  RArguments frame_;
+  RArguments* frame_;
   RArguments* saved_;
 };
 
@@ -155,8 +172,12 @@ std::string Trim(std::string_view s) {
 // Argument state.
 
 RValue* ArgumentSlots() { return g_args->slots.data(); }
+void ArgumentSlotsWritten() { g_args->used = kMaxArguments; }
 int32_t ArgumentCount() { return g_args->count; }
-const std::string& RunningScriptName() { return g_args->name; }
+const std::string& RunningScriptName() {
+  g_args->name = g_args->script < 0 ? kNoScriptName : Scripts().Name(g_args->script);
+  return g_args->name;
+}
 void ResetArguments() {
   g_outer = RArguments();
   g_args = &g_outer;
@@ -186,7 +207,7 @@ std::optional<bool> GetArgumentVariable(int32_t id, int32_t flatindex, RValue& o
   if (kind == kArgArray) {
     const int32_t i = flatindex >= 0 && flatindex < kMaxArguments ? flatindex : 0;
     if (GameSettings().checkArgumentCount && i >= g_args->count) {
-      ReportBuiltinError("Illegal array index in script \"" + g_args->name + "\".\rtrying to access argument[" +
+      ReportBuiltinError("Illegal array index in script \"" + RunningScriptName() + "\".\rtrying to access argument[" +
                          std::to_string(i) + "], but only " + std::to_string(g_args->count) +
                          " arguments have been supplied.");
       return false;
@@ -202,10 +223,9 @@ std::optional<bool> SetArgumentVariable(int32_t id, int32_t flatindex, const RVa
   const int8_t kind = ArgumentKind(id);
   if (kind == kArgNone) return std::nullopt;
   if (kind == kArgCount) return false;
-  if (kind == kArgArray)
-    g_args->slots[size_t(flatindex >= 0 && flatindex < kMaxArguments ? flatindex : 0)] = value;
-  else
-    g_args->slots[size_t(kind)] = value;
+  const int32_t slot = kind == kArgArray ? (flatindex >= 0 && flatindex < kMaxArguments ? flatindex : 0) : kind;
+  g_args->slots[size_t(slot)] = value;
+  g_args->used = std::max(g_args->used, slot + 1);
   return true;
 }
 
@@ -216,32 +236,29 @@ bool CallScript(int32_t index, CInstance* self, CInstance* other, RValue& result
                 const RValue* args, int32_t count) {
   const CScript* script = Scripts().Get(index);
   if (script == nullptr || !script->s_code || !script->s_code->i_compiled) return false;
-  // Keep the code alive even if the script table changes while it runs.
-  const std::shared_ptr<CCode> code = script->s_code;
+  // Scripts are compiled once, while the game is prepared, and stay until it ends: the code
+  // outlives the call.
+  const CCode& code = *script->s_code;
   count = std::clamp(count, 0, kMaxArguments);
-
-  // Slots past the count stay real 0, as a fresh frame has them.
-  CArgumentFrame frame;
-  frame.Frame().count = count;
-  frame.Frame().name = Scripts().Name(index);
-  const std::string& name = frame.Frame().name;
-  std::copy(args, args + count, frame.Frame().slots.begin());
   result = RValue();
-
-  // The first error of the enclosing run is the one it keeps.
-  CodeErrorState before = SaveCodeError();
-  if (!ExecuteCodeValue(self, other, *code, result)) {
-    // Name the script once, even when it failed deep inside its own recursion.
-    const std::string prefix = "In script " + name + ":\r";
-    if (PendingCodeError().compare(0, prefix.size(), prefix) != 0)
-      SetPendingCodeError(prefix + PendingCodeError());
+  {
+    CArgumentFrame frame(index, args, count);
+    // The first error of the enclosing run is the one it keeps.
+    const bool pendingBefore = CodeErrorPending();
+    CodeErrorState before;
+    if (pendingBefore) before = SaveCodeError();
+    if (!ExecuteCodeValue(self, other, code, result)) {
+      // Name the script once, even when it failed deep inside its own recursion.
+      const std::string prefix = "In script " + Scripts().Name(index) + ":\r";
+      if (PendingCodeError().compare(0, prefix.size(), prefix) != 0)
+        SetPendingCodeError(prefix + PendingCodeError());
+    }
+    if (pendingBefore) RestoreCodeError(std::move(before));
   }
-  if (before.pending) RestoreCodeError(std::move(before));
-
   if (check && GameSettings().checkArgumentCount) {
-    const bool wrong = code->i_ArgArray ? count < code->i_Args : count != code->i_Args;
+    const bool wrong = code.i_ArgArray ? count < code.i_Args : count != code.i_Args;
     if (wrong) {
-      SetPendingCodeError(ArgumentCountMessage(name, *code, count));
+      SetPendingCodeError(ArgumentCountMessage(Scripts().Name(index), code, count));
       return false;
     }
   }

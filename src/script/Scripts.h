@@ -21,6 +21,8 @@ class CInstance;
 inline constexpr const char* kNoScriptName = "<unknown>";
 
 RValue* ArgumentSlots();  // the 16 slots
+// To be called after writing slots through ArgumentSlots(), so the call clears them when it ends.
+void ArgumentSlotsWritten();
 int32_t ArgumentCount();
 const std::string& RunningScriptName();
 // Back to no running script, empty slots (a fresh run, and tests).

@@ -267,47 +267,32 @@ bool CVariableList::LoadFromStream(CStream& s) {
 // ---------------------------------------------------------------------------------------------
 // Globals
 
-namespace {
-struct Globals {
-  CVariableList list;
-  std::vector<bool> declared = std::vector<bool>(10000, false);
-};
-Globals& G() {
-  static Globals g;
-  return g;
-}
-}  // namespace
+namespace globals_detail {
+CVariableList g_list;
+std::vector<bool> g_declared(10000, false);
+}  // namespace globals_detail
 
-CVariableList& GlobalVariables() { return G().list; }
+using globals_detail::g_declared;
+using globals_detail::g_list;
 
 void DeclareGlobal(int32_t id) {
-  Globals& g = G();
   if (id < kUserVariableBase) return;  // built-in names are never global variables
   size_t k = static_cast<size_t>(id - kUserVariableBase);
-  if (k >= g.declared.size()) g.declared.resize(k + 1000, false);
-  g.declared[k] = true;
-  g.list.Init(id);
-}
-
-bool IsDeclaredGlobal(int32_t id) {
-  const Globals& g = G();
-  if (id < kUserVariableBase) return false;
-  size_t k = static_cast<size_t>(id - kUserVariableBase);
-  return k < g.declared.size() && g.declared[k];
+  if (k >= g_declared.size()) g_declared.resize(k + 1000, false);
+  g_declared[k] = true;
+  g_list.Init(id);
 }
 
 void ResetGlobals() {
-  Globals& g = G();
-  g.list.Clear();
-  g.declared.assign(10000, false);
+  g_list.Clear();
+  g_declared.assign(10000, false);
 }
 
 void SaveGlobals(CStream& s) {
-  Globals& g = G();
   s.WriteInteger(700);
-  g.list.SaveToStream(s);
-  s.WriteInteger(static_cast<int32_t>(g.declared.size()));
-  for (bool b : g.declared) s.WriteBoolean(b);
+  g_list.SaveToStream(s);
+  s.WriteInteger(static_cast<int32_t>(g_declared.size()));
+  for (bool b : g_declared) s.WriteBoolean(b);
 }
 
 bool LoadGlobals(CStream& s) {
@@ -319,9 +304,8 @@ bool LoadGlobals(CStream& s) {
   if (n < 0 || static_cast<size_t>(n) > s.Remaining() / 4) throw EStreamError("Damaged global flags");
   std::vector<bool> declared(static_cast<size_t>(n), false);
   for (int32_t i = 0; i < n; ++i) declared[static_cast<size_t>(i)] = s.ReadBoolean();
-  Globals& g = G();
-  g.list = std::move(list);
-  g.declared = std::move(declared);
+  g_list = std::move(list);
+  g_declared = std::move(declared);
   return true;
 }
 

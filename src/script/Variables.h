@@ -115,10 +115,19 @@ class CVariableList {
 // ---------------------------------------------------------------------------------------------
 // The global variables.
 
-CVariableList& GlobalVariables();
+// The state behind the functions below, read inline on the executor's paths.
+namespace globals_detail {
+extern CVariableList g_list;
+extern std::vector<bool> g_declared;  // by user variable number
+}  // namespace globals_detail
+
+inline CVariableList& GlobalVariables() { return globals_detail::g_list; }
 // Marks the name as declared with `globalvar` and makes sure it exists (reading 0).
 void DeclareGlobal(int32_t id);
-bool IsDeclaredGlobal(int32_t id);
+inline bool IsDeclaredGlobal(int32_t id) {
+  const uint32_t k = static_cast<uint32_t>(id) - static_cast<uint32_t>(kUserVariableBase);  // built-in ids wrap
+  return k < globals_detail::g_declared.size() && globals_detail::g_declared[k];
+}
 // A fresh empty list and no declared names (a game starts).
 void ResetGlobals();
 void SaveGlobals(CStream& s);

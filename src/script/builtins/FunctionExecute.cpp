@@ -32,6 +32,7 @@ void RunText(CInstance* self, CInstance* other, const std::string& text, const c
   std::copy(slots, slots + kMaxArguments, saved.begin());
   argc = std::min(argc, kMaxArguments);
   for (int32_t k = 0; k < kMaxArguments; ++k) slots[k] = k + 1 < argc ? args[k + 1] : RValue();
+  ArgumentSlotsWritten();
 
   // A failure of the enclosing run stays its own; this run's errors are shown here.
   const CodeErrorState before = SaveCodeError();
