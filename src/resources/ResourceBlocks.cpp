@@ -5,10 +5,10 @@
 
 namespace kestro {
 
-CGameResources& GameResources() {
-  static CGameResources res;
-  return res;
+namespace {
+CGameResources g_resources;  // at namespace scope: no guard on the script-call path
 }
+CGameResources& GameResources() { return g_resources; }
 
 const char* ResourceKindName(ResourceKind kind) {
   static const char* names[] = {"extension packages", "triggers", "constants", "sounds", "sprites",

@@ -110,7 +110,10 @@ class CCode {
   // its place here.
   const std::vector<int32_t>& LocalIds() const { return localIds_; }
   // The form the executor runs, lowered from the tree at the first run.
-  const CLowered& Lowered() const;
+  const CLowered& Lowered() const {
+    if (!lowered_) Lower();
+    return *lowered_;
+  }
 
  private:
   friend class Parser;
@@ -122,6 +125,7 @@ class CCode {
   std::vector<int32_t> localIds_;
   std::string compileError_;
   mutable std::unique_ptr<CLowered> lowered_;
+  void Lower() const;
 };
 
 // Readable forms of a compiled tree (for `kestro script --dump` and for tests).

@@ -104,6 +104,12 @@ inline void Put(RValue& v, double d) {
   if (!v.str.empty()) v.str = RString();  // a stored string is not kept alive by a real
 }
 
+// A copy into a register; a real takes no reference on a string.
+inline void Load(RValue& dst, const RValue& src) {
+  if (src.kind == ty_real) Put(dst, src.val);
+  else dst = src;
+}
+
 const char* StatementMessage(int32_t kind) {
   switch (kind) {
     case msg_expression_expected: return "Expression expected";
@@ -115,16 +121,18 @@ const char* StatementMessage(int32_t kind) {
   }
 }
 
-// One run of lowered code for a self and an other instance.
+// One run of lowered code for a self and an other instance. Scripts the code calls run in the
+// same loop, each in a frame of its own, so script calls cost no native stack.
 class Run {
  public:
-  Run(CInstance* self, CInstance* other, const CCode& code)
-      : self_(self), other_(other), code_(code), host_(*g_host), lowered_(code.Lowered()),
-        args_(ArgumentSlots()) {
-    registers_ = g_registers.Acquire(size_t(lowered_.registers), mark_);
-    if (!code.LocalIds().empty()) frame_ = std::make_unique<RLocal[]>(code.LocalIds().size());
+  Run(CInstance* self, CInstance* other, const CCode& code) : self_(self), other_(other), host_(*g_host) {
+    EnterCode(code);
+    args_ = ArgumentSlots();
   }
-  ~Run() { g_registers.Release(registers_, size_t(lowered_.registers), mark_); }
+  ~Run() {
+    while (depth_ > 0) LeaveCall();  // only when memory ran out inside a call
+    g_registers.Release(registers_, size_t(lowered_->registers), mark_);
+  }
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
 
@@ -132,9 +140,9 @@ class Run {
   bool Go(RValue& result);
 
  private:
-  const RToken& N(uint32_t i) const { return code_.Node(i); }
+  const RToken& N(uint32_t i) const { return code_->Node(i); }
   bool Error(int32_t position, std::string_view message) {
-    ReportCodeError(&code_, position, message);
+    ReportCodeError(code_, position, message);
     return false;
   }
 
@@ -160,7 +168,7 @@ class Run {
   bool Binary(const RIns& ins);
   bool Compare(const RIns& ins, int32_t left, bool& truth);
   // A binary operator's right operand: a register, or a constant of the pool when negative.
-  const RValue& Operand(int32_t b) const { return b >= 0 ? registers_[b] : code_.PoolValue(uint32_t(-1 - b)); }
+  const RValue& Operand(int32_t b) const { return b >= 0 ? registers_[b] : code_->PoolValue(uint32_t(-1 - b)); }
   bool Desig(const RIns& ins);
   bool Index(const RIns& ins);
   bool ReadVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
@@ -178,13 +186,21 @@ class Run {
   bool NextWith();
   bool EndWith();
 
+  // Script calls.
+  void EnterCode(const CCode& code);
+  bool EnterScript(const RIns& ins, int32_t index, const CCode& callee, const RIns* ip);
+  const RIns* LeaveCall();
+  bool FinishCall(bool ok, const RIns*& ip);
+
   CInstance* self_;
   CInstance* other_;
-  const CCode& code_;
   IScriptHost& host_;
-  const CLowered& lowered_;
-  RValue* const args_;  // the argument slots of the call this run belongs to
-  RValue* registers_;
+  // The code running now, and its state; a script call saves these in calls_.
+  const CCode* code_ = nullptr;
+  const CLowered* lowered_ = nullptr;
+  RValue* args_ = nullptr;    // the argument slots of the call the code belongs to
+  RValue* result_ = nullptr;  // where its return value goes
+  RValue* registers_ = nullptr;
   RegisterStack::Mark mark_;
   // Locals: names declared with var live in frame slots, defined at the first store; other
   // names reached through the local designator live in a list.
@@ -212,7 +228,35 @@ class Run {
     bool several = false;
   };
   std::vector<RWith> withs_;
+
+  // A script call in progress: what the caller had, and what finishing the call needs.
+  struct RCall {
+    const CCode* code;
+    const CLowered* lowered;
+    const RIns* ip;
+    RValue* args;
+    RValue* result;
+    RValue* registers;
+    RegisterStack::Mark mark;
+    std::unique_ptr<RLocal[]> frame;
+    std::unique_ptr<CVariableList> locals;
+    CInstance* self;
+    CInstance* other;
+    CVariableList* vars;
+    size_t withs;
+    int32_t script;
+    int32_t argc;
+    bool pendingBefore;
+    CodeErrorState before;
+    bool argsEntered;  // so memory running out half-way leaves nothing behind
+    bool entered;
+  };
+  std::vector<RCall> calls_;  // kept for reuse: the first depth_ are in progress
+  size_t depth_ = 0;
 };
+
+// Script calls nested deeper than this in one run fail with the recursion message.
+constexpr size_t kMaxScriptDepth = 10000;
 
 // ---------------------------------------------------------------------------------------------
 // Operators: the general routines, for what the reals-only paths in Go leave over. Errors of a
@@ -231,12 +275,12 @@ bool Run::Unary(const RIns& ins) {
       return true;
     }
   }
-  return UnaryOperation(&code_, code_.ChildNode(n, 0).position, n.ind, v);
+  return UnaryOperation(code_, code_->ChildNode(n, 0).position, n.ind, v);
 }
 
 bool Run::Binary(const RIns& ins) {
   const RToken& n = N(ins.node);
-  return BinaryOperation(&code_, code_.ChildNode(n, 1).position, n.ind, Operand(ins.b), registers_[ins.a]);
+  return BinaryOperation(code_, code_->ChildNode(n, 1).position, n.ind, Operand(ins.b), registers_[ins.a]);
 }
 
 // A comparison used as a condition, done by the general routine: whether to go on (the
@@ -244,7 +288,7 @@ bool Run::Binary(const RIns& ins) {
 bool Run::Compare(const RIns& ins, int32_t left, bool& truth) {
   const RToken& n = N(ins.node);
   RValue& v = registers_[left];
-  if (!BinaryOperation(&code_, code_.ChildNode(n, 1).position, n.ind, Operand(ins.b), v)) return false;
+  if (!BinaryOperation(code_, code_->ChildNode(n, 1).position, n.ind, Operand(ins.b), v)) return false;
   if (v.kind != ty_real) return Error(N(ins.node).position, StatementMessage(ins.d));
   truth = v.val >= 0.5;
   return true;
@@ -285,7 +329,7 @@ bool Run::ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out) {
 
 int32_t Run::SlotOf(const RToken& n) const {
   if (n.aux >= 0) return n.aux;
-  const std::vector<int32_t>& ids = code_.LocalIds();
+  const std::vector<int32_t>& ids = code_->LocalIds();
   for (size_t k = 0; k < ids.size(); ++k)
     if (ids[k] == n.ind) return static_cast<int32_t>(k);
   return -1;
@@ -306,7 +350,7 @@ bool Run::StoreLocal(const RToken& n, int32_t flat, const RValue& v) {
     if (!locals_) locals_ = std::make_unique<CVariableList>();
     return locals_->SetVar(n.ind, flat, v);
   }
-  if (!frame_) frame_ = std::make_unique<RLocal[]>(code_.LocalIds().size());
+  if (!frame_) frame_ = std::make_unique<RLocal[]>(code_->LocalIds().size());
   RValue* p = VariableElementForStore(frame_[slot].var, flat);
   if (!p) return false;
   frame_[slot].defined = true;
@@ -416,7 +460,7 @@ bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue&
 // Completes an assignment whose value is in `v`: the compound forms combine it with the stored
 // value first. The failure is reported.
 bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, const RValue& v) {
-  const RToken& target = code_.ChildNode(n, 0);
+  const RToken& target = code_->ChildNode(n, 0);
   if (n.ind != sym_assign) {
     // Reals changed in place: the common counters and sums.
     if (v.kind == ty_real) {
@@ -448,7 +492,7 @@ bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, const RValue
     }
     if (op == sym_plus && current.kind == ty_real && v.kind == ty_real) {
       current.val += v.val;
-    } else if (!BinaryOperation(&code_, n.position, op, v, current)) {
+    } else if (!BinaryOperation(code_, n.position, op, v, current)) {
       return false;
     }
     return Store(target, designator, flat, current) || Error(n.position, "Cannot assign to the variable");
@@ -460,7 +504,7 @@ bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, const RValue
 // with
 
 Run::WithStart Run::StartWith(const RIns& ins) {
-  const RToken& e = code_.ChildNode(N(ins.node), 0);
+  const RToken& e = code_->ChildNode(N(ins.node), 0);
   const RValue& v = registers_[ins.a];
   if (v.kind != ty_real) {
     Error(e.position, "Object id expected");
@@ -528,93 +572,265 @@ bool Run::EndWith() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Script calls
+
+// Makes `code` the running code, with fresh registers and locals.
+void Run::EnterCode(const CCode& code) {
+  const CLowered& lowered = code.Lowered();
+  std::unique_ptr<RLocal[]> frame;
+  if (!code.LocalIds().empty()) frame = std::make_unique<RLocal[]>(code.LocalIds().size());
+  RegisterStack::Mark mark;
+  registers_ = g_registers.Acquire(size_t(lowered.registers), mark);
+  mark_ = mark;
+  code_ = &code;
+  lowered_ = &lowered;
+  frame_ = std::move(frame);
+  locals_.reset();
+}
+
+// Calls a script from instruction `ins` (its result register a, c arguments from register b),
+// as CallScript does: its own arguments, a clean error state, and the caller's first error
+// kept. False when the call is too deep (the callee then has failed).
+bool Run::EnterScript(const RIns& ins, int32_t index, const CCode& callee, const RIns* ip) {
+  if (depth_ == calls_.size()) calls_.emplace_back();
+  RCall& c = calls_[depth_++];
+  c.argsEntered = c.entered = false;
+  c.code = code_;
+  c.lowered = lowered_;
+  c.ip = ip;
+  c.args = args_;
+  c.result = result_;
+  c.registers = registers_;
+  c.mark = mark_;
+  c.frame = std::move(frame_);
+  c.locals = std::move(locals_);
+  c.self = self_;
+  c.other = other_;
+  c.vars = selfVars_;
+  c.withs = withs_.size();
+  c.script = index;
+  c.argc = ins.c;
+  RValue* const args = EnterArguments(index, registers_ + ins.b, ins.c);
+  c.argsEntered = true;
+  c.pendingBefore = CodeErrorPending();
+  if (c.pendingBefore) c.before = SaveCodeError();
+  ClearCodeError();
+  result_ = &registers_[ins.a];
+  EnterCode(callee);
+  args_ = args;
+  c.entered = true;
+  if (depth_ > kMaxScriptDepth) return Error(0, kRecursionMessage);
+  return true;
+}
+
+// Back to the caller of the innermost call; where it goes on.
+const RIns* Run::LeaveCall() {
+  RCall& c = calls_[depth_ - 1];
+  if (c.entered) g_registers.Release(registers_, size_t(lowered_->registers), mark_);
+  if (c.argsEntered) LeaveArguments();
+  code_ = c.code;
+  lowered_ = c.lowered;
+  args_ = c.args;
+  result_ = c.result;
+  registers_ = c.registers;
+  mark_ = c.mark;
+  frame_ = std::move(c.frame);
+  locals_ = std::move(c.locals);
+  self_ = c.self;
+  other_ = c.other;
+  selfVars_ = c.vars;
+  // A return from inside a with leaves its entries behind.
+  withs_.erase(withs_.begin() + static_cast<std::ptrdiff_t>(c.withs), withs_.end());
+  --depth_;
+  return c.ip;
+}
+
+// Ends the innermost call: a failed one gives "ERROR" and names the script in the error, which
+// stays pending while the caller goes on. False when the argument count then fails the caller.
+bool Run::FinishCall(bool ok, const RIns*& ip) {
+  RCall& c = calls_[depth_ - 1];
+  if (!ok) {
+    *result_ = RValue::String("ERROR");
+    NameFailedScript(c.script);
+  }
+  if (c.pendingBefore) RestoreCodeError(std::move(c.before));
+  const int32_t script = c.script, argc = c.argc;
+  const CCode& callee = *code_;
+  ip = LeaveCall();
+  return ArgumentCountFits(callee, argc) || CheckArgumentCount(script, callee, argc);
+}
+
+// ---------------------------------------------------------------------------------------------
 // The instruction loop
 
 bool Run::Go(RValue& result) {
-  const RIns* const code = lowered_.code.data();
-  RValue* const R = registers_;
-  const RValue* const K = code_.Pool();
+  result_ = &result;
+  const RIns* code = lowered_->code.data();
+  RValue* R = registers_;
+  const RValue* K = code_->Pool();
+#define RELOAD() (code = lowered_->code.data(), R = registers_, K = code_->Pool())
   const RIns* ip = code;
-  for (;;) {
-    const RIns& ins = *ip++;
-    switch (ins.op) {
-      case op_const: {
-        const RValue& c = code_.PoolValue(static_cast<uint32_t>(ins.b));
-        if (c.kind == ty_real) Put(R[ins.a], c.val);
-        else R[ins.a] = c;
-        break;
+  const RIns* I;
+  // Threaded dispatch: each handler jumps straight to the next one.
+  static const void* const kHandlers[] = {
+      &&L_op_const,
+      &&L_op_local,
+      &&L_op_var,
+      &&L_op_arg,
+      &&L_op_elem,
+      &&L_op_desig,
+      &&L_op_index,
+      &&L_op_index_local,
+      &&L_op_call,
+      &&L_op_spend,
+      &&L_op_neg,
+      &&L_op_not,
+      &&L_op_unary,
+      &&L_op_add,
+      &&L_op_sub,
+      &&L_op_mul,
+      &&L_op_divide,
+      &&L_op_div,
+      &&L_op_mod,
+      &&L_op_lt,
+      &&L_op_le,
+      &&L_op_gt,
+      &&L_op_ge,
+      &&L_op_eq,
+      &&L_op_ne,
+      &&L_op_and,
+      &&L_op_or,
+      &&L_op_binary,
+      &&L_op_if_lt,
+      &&L_op_if_le,
+      &&L_op_if_gt,
+      &&L_op_if_ge,
+      &&L_op_if_eq,
+      &&L_op_if_ne,
+      &&L_op_lif_lt,
+      &&L_op_lif_le,
+      &&L_op_lif_gt,
+      &&L_op_lif_ge,
+      &&L_op_lif_eq,
+      &&L_op_lif_ne,
+      &&L_op_aif_lt,
+      &&L_op_aif_le,
+      &&L_op_aif_gt,
+      &&L_op_aif_ge,
+      &&L_op_aif_eq,
+      &&L_op_aif_ne,
+      &&L_op_jump,
+      &&L_op_loop,
+      &&L_op_jump_false,
+      &&L_op_set_local,
+      &&L_op_update_local,
+      &&L_op_store,
+      &&L_op_return,
+      &&L_op_stop,
+      &&L_op_error,
+      &&L_op_globalvar,
+      &&L_op_repeat,
+      &&L_op_repeat_next,
+      &&L_op_case,
+      &&L_op_with,
+      &&L_op_with_next,
+      &&L_op_with_pop,
+      &&L_op_with_break};
+  static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == op_count);
+#define NEXT()               \
+  do {                       \
+    I = ip++;                \
+    goto* kHandlers[I->op];  \
+  } while (0)
+  NEXT();
+
+      L_op_const: {
+        Load(R[I->a], K[I->b]);
+        NEXT();
       }
-      case op_local:
-        if (frame_[ins.b].defined) R[ins.a] = frame_[ins.b].var.simplevalue;
-        else if (!ReadVar(N(ins.node), kDesignatorLocal, 0, R[ins.a])) return false;
-        break;
-      case op_var: {
-        const RToken& n = N(ins.node);
-        if (const RValue* p = ExistingElement(n, n.ind2, 0)) R[ins.a] = *p;
-        else if (!ReadVar(n, n.ind2, 0, R[ins.a])) return false;
-        break;
+      L_op_local:
+        if (frame_[I->b].defined) Load(R[I->a], frame_[I->b].var.simplevalue);
+        else if (!ReadVar(N(I->node), kDesignatorLocal, 0, R[I->a])) goto fail;
+        NEXT();
+      L_op_var: {
+        const RToken& n = N(I->node);
+        if (const RValue* p = ExistingElement(n, n.ind2, 0)) Load(R[I->a], *p);
+        else if (!ReadVar(n, n.ind2, 0, R[I->a])) goto fail;
+        NEXT();
       }
-      case op_arg:
-        R[ins.a] = args_[ins.b];
-        break;
-      case op_elem: {
-        const RToken& n = N(ins.node);
-        const int32_t designator = Designator(ins), flat = Flat(ins);
-        if (const RValue* p = ExistingElement(n, designator, flat)) R[ins.a] = *p;
-        else if (!ReadVar(n, designator, flat, R[ins.a])) return false;
-        break;
+      L_op_arg:
+        Load(R[I->a], args_[I->b]);
+        NEXT();
+      L_op_elem: {
+        const RToken& n = N(I->node);
+        const int32_t designator = Designator(*I), flat = Flat(*I);
+        if (const RValue* p = ExistingElement(n, designator, flat)) Load(R[I->a], *p);
+        else if (!ReadVar(n, designator, flat, R[I->a])) goto fail;
+        NEXT();
       }
-      case op_desig:
-        if (!Desig(ins)) return false;
-        break;
-      case op_index:
-        if (!Index(ins)) return false;
-        break;
-      case op_index_local: {
-        const RLocal& local = frame_[ins.b];
-        RValue& v = R[ins.a];
+      L_op_desig:
+        if (!Desig(*I)) goto fail;
+        NEXT();
+      L_op_index:
+        if (!Index(*I)) goto fail;
+        NEXT();
+      L_op_index_local: {
+        const RLocal& local = frame_[I->b];
+        RValue& v = R[I->a];
         if (local.defined && local.var.simplevalue.kind == ty_real) {
           const int64_t index = RoundToInt64(local.var.simplevalue.val);
           if (index >= 0 && index < kArrayDimension) {
             v.val = static_cast<double>(index);
-            break;
+            NEXT();
           }
         }
-        if (!ReadVar(N(ins.node), kDesignatorLocal, 0, v) || !Index(ins)) return false;
-        break;
+        if (!ReadVar(N(I->node), kDesignatorLocal, 0, v) || !Index(*I)) goto fail;
+        NEXT();
       }
-      case op_call: {
-        RValue& out = R[ins.a];
+      L_op_call: {
+        RValue& out = R[I->a];
         Put(out, 0.0);
-        if (!host_.CallFunction(ins.d, self_, other_, ins.c, R + ins.b, out)) return false;
-        break;
+        const int32_t id = I->d;
+        if (id >= kScriptIdBase && id < kExtensionIdBase) {
+          // Scripts run here, in a frame of this loop.
+          const CCode* callee = ScriptCode(id - kScriptIdBase);
+          if (callee && callee->i_kind == 1) {
+            const bool ok = EnterScript(*I, id - kScriptIdBase, *callee, ip);
+            RELOAD();
+            ip = code;
+            if (!ok) goto fail;
+            NEXT();
+          }
+        }
+        if (!host_.CallFunction(id, self_, other_, I->c, R + I->b, out)) goto fail;
+        NEXT();
       }
-      case op_spend:
-        if (g_budget >= 0 && !Spend(N(ins.node).position)) return false;
-        break;
-      case op_neg:
-        if (R[ins.a].kind == ty_real) R[ins.a].val = -R[ins.a].val;
-        else if (!Unary(ins)) return false;
-        break;
-      case op_not:
-        if (R[ins.a].kind == ty_real) R[ins.a].val = R[ins.a].val >= 0.5 ? 0.0 : 1.0;
-        else if (!Unary(ins)) return false;
-        break;
-      case op_unary:
-        if (!Unary(ins)) return false;
-        break;
+      L_op_spend:
+        if (g_budget >= 0 && !Spend(N(I->node).position)) goto fail;
+        NEXT();
+      L_op_neg:
+        if (R[I->a].kind == ty_real) R[I->a].val = -R[I->a].val;
+        else if (!Unary(*I)) goto fail;
+        NEXT();
+      L_op_not:
+        if (R[I->a].kind == ty_real) R[I->a].val = R[I->a].val >= 0.5 ? 0.0 : 1.0;
+        else if (!Unary(*I)) goto fail;
+        NEXT();
+      L_op_unary:
+        if (!Unary(*I)) goto fail;
+        NEXT();
 
 #define KESTRO_REAL_OP(name, expr)                                          \
-  case name: {                                                               \
-    RValue& x = R[ins.a];                                                    \
-    const RValue& y = ins.b >= 0 ? R[ins.b] : K[-1 - ins.b];                 \
+  L_##name: {                                                               \
+    RValue& x = R[I->a];                                                    \
+    const RValue& y = I->b >= 0 ? R[I->b] : K[-1 - I->b];                 \
     if (x.kind == ty_real && y.kind == ty_real) {                            \
       const double a = x.val, b = y.val;                                     \
       x.val = (expr);                                                        \
-    } else if (!Binary(ins)) {                                               \
-      return false;                                                          \
+    } else if (!Binary(*I)) {                                               \
+      goto fail;                                                          \
     }                                                                        \
-    break;                                                                   \
+    NEXT();                                                                   \
   }
         KESTRO_REAL_OP(op_add, a + b)
         KESTRO_REAL_OP(op_sub, a - b)
@@ -630,37 +846,37 @@ bool Run::Go(RValue& result) {
 #undef KESTRO_REAL_OP
       // Division by zero is the general routine's error.
 #define KESTRO_DIVIDING_OP(name, expr)                                       \
-  case name: {                                                               \
-    RValue& x = R[ins.a];                                                    \
-    const RValue& y = ins.b >= 0 ? R[ins.b] : K[-1 - ins.b];                 \
+  L_##name: {                                                               \
+    RValue& x = R[I->a];                                                    \
+    const RValue& y = I->b >= 0 ? R[I->b] : K[-1 - I->b];                 \
     if (x.kind == ty_real && y.kind == ty_real && y.val != 0) {              \
       const double a = x.val, b = y.val;                                     \
       x.val = (expr);                                                        \
-    } else if (!Binary(ins)) {                                               \
-      return false;                                                          \
+    } else if (!Binary(*I)) {                                               \
+      goto fail;                                                          \
     }                                                                        \
-    break;                                                                   \
+    NEXT();                                                                   \
   }
         KESTRO_DIVIDING_OP(op_divide, a / b)
         KESTRO_DIVIDING_OP(op_div, Trunc(a / b))
         KESTRO_DIVIDING_OP(op_mod, Mod(a, b))
 #undef KESTRO_DIVIDING_OP
-      case op_binary:
-        if (!Binary(ins)) return false;
-        break;
+      L_op_binary:
+        if (!Binary(*I)) goto fail;
+        NEXT();
 #define KESTRO_IF_OP(name, expr)                                             \
-  case name: {                                                               \
-    const RValue& x = R[ins.a];                                              \
-    const RValue& y = ins.b >= 0 ? R[ins.b] : K[-1 - ins.b];                 \
+  L_##name: {                                                               \
+    const RValue& x = R[I->a];                                              \
+    const RValue& y = I->b >= 0 ? R[I->b] : K[-1 - I->b];                 \
     bool truth;                                                              \
     if (x.kind == ty_real && y.kind == ty_real) {                            \
       const double d = x.val - y.val;                                        \
       truth = (expr);                                                        \
-    } else if (!Compare(ins, ins.a, truth)) {                                \
-      return false;                                                          \
+    } else if (!Compare(*I, I->a, truth)) {                                \
+      goto fail;                                                          \
     }                                                                        \
-    if (!truth) ip = code + ins.c;                                           \
-    break;                                                                   \
+    if (!truth) ip = code + I->c;                                           \
+    NEXT();                                                                   \
   }
         KESTRO_IF_OP(op_if_lt, d < -kCompareTolerance)
         KESTRO_IF_OP(op_if_le, d <= kCompareTolerance)
@@ -670,23 +886,23 @@ bool Run::Go(RValue& result) {
         KESTRO_IF_OP(op_if_ne, d < -kCompareTolerance || d > kCompareTolerance)
 #undef KESTRO_IF_OP
 #define KESTRO_LIF_OP(name, expr)                                            \
-  case name: {                                                               \
-    const RValue* x = &frame_[ins.a].var.simplevalue;                        \
-    if (!frame_[ins.a].defined) {                                            \
-      if (!ReadVar(code_.ChildNode(N(ins.node), 0), kDesignatorLocal, 0, R[ins.n])) return false; \
-      x = &R[ins.n];                                                         \
+  L_##name: {                                                               \
+    const RValue* x = &frame_[I->a].var.simplevalue;                        \
+    if (!frame_[I->a].defined) {                                            \
+      if (!ReadVar(code_->ChildNode(N(I->node), 0), kDesignatorLocal, 0, R[I->n])) goto fail; \
+      x = &R[I->n];                                                         \
     }                                                                        \
-    const RValue& y = K[-1 - ins.b];                                         \
+    const RValue& y = K[-1 - I->b];                                         \
     bool truth;                                                              \
     if (x->kind == ty_real && y.kind == ty_real) {                           \
       const double d = x->val - y.val;                                       \
       truth = (expr);                                                        \
     } else {                                                                 \
-      if (x != &R[ins.n]) R[ins.n] = *x;                                     \
-      if (!Compare(ins, ins.n, truth)) return false;                         \
+      if (x != &R[I->n]) R[I->n] = *x;                                     \
+      if (!Compare(*I, I->n, truth)) goto fail;                         \
     }                                                                        \
-    if (!truth) ip = code + ins.c;                                           \
-    break;                                                                   \
+    if (!truth) ip = code + I->c;                                           \
+    NEXT();                                                                   \
   }
         KESTRO_LIF_OP(op_lif_lt, d < -kCompareTolerance)
         KESTRO_LIF_OP(op_lif_le, d <= kCompareTolerance)
@@ -695,103 +911,139 @@ bool Run::Go(RValue& result) {
         KESTRO_LIF_OP(op_lif_eq, d > -kCompareTolerance && d < kCompareTolerance)
         KESTRO_LIF_OP(op_lif_ne, d < -kCompareTolerance || d > kCompareTolerance)
 #undef KESTRO_LIF_OP
+#define KESTRO_AIF_OP(name, expr)                                            \
+  L_##name: {                                                                \
+    const RValue& x = args_[I->a];                                           \
+    const RValue& y = K[-1 - I->b];                                          \
+    bool truth;                                                              \
+    if (x.kind == ty_real && y.kind == ty_real) {                            \
+      const double d = x.val - y.val;                                        \
+      truth = (expr);                                                        \
+    } else {                                                                 \
+      R[I->n] = x;                                                           \
+      if (!Compare(*I, I->n, truth)) goto fail;                              \
+    }                                                                        \
+    if (!truth) ip = code + I->c;                                            \
+    NEXT();                                                                  \
+  }
+        KESTRO_AIF_OP(op_aif_lt, d < -kCompareTolerance)
+        KESTRO_AIF_OP(op_aif_le, d <= kCompareTolerance)
+        KESTRO_AIF_OP(op_aif_gt, d > kCompareTolerance)
+        KESTRO_AIF_OP(op_aif_ge, d >= -kCompareTolerance)
+        KESTRO_AIF_OP(op_aif_eq, d > -kCompareTolerance && d < kCompareTolerance)
+        KESTRO_AIF_OP(op_aif_ne, d < -kCompareTolerance || d > kCompareTolerance)
+#undef KESTRO_AIF_OP
 
-      case op_jump:
-        ip = code + ins.a;
-        break;
-      case op_loop:
-        if (g_budget >= 0 && !Spend(N(ins.node).position)) return false;
-        ip = code + ins.a;
-        break;
-      case op_jump_false: {
-        const RValue& v = R[ins.a];
-        if (v.kind != ty_real) return Error(N(ins.node).position, StatementMessage(ins.c));
-        if (v.val < 0.5) ip = code + ins.b;
-        break;
+      L_op_jump:
+        ip = code + I->a;
+        NEXT();
+      L_op_loop:
+        if (g_budget >= 0 && !Spend(N(I->node).position)) goto fail;
+        ip = code + I->a;
+        NEXT();
+      L_op_jump_false: {
+        const RValue& v = R[I->a];
+        if (v.kind != ty_real) { Error(N(I->node).position, StatementMessage(I->c)); goto fail; }
+        if (v.val < 0.5) ip = code + I->b;
+        NEXT();
       }
-      case op_set_local: {
-        RLocal& local = frame_[ins.a];
+      L_op_set_local: {
+        RLocal& local = frame_[I->a];
         local.defined = true;
-        if (ins.b >= 0) local.var.simplevalue = std::move(R[ins.b]);
-        else local.var.simplevalue = K[-1 - ins.b];
-        break;
+        if (I->b >= 0) local.var.simplevalue = std::move(R[I->b]);
+        else local.var.simplevalue = K[-1 - I->b];
+        NEXT();
       }
-      case op_update_local: {
+      L_op_update_local: {
         // A real added to, taken from or multiplying a local holding a real: in place.
-        const RValue& v = ins.b >= 0 ? R[ins.b] : K[-1 - ins.b];
-        if (ins.n != 0 && frame_[ins.a].defined && v.kind == ty_real) {
-          RValue& x = frame_[ins.a].var.simplevalue;
+        const RValue& v = I->b >= 0 ? R[I->b] : K[-1 - I->b];
+        if (I->n != 0 && frame_[I->a].defined && v.kind == ty_real) {
+          RValue& x = frame_[I->a].var.simplevalue;
           if (x.kind == ty_real) {
-            x.val = ins.n == 1 ? x.val + v.val : ins.n == 2 ? x.val - v.val : x.val * v.val;
-            break;
+            x.val = I->n == 1 ? x.val + v.val : I->n == 2 ? x.val - v.val : x.val * v.val;
+            NEXT();
           }
         }
-        if (!Assign(N(ins.node), kDesignatorLocal, 0, v)) return false;
-        break;
+        if (!Assign(N(I->node), kDesignatorLocal, 0, v)) goto fail;
+        NEXT();
       }
-      case op_store:
-        if (!Assign(N(ins.node), Designator(ins), Flat(ins), ins.a >= 0 ? R[ins.a] : K[-1 - ins.a])) return false;
-        break;
-      case op_return:
-        if (ins.b) result = std::move(R[ins.a]);
-        return true;
-      case op_stop:
-        return true;
-      case op_error:
-        return Error(N(ins.node).position, StatementMessage(ins.a));
-      case op_globalvar: {
-        const RToken& n = N(ins.node);
-        for (int32_t k = 0; k < n.itemnumb; ++k) DeclareGlobal(code_.ChildNode(n, k).ind);
-        break;
+      L_op_store:
+        if (!Assign(N(I->node), Designator(*I), Flat(*I), I->a >= 0 ? R[I->a] : K[-1 - I->a])) goto fail;
+        NEXT();
+      L_op_return:
+        if (I->b) *result_ = std::move(R[I->a]);
+        goto done;
+      L_op_stop:
+        goto done;
+      L_op_error:
+        { Error(N(I->node).position, StatementMessage(I->a)); goto fail; }
+      L_op_globalvar: {
+        const RToken& n = N(I->node);
+        for (int32_t k = 0; k < n.itemnumb; ++k) DeclareGlobal(code_->ChildNode(n, k).ind);
+        NEXT();
       }
-      case op_repeat: {
-        RValue& v = R[ins.a];
-        if (v.kind != ty_real) return Error(N(ins.node).position, "Repeat count must be a number");
+      L_op_repeat: {
+        RValue& v = R[I->a];
+        if (v.kind != ty_real) { Error(N(I->node).position, "Repeat count must be a number"); goto fail; }
         v.val = static_cast<double>(RoundToInt64(v.val));  // the iterations left
-        break;
+        NEXT();
       }
-      case op_repeat_next: {
-        RValue& v = R[ins.a];
+      L_op_repeat_next: {
+        RValue& v = R[I->a];
         if (v.val < 1) {
-          ip = code + ins.b;
-          break;
+          ip = code + I->b;
+          NEXT();
         }
         v.val -= 1;
-        if (g_budget >= 0 && !Spend(N(ins.node).position)) return false;
-        break;
+        if (g_budget >= 0 && !Spend(N(I->node).position)) goto fail;
+        NEXT();
       }
-      case op_case: {
-        const RValue& v = R[ins.a];
-        const RValue& c = R[ins.b];
+      L_op_case: {
+        const RValue& v = R[I->a];
+        const RValue& c = R[I->b];
         // Labels match exactly: no tolerance, and values of different kinds never match.
         if (c.kind == v.kind && (c.kind == ty_real ? c.val == v.val : c.str.view() == v.str.view()))
-          ip = code + ins.c;
-        break;
+          ip = code + I->c;
+        NEXT();
       }
-      case op_with:
-        switch (StartWith(ins)) {
-          case kWithFailed: return false;
-          case kWithNone: ip = code + ins.b; break;
-          case kWithBody: break;
-        }
-        break;
-      case op_with_next:
+      L_op_with: {
+        const WithStart start = StartWith(*I);
+        if (start == kWithFailed) goto fail;
+        if (start == kWithNone) ip = code + I->b;
+        NEXT();
+      }
+      L_op_with_next:
         if (NextWith()) {
-          if (g_budget >= 0 && !Spend(N(ins.node).position)) return false;
-          ip = code + ins.a;
+          if (g_budget >= 0 && !Spend(N(I->node).position)) goto fail;
+          ip = code + I->a;
         }
-        break;
-      case op_with_pop:
+        NEXT();
+      L_op_with_pop:
         EndWith();
-        break;
-      case op_with_break:
+        NEXT();
+      L_op_with_break:
         // A break ends a with over several instances; from a with of one it goes on outwards.
-        ip = code + (EndWith() ? ins.b : ins.c);
-        break;
-      default:
-        return Error(N(ins.node).position, "Statement expected.");
-    }
+        ip = code + (EndWith() ? I->b : I->c);
+        NEXT();
+
+fail:
+  if (depth_ == 0) return false;
+  if (!FinishCall(false, ip)) {
+    RELOAD();
+    goto fail;
   }
+  RELOAD();
+  NEXT();
+done:
+  if (depth_ == 0) return true;
+  if (!FinishCall(true, ip)) {
+    RELOAD();
+    goto fail;
+  }
+  RELOAD();
+  NEXT();
+#undef RELOAD
+#undef NEXT
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ class Lowering {
   void Patch(size_t at, int32_t target) {
     RIns& ins = out_.code[at];
     if (ins.op == op_jump) ins.a = target;
-    else if (ins.op == op_case || (ins.op >= op_if_lt && ins.op <= op_lif_ne)) ins.c = target;
+    else if (ins.op == op_case || (ins.op >= op_if_lt && ins.op <= op_aif_ne)) ins.c = target;
     else ins.b = target;
   }
 
@@ -143,8 +143,7 @@ class Lowering {
         Emit(op_const, i, dst, static_cast<int32_t>(n.value));
         break;
       case tk_variable_fixed: {
-        const bool plain = n.ind2 == kDesignatorUnspecified || n.ind2 == kDesignatorSelf;
-        const int32_t slot = plain ? ArgumentVariableSlot(n.ind) : -1;
+        const int32_t slot = ArgumentSlot(n);
         if (n.ind2 == kDesignatorLocal && n.aux >= 0) Emit(op_local, i, dst, n.aux);
         else if (slot >= 0) Emit(op_arg, i, dst, slot);
         else Emit(op_var, i, dst);
@@ -175,6 +174,12 @@ class Lowering {
     top_ = mark;
   }
 
+  // The slot of a plain argument0 ... argument15, else -1.
+  static int32_t ArgumentSlot(const RToken& n) {
+    if (n.kind != tk_variable_fixed || (n.ind2 != kDesignatorUnspecified && n.ind2 != kDesignatorSelf)) return -1;
+    return ArgumentVariableSlot(n.ind);
+  }
+
   static bool IsLocal(const RToken& n) {
     return n.kind == tk_variable_fixed && n.ind2 == kDesignatorLocal && n.aux >= 0;
   }
@@ -200,6 +205,9 @@ class Lowering {
       // A local against a constant: the local is read in place.
       at = Emit(static_cast<uint16_t>(op_lif_lt + (op - op_lt)), cond, left.aux, Operand(Child(cond, 1)), target,
                 message, static_cast<uint16_t>(r));
+    } else if (op >= op_lt && op <= op_ne && ArgumentSlot(left) >= 0 && N(Child(cond, 1)).kind == tk_constant) {
+      at = Emit(static_cast<uint16_t>(op_aif_lt + (op - op_lt)), cond, ArgumentSlot(left), Operand(Child(cond, 1)),
+                target, message, static_cast<uint16_t>(r));
     } else if (op >= op_lt && op <= op_ne) {
       Expr(Child(cond, 0), r);
       at = Emit(static_cast<uint16_t>(op_if_lt + (op - op_lt)), cond, r, Operand(Child(cond, 1)), target, message);
@@ -478,9 +486,6 @@ class Lowering {
 
 CLowered LowerCode(const CCode& code) { return Lowering(code).Run(); }
 
-const CLowered& CCode::Lowered() const {
-  if (!lowered_) lowered_ = std::make_unique<CLowered>(LowerCode(*this));
-  return *lowered_;
-}
+void CCode::Lower() const { lowered_ = std::make_unique<CLowered>(LowerCode(*this)); }
 
 }  // namespace kestro

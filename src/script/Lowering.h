@@ -58,6 +58,13 @@ enum ROp : uint16_t {
   op_lif_ge,
   op_lif_eq,
   op_lif_ne,
+  // The same with argument slot a on the left.
+  op_aif_lt,
+  op_aif_le,
+  op_aif_gt,
+  op_aif_ge,
+  op_aif_eq,
+  op_aif_ne,
   // Statements.
   op_jump,       // to a
   op_loop,       // counts a loop iteration, then to a
@@ -76,6 +83,7 @@ enum ROp : uint16_t {
   op_with_next,  // the next instance (to a, the body) or the end of the with
   op_with_pop,   // leaves the innermost with early (a break or continue out of it)
   op_with_break, // a break in a with's own body: closes it, then to b (several) or c (one)
+  op_count,
 };
 
 struct RIns {

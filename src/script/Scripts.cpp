@@ -30,6 +30,7 @@ struct RArguments {
   int32_t used = 0;     // slots below this may hold something other than real 0
   int32_t script = -1;  // the running script's index, -1 for none
   std::string name;     // its name, filled when asked for
+  RArguments* saved = nullptr;  // the caller's frame
 };
 // The running call's arguments; each call has its own frame, so the caller's are untouched.
 // Frames are kept for reuse, one per call depth, so a call costs no allocation.
@@ -65,27 +66,10 @@ int8_t ArgumentKind(int32_t id) {
 // A call's own argument frame for the lifetime of the scope.
 class CArgumentFrame {
  public:
-  CArgumentFrame(int32_t script, const RValue* args, int32_t count) : saved_(g_args) {
-    if (g_depth == g_frames.size()) g_frames.push_back(std::make_unique<RArguments>());
-    frame_ = g_frames[g_depth++].get();
-    std::copy(args, args + count, frame_->slots.begin());
-    frame_->count = frame_->used = count;
-    frame_->script = script;
-    g_args = frame_;
-  }
-  // Slots past the count read real 0 in the next call at this depth, and no string outlives
-  // the call.
-  ~CArgumentFrame() {
-    for (int32_t k = 0; k < frame_->used; ++k) frame_->slots[size_t(k)] = RValue();
-    --g_depth;
-    g_args = saved_;
-  }
+  CArgumentFrame(int32_t script, const RValue* args, int32_t count) { EnterArguments(script, args, count); }
+  ~CArgumentFrame() { LeaveArguments(); }
   CArgumentFrame(const CArgumentFrame&) = delete;
   CArgumentFrame& operator=(const CArgumentFrame&) = delete;
-
- private:
-  RArguments* frame_;
-  RArguments* saved_;
 };
 
 std::string ArgumentCountMessage(const std::string& name, const CCode& code, int32_t n) {
@@ -232,14 +216,52 @@ std::optional<bool> SetArgumentVariable(int32_t id, int32_t flatindex, const RVa
 // ---------------------------------------------------------------------------------------------
 // Calls.
 
+const CCode* ScriptCode(int32_t index) {
+  const CScript* script = Scripts().Get(index);
+  if (script == nullptr || !script->s_code || !script->s_code->i_compiled) return nullptr;
+  // Scripts are compiled once, while the game is prepared, and stay until it ends: the code
+  // outlives every call.
+  return script->s_code.get();
+}
+
+RValue* EnterArguments(int32_t script, const RValue* args, int32_t count) {
+  count = std::clamp(count, 0, kMaxArguments);
+  if (g_depth == g_frames.size()) g_frames.push_back(std::make_unique<RArguments>());
+  RArguments* frame = g_frames[g_depth++].get();
+  std::copy(args, args + count, frame->slots.begin());
+  frame->count = frame->used = count;
+  frame->script = script;
+  frame->saved = g_args;
+  g_args = frame;
+  return frame->slots.data();
+}
+
+void LeaveArguments() {
+  // Slots past the count read real 0 in the next call at this depth, and no string outlives
+  // the call.
+  RArguments* frame = g_args;
+  for (int32_t k = 0; k < frame->used; ++k) frame->slots[size_t(k)] = RValue();
+  --g_depth;
+  g_args = frame->saved;
+}
+
+void NameFailedScript(int32_t index) {
+  // Once, even when it failed deep inside its own recursion.
+  const std::string prefix = "In script " + Scripts().Name(index) + ":\r";
+  if (PendingCodeError().compare(0, prefix.size(), prefix) != 0) SetPendingCodeError(prefix + PendingCodeError());
+}
+
+bool CheckArgumentCount(int32_t index, const CCode& code, int32_t count) {
+  if (ArgumentCountFits(code, count) || !GameSettings().checkArgumentCount) return true;
+  count = std::clamp(count, 0, kMaxArguments);
+  SetPendingCodeError(ArgumentCountMessage(Scripts().Name(index), code, count));
+  return false;
+}
+
 bool CallScript(int32_t index, CInstance* self, CInstance* other, RValue& result, bool check,
                 const RValue* args, int32_t count) {
-  const CScript* script = Scripts().Get(index);
-  if (script == nullptr || !script->s_code || !script->s_code->i_compiled) return false;
-  // Scripts are compiled once, while the game is prepared, and stay until it ends: the code
-  // outlives the call.
-  const CCode& code = *script->s_code;
-  count = std::clamp(count, 0, kMaxArguments);
+  const CCode* code = ScriptCode(index);
+  if (code == nullptr) return false;
   result = RValue();
   {
     CArgumentFrame frame(index, args, count);
@@ -247,22 +269,10 @@ bool CallScript(int32_t index, CInstance* self, CInstance* other, RValue& result
     const bool pendingBefore = CodeErrorPending();
     CodeErrorState before;
     if (pendingBefore) before = SaveCodeError();
-    if (!ExecuteCodeValue(self, other, code, result)) {
-      // Name the script once, even when it failed deep inside its own recursion.
-      const std::string prefix = "In script " + Scripts().Name(index) + ":\r";
-      if (PendingCodeError().compare(0, prefix.size(), prefix) != 0)
-        SetPendingCodeError(prefix + PendingCodeError());
-    }
+    if (!ExecuteCodeValue(self, other, *code, result)) NameFailedScript(index);
     if (pendingBefore) RestoreCodeError(std::move(before));
   }
-  if (check && GameSettings().checkArgumentCount) {
-    const bool wrong = code.i_ArgArray ? count < code.i_Args : count != code.i_Args;
-    if (wrong) {
-      SetPendingCodeError(ArgumentCountMessage(Scripts().Name(index), code, count));
-      return false;
-    }
-  }
-  return true;
+  return !check || CheckArgumentCount(index, *code, count);
 }
 
 bool CallFunctionId(int32_t id, CInstance* self, CInstance* other, int32_t argc, const RValue* args,

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "script/Code.h"
 #include "script/NameLookup.h"
 #include "script/Value.h"
 
@@ -49,6 +50,24 @@ int32_t ArgumentVariableSlot(int32_t id);
 // counts as a call: the result is "ERROR" and the error stays pending, named after the script.
 bool CallScript(int32_t index, CInstance* self, CInstance* other, RValue& result, bool check,
                 const RValue* args, int32_t count);
+
+// The pieces of a call, for the executor, which runs script code in its own loop. The compiled
+// code of script `index`, or null:
+const CCode* ScriptCode(int32_t index);
+// Enters and leaves a call's own argument frame (at most 16 arguments are kept); entering gives
+// the frame's slots.
+RValue* EnterArguments(int32_t script, const RValue* args, int32_t count);
+void LeaveArguments();
+// After a failed run of the script: names it in front of the pending error, once.
+void NameFailedScript(int32_t index);
+// When the game checks argument counts: false, with the message pending, when the count does
+// not fit the script.
+bool CheckArgumentCount(int32_t index, const CCode& code, int32_t count);
+// Whether a count fits the script's use of arguments, without consulting the setting.
+inline bool ArgumentCountFits(const CCode& code, int32_t count) {
+  count = count < 0 ? 0 : count > kMaxArguments ? kMaxArguments : count;
+  return code.i_ArgArray ? count >= code.i_Args : count == code.i_Args;
+}
 
 // What hosts do with a function id: built-in functions, scripts (checked), extension functions.
 bool CallFunctionId(int32_t id, CInstance* self, CInstance* other, int32_t argc, const RValue* args,

@@ -45,7 +45,7 @@ class RString {
   static RString Uninitialised(size_t n, char** data);
 
   size_t size() const { return rep_ ? rep_->len : 0; }
-  bool empty() const { return size() == 0; }
+  bool empty() const { return rep_ == nullptr; }  // every buffer holds at least one byte
   const char* data() const { return rep_ ? rep_->bytes : ""; }
   std::string_view view() const { return {data(), size()}; }
   std::string str() const { return std::string(view()); }
