@@ -187,10 +187,11 @@ class Run {
   bool EndWith();
 
   // Script calls.
-  void EnterCode(const CCode& code);
-  bool EnterScript(const RIns& ins, int32_t index, const CCode& callee, const RIns* ip);
-  const RIns* LeaveCall();
-  bool FinishCall(bool ok, const RIns*& ip);
+  // Inlined into the loop: calls are its hottest path.
+  [[gnu::always_inline]] void EnterCode(const CCode& code);
+  [[gnu::always_inline]] bool EnterScript(const RIns& ins, int32_t index, const CCode& callee, const RIns* ip);
+  [[gnu::always_inline]] const RIns* LeaveCall();
+  [[gnu::always_inline]] bool FinishCall(bool ok, const RIns*& ip);
 
   CInstance* self_;
   CInstance* other_;
@@ -240,9 +241,6 @@ class Run {
     RegisterStack::Mark mark;
     std::unique_ptr<RLocal[]> frame;
     std::unique_ptr<CVariableList> locals;
-    CInstance* self;
-    CInstance* other;
-    CVariableList* vars;
     size_t withs;
     int32_t script;
     int32_t argc;
@@ -575,7 +573,7 @@ bool Run::EndWith() {
 // Script calls
 
 // Makes `code` the running code, with fresh registers and locals.
-void Run::EnterCode(const CCode& code) {
+inline void Run::EnterCode(const CCode& code) {
   const CLowered& lowered = code.Lowered();
   std::unique_ptr<RLocal[]> frame;
   if (!code.LocalIds().empty()) frame = std::make_unique<RLocal[]>(code.LocalIds().size());
@@ -591,7 +589,7 @@ void Run::EnterCode(const CCode& code) {
 // Calls a script from instruction `ins` (its result register a, c arguments from register b),
 // as CallScript does: its own arguments, a clean error state, and the caller's first error
 // kept. False when the call is too deep (the callee then has failed).
-bool Run::EnterScript(const RIns& ins, int32_t index, const CCode& callee, const RIns* ip) {
+inline bool Run::EnterScript(const RIns& ins, int32_t index, const CCode& callee, const RIns* ip) {
   if (depth_ == calls_.size()) calls_.emplace_back();
   RCall& c = calls_[depth_++];
   c.argsEntered = c.entered = false;
@@ -604,9 +602,6 @@ bool Run::EnterScript(const RIns& ins, int32_t index, const CCode& callee, const
   c.mark = mark_;
   c.frame = std::move(frame_);
   c.locals = std::move(locals_);
-  c.self = self_;
-  c.other = other_;
-  c.vars = selfVars_;
   c.withs = withs_.size();
   c.script = index;
   c.argc = ins.c;
@@ -624,7 +619,7 @@ bool Run::EnterScript(const RIns& ins, int32_t index, const CCode& callee, const
 }
 
 // Back to the caller of the innermost call; where it goes on.
-const RIns* Run::LeaveCall() {
+inline const RIns* Run::LeaveCall() {
   RCall& c = calls_[depth_ - 1];
   if (c.entered) g_registers.Release(registers_, size_t(lowered_->registers), mark_);
   if (c.argsEntered) LeaveArguments();
@@ -636,18 +631,22 @@ const RIns* Run::LeaveCall() {
   mark_ = c.mark;
   frame_ = std::move(c.frame);
   locals_ = std::move(c.locals);
-  self_ = c.self;
-  other_ = c.other;
-  selfVars_ = c.vars;
-  // A return from inside a with leaves its entries behind.
-  withs_.erase(withs_.begin() + static_cast<std::ptrdiff_t>(c.withs), withs_.end());
+  // The callee ran for the caller's instances; a return from inside a with leaves its entries
+  // behind, the first of them holding what the caller had.
+  if (withs_.size() > c.withs) {
+    const RWith& w = withs_[c.withs];
+    self_ = w.self;
+    other_ = w.other;
+    selfVars_ = w.vars;
+    withs_.erase(withs_.begin() + static_cast<std::ptrdiff_t>(c.withs), withs_.end());
+  }
   --depth_;
   return c.ip;
 }
 
 // Ends the innermost call: a failed one gives "ERROR" and names the script in the error, which
 // stays pending while the caller goes on. False when the argument count then fails the caller.
-bool Run::FinishCall(bool ok, const RIns*& ip) {
+inline bool Run::FinishCall(bool ok, const RIns*& ip) {
   RCall& c = calls_[depth_ - 1];
   if (!ok) {
     *result_ = RValue::String("ERROR");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ScriptTestNames.h"
+#include "resources/GameResources.h"
 #include "script/Code.h"
 #include "script/CodeError.h"
 #include "script/Executor.h"
@@ -296,6 +297,19 @@ TEST(Executor, UninitialisedVariablesReadAsZeroWhenSet) {
   SetUninitialisedAreZero(true);
   EXPECT_EQ(RunProgram("a += 2; show(a, b, arr[7], noone.z)", nullptr), "2;0;0;0;");
   SetUninitialisedAreZero(false);
+}
+
+// A script runs in a frame of its caller's run; returning from inside its own with statements
+// puts back the caller's instances and with statements.
+TEST(Executor, ScriptReturningFromAWithLeavesTheCallersWithAlone) {
+  auto script = std::make_unique<CScript>();
+  script->s_code = std::make_shared<CCode>("with (other) return id", false);
+  ASSERT_TRUE(script->s_code->Compile(&Names()));
+  GameResources().Clear();
+  Scripts().Add(std::move(script), "scr_a");
+  EXPECT_EQ(RunProgram("with (100003) { a = scr_a(); show(id, a) } show(id)"), "100003;100001;100001;");
+  EXPECT_EQ(RunProgram("with (all) { show(scr_a()) } show(id)"), "100001;100001;100001;100001;");
+  GameResources().Clear();
 }
 
 TEST(Executor, EndlessRecursionIsAnErrorNotACrash) {

@@ -40,6 +40,11 @@ const std::pair<const char*, const char*> kScripts[] = {
     {"scr_nest", "show_debug_message(scr_two(1, argument0)); return argument0"},
     {"scr_forever", "return scr_forever()"},
     {"scr_fib", "if argument0 < 2 return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)"},
+    {"scr_with", "with (self) { repeat 3 return argument0 }"},
+    {"scr_loc", "var a; a = argument0 * 10; return a"},
+    {"scr_depth", "if argument0 <= 0 return 0; return scr_depth(argument0 - 1) + 1"},
+    {"scr_set", "argument5 = 7; return argument5"},
+    {"scr_bad", "return scr_two(1)"},
 };
 
 // Errors handled with their own header reach the error window: "W[text]".
@@ -163,6 +168,30 @@ TEST_F(ScriptCall, ProgramsShow) {
                              "Cannot assign to the variable"},
   };
   for (const Case& c : cases) EXPECT_EQ(Run(c.source), c.shown) << c.source;
+}
+
+// A script called from code runs in a frame of the caller's run: the caller's locals, instance,
+// with statements and argument slots come back however the callee ends.
+TEST_F(ScriptCall, CalleesLeaveTheCallerAsItWas) {
+  const Case cases[] = {
+      {"var i; i = 5; show_debug_message(scr_with(3)); show_debug_message(i)", "3;5;"},
+      {"var a; a = 1; b = scr_loc(2); show_debug_message(a); show_debug_message(b)", "1;20;"},
+      {"repeat 2 with (self) show_debug_message(scr_with(4) + scr_loc(1))", "14;14;"},
+      // Deep recursion needs no native stack.
+      {"show_debug_message(scr_depth(5000))", "5000;"},
+      // A count that does not fit fails the calling script, whose caller gets "ERROR" and goes on.
+      {"show_debug_message(scr_bad()); show_debug_message(\"on\")",
+       "ERROR;on;pending In script scr_bad:|Illegal argument count calling script \"scr_two\".|Script requires 2 "
+       "arguments, 1 have been supplied."},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Run(c.source), c.shown) << c.source;
+  // Slots a callee wrote read 0 again in the next call at the same depth.
+  GameSettings().checkArgumentCount = false;
+  EXPECT_EQ(Run("scr_set(); show_debug_message(scr_state(1, 2, 3))"), "3;0;3;");
+  GameSettings().checkArgumentCount = true;
+  const std::string s = Run("show_debug_message(scr_depth(20000))");
+  EXPECT_EQ(s.rfind("ERROR;pending In script scr_depth:|", 0), 0u) << s.substr(0, 200);
+  EXPECT_NE(s.find(kRecursionMessage), std::string::npos) << s.substr(0, 200);
 }
 
 TEST_F(ScriptCall, ArgumentArrayReadsAreChecked) {
