@@ -1,12 +1,14 @@
 // Compiles arbitrary text as script code: it must compile or give a compile error, never crash,
 // hang or run out of stack. What compiles is then run, with a step budget so loops end. The first
-// byte picks program or expression form.
+// byte picks program or expression form. The text is also the game's one script, `scr`, so code
+// that calls it runs itself, down to the recursion limit.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "resources/GameResources.h"
 #include "script/Code.h"
 #include "script/CodeError.h"
 #include "script/Executor.h"
@@ -86,6 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const bool expression = data[0] & 1;
   std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+  GameResources().Clear();
+  auto script = std::make_unique<CScript>();
+  script->s_code = std::make_shared<CCode>(text, false);
+  if (script->s_code->Compile(&names)) Scripts().Add(std::move(script), "scr");
   CCode code(text, expression);
   ClearCodeError();
   if (code.Compile(&names)) {
@@ -107,6 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(!code.CompileError().empty());
   }
   ClearCodeError();
+  GameResources().Clear();
   // The display form of any eight bytes read as a real.
   if (size >= 9) {
     double v;

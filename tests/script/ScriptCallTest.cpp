@@ -3,6 +3,7 @@
 // the game's constants and scripts. Programs run on the scratch host; "|" stands for a CR.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -223,6 +224,10 @@ TEST_F(ScriptCall, ExecuteFileRunsEveryLine) {
   EXPECT_EQ(Run("show_debug_message(execute_file(\"" + path + "\", 4))"), "5;12;");
   std::ofstream(path) << "a = \n";
   EXPECT_EQ(Run("execute_file(\"" + path + "\")").rfind("W[COMPILATION ERROR in file to be executed|", 0), 0u);
+  // A file far beyond any code is refused before it is read (sparse: costs no disk).
+  std::filesystem::resize_file(path, std::uintmax_t(17) << 20);
+  EXPECT_EQ(Run("execute_file(\"" + path + "\"); show_debug_message(1)"),
+            "E[Trying to execute a file that is too large.]1;");
 }
 
 TEST_F(ScriptCall, ConstantsAndNames) {

@@ -21,6 +21,8 @@ namespace kestro {
 
 namespace {
 
+constexpr std::streamoff kMaxExecuteFileSize = std::streamoff(16) << 20;
+
 std::string TextOf(const RValue& v) { return v.IsString() ? std::string(v.str.view()) : DisplayString(v); }
 
 // Compiles and runs `text` with the arguments after the first in the argument slots; the
@@ -60,6 +62,14 @@ void ExecuteFile(CInstance* self, CInstance* other, int32_t argc, RValue& result
     ReportBuiltinError("Trying to execute non-existing file.");
     return;
   }
+  // Code is text an author wrote; a file far larger than any is not read into memory.
+  f.seekg(0, std::ios::end);
+  const std::streamoff length = f.tellg();
+  if (length > kMaxExecuteFileSize) {
+    ReportBuiltinError("Trying to execute a file that is too large.");
+    return;
+  }
+  f.seekg(0, std::ios::beg);
   // Every line followed by a CR, whatever line ends the file has.
   std::string text, line;
   while (std::getline(f, line)) {
