@@ -66,8 +66,7 @@ class Parser {
 
   void PostPass(uint32_t root) {
     Post(root);
-    // Executor data, in node order (children come before their parents in the arrays).
-    // Frame slots: a variable node whose designator is the constant -7 and whose name is
+    // Executor data. Frame slots: a variable node whose designator is the constant -7 and whose name is
     // declared with var gets the name's place in the declaration list.
     for (RToken& n : code_.nodes_) {
       if (n.kind == tk_variable_fixed || n.kind == tk_variable) {
@@ -82,52 +81,11 @@ class Parser {
         if (!local) continue;
         auto it = localSlot_.find(n.ind);
         if (it != localSlot_.end()) n.aux = it->second;
-      } else if (n.kind == tk_unary || n.kind == tk_binary) {
-        bool real = RealOperator(n.kind, n.ind);
-        for (int32_t k = 0; real && k < n.itemnumb; ++k) real = RealOperand(code_.nodes_[code_.Child(n, k)]);
-        n.aux = real ? 1 : -1;
       }
     }
   }
 
  private:
-  static bool RealOperator(int32_t kind, int32_t op) {
-    if (kind == tk_unary) return op == sym_minus || op == sym_plus || op == sym_not;
-    switch (op) {
-      case sym_plus: case sym_minus: case sym_times: case sym_divide: case sym_div: case sym_mod:
-      case sym_lt: case sym_le: case sym_gt: case sym_ge: case sym_eq: case sym_ne: case sym_assign:
-      case sym_and: case sym_or: case sym_xor:
-        return true;
-      default:
-        return false;
-    }
-  }
-
-  bool RealOperand(const RToken& c) const {
-    switch (c.kind) {
-      case tk_constant: return code_.values_[c.value].kind == ty_real;
-      case tk_unary:
-      case tk_binary: return c.aux == 1;
-      case tk_variable_fixed:
-        if (c.ind2 == kDesignatorLocal) return c.aux >= 0;
-        return (c.ind2 == kDesignatorUnspecified || c.ind2 == kDesignatorSelf) && c.ind >= kUserVariableBase;
-      case tk_variable: {  // an array element of such a variable, with such indices
-        const RToken& inst = code_.nodes_[code_.Child(c, 0)];
-        if (inst.kind != tk_constant || code_.values_[inst.value].kind != ty_real) return false;
-        const double d = code_.values_[inst.value].val;
-        if (d == kDesignatorLocal) {
-          if (c.aux < 0) return false;
-        } else if (!((d == kDesignatorUnspecified || d == kDesignatorSelf) && c.ind >= kUserVariableBase)) {
-          return false;
-        }
-        for (int32_t k = 1; k < c.itemnumb; ++k)
-          if (!RealOperand(code_.nodes_[code_.Child(c, k)])) return false;
-        return true;
-      }
-      default: return false;
-    }
-  }
-
   // -- tokens
   const RToken2& Cur() const { return toks_[pos_]; }
   void Next() {

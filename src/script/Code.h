@@ -58,9 +58,7 @@ struct RToken {
   uint32_t items = 0;
   int32_t itemnumb = 0;
   uint32_t value = 0;
-  // For the executor: a local variable node's frame slot (or -1); for an operator node, 1 when
-  // every operand is a real constant, an operator node so marked, or a plain variable of the
-  // locals, the running instance or a declared global (such subtrees may be computed as doubles).
+  // For the executor: a local variable node's frame slot, or -1.
   int32_t aux = -1;
 };
 

@@ -1,7 +1,8 @@
-// The executor: runs a compiled `CCode` for a self and an other instance by walking its tree.
-// Statements return a status (0 normal, -1 error, -2 exit/return, -3 break, -4 continue);
-// expressions produce values. What the executor needs from the game world (instances, their
-// variables, built-in variables, functions and scripts) it asks of the installed IScriptHost.
+// The executor: runs a compiled `CCode` for a self and an other instance. The code's tree is
+// lowered once into register instructions that keep the statuses statements have in the
+// language (0 normal, -1 error, -2 exit/return, -3 break, -4 continue) as jumps. What the
+// executor needs from the game world (instances, their variables, built-in variables, built-in
+// and extension functions) it asks of the installed IScriptHost; scripts it runs itself.
 #pragma once
 
 #include <cstdint>
@@ -37,8 +38,9 @@ class IScriptHost {
   virtual bool GetBuiltin(CInstance* inst, int32_t id, int32_t flatindex, RValue& out) = 0;
   virtual bool SetBuiltin(CInstance* inst, int32_t id, int32_t flatindex, const RValue& value) = 0;
 
-  // Calls a function id: built-in (below 100000), script or extension function. `result` is
-  // real 0 on entry. False fails the calling statement (a built-in function never does).
+  // Calls a function id: built-in (below 100000), script or extension function (code calls
+  // existing scripts itself; hosts forward the rest to CallFunctionId). `result` is real 0 on
+  // entry. False fails the calling statement (a built-in function never does).
   virtual bool CallFunction(int32_t id, CInstance* self, CInstance* other, int32_t argc, RValue* args,
                             RValue& result) = 0;
 };

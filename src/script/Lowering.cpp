@@ -13,7 +13,7 @@ namespace kestro {
 
 namespace {
 
-// A designator value as the tree walk turns it into an int: values beyond 32 bits name nothing
+// A designator value as an int: values beyond 32 bits name nothing
 // and are kept out of the designator ranges.
 int32_t ClampDesignator(double v) {
   const int64_t d = RoundToInt64(v);
@@ -79,8 +79,8 @@ class Lowering {
 
   // --- expressions
 
-  // A designator and the indices of a variable node, evaluated and checked in the tree walk's
-  // order; fills the operands of op_elem / op_store.
+  // A designator and the indices of a variable node, evaluated and checked in the
+  // language's order; fills the operands of op_elem / op_store.
   void Target(uint32_t v, int32_t& desigReg, int32_t& desig, int32_t& indexReg, uint16_t& count) {
     const RToken& n = N(v);
     desigReg = -1;

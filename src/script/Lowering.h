@@ -108,8 +108,8 @@ struct CLowered {
   int32_t registers = 0;
 };
 
-// Lowers the compiled code (a program or an expression). The result never fails: statements the
-// tree walk rejects at run time become error instructions.
+// Lowers the compiled code (a program or an expression). The result never fails: statements that
+// are errors when they run become error instructions.
 CLowered LowerCode(const CCode& code);
 
 }  // namespace kestro
