@@ -63,20 +63,12 @@ class RegisterStack {
   };
   RValue* Acquire(size_t n, Mark& mark) {
     mark = {block_, used_};
-    for (;;) {
-      if (block_ == blocks_.size()) {
-        const size_t size = std::max(n, kBlockSize);
-        blocks_.push_back({std::make_unique<RValue[]>(size), size});
-      }
-      Block& b = blocks_[block_];
-      if (b.size - used_ >= n) {
-        RValue* p = b.values.get() + used_;
-        used_ += n;
-        return p;
-      }
-      ++block_;
-      used_ = 0;
+    if (block_ < blocks_.size() && blocks_[block_].size - used_ >= n) {
+      RValue* p = blocks_[block_].values.get() + used_;
+      used_ += n;
+      return p;
     }
+    return AcquireElsewhere(n);
   }
   // Strings left in the registers are let go, so no text outlives the run.
   void Release(RValue* p, size_t n, const Mark& mark) {
@@ -87,6 +79,23 @@ class RegisterStack {
   }
 
  private:
+  // The next block with room, made when there is none.
+  [[gnu::noinline]] RValue* AcquireElsewhere(size_t n) {
+    for (;;) {
+      ++block_;
+      used_ = 0;
+      if (block_ >= blocks_.size()) {
+        block_ = blocks_.size();
+        const size_t size = std::max(n, kBlockSize);
+        blocks_.push_back({std::make_unique<RValue[]>(size), size});
+      }
+      if (blocks_[block_].size >= n) {
+        used_ = n;
+        return blocks_[block_].values.get();
+      }
+    }
+  }
+
   static constexpr size_t kBlockSize = 4096;
   struct Block {
     std::unique_ptr<RValue[]> values;
