@@ -6,6 +6,8 @@ bash scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target kestro
+echo "A tour of the script language (examples/script_tour.txt):"
+"$BUILD_DIR/src/kestro" script examples/script_tour.txt
 "$BUILD_DIR/src/kestro" build examples/demo -o "$BUILD_DIR/demo"
 echo "Built $BUILD_DIR/demo (a standalone game). Running it:"
 exec "$BUILD_DIR/demo" "$@"

@@ -70,6 +70,16 @@ TEST(ScriptRunCommand, ProgramsPrintDebugMessagesAndReportErrors) {
   EXPECT_FALSE(std::filesystem::exists(dir / "game_errors.log"));  // the game's default: no log
 }
 
+// The tour a newcomer runs first works as it says.
+TEST(ScriptRunCommand, TheBundledTourRuns) {
+  std::string out;
+  EXPECT_EQ(test::RunProcess(std::string(KESTRO_BINARY) + " script " + KESTRO_SOURCE_DIR + "/examples/script_tour.txt",
+                             &out),
+            0);
+  EXPECT_EQ(out.rfind("primes: 2 3 5 7 11 13 17 19 23 29 31 37 41 43 47 \nsquares: 1 4 9 16 25 \n", 0), 0u) << out;
+  EXPECT_NE(out.find("counter = 15\n"), std::string::npos) << out;
+}
+
 TEST(ScriptRunCommand, InlineCodeAndUsage) {
   std::string out;
   EXPECT_EQ(test::RunProcess(std::string(KESTRO_BINARY) + " script -e 'show_debug_message(abs(-2) + 1)'", &out), 0);
