@@ -617,8 +617,10 @@ inline bool Run::EnterScript(const RIns& ins, int32_t index, const CCode& callee
   RValue* const args = EnterArguments(index, registers_ + ins.b, ins.c);
   c.argsEntered = true;
   c.pendingBefore = CodeErrorPending();
-  if (c.pendingBefore) c.before = SaveCodeError();
-  ClearCodeError();
+  if (c.pendingBefore) {
+    c.before = SaveCodeError();
+    ClearCodeError();  // without one pending there is nothing to clear
+  }
   result_ = &registers_[ins.a];
   EnterCode(callee);
   args_ = args;
@@ -796,6 +798,7 @@ bool Run::Go(RValue& result) {
         NEXT();
       }
       L_op_call: {
+        if (I->n && g_budget >= 0 && !Spend(N(I->node).position)) goto fail;
         RValue& out = R[I->a];
         Put(out, 0.0);
         const int32_t id = I->d;

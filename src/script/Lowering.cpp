@@ -219,14 +219,26 @@ class Lowering {
     return at;
   }
 
+  // A call is counted against the budget before its arguments. When they call nothing, nothing
+  // can happen in between, and the call instruction counts it itself.
   void Call(uint32_t i, int32_t dst) {
     const RToken& n = N(i);
-    Emit(op_spend, i);
     const int32_t argc = std::min(n.itemnumb, kMaxArguments);
+    bool calls = false;
+    for (int32_t k = 0; k < argc && !calls; ++k) calls = CallsAnything(Child(i, k));
+    if (calls) Emit(op_spend, i);
     const int32_t base = top_;
     for (int32_t k = 0; k < argc; ++k) Alloc();
     for (int32_t k = 0; k < argc; ++k) Expr(Child(i, k), base + k);
-    Emit(op_call, i, dst, base, argc, n.ind);
+    Emit(op_call, i, dst, base, argc, n.ind, calls ? 0 : 1);
+  }
+
+  bool CallsAnything(uint32_t i) const {
+    const RToken& n = N(i);
+    if (n.kind == tk_function) return true;
+    for (int32_t k = 0; k < n.itemnumb; ++k)
+      if (CallsAnything(Child(i, k))) return true;
+    return false;
   }
 
   // --- statements
