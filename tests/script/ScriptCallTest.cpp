@@ -178,6 +178,10 @@ TEST_F(ScriptCall, CalleesLeaveTheCallerAsItWas) {
       {"var i; i = 5; show_debug_message(scr_with(3)); show_debug_message(i)", "3;5;"},
       {"var a; a = 1; b = scr_loc(2); show_debug_message(a); show_debug_message(b)", "1;20;"},
       {"repeat 2 with (self) show_debug_message(scr_with(4) + scr_loc(1))", "14;14;"},
+      // An argument that is not a real meets the general comparison.
+      {"show_debug_message(scr_fib(\"a\"))",
+       "ERROR;pending In script scr_fib:|Error in code at line 1:|   if argument0 < 2 return argument0; return "
+       "scr_fib(argument0 - 1) + scr_fib(argument0 - 2)|                 ^|at position 16: Cannot compare arguments."},
       // Deep recursion needs no native stack.
       {"show_debug_message(scr_depth(5000))", "5000;"},
       // A count that does not fit fails the calling script, whose caller gets "ERROR" and goes on.
