@@ -185,11 +185,11 @@ class Run {
   int32_t SlotOf(const RToken& n) const;
   const RValue* FindLocal(const RToken& n, int32_t flat) const;
   bool StoreLocal(const RToken& n, int32_t flat, const RValue& v);
-  RValue* ExistingElement(const RToken& n, int32_t designator, int32_t flat);
+  RValue* ExistingElement(const RToken& n, int32_t designator, int32_t flat, int32_t& hint);
   bool ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out);
   bool StoreInstance(CInstance* inst, int32_t id, int32_t flat, const RValue& v);
-  bool Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v);
-  bool Assign(const RToken& n, int32_t designator, int32_t flat, const RValue& v);
+  bool Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint);
+  bool Assign(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint);
   enum WithStart { kWithFailed, kWithNone, kWithBody };
   WithStart StartWith(const RIns& ins);
   bool NextWith();
@@ -399,19 +399,19 @@ bool Run::FindVar(const RToken& n, int32_t designator, int32_t flat, RValue& out
 
 // The stored element a compound assignment may change in place (lists only, never a built-in
 // variable's setter); null when there is none.
-RValue* Run::ExistingElement(const RToken& n, int32_t designator, int32_t flat) {
+RValue* Run::ExistingElement(const RToken& n, int32_t designator, int32_t flat, int32_t& hint) {
   const int32_t id = n.ind;
   switch (designator) {
     case kDesignatorLocal:
       return const_cast<RValue*>(FindLocal(n, flat));
     case kDesignatorUnspecified:
-      if (IsDeclaredGlobal(id)) return const_cast<RValue*>(GlobalVariables().Find(id, flat));
+      if (IsDeclaredGlobal(id)) return const_cast<RValue*>(GlobalVariables().FindAt(id, flat, hint));
       [[fallthrough]];
     case kDesignatorSelf:
       if (id < kUserVariableBase || !self_) return nullptr;
-      return const_cast<RValue*>(SelfVars().Find(id, flat));
+      return const_cast<RValue*>(SelfVars().FindAt(id, flat, hint));
     case kDesignatorGlobal:
-      return const_cast<RValue*>(GlobalVariables().Find(id, flat));
+      return const_cast<RValue*>(GlobalVariables().FindAt(id, flat, hint));
     default:
       return nullptr;
   }
@@ -433,18 +433,24 @@ bool Run::StoreInstance(CInstance* inst, int32_t id, int32_t flat, const RValue&
   return (inst == self_ ? SelfVars() : host_.Variables(inst)).SetVar(id, flat, v);
 }
 
-bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v) {
+bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint) {
   const int32_t id = n.ind;
+  // A variable of the global list or the running instance's, through the instruction's hint.
+  auto into = [&](CVariableList& list) {
+    RValue* p = list.SlotAt(id, flat, hint);
+    if (p) *p = v;
+    return p != nullptr;
+  };
   switch (designator) {
     case kDesignatorLocal:
       return StoreLocal(n, flat, v);
     case kDesignatorUnspecified:
-      if (IsDeclaredGlobal(id)) return GlobalVariables().SetVar(id, flat, v);
-      return StoreInstance(self_, id, flat, v);
+      if (IsDeclaredGlobal(id)) return into(GlobalVariables());
+      return id >= kUserVariableBase ? into(SelfVars()) : StoreInstance(self_, id, flat, v);
     case kDesignatorGlobal:
-      return GlobalVariables().SetVar(id, flat, v);
+      return into(GlobalVariables());
     case kDesignatorSelf:
-      return StoreInstance(self_, id, flat, v);
+      return id >= kUserVariableBase ? into(SelfVars()) : StoreInstance(self_, id, flat, v);
     case kDesignatorOther:
       return StoreInstance(other_, id, flat, v);
     case kDesignatorNoone:
@@ -466,12 +472,12 @@ bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue&
 
 // Completes an assignment whose value is in `v`: the compound forms combine it with the stored
 // value first. The failure is reported.
-bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, const RValue& v) {
+bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint) {
   const RToken& target = code_->ChildNode(n, 0);
   if (n.ind != sym_assign) {
     // Reals changed in place: the common counters and sums.
     if (v.kind == ty_real) {
-      RValue* p = ExistingElement(target, designator, flat);
+      RValue* p = ExistingElement(target, designator, flat, hint);
       if (p && p->kind == ty_real) {
         switch (n.ind) {
           case sym_assign_plus: p->val += v.val; return true;
@@ -502,9 +508,9 @@ bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, const RValue
     } else if (!BinaryOperation(code_, n.position, op, v, current)) {
       return false;
     }
-    return Store(target, designator, flat, current) || Error(n.position, "Cannot assign to the variable");
+    return Store(target, designator, flat, current, hint) || Error(n.position, "Cannot assign to the variable");
   }
-  return Store(target, designator, flat, v) || Error(n.position, "Cannot assign to the variable");
+  return Store(target, designator, flat, v, hint) || Error(n.position, "Cannot assign to the variable");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -764,7 +770,7 @@ bool Run::Go(RValue& result) {
         NEXT();
       L_op_var: {
         const RToken& n = N(I->node);
-        if (const RValue* p = ExistingElement(n, n.ind2, 0)) Load(R[I->a], *p);
+        if (const RValue* p = ExistingElement(n, n.ind2, 0, I->hint)) Load(R[I->a], *p);
         else if (!ReadVar(n, n.ind2, 0, R[I->a])) goto fail;
         NEXT();
       }
@@ -774,7 +780,7 @@ bool Run::Go(RValue& result) {
       L_op_elem: {
         const RToken& n = N(I->node);
         const int32_t designator = Designator(*I), flat = Flat(*I);
-        if (const RValue* p = ExistingElement(n, designator, flat)) Load(R[I->a], *p);
+        if (const RValue* p = ExistingElement(n, designator, flat, I->hint)) Load(R[I->a], *p);
         else if (!ReadVar(n, designator, flat, R[I->a])) goto fail;
         NEXT();
       }
@@ -975,11 +981,11 @@ bool Run::Go(RValue& result) {
             NEXT();
           }
         }
-        if (!Assign(N(I->node), kDesignatorLocal, 0, v)) goto fail;
+        if (!Assign(N(I->node), kDesignatorLocal, 0, v, I->hint)) goto fail;
         NEXT();
       }
       L_op_store:
-        if (!Assign(N(I->node), Designator(*I), Flat(*I), I->a >= 0 ? R[I->a] : K[-1 - I->a])) goto fail;
+        if (!Assign(N(I->node), Designator(*I), Flat(*I), I->a >= 0 ? R[I->a] : K[-1 - I->a], I->hint)) goto fail;
         NEXT();
       L_op_return:
         if (I->b) *result_ = std::move(R[I->a]);

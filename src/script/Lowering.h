@@ -91,6 +91,9 @@ struct RIns {
   uint16_t n = 0;
   int32_t a = 0, b = 0, c = 0, d = 0;
   uint32_t node = 0;  // the tree node the instruction comes from
+  // Where the instruction's variable was found in its list last time (a lookup cache: every use
+  // checks it).
+  mutable int32_t hint = 0;
 };
 
 // Messages of statement errors and conditions, selected by an instruction operand.

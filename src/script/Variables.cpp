@@ -145,8 +145,7 @@ void CVariableList::Init(int32_t id) {
   if (IndexOf(id) < 0) Append(id);
 }
 
-const RValue* VariableElement(const RVariable& v, int32_t flatindex) {
-  if (flatindex == 0) return &v.simplevalue;
+const RValue* ArrayElement(const RVariable& v, int32_t flatindex) {
   if (flatindex < 0 || flatindex > kMaxFlat) return nullptr;
   size_t row = static_cast<size_t>(flatindex / kArrayDimension);
   size_t col = static_cast<size_t>(flatindex % kArrayDimension);
@@ -154,8 +153,7 @@ const RValue* VariableElement(const RVariable& v, int32_t flatindex) {
   return &v.value[row][col];
 }
 
-RValue* VariableElementForStore(RVariable& v, int32_t flatindex) {
-  if (flatindex == 0) return &v.simplevalue;
+RValue* ArrayElementForStore(RVariable& v, int32_t flatindex) {
   if (flatindex < 0 || flatindex > kMaxFlat) return nullptr;
   size_t row = static_cast<size_t>(flatindex / kArrayDimension);
   size_t col = static_cast<size_t>(flatindex % kArrayDimension);

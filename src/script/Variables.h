@@ -61,8 +61,14 @@ struct RVariable {
 
 // Element access of one variable by flat index: the stored element or null, and the element
 // created as a store creates it (rows grown with real 0), null for a bad index.
-const RValue* VariableElement(const RVariable& v, int32_t flatindex);
-RValue* VariableElementForStore(RVariable& v, int32_t flatindex);
+const RValue* ArrayElement(const RVariable& v, int32_t flatindex);
+RValue* ArrayElementForStore(RVariable& v, int32_t flatindex);
+inline const RValue* VariableElement(const RVariable& v, int32_t flatindex) {
+  return flatindex == 0 ? &v.simplevalue : ArrayElement(v, flatindex);
+}
+inline RValue* VariableElementForStore(RVariable& v, int32_t flatindex) {
+  return flatindex == 0 ? &v.simplevalue : ArrayElementForStore(v, flatindex);
+}
 
 class CVariableList {
  public:
@@ -90,6 +96,25 @@ class CVariableList {
   const RValue* Find(int32_t id, int32_t flatindex) const;
   // The element, created like SetVar creates it; null for a bad flat index.
   RValue* Slot(int32_t id, int32_t flatindex);
+  // Find and Slot through a remembered place: `hint` is where the id was found last time (in this
+  // list or one laid out alike) and is updated when it is elsewhere. For the executor, whose
+  // instructions keep one hint each.
+  const RValue* FindAt(int32_t id, int32_t flatindex, int32_t& hint) const {
+    if (static_cast<size_t>(hint) >= v_vars.size() || v_vars[static_cast<size_t>(hint)].ind != id) {
+      const int32_t k = IndexOf(id);
+      if (k < 0) return nullptr;
+      hint = k;
+    }
+    return VariableElement(v_vars[static_cast<size_t>(hint)], flatindex);
+  }
+  RValue* SlotAt(int32_t id, int32_t flatindex, int32_t& hint) {
+    if (static_cast<size_t>(hint) >= v_vars.size() || v_vars[static_cast<size_t>(hint)].ind != id) {
+      if (flatindex < 0 || flatindex >= kArrayDimension * kArrayDimension) return nullptr;
+      const int32_t k = IndexOf(id);
+      hint = k >= 0 ? k : Append(id);
+    }
+    return VariableElementForStore(v_vars[static_cast<size_t>(hint)], flatindex);
+  }
   // Appends the variable with a plain value of real 0 when absent.
   void Init(int32_t id);
   bool Exists(int32_t id) const { return IndexOf(id) >= 0; }

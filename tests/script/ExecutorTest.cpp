@@ -250,6 +250,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"repeat 2 { with (all) { show(id); continue } }", "100001;100002;100003;100001;100002;100003;"},
         Case{"with (all) { show(id); exit } show(0)", "100001;"},
         Case{"with (all) z = id; show((100002).z)", "100002;"},
+        // Instances whose variables were made in different orders.
+        Case{"(100001).a = 1; b = 2; (100002).b = 20; (100002).a = 10; (100003).c = 0; (100003).b = 200; "
+             "(100003).a = 100; with (all) { a += 1; show(a, b) } with (all) b = a; show(b, (100003).b)",
+             "2;2;11;20;101;200;2;101;"},
         Case{"with (local) {}", "error 1:7 Cannot use local in with statement."},
         Case{"with (global) {}", "error 1:7 Cannot use global in with statement."},
         Case{"with (\"a\") {}", "error 1:7 Object id expected"}));
