@@ -259,6 +259,8 @@ class Run {
     bool entered;
   };
   std::vector<RCall> calls_;  // kept for reuse: the first depth_ are in progress
+  int32_t lastScriptId_ = -1;
+  const CCode* lastScriptCode_ = nullptr;
   size_t depth_ = 0;
 };
 
@@ -810,7 +812,12 @@ bool Run::Go(RValue& result) {
         const int32_t id = I->d;
         if (id >= kScriptIdBase && id < kExtensionIdBase) {
           // Scripts run here, in a frame of this loop.
-          const CCode* callee = ScriptCode(id - kScriptIdBase);
+          // The script table stays as it is while code runs: the last one looked up is kept.
+          if (id != lastScriptId_) {
+            lastScriptId_ = id;
+            lastScriptCode_ = ScriptCode(id - kScriptIdBase);
+          }
+          const CCode* callee = lastScriptCode_;
           if (callee && callee->i_kind == 1) {
             const bool ok = EnterScript(*I, id - kScriptIdBase, *callee, ip);
             RELOAD();

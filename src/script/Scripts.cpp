@@ -22,22 +22,23 @@
 
 namespace kestro {
 
-namespace {
-
-struct RArguments {
-  std::array<RValue, kMaxArguments> slots;
-  int32_t count = 0;
-  int32_t used = 0;     // slots below this may hold something other than real 0
-  int32_t script = -1;  // the running script's index, -1 for none
-  std::string name;     // its name, filled when asked for
-  RArguments* saved = nullptr;  // the caller's frame
-};
-// The running call's arguments; each call has its own frame, so the caller's are untouched.
-// Frames are kept for reuse, one per call depth, so a call costs no allocation.
-RArguments g_outer;
+namespace arguments_detail {
+RArguments g_outer;  // the arguments of code run outside any script
 RArguments* g_args = &g_outer;
 std::vector<std::unique_ptr<RArguments>> g_frames;
 size_t g_depth = 0;
+
+RArguments* GrowFrames() {
+  g_frames.push_back(std::make_unique<RArguments>());
+  return g_frames.back().get();
+}
+}  // namespace arguments_detail
+
+namespace {
+
+using arguments_detail::g_args;
+using arguments_detail::g_outer;
+using arguments_detail::RArguments;
 
 // What each built-in variable id is among the argument variables: a slot 0 ... 15, the array,
 // the count, or none. Rebuilt when variables are registered after a lookup.
@@ -222,27 +223,6 @@ const CCode* ScriptCode(int32_t index) {
   // Scripts are compiled once, while the game is prepared, and stay until it ends: the code
   // outlives every call.
   return script->s_code.get();
-}
-
-RValue* EnterArguments(int32_t script, const RValue* args, int32_t count) {
-  count = std::clamp(count, 0, kMaxArguments);
-  if (g_depth == g_frames.size()) g_frames.push_back(std::make_unique<RArguments>());
-  RArguments* frame = g_frames[g_depth++].get();
-  std::copy(args, args + count, frame->slots.begin());
-  frame->count = frame->used = count;
-  frame->script = script;
-  frame->saved = g_args;
-  g_args = frame;
-  return frame->slots.data();
-}
-
-void LeaveArguments() {
-  // Slots past the count read real 0 in the next call at this depth, and no string outlives
-  // the call.
-  RArguments* frame = g_args;
-  for (int32_t k = 0; k < frame->used; ++k) frame->slots[size_t(k)] = RValue();
-  --g_depth;
-  g_args = frame->saved;
 }
 
 void NameFailedScript(int32_t index) {

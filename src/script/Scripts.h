@@ -3,10 +3,14 @@
 // the preparation steps that define the game's constants and compile its scripts.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "script/Code.h"
 #include "script/NameLookup.h"
@@ -55,7 +59,7 @@ bool CallScript(int32_t index, CInstance* self, CInstance* other, RValue& result
 // code of script `index`, or null:
 const CCode* ScriptCode(int32_t index);
 // Enters and leaves a call's own argument frame (at most 16 arguments are kept); entering gives
-// the frame's slots.
+// the frame's slots. Inline below: every script call does both.
 RValue* EnterArguments(int32_t script, const RValue* args, int32_t count);
 void LeaveArguments();
 // After a failed run of the script: names it in front of the pending error, once.
@@ -72,6 +76,46 @@ inline bool ArgumentCountFits(const CCode& code, int32_t count) {
 // What hosts do with a function id: built-in functions, scripts (checked), extension functions.
 bool CallFunctionId(int32_t id, CInstance* self, CInstance* other, int32_t argc, const RValue* args,
                     RValue& result);
+
+// The argument frames behind the functions above: one per call depth, kept for reuse.
+namespace arguments_detail {
+struct RArguments {
+  std::array<RValue, kMaxArguments> slots;
+  int32_t count = 0;
+  int32_t used = 0;     // slots below this may hold something other than real 0
+  int32_t script = -1;  // the running script's index, -1 for none
+  std::string name;     // its name, filled when asked for
+  RArguments* saved = nullptr;  // the caller's frame
+};
+extern RArguments g_outer;
+extern RArguments* g_args;  // the running call's
+extern std::vector<std::unique_ptr<RArguments>> g_frames;
+extern size_t g_depth;
+RArguments* GrowFrames();
+}  // namespace arguments_detail
+
+inline RValue* EnterArguments(int32_t script, const RValue* args, int32_t count) {
+  using namespace arguments_detail;
+  count = count < 0 ? 0 : count > kMaxArguments ? kMaxArguments : count;
+  RArguments* frame = g_depth < g_frames.size() ? g_frames[g_depth].get() : GrowFrames();
+  ++g_depth;
+  std::copy(args, args + count, frame->slots.begin());
+  frame->count = frame->used = count;
+  frame->script = script;
+  frame->saved = g_args;
+  g_args = frame;
+  return frame->slots.data();
+}
+
+inline void LeaveArguments() {
+  using namespace arguments_detail;
+  // Slots past the count read real 0 in the next call at this depth, and no string outlives
+  // the call.
+  RArguments* frame = g_args;
+  for (int32_t k = 0; k < frame->used; ++k) frame->slots[size_t(k)] = RValue();
+  --g_depth;
+  g_args = frame->saved;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Names and constants.
