@@ -83,7 +83,6 @@ bool UninitialisedAreZero() { return g_uninitialisedZero; }
 
 namespace {
 constexpr size_t kLinearLimit = 8;  // below this many variables a scan beats hashing
-constexpr int32_t kMaxFlat = kArrayDimension * kArrayDimension - 1;
 
 inline size_t HashId(int32_t id) { return static_cast<uint32_t>(id) * 2654435761u; }
 }  // namespace
@@ -143,14 +142,6 @@ int32_t CVariableList::Append(int32_t id) {
 
 void CVariableList::Init(int32_t id) {
   if (IndexOf(id) < 0) Append(id);
-}
-
-const RValue* ArrayElement(const RVariable& v, int32_t flatindex) {
-  if (flatindex < 0 || flatindex > kMaxFlat) return nullptr;
-  size_t row = static_cast<size_t>(flatindex / kArrayDimension);
-  size_t col = static_cast<size_t>(flatindex % kArrayDimension);
-  if (row >= v.value.size() || col >= v.value[row].size()) return nullptr;
-  return &v.value[row][col];
 }
 
 RValue* ArrayElementForStore(RVariable& v, int32_t flatindex) {

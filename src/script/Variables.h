@@ -61,7 +61,14 @@ struct RVariable {
 
 // Element access of one variable by flat index: the stored element or null, and the element
 // created as a store creates it (rows grown with real 0), null for a bad index.
-const RValue* ArrayElement(const RVariable& v, int32_t flatindex);
+inline constexpr int32_t kMaxFlat = kArrayDimension * kArrayDimension - 1;
+inline const RValue* ArrayElement(const RVariable& v, int32_t flatindex) {
+  if (flatindex < 0 || flatindex > kMaxFlat) return nullptr;
+  const size_t row = static_cast<size_t>(flatindex / kArrayDimension);
+  const size_t col = static_cast<size_t>(flatindex % kArrayDimension);
+  if (row >= v.value.size() || col >= v.value[row].size()) return nullptr;
+  return &v.value[row][col];
+}
 RValue* ArrayElementForStore(RVariable& v, int32_t flatindex);
 inline const RValue* VariableElement(const RVariable& v, int32_t flatindex) {
   return flatindex == 0 ? &v.simplevalue : ArrayElement(v, flatindex);
@@ -109,7 +116,7 @@ class CVariableList {
   }
   RValue* SlotAt(int32_t id, int32_t flatindex, int32_t& hint) {
     if (static_cast<size_t>(hint) >= v_vars.size() || v_vars[static_cast<size_t>(hint)].ind != id) {
-      if (flatindex < 0 || flatindex >= kArrayDimension * kArrayDimension) return nullptr;
+      if (flatindex < 0 || flatindex > kMaxFlat) return nullptr;
       const int32_t k = IndexOf(id);
       hint = k >= 0 ? k : Append(id);
     }
