@@ -180,6 +180,8 @@ class Run {
   const RValue& Operand(int32_t b) const { return b >= 0 ? registers_[b] : code_->PoolValue(uint32_t(-1 - b)); }
   bool Desig(const RIns& ins);
   bool Index(const RIns& ins);
+  bool IndexFromLocal(uint32_t node, int32_t slot, RValue& v);
+  bool CheckIndex(int32_t position, RValue& v);
   bool ReadVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
   bool FindVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
   int32_t SlotOf(const RToken& n) const;
@@ -312,9 +314,17 @@ bool Run::Desig(const RIns& ins) {
   return true;
 }
 
-bool Run::Index(const RIns& ins) {
-  RValue& v = registers_[ins.a];
-  const int32_t position = N(ins.node).position;
+bool Run::Index(const RIns& ins) { return CheckIndex(N(ins.node).position, registers_[ins.a]); }
+
+// A declared local (the index expression `node`, frame slot `slot`) read as an array index.
+bool Run::IndexFromLocal(uint32_t node, int32_t slot, RValue& v) {
+  const RLocal& local = frame_[slot];
+  if (local.defined) v = local.var.simplevalue;
+  else if (!ReadVar(N(node), kDesignatorLocal, 0, v)) return false;
+  return CheckIndex(N(node).position, v);
+}
+
+bool Run::CheckIndex(int32_t position, RValue& v) {
   if (v.kind != ty_real) return Error(position, "Wrong type of array index");
   const int64_t index = RoundToInt64(v.val);
   if (index < 0) return Error(position, "Negative array index");
@@ -699,6 +709,7 @@ bool Run::Go(RValue& result) {
       &&L_op_desig,
       &&L_op_index,
       &&L_op_index_local,
+      &&L_op_elem_locals,
       &&L_op_call,
       &&L_op_spend,
       &&L_op_neg,
@@ -802,7 +813,37 @@ bool Run::Go(RValue& result) {
             NEXT();
           }
         }
-        if (!ReadVar(N(I->node), kDesignatorLocal, 0, v) || !Index(*I)) goto fail;
+        if (!IndexFromLocal(I->node, I->b, v)) goto fail;
+        NEXT();
+      }
+      L_op_elem_locals: {
+        // The indices straight from the locals when they are reals in range; otherwise read and
+        // checked one by one, in order, as separate instructions would.
+        const RToken& n = N(I->node);
+        int32_t flat = -1;
+        const RLocal& li = frame_[I->b];
+        if (li.defined && li.var.simplevalue.kind == ty_real) {
+          const int64_t a = RoundToInt64(li.var.simplevalue.val);
+          if (a >= 0 && a < kArrayDimension) {
+            flat = static_cast<int32_t>(a);
+            if (I->n == 2) {
+              const RLocal& lj = frame_[I->c];
+              flat = -1;
+              if (lj.defined && lj.var.simplevalue.kind == ty_real) {
+                const int64_t b = RoundToInt64(lj.var.simplevalue.val);
+                if (b >= 0 && b < kArrayDimension) flat = static_cast<int32_t>(a * kArrayDimension + b);
+              }
+            }
+          }
+        }
+        if (flat < 0) {
+          if (!IndexFromLocal(code_->Child(n, 1), I->b, R[I->d])) goto fail;
+          if (I->n == 2 && !IndexFromLocal(code_->Child(n, 2), I->c, R[I->d + 1])) goto fail;
+          flat = static_cast<int32_t>(R[I->d].val);
+          if (I->n == 2) flat = flat * kArrayDimension + static_cast<int32_t>(R[I->d + 1].val);
+        }
+        if (const RValue* p = ExistingElement(n, kDesignatorUnspecified, flat, I->hint)) Load(R[I->a], *p);
+        else if (!ReadVar(n, kDesignatorUnspecified, flat, R[I->a])) goto fail;
         NEXT();
       }
       L_op_call: {

@@ -150,6 +150,14 @@ class Lowering {
         break;
       }
       case tk_variable: {
+        if (PlainWithLocalIndices(i)) {
+          const int32_t indexReg = top_;
+          Alloc();
+          Alloc();
+          Emit(op_elem_locals, i, dst, N(Child(i, 1)).aux, n.itemnumb == 3 ? N(Child(i, 2)).aux : 0, indexReg,
+               static_cast<uint16_t>(n.itemnumb - 1));
+          break;
+        }
         int32_t desigReg, desig, indexReg;
         uint16_t count;
         Target(i, desigReg, desig, indexReg, count);
@@ -178,6 +186,19 @@ class Lowering {
   static int32_t ArgumentSlot(const RToken& n) {
     if (n.kind != tk_variable_fixed || (n.ind2 != kDesignatorUnspecified && n.ind2 != kDesignatorSelf)) return -1;
     return ArgumentVariableSlot(n.ind);
+  }
+
+  // A plain name (no designator) with one or two indices that are declared locals: a[i], a[i, j].
+  bool PlainWithLocalIndices(uint32_t v) const {
+    const RToken& n = N(v);
+    if (n.itemnumb < 2 || n.itemnumb > 3) return false;
+    const RToken& inst = N(Child(v, 0));
+    if (inst.kind != tk_constant || code_.Value(inst).kind != ty_real ||
+        code_.Value(inst).val != kDesignatorUnspecified)
+      return false;
+    for (int32_t k = 1; k < n.itemnumb; ++k)
+      if (!IsLocal(N(Child(v, k)))) return false;
+    return true;
   }
 
   static bool IsLocal(const RToken& n) {

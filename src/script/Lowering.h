@@ -21,6 +21,8 @@ enum ROp : uint16_t {
   op_desig,      // reg a becomes a designator (node: the designator expression)
   op_index,      // reg a becomes a checked array index (node: the index expression)
   op_index_local,  // reg a = declared local in frame slot b as a checked array index
+  op_elem_locals,  // a = plain variable indexed by n (1 or 2) declared locals in frame slots b, c;
+                   // registers from d hold the indices when they must be read in full
   op_call,       // a = function d with c arguments from reg b; n: counts itself against the budget
   op_spend,      // a loop iteration or call counted against the budget
   op_neg,        // a = -a, or the general unary operator of the node on a

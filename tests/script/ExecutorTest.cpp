@@ -315,7 +315,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"var i; i = 0.6; arr[1] = 7; show(arr[i])", "7;"},
                       Case{"var i; i = \"x\"; a = arr[i]", "error 1:25 Wrong type of array index"},
                       Case{"var i; a = arr[i]", "error 1:16 Unknown variable i"},
-                      Case{"var i; i = 32000; a = arr[i]", "error 1:27 Array index >= 32000"}));
+                      Case{"var i; i = 32000; a = arr[i]", "error 1:27 Array index >= 32000"},
+                      Case{"var i, j; i = 1; j = \"x\"; a = arr[i, j]", "error 1:38 Wrong type of array index"},
+                      Case{"var i, j; i = -1; a = arr[i, j]", "error 1:27 Negative array index"},
+                      Case{"var i, j; i = 1; j = 2; arr[1, 2] = 5; show(arr[i, j]); b = arr[j, i]",
+                           "5;error 1:61 Unknown variable arr or array index out of bounds"}));
 
 // A script runs in a frame of its caller's run; returning from inside its own with statements
 // puts back the caller's instances and with statements.
