@@ -929,75 +929,44 @@ bool Run::Go(RValue& result) {
       L_op_binary:
         if (!Binary(*I)) goto fail;
         NEXT();
-#define KESTRO_IF_OP(name, expr)                                             \
-  L_##name: {                                                               \
-    const RValue& x = R[I->a];                                              \
-    const RValue& y = I->b >= 0 ? R[I->b] : K[-1 - I->b];                 \
-    bool truth;                                                              \
-    if (x.kind == ty_real && y.kind == ty_real) {                            \
-      const double d = x.val - y.val;                                        \
-      truth = (expr);                                                        \
-    } else if (!Compare(*I, I->a, truth)) {                                \
-      goto fail;                                                          \
-    }                                                                        \
-    if (!truth) ip = code + I->c;                                           \
-    NEXT();                                                                   \
-  }
-        KESTRO_IF_OP(op_if_lt, d < -kCompareTolerance)
-        KESTRO_IF_OP(op_if_le, d <= kCompareTolerance)
-        KESTRO_IF_OP(op_if_gt, d > kCompareTolerance)
-        KESTRO_IF_OP(op_if_ge, d >= -kCompareTolerance)
-        KESTRO_IF_OP(op_if_eq, d > -kCompareTolerance && d < kCompareTolerance)
-        KESTRO_IF_OP(op_if_ne, d < -kCompareTolerance || d > kCompareTolerance)
-#undef KESTRO_IF_OP
-#define KESTRO_LIF_OP(name, expr)                                            \
-  L_##name: {                                                               \
-    const RValue* x = &frame_[I->a].var.simplevalue;                        \
-    if (!frame_[I->a].defined) {                                            \
-      if (!ReadVar(code_->ChildNode(N(I->node), 0), kDesignatorLocal, 0, R[I->n])) goto fail; \
-      x = &R[I->n];                                                         \
-    }                                                                        \
-    const RValue& y = K[-1 - I->b];                                         \
+// Comparisons as conditions: `fetch` sets x to the left operand (and `left` to the register that
+// takes it for the general routine), then to c unless the comparison holds.
+#define KESTRO_BRANCH_OP(name, expr, ...)                                    \
+  L_##name: {                                                                \
+    const RValue* x;                                                         \
+    int32_t left;                                                            \
+    __VA_ARGS__;                                                             \
+    const RValue& y = I->b >= 0 ? R[I->b] : K[-1 - I->b];                    \
     bool truth;                                                              \
     if (x->kind == ty_real && y.kind == ty_real) {                           \
       const double d = x->val - y.val;                                       \
       truth = (expr);                                                        \
     } else {                                                                 \
-      if (x != &R[I->n]) R[I->n] = *x;                                     \
-      if (!Compare(*I, I->n, truth)) goto fail;                         \
-    }                                                                        \
-    if (!truth) ip = code + I->c;                                           \
-    NEXT();                                                                   \
-  }
-        KESTRO_LIF_OP(op_lif_lt, d < -kCompareTolerance)
-        KESTRO_LIF_OP(op_lif_le, d <= kCompareTolerance)
-        KESTRO_LIF_OP(op_lif_gt, d > kCompareTolerance)
-        KESTRO_LIF_OP(op_lif_ge, d >= -kCompareTolerance)
-        KESTRO_LIF_OP(op_lif_eq, d > -kCompareTolerance && d < kCompareTolerance)
-        KESTRO_LIF_OP(op_lif_ne, d < -kCompareTolerance || d > kCompareTolerance)
-#undef KESTRO_LIF_OP
-#define KESTRO_AIF_OP(name, expr)                                            \
-  L_##name: {                                                                \
-    const RValue& x = args_[I->a];                                           \
-    const RValue& y = K[-1 - I->b];                                          \
-    bool truth;                                                              \
-    if (x.kind == ty_real && y.kind == ty_real) {                            \
-      const double d = x.val - y.val;                                        \
-      truth = (expr);                                                        \
-    } else {                                                                 \
-      R[I->n] = x;                                                           \
-      if (!Compare(*I, I->n, truth)) goto fail;                              \
+      if (x != &R[left]) R[left] = *x;                                       \
+      if (!Compare(*I, left, truth)) goto fail;                              \
     }                                                                        \
     if (!truth) ip = code + I->c;                                            \
     NEXT();                                                                  \
   }
-        KESTRO_AIF_OP(op_aif_lt, d < -kCompareTolerance)
-        KESTRO_AIF_OP(op_aif_le, d <= kCompareTolerance)
-        KESTRO_AIF_OP(op_aif_gt, d > kCompareTolerance)
-        KESTRO_AIF_OP(op_aif_ge, d >= -kCompareTolerance)
-        KESTRO_AIF_OP(op_aif_eq, d > -kCompareTolerance && d < kCompareTolerance)
-        KESTRO_AIF_OP(op_aif_ne, d < -kCompareTolerance || d > kCompareTolerance)
-#undef KESTRO_AIF_OP
+#define KESTRO_BRANCH_OPS(prefix, ...)                                                         \
+  KESTRO_BRANCH_OP(prefix##lt, d < -kCompareTolerance, __VA_ARGS__)                            \
+  KESTRO_BRANCH_OP(prefix##le, d <= kCompareTolerance, __VA_ARGS__)                            \
+  KESTRO_BRANCH_OP(prefix##gt, d > kCompareTolerance, __VA_ARGS__)                             \
+  KESTRO_BRANCH_OP(prefix##ge, d >= -kCompareTolerance, __VA_ARGS__)                           \
+  KESTRO_BRANCH_OP(prefix##eq, d > -kCompareTolerance && d < kCompareTolerance, __VA_ARGS__)   \
+  KESTRO_BRANCH_OP(prefix##ne, d < -kCompareTolerance || d > kCompareTolerance, __VA_ARGS__)
+        // A register on the left.
+        KESTRO_BRANCH_OPS(op_if_, left = I->a; x = &R[left])
+        // A declared local on the left, read in full into register n when it is not defined.
+        KESTRO_BRANCH_OPS(op_lif_, left = I->n; x = &frame_[I->a].var.simplevalue;
+                          if (!frame_[I->a].defined) {
+                            if (!ReadVar(code_->ChildNode(N(I->node), 0), kDesignatorLocal, 0, R[left])) goto fail;
+                            x = &R[left];
+                          })
+        // An argument slot on the left.
+        KESTRO_BRANCH_OPS(op_aif_, left = I->n; x = &args_[I->a])
+#undef KESTRO_BRANCH_OPS
+#undef KESTRO_BRANCH_OP
 
       L_op_jump:
         ip = code + I->a;
