@@ -699,6 +699,7 @@ bool Run::Go(RValue& result) {
 #define RELOAD() (code = lowered_->code.data(), R = registers_, K = code_->Pool())
   const RIns* ip = code;
   const RIns* I;
+  bool ok;
   // Threaded dispatch: each handler jumps straight to the next one.
   static const void* const kHandlers[] = {
       &&L_op_const,
@@ -860,10 +861,10 @@ bool Run::Go(RValue& result) {
           }
           const CCode* callee = lastScriptCode_;
           if (callee && callee->i_kind == 1) {
-            const bool ok = EnterScript(*I, id - kScriptIdBase, *callee, ip);
+            const bool entered = EnterScript(*I, id - kScriptIdBase, *callee, ip);
             RELOAD();
             ip = code;
-            if (!ok) goto fail;
+            if (!entered) goto fail;
             NEXT();
           }
         }
@@ -1060,21 +1061,17 @@ bool Run::Go(RValue& result) {
         ip = code + (EndWith() ? I->b : I->c);
         NEXT();
 
+// The code ends, or a callee's does and its caller goes on.
 fail:
-  if (depth_ == 0) return false;
-  if (!FinishCall(false, ip)) {
-    RELOAD();
-    goto fail;
-  }
-  RELOAD();
-  NEXT();
+  ok = false;
+  goto end;
 done:
-  if (depth_ == 0) return true;
-  if (!FinishCall(true, ip)) {
-    RELOAD();
-    goto fail;
-  }
+  ok = true;
+end:
+  if (depth_ == 0) return ok;
+  ok = FinishCall(ok, ip);
   RELOAD();
+  if (!ok) goto fail;
   NEXT();
 #undef RELOAD
 #undef NEXT
