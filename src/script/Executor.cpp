@@ -266,9 +266,6 @@ class Run {
   size_t depth_ = 0;
 };
 
-// Script calls nested deeper than this in one run fail with the recursion message.
-constexpr size_t kMaxScriptDepth = 10000;
-
 // ---------------------------------------------------------------------------------------------
 // Operators: the general routines, for what the reals-only paths in Go leave over. Errors of a
 // binary operator are at its right operand, of a unary one at its operand.

@@ -65,5 +65,8 @@ inline constexpr const char* kBudgetMessage = "Execution stopped: step budget us
 // instead of overflowing the stack.
 inline constexpr size_t kMaxExecutionStack = size_t(4) << 20;
 inline constexpr const char* kRecursionMessage = "Script recursion too deep.";
+// Scripts called from code run in the caller's loop, without native stack; more than this many
+// nested in one run fail with the same message.
+inline constexpr size_t kMaxScriptDepth = 10000;
 
 }  // namespace kestro

@@ -194,7 +194,7 @@ TEST_F(ScriptCall, CalleesLeaveTheCallerAsItWas) {
   GameSettings().checkArgumentCount = false;
   EXPECT_EQ(Run("scr_set(); show_debug_message(scr_state(1, 2, 3))"), "3;0;3;");
   GameSettings().checkArgumentCount = true;
-  const std::string s = Run("show_debug_message(scr_depth(20000))");
+  const std::string s = Run("show_debug_message(scr_depth(" + std::to_string(kMaxScriptDepth + 1) + "))");
   EXPECT_EQ(s.rfind("ERROR;pending In script scr_depth:|", 0), 0u) << s.substr(0, 200);
   EXPECT_NE(s.find(kRecursionMessage), std::string::npos) << s.substr(0, 200);
 }
