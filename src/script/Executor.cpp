@@ -883,47 +883,37 @@ bool Run::Go(RValue& result) {
         if (!Unary(*I)) goto fail;
         NEXT();
 
-#define KESTRO_REAL_OP(name, expr)                                          \
-  L_##name: {                                                               \
-    RValue& x = R[I->a];                                                    \
-    const RValue& y = I->b >= 0 ? R[I->b] : K[-1 - I->b];                 \
+// Binary operators on two reals when `fits` (division by zero is the general routine's error);
+// anything else through the general routine.
+#define KESTRO_REAL_OP(name, fits, expr)                                     \
+  L_##name: {                                                                \
+    RValue& x = R[I->a];                                                     \
+    const RValue& y = I->b >= 0 ? R[I->b] : K[-1 - I->b];                    \
     if (x.kind == ty_real && y.kind == ty_real) {                            \
       const double a = x.val, b = y.val;                                     \
-      x.val = (expr);                                                        \
-    } else if (!Binary(*I)) {                                               \
-      goto fail;                                                          \
+      if (fits) {                                                            \
+        x.val = (expr);                                                      \
+        NEXT();                                                              \
+      }                                                                      \
     }                                                                        \
-    NEXT();                                                                   \
+    if (!Binary(*I)) goto fail;                                              \
+    NEXT();                                                                  \
   }
-        KESTRO_REAL_OP(op_add, a + b)
-        KESTRO_REAL_OP(op_sub, a - b)
-        KESTRO_REAL_OP(op_mul, a * b)
-        KESTRO_REAL_OP(op_lt, (a - b) < -kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_le, (a - b) <= kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_gt, (a - b) > kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_ge, (a - b) >= -kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_eq, (a - b > -kCompareTolerance && a - b < kCompareTolerance) ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_ne, (a - b < -kCompareTolerance || a - b > kCompareTolerance) ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_and, (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_or, (a >= 0.5 || b >= 0.5) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_add, true, a + b)
+        KESTRO_REAL_OP(op_sub, true, a - b)
+        KESTRO_REAL_OP(op_mul, true, a * b)
+        KESTRO_REAL_OP(op_divide, b != 0, a / b)
+        KESTRO_REAL_OP(op_div, b != 0, Trunc(a / b))
+        KESTRO_REAL_OP(op_mod, b != 0, Mod(a, b))
+        KESTRO_REAL_OP(op_lt, true, (a - b) < -kCompareTolerance ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_le, true, (a - b) <= kCompareTolerance ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_gt, true, (a - b) > kCompareTolerance ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_ge, true, (a - b) >= -kCompareTolerance ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_eq, true, (a - b > -kCompareTolerance && a - b < kCompareTolerance) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_ne, true, (a - b < -kCompareTolerance || a - b > kCompareTolerance) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_and, true, (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_or, true, (a >= 0.5 || b >= 0.5) ? 1.0 : 0.0)
 #undef KESTRO_REAL_OP
-      // Division by zero is the general routine's error.
-#define KESTRO_DIVIDING_OP(name, expr)                                       \
-  L_##name: {                                                               \
-    RValue& x = R[I->a];                                                    \
-    const RValue& y = I->b >= 0 ? R[I->b] : K[-1 - I->b];                 \
-    if (x.kind == ty_real && y.kind == ty_real && y.val != 0) {              \
-      const double a = x.val, b = y.val;                                     \
-      x.val = (expr);                                                        \
-    } else if (!Binary(*I)) {                                               \
-      goto fail;                                                          \
-    }                                                                        \
-    NEXT();                                                                   \
-  }
-        KESTRO_DIVIDING_OP(op_divide, a / b)
-        KESTRO_DIVIDING_OP(op_div, Trunc(a / b))
-        KESTRO_DIVIDING_OP(op_mod, Mod(a, b))
-#undef KESTRO_DIVIDING_OP
       L_op_binary:
         if (!Binary(*I)) goto fail;
         NEXT();
