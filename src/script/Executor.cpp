@@ -761,7 +761,6 @@ bool Run::Go(RValue& result) {
       &&L_op_case,
       &&L_op_with,
       &&L_op_with_next,
-      &&L_op_with_pop,
       &&L_op_with_break};
   static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == op_count);
 #define NEXT()               \
@@ -1039,9 +1038,6 @@ bool Run::Go(RValue& result) {
           if (g_budget >= 0 && !Spend(N(I->node).position)) goto fail;
           ip = code + I->a;
         }
-        NEXT();
-      L_op_with_pop:
-        EndWith();
         NEXT();
       L_op_with_break:
         // A break ends a with over several instances; from a with of one it goes on outwards.

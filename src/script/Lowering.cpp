@@ -42,7 +42,6 @@ class Lowering {
   enum Kind { kLoop, kWith, kSwitch };
   struct Handler {
     Kind kind;
-    int32_t withDepth;  // withs open inside the construct's body
     std::vector<size_t> breaks, continues;  // jumps to patch
   };
 
@@ -266,14 +265,14 @@ class Lowering {
 
   void Jump(std::vector<size_t>& list) { list.push_back(Emit(op_jump, 0)); }
 
-  // A break or continue: jumps to the innermost construct that takes it, closing the withs on the
-  // way; without one the code ends, as the status leaves the outermost statement.
+  // A break or continue: jumps to the innermost construct that takes it (a with takes both, so
+  // none is ever left open on the way); without one the code ends, as the status leaves the
+  // outermost statement.
   void BreakOrContinue(uint32_t i, bool isBreak) {
     for (size_t k = handlers_.size(); k-- > 0;) {
       Handler& h = handlers_[k];
       const bool takes = isBreak || h.kind != kSwitch;
       if (!takes) continue;
-      for (int32_t p = withDepth_; p > h.withDepth; --p) Emit(op_with_pop, i);
       Jump(isBreak ? h.breaks : h.continues);
       return;
     }
@@ -328,7 +327,7 @@ class Lowering {
       case tk_do: {
         const int32_t top = Here();
         Emit(op_spend, i);
-        handlers_.push_back({kLoop, withDepth_, {}, {}});
+        handlers_.push_back({kLoop, {}, {}});
         Stmt(Child(i, 0));
         Handler h = std::move(handlers_.back());
         handlers_.pop_back();
@@ -342,7 +341,7 @@ class Lowering {
         Emit(op_spend, i);
         const int32_t top = Here();
         const size_t exit = Branch(Child(i, 1), msg_expression_expected);
-        handlers_.push_back({kLoop, withDepth_, {}, {}});
+        handlers_.push_back({kLoop, {}, {}});
         Stmt(Child(i, 3));
         Handler h = std::move(handlers_.back());
         handlers_.pop_back();
@@ -404,7 +403,7 @@ class Lowering {
   // `closing`.
   template <class Closing>
   void Loop(uint32_t body, int32_t cont, Closing closing) {
-    handlers_.push_back({kLoop, withDepth_, {}, {}});
+    handlers_.push_back({kLoop, {}, {}});
     Stmt(body);
     Handler h = std::move(handlers_.back());
     handlers_.pop_back();
@@ -449,12 +448,10 @@ class Lowering {
     Expr(Child(i, 0), r);
     const size_t none = Emit(op_with, i, r);
     const int32_t body = Here();
-    ++withDepth_;
-    handlers_.push_back({kWith, withDepth_, {}, {}});
+    handlers_.push_back({kWith, {}, {}});
     Stmt(Child(i, 1));
     Handler h = std::move(handlers_.back());
     handlers_.pop_back();
-    --withDepth_;
     PatchAll(h.continues, Here());
     Emit(op_with_next, i, body);
     PatchHere(none);
@@ -491,7 +488,7 @@ class Lowering {
     }
     std::vector<size_t> ends;
     if (!sawDefault) ends.push_back(Emit(op_jump, i));
-    handlers_.push_back({kSwitch, withDepth_, {}, {}});
+    handlers_.push_back({kSwitch, {}, {}});
     for (int32_t k = 1; k < n.itemnumb; ++k) {
       const uint32_t st = Child(i, k);
       if (N(st).kind == tk_case || N(st).kind == tk_default) {
@@ -510,7 +507,6 @@ class Lowering {
   const CCode& code_;
   CLowered out_;
   int32_t top_ = 0, maxTop_ = 0;
-  int32_t withDepth_ = 0;
   bool discard_ = false;
   std::vector<Handler> handlers_;
 };

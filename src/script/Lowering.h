@@ -83,7 +83,6 @@ enum ROp : uint16_t {
   op_case,       // to c when reg b matches reg a exactly
   op_with,       // with over reg a: to b when no instance; else the first instance becomes self
   op_with_next,  // the next instance (to a, the body) or the end of the with
-  op_with_pop,   // leaves the innermost with early (a break or continue out of it)
   op_with_break, // a break in a with's own body: closes it, then to b (several) or c (one)
   op_count,
 };
