@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kestro {
@@ -72,7 +73,7 @@ enum ROp : uint16_t {
   op_loop,       // counts a loop iteration, then to a
   op_jump_false, // to b unless reg a is true; c selects the message for a string condition
   op_set_local,  // declared local slot a = b (a plain = to a fixed local; b an operand)
-  op_update_local,  // declared local slot a op= reg b (node: the assignment; n 1 +=, 2 -=, 3 *=)
+  op_update_local,  // declared local slot a op= b, an operand (node: the assignment; n 1 +=, 2 -=, 3 *=)
   op_store,      // assignment node: value a (an operand), target designator (reg b, or c), n indices from reg d
   op_return,     // the result is reg a (unless b is 0), the code ends
   op_stop,       // the code ends normally
@@ -115,5 +116,9 @@ struct CLowered {
 // Lowers the compiled code (a program or an expression). The result never fails: statements that
 // are errors when they run become error instructions.
 CLowered LowerCode(const CCode& code);
+
+// The lowered code as text, an instruction a line: place, name, operands and the source position
+// (for `kestro script --lowered` and tests).
+std::string DumpLowered(const CCode& code);
 
 }  // namespace kestro

@@ -10,6 +10,7 @@
 #include "script/Code.h"
 #include "script/CodeError.h"
 #include "script/ErrorReport.h"
+#include "script/Lowering.h"
 #include "script/Executor.h"
 #include "script/ScratchHost.h"
 #include "script/Scripts.h"
@@ -24,6 +25,7 @@ const char* kUsage =
     "       kestro script -e CODE           run CODE as a program\n"
     "       kestro script --check FILE      compile FILE; print nothing, or the compile error\n"
     "       kestro script --dump FILE       compile FILE and print its compiled tree\n"
+    "       kestro script --lowered FILE    compile FILE and print the instructions it runs as\n"
     "options:\n"
     "  --expression   compile FILE as one expression instead of a program\n"
     "  FILE may be - for standard input.\n"
@@ -92,7 +94,7 @@ int RunProgram(const std::string& text) {
 
 int ScriptCommand(const Args& args) {
   if (HandleHelpVersion(args, kUsage)) return 0;
-  bool check = false, dump = false, expression = false, inlineCode = false;
+  bool check = false, dump = false, lowered = false, expression = false, inlineCode = false;
   std::string file, inlineText;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -107,6 +109,8 @@ int ScriptCommand(const Args& args) {
       check = true;
     } else if (a == "--dump") {
       dump = true;
+    } else if (a == "--lowered") {
+      lowered = true;
     } else if (a == "--expression") {
       expression = true;
     } else if (!a.empty() && a[0] == '-' && a != "-") {
@@ -128,9 +132,9 @@ int ScriptCommand(const Args& args) {
     std::fprintf(stderr, "kestro script: cannot read %s\n", file.c_str());
     return 2;
   }
-  if (!check && !dump) {
+  if (!check && !dump && !lowered) {
     if (expression) {
-      std::fprintf(stderr, "kestro script: --expression only with --check or --dump\n");
+      std::fprintf(stderr, "kestro script: --expression only with --check, --dump or --lowered\n");
       return 2;
     }
     return RunProgram(text);
@@ -142,6 +146,7 @@ int ScriptCommand(const Args& args) {
     return 1;
   }
   if (dump) std::printf("%s", DumpTree(code, &BuiltinScriptNames()).c_str());
+  if (lowered) std::printf("%s", DumpLowered(code).c_str());
   return 0;
 }
 

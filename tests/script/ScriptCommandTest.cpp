@@ -1,4 +1,4 @@
-// `kestro script --check / --dump` as an author uses it.
+// `kestro script --check / --dump / --lowered` as an author uses it.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -39,6 +39,10 @@ TEST(ScriptCommand, CheckPrintsNothingOrTheErrorAsShown) {
   EXPECT_EQ(status, 0);
   EXPECT_NE(dump.find("block @1\n  var @1\n    name i"), std::string::npos) << dump;
   EXPECT_NE(dump.find("\n    binary < @"), std::string::npos) << dump;
+  const std::string lowered = RunScript("--lowered " + (dir / "good.txt").string(), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(lowered.rfind("registers ", 0), 0u) << lowered;
+  EXPECT_NE(lowered.find(" lif_lt "), std::string::npos) << lowered;
   RunScript((dir / "good.txt").string(), &status);
   EXPECT_EQ(status, 1);  // without an option the file runs, and stops at `total`, never set
   RunScript("--check " + (dir / "missing.txt").string(), &status);
