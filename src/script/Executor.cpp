@@ -302,12 +302,10 @@ bool Run::Compare(const RIns& ins, int32_t left, bool& truth) {
   return true;
 }
 
-// A designator value: values beyond 32 bits name nothing; keep them out of the designator ranges.
 bool Run::Desig(const RIns& ins) {
   RValue& v = registers_[ins.a];
   if (v.kind != ty_real) return Error(N(ins.node).position, "Wrong type of variable index");
-  const int64_t d = RoundToInt64(v.val);
-  v.val = d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? -100 : static_cast<double>(d);
+  v.val = DesignatorOf(v.val);
   return true;
 }
 

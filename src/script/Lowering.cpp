@@ -15,13 +15,6 @@ namespace kestro {
 
 namespace {
 
-// A designator value as an int: values beyond 32 bits name nothing
-// and are kept out of the designator ranges.
-int32_t ClampDesignator(double v) {
-  const int64_t d = RoundToInt64(v);
-  return d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? -100 : static_cast<int32_t>(d);
-}
-
 class Lowering {
  public:
   explicit Lowering(const CCode& code) : code_(code) {}
@@ -95,7 +88,7 @@ class Lowering {
     const uint32_t inst = Child(v, 0);
     const RToken& in = N(inst);
     if (in.kind == tk_constant && code_.Value(in).kind == ty_real) {
-      desig = ClampDesignator(code_.Value(in).val);
+      desig = DesignatorOf(code_.Value(in).val);
     } else {
       desigReg = Alloc();
       Expr(inst, desigReg);

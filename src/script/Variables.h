@@ -44,6 +44,13 @@ inline constexpr int32_t kDesignatorUnspecified = -6;  // a plain name: self, or
 inline constexpr int32_t kDesignatorLocal = -7;
 inline constexpr int32_t kFirstInstanceId = 100000;
 
+// The designator a real names: rounded; values beyond 32 bits name nothing and are kept out of
+// the designator ranges.
+inline int32_t DesignatorOf(double v) {
+  const int64_t d = RoundToInt64(v);
+  return d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? -100 : static_cast<int32_t>(d);
+}
+
 // Array addressing: a[i, j] is flat index i * 32000 + j, each index 0 ... 31999.
 inline constexpr int32_t kArrayDimension = 32000;
 
