@@ -4,9 +4,10 @@
 
 namespace kestro {
 
-namespace {
+namespace code_error_detail {
 CodeErrorState g_state;
 }
+using code_error_detail::g_state;
 
 std::string FormatCodeError(const CCode* code, int32_t position, std::string_view message) {
   if (code == nullptr) return std::string(message);
@@ -59,7 +60,6 @@ void ReportCodeError(const CCode* code, int32_t position, std::string_view messa
   g_state.message = FormatCodeError(code, position, message);
 }
 
-bool CodeErrorPending() { return g_state.pending; }
 const std::string& PendingCodeError() { return g_state.message; }
 void ClearCodeError() {
   g_state.pending = false;

@@ -11,6 +11,16 @@ namespace kestro {
 
 class CCode;
 
+// The pending state; saved and restored around work that must not disturb it.
+struct CodeErrorState {
+  bool pending = false;
+  std::string message;
+};
+
+namespace code_error_detail {
+extern CodeErrorState g_state;
+}
+
 // Records the message unless an error is already pending (the first error of a run is kept).
 void ReportCodeError(const CCode* code, int32_t position, std::string_view message);
 
@@ -18,17 +28,14 @@ void ReportCodeError(const CCode* code, int32_t position, std::string_view messa
 // message are CR characters, as the error window splits them.
 std::string FormatCodeError(const CCode* code, int32_t position, std::string_view message);
 
-bool CodeErrorPending();
+// Asked at every script call, so read inline.
+inline bool CodeErrorPending() { return code_error_detail::g_state.pending; }
 const std::string& PendingCodeError();
 void ClearCodeError();
 // Replaces the pending message and sets the flag (used to add prefixes such as the script name).
 void SetPendingCodeError(std::string message);
 
 // Saves and restores the pending state around work that must not disturb it.
-struct CodeErrorState {
-  bool pending = false;
-  std::string message;
-};
 CodeErrorState SaveCodeError();
 void RestoreCodeError(CodeErrorState state);
 

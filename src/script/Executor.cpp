@@ -726,6 +726,8 @@ bool Run::Go(RValue& result) {
       &&L_op_and,
       &&L_op_or,
       &&L_op_binary,
+      &&L_op_arg_add,
+      &&L_op_arg_sub,
       &&L_op_if_lt,
       &&L_op_if_le,
       &&L_op_if_gt,
@@ -911,6 +913,24 @@ bool Run::Go(RValue& result) {
         KESTRO_REAL_OP(op_and, true, (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0)
         KESTRO_REAL_OP(op_or, true, (a >= 0.5 || b >= 0.5) ? 1.0 : 0.0)
 #undef KESTRO_REAL_OP
+#define KESTRO_ARG_OP(name, expr)                                            \
+  L_##name: {                                                                \
+    const RValue& x = args_[I->b];                                           \
+    const RValue& y = K[-1 - I->c];                                          \
+    RValue& out = R[I->a];                                                   \
+    if (x.kind == ty_real && y.kind == ty_real) {                            \
+      const double a = x.val, b = y.val;                                     \
+      Put(out, (expr));                                                      \
+      NEXT();                                                                \
+    }                                                                        \
+    out = x;                                                                 \
+    const RToken& n = N(I->node);                                            \
+    if (!BinaryOperation(code_, code_->ChildNode(n, 1).position, n.ind, y, out)) goto fail; \
+    NEXT();                                                                  \
+  }
+        KESTRO_ARG_OP(op_arg_add, a + b)
+        KESTRO_ARG_OP(op_arg_sub, a - b)
+#undef KESTRO_ARG_OP
       L_op_binary:
         if (!Binary(*I)) goto fail;
         NEXT();

@@ -158,10 +158,17 @@ class Lowering {
         Emit(op_elem, i, dst, desigReg, desig, indexReg, count);
         break;
       }
-      case tk_binary:
+      case tk_binary: {
+        const uint16_t op = BinaryOp(n.ind);
+        const int32_t slot = ArgumentSlot(N(Child(i, 0)));
+        if ((op == op_add || op == op_sub) && slot >= 0 && N(Child(i, 1)).kind == tk_constant) {
+          Emit(op == op_add ? op_arg_add : op_arg_sub, i, dst, slot, Operand(Child(i, 1)));
+          break;
+        }
         Expr(Child(i, 0), dst);
-        Emit(BinaryOp(n.ind), i, dst, Operand(Child(i, 1)));
+        Emit(op, i, dst, Operand(Child(i, 1)));
         break;
+      }
       case tk_unary:
         Expr(Child(i, 0), dst);
         Emit(n.ind == sym_minus ? op_neg : n.ind == sym_not ? op_not : op_unary, i, dst);
@@ -541,6 +548,8 @@ std::string DumpLowered(const CCode& code) {
     "and",
     "or",
     "binary",
+    "arg_add",
+    "arg_sub",
     "if_lt",
     "if_le",
     "if_gt",

@@ -45,6 +45,9 @@ enum ROp : uint16_t {
   op_and,
   op_or,
   op_binary,     // the general binary operator of the node
+  // a = argument slot b + or - the constant operand c (argument0 - 1 and the like).
+  op_arg_add,
+  op_arg_sub,
   // A comparison as a condition: to c unless a OP b is true; d selects the message for a
   // string result. Operands as for the binary operators.
   op_if_lt,

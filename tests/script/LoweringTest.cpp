@@ -35,7 +35,7 @@ TEST(Lowering, CommonShapesTakeTheShortPaths) {
       {"var i, s; s = 0; for (i = 0; i < 10; i += 1) s += grid[i, i]; return s",
        "set_local set_local spend lif_lt elem_locals update_local update_local loop local return stop"},
       {"if argument0 < 2 return argument0; return scr_a(argument0 - 1) + scr_a(argument0 - 2)",
-       "aif_lt arg return arg sub call arg sub call add return stop"},
+       "aif_lt arg return arg_sub call arg_sub call add return stop"},
       {"do x -= 1 until x <= 0", "spend store var if_le stop"},
   };
   for (const auto& [source, shape] : cases) EXPECT_EQ(Shape(source), shape) << source;

@@ -46,6 +46,7 @@ const std::pair<const char*, const char*> kScripts[] = {
     {"scr_depth", "if argument0 <= 0 return 0; return scr_depth(argument0 - 1) + 1"},
     {"scr_set", "argument5 = 7; return argument5"},
     {"scr_bad", "return scr_two(1)"},
+    {"scr_inc", "return argument0 + 1"},
 };
 
 // Errors handled with their own header reach the error window: "W[text]".
@@ -182,6 +183,9 @@ TEST_F(ScriptCall, CalleesLeaveTheCallerAsItWas) {
       {"show_debug_message(scr_fib(\"a\"))",
        "ERROR;pending In script scr_fib:|Error in code at line 1:|   if argument0 < 2 return argument0; return "
        "scr_fib(argument0 - 1) + scr_fib(argument0 - 2)|                 ^|at position 16: Cannot compare arguments."},
+      {"show_debug_message(scr_inc(2)); show_debug_message(scr_inc(\"a\"))",
+       "3;ERROR;pending In script scr_inc:|Error in code at line 1:|   return argument0 + 1|                     ^|"
+       "at position 20: Wrong type of arguments to +."},
       // Deep recursion needs no native stack.
       {"show_debug_message(scr_depth(5000))", "5000;"},
       // A count that does not fit fails the calling script, whose caller gets "ERROR" and goes on.
