@@ -16,12 +16,6 @@ class CCode;
 class CInstance;
 class CVariableList;
 
-inline constexpr int32_t kStatusNormal = 0;
-inline constexpr int32_t kStatusError = -1;
-inline constexpr int32_t kStatusExit = -2;
-inline constexpr int32_t kStatusBreak = -3;
-inline constexpr int32_t kStatusContinue = -4;
-
 class IScriptHost {
  public:
   virtual ~IScriptHost() = default;

@@ -63,8 +63,8 @@ class Lowering {
     return r;
   }
   // Patches the jump target operand of an instruction to the current place.
-  void PatchHere(size_t at) { Patch(at, Here()); }
-  void Patch(size_t at, int32_t target) {
+  void PatchHere(size_t at) {
+    const int32_t target = Here();
     RIns& ins = out_.code[at];
     if (ins.op == op_jump) ins.a = target;
     else if (ins.op == op_case || (ins.op >= op_if_lt && ins.op <= op_aif_ne)) ins.c = target;

@@ -155,10 +155,8 @@ RValue* ArrayElementForStore(RVariable& v, int32_t flatindex) {
 }
 
 RValue* CVariableList::Slot(int32_t id, int32_t flatindex) {
-  if (flatindex < 0 || flatindex > kMaxFlat) return nullptr;
-  int32_t k = IndexOf(id);
-  if (k < 0) k = Append(id);
-  return VariableElementForStore(v_vars[static_cast<size_t>(k)], flatindex);
+  int32_t noHint = -1;
+  return SlotAt(id, flatindex, noHint);
 }
 
 bool CVariableList::SetVar(int32_t id, int32_t flatindex, const RValue& value) {
@@ -169,9 +167,8 @@ bool CVariableList::SetVar(int32_t id, int32_t flatindex, const RValue& value) {
 }
 
 const RValue* CVariableList::Find(int32_t id, int32_t flatindex) const {
-  int32_t k = IndexOf(id);
-  if (k < 0) return nullptr;
-  return VariableElement(v_vars[static_cast<size_t>(k)], flatindex);
+  int32_t noHint = -1;
+  return FindAt(id, flatindex, noHint);
 }
 
 bool CVariableList::GetVar(int32_t id, int32_t flatindex, RValue& value) const {
