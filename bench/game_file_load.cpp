@@ -9,7 +9,7 @@
 
 #include "runner/GameFile.h"
 #include "runner/Runner.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 #include "tools/Builder.h"
 
 namespace fs = std::filesystem;

@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "resources/GameResources.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 namespace kestro {
 namespace {

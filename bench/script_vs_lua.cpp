@@ -20,9 +20,14 @@
 #include "script/Scripts.h"
 #include "script/Variables.h"
 #include "resources/GameResources.h"
+#include "tools/Bindings.h"
+#include "world/GameScripts.h"
 
 namespace kestro {
 namespace {
+
+// The program's built-in functions, as the `kestro` program installs them.
+const bool kBound = (tools::InstallGameBindings(), true);
 
 struct Program {
   const char* ours;

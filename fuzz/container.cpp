@@ -10,7 +10,7 @@
 
 #include "runner/GameFile.h"
 #include "runner/Runner.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 using namespace kestro;
 

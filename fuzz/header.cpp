@@ -10,7 +10,7 @@
 #include <random>
 
 #include "runner/Runner.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 #include "tools/Builder.h"
 
 using namespace kestro;

@@ -6,7 +6,7 @@
 
 #include "resources/PictureFile.h"
 #include "resources/SpriteFile.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 using namespace kestro;
 

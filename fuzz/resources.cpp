@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "resources/GameResources.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 using namespace kestro;
 

@@ -14,6 +14,8 @@
 #include "script/Executor.h"
 #include "script/NameLookup.h"
 #include "script/Variables.h"
+#include "tools/Bindings.h"
+#include "world/GameScripts.h"
 
 namespace {
 
@@ -82,6 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool once = [] {
     RegisterBuiltinVariable("x");
     SetScriptHost(&host);
+    kestro::tools::InstallGameBindings();
+    // The game's scripts are the script table; names resolve through the target's own lookup.
+    InstallGameScriptNames();
+    SetScriptNames(nullptr);
     return true;
   }();
   (void)once;

@@ -1,6 +1,6 @@
 #include "graphics/Display.h"
 
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 
 namespace kestro {
 

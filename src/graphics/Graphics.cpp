@@ -6,6 +6,8 @@
 
 #include "graphics/Clock.h"
 #include "graphics/Display.h"
+#include "resources/Bitmap32.h"
+#include "resources/TextureSource.h"
 
 namespace kestro {
 
@@ -25,8 +27,24 @@ void BlendModeFactors(int mode, int& src, int& dest) {
   }
 }
 
+namespace {
+// Sprites and backgrounds get their textures from the texture table once the drawing layer exists.
+class CTableTextures final : public ITextureSource {
+ public:
+  int CreateTexture(const TBitmap32& bm) override {
+    return Graphics().TextureCreateFromPixels(bm.Width(), bm.Height(), reinterpret_cast<const uint8_t*>(bm.Data()));
+  }
+  void FreeTexture(int texture) override { Graphics().TextureFree(texture); }
+};
+}  // namespace
+
 CGraphics& Graphics() {
-  static CGraphics g;
+  static CGraphics& g = []() -> CGraphics& {
+    static CGraphics graphics;
+    static CTableTextures textures;
+    SetTextureSource(&textures);
+    return graphics;
+  }();
   return g;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "graphics/Window.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 
 namespace kestro {
 

@@ -9,11 +9,6 @@ namespace kestro {
 
 namespace {
 constexpr double kDegrees = std::numbers::pi / 180;
-
-int TextureOf(const TBitmap32& bm) {
-  if (bm.Empty()) return -1;
-  return Graphics().TextureCreateFromPixels(bm.Width(), bm.Height(), reinterpret_cast<const uint8_t*>(bm.Data()));
-}
 }  // namespace
 
 bool CreateGameTextures(CGameResources& res) {
@@ -36,106 +31,68 @@ bool CreateGameTextures() { return CreateGameTextures(GameResources()); }
 
 // ---- sprites ----
 
-void CSprite::InitTexture() {
-  FreeTexture();
-  i_tex.assign(size_t(i_numb), -1);
-  for (int i = 0; i < i_numb && i < int(i_bitmap.size()); ++i) i_tex[size_t(i)] = TextureOf(i_bitmap[size_t(i)]);
+void DrawSimple(const CSprite& s, int ind, double x, double y) {
+  int t = s.GetTexture(ind);
+  if (t >= 0) Graphics().DrawTextureSimple(t, x - s.i_xorig, y - s.i_yorig);
 }
 
-void CSprite::FreeTexture() {
-  for (int& t : i_tex) {
-    if (t >= 0) Graphics().TextureFree(t);
-    t = -1;
-  }
+void Draw(const CSprite& s, int ind, int32_t colour, double alpha, double angle, double xscale, double yscale, double x, double y) {
+  int t = s.GetTexture(ind);
+  if (t >= 0) Graphics().DrawTexture(t, colour, s.i_xorig, s.i_yorig, x, y, xscale, yscale, angle * kDegrees, alpha);
 }
 
-int CSprite::GetTexture(int ind) const {
-  int i = ImageIndex(ind);
-  return i >= 0 && size_t(i) < i_tex.size() ? i_tex[size_t(i)] : -1;
+void DrawStretched(const CSprite& s, int ind, int32_t colour, double alpha, double w, double h, double x, double y) {
+  int t = s.GetTexture(ind);
+  if (t < 0 || !(w > 0) || !(h > 0) || s.GetWidth() <= 0 || s.GetHeight() <= 0) return;
+  Graphics().DrawTexture(t, colour, 0, 0, x, y, w / s.GetWidth(), h / s.GetHeight(), 0, alpha);
 }
 
-void CSprite::DrawSimple(int ind, double x, double y) const {
-  int t = GetTexture(ind);
-  if (t >= 0) Graphics().DrawTextureSimple(t, x - i_xorig, y - i_yorig);
-}
-
-void CSprite::Draw(int ind, int32_t colour, double alpha, double angle, double xscale, double yscale, double x,
-                   double y) const {
-  int t = GetTexture(ind);
-  if (t >= 0) Graphics().DrawTexture(t, colour, i_xorig, i_yorig, x, y, xscale, yscale, angle * kDegrees, alpha);
-}
-
-void CSprite::DrawStretched(int ind, int32_t colour, double alpha, double w, double h, double x, double y) const {
-  int t = GetTexture(ind);
-  if (t < 0 || !(w > 0) || !(h > 0) || GetWidth() <= 0 || GetHeight() <= 0) return;
-  Graphics().DrawTexture(t, colour, 0, 0, x, y, w / GetWidth(), h / GetHeight(), 0, alpha);
-}
-
-void CSprite::DrawPart(int ind, int32_t colour, double alpha, double left, double top, double width, double height,
-                       double x, double y, double xscale, double yscale) const {
-  int t = GetTexture(ind);
+void DrawPart(const CSprite& s, int ind, int32_t colour, double alpha, double left, double top, double width, double height, double x, double y, double xscale, double yscale) {
+  int t = s.GetTexture(ind);
   if (t >= 0) Graphics().DrawTexturePart(t, colour, left, top, width, height, x, y, xscale, yscale, 0, alpha);
 }
 
-void CSprite::DrawGeneral(int ind, const int32_t colours[4], double alpha, double left, double top, double width,
-                          double height, double x, double y, double xscale, double yscale, double angle) const {
-  int t = GetTexture(ind);
+void DrawGeneral(const CSprite& s, int ind, const int32_t colours[4], double alpha, double left, double top, double width, double height, double x, double y, double xscale, double yscale, double angle) {
+  int t = s.GetTexture(ind);
   if (t >= 0)
     Graphics().DrawTextureGeneral(t, colours, alpha, left, top, width, height, x, y, xscale, yscale, angle * kDegrees);
 }
 
-void CSprite::DrawTiled(int ind, bool htiled, bool vtiled, double x, double y, double xscale, double yscale,
-                        double areaLeft, double areaTop, double areaWidth, double areaHeight, int32_t colour,
-                        double alpha) const {
-  int t = GetTexture(ind);
+void DrawTiled(const CSprite& s, int ind, bool htiled, bool vtiled, double x, double y, double xscale, double yscale, double areaLeft, double areaTop, double areaWidth, double areaHeight, int32_t colour, double alpha) {
+  int t = s.GetTexture(ind);
   if (t >= 0)
-    Graphics().DrawTextureTiled(t, htiled, vtiled, i_xorig, i_yorig, x, y, xscale, yscale, areaLeft, areaTop,
+    Graphics().DrawTextureTiled(t, htiled, vtiled, s.i_xorig, s.i_yorig, x, y, xscale, yscale, areaLeft, areaTop,
                                 areaWidth, areaHeight, colour, alpha);
 }
 
 // ---- backgrounds ----
 
-void CBackground::InitTexture() {
-  FreeTexture();
-  i_tex = TextureOf(i_bitmap);
+void DrawSimple(const CBackground& b, double x, double y) {
+  if (b.i_tex >= 0) Graphics().DrawTextureSimple(b.i_tex, x, y);
 }
 
-void CBackground::FreeTexture() {
-  if (i_tex >= 0) Graphics().TextureFree(i_tex);
-  i_tex = -1;
+void Draw(const CBackground& b, int32_t colour, double alpha, double angle, double xscale, double yscale, double x, double y) {
+  if (b.i_tex >= 0) Graphics().DrawTexture(b.i_tex, colour, 0, 0, x, y, xscale, yscale, angle * kDegrees, alpha);
 }
 
-void CBackground::DrawSimple(double x, double y) const {
-  if (i_tex >= 0) Graphics().DrawTextureSimple(i_tex, x, y);
+void DrawStretched(const CBackground& b, int32_t colour, double alpha, double w, double h, double x, double y) {
+  if (b.i_tex < 0 || !(w > 0) || !(h > 0) || b.i_bitmap.Empty()) return;
+  Graphics().DrawTexture(b.i_tex, colour, 0, 0, x, y, w / b.GetWidth(), h / b.GetHeight(), 0, alpha);
 }
 
-void CBackground::Draw(int32_t colour, double alpha, double angle, double xscale, double yscale, double x,
-                       double y) const {
-  if (i_tex >= 0) Graphics().DrawTexture(i_tex, colour, 0, 0, x, y, xscale, yscale, angle * kDegrees, alpha);
+void DrawPart(const CBackground& b, int32_t colour, double alpha, double left, double top, double width, double height, double x, double y, double xscale, double yscale) {
+  if (b.i_tex >= 0) Graphics().DrawTexturePart(b.i_tex, colour, left, top, width, height, x, y, xscale, yscale, 0, alpha);
 }
 
-void CBackground::DrawStretched(int32_t colour, double alpha, double w, double h, double x, double y) const {
-  if (i_tex < 0 || !(w > 0) || !(h > 0) || i_bitmap.Empty()) return;
-  Graphics().DrawTexture(i_tex, colour, 0, 0, x, y, w / GetWidth(), h / GetHeight(), 0, alpha);
-}
-
-void CBackground::DrawPart(int32_t colour, double alpha, double left, double top, double width, double height,
-                           double x, double y, double xscale, double yscale) const {
-  if (i_tex >= 0) Graphics().DrawTexturePart(i_tex, colour, left, top, width, height, x, y, xscale, yscale, 0, alpha);
-}
-
-void CBackground::DrawGeneral(const int32_t colours[4], double alpha, double left, double top, double width,
-                              double height, double x, double y, double xscale, double yscale, double angle) const {
-  if (i_tex >= 0)
-    Graphics().DrawTextureGeneral(i_tex, colours, alpha, left, top, width, height, x, y, xscale, yscale,
+void DrawGeneral(const CBackground& b, const int32_t colours[4], double alpha, double left, double top, double width, double height, double x, double y, double xscale, double yscale, double angle) {
+  if (b.i_tex >= 0)
+    Graphics().DrawTextureGeneral(b.i_tex, colours, alpha, left, top, width, height, x, y, xscale, yscale,
                                   angle * kDegrees);
 }
 
-void CBackground::DrawTiled(bool htiled, bool vtiled, double x, double y, double xscale, double yscale,
-                            double areaLeft, double areaTop, double areaWidth, double areaHeight, int32_t colour,
-                            double alpha) const {
-  if (i_tex >= 0)
-    Graphics().DrawTextureTiled(i_tex, htiled, vtiled, 0, 0, x, y, xscale, yscale, areaLeft, areaTop, areaWidth,
+void DrawTiled(const CBackground& b, bool htiled, bool vtiled, double x, double y, double xscale, double yscale, double areaLeft, double areaTop, double areaWidth, double areaHeight, int32_t colour, double alpha) {
+  if (b.i_tex >= 0)
+    Graphics().DrawTextureTiled(b.i_tex, htiled, vtiled, 0, 0, x, y, xscale, yscale, areaLeft, areaTop, areaWidth,
                                 areaHeight, colour, alpha);
 }
 

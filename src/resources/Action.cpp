@@ -1,7 +1,7 @@
 #include "resources/Action.h"
 
-#include "runner/Messages.h"
-#include "runner/Stream.h"
+#include "io/Messages.h"
+#include "io/Stream.h"
 #include "script/NameLookup.h"
 
 namespace kestro {

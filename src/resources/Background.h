@@ -27,20 +27,11 @@ class CBackground {
   int GetWidth() const { return i_bitmap.Width(); }
   int GetHeight() const { return i_bitmap.Height(); }
 
-  // The texture and drawing, as for sprites with origin (0, 0) and no image index
-  // (graphics/SpriteDraw.cpp).
+  // The texture, from the installed texture source (TextureSource.h); drawn by the drawing
+  // layer (graphics/SpriteDraw.h).
   void InitTexture();
   void FreeTexture();
   int GetTexture() const { return i_tex; }
-  void DrawSimple(double x, double y) const;
-  void Draw(int32_t colour, double alpha, double angle, double xscale, double yscale, double x, double y) const;
-  void DrawStretched(int32_t colour, double alpha, double w, double h, double x, double y) const;
-  void DrawPart(int32_t colour, double alpha, double left, double top, double width, double height, double x,
-                double y, double xscale, double yscale) const;
-  void DrawGeneral(const int32_t colours[4], double alpha, double left, double top, double width, double height,
-                   double x, double y, double xscale, double yscale, double angle) const;
-  void DrawTiled(bool htiled, bool vtiled, double x, double y, double xscale, double yscale, double areaLeft,
-                 double areaTop, double areaWidth, double areaHeight, int32_t colour, double alpha) const;
 
   // Pictures from files and other images (resources/SpriteFile.cpp); false leaves it as it was.
   bool LoadFromFile(const std::string& fname, bool removeback, bool smooth);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 namespace kestro {
 

@@ -1,7 +1,7 @@
 #include "resources/Event.h"
 
 #include "resources/ResourceList.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 namespace kestro {
 

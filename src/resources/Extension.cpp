@@ -5,7 +5,7 @@
 
 #include "resources/IncludedFile.h"
 #include "resources/ResourceList.h"
-#include "runner/Messages.h"
+#include "io/Messages.h"
 
 namespace kestro {
 

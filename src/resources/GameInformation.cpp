@@ -1,6 +1,6 @@
 #include "resources/GameInformation.h"
 
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 namespace kestro {
 

@@ -1,7 +1,7 @@
 #include "resources/ResourceBlocks.h"
 
 #include "resources/GameResources.h"
-#include "runner/Runner.h"
+#include "io/RunState.h"
 
 namespace kestro {
 

@@ -63,7 +63,7 @@ class CResourceList {
 
 }  // namespace kestro
 
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 namespace kestro {
 

@@ -1,5 +1,8 @@
 #include "resources/Sprite.h"
 
+#include "resources/Background.h"
+#include "resources/TextureSource.h"
+
 namespace kestro {
 
 namespace {
@@ -7,7 +10,50 @@ constexpr int32_t kSpriteVersion = 800;
 // The smallest stored bitmap and mask, for checking counts before reserving.
 constexpr size_t kMinBitmapBytes = 12;
 constexpr size_t kMinMaskBytes = 28;
+ITextureSource* g_textures = nullptr;
+
+int TextureOf(const TBitmap32& bm) { return g_textures && !bm.Empty() ? g_textures->CreateTexture(bm) : -1; }
+void FreeTextureId(int& t) {
+  if (t >= 0 && g_textures) g_textures->FreeTexture(t);
+  t = -1;
+}
 }  // namespace
+
+void SetTextureSource(ITextureSource* source) { g_textures = source; }
+ITextureSource* TextureSource() { return g_textures; }
+
+// ---- textures ----
+
+void CSprite::InitTexture() {
+  FreeTexture();
+  i_tex.assign(size_t(i_numb), -1);
+  for (int i = 0; i < i_numb && i < int(i_bitmap.size()); ++i) i_tex[size_t(i)] = TextureOf(i_bitmap[size_t(i)]);
+}
+
+void CSprite::FreeTexture() {
+  for (int& t : i_tex) FreeTextureId(t);
+}
+
+int CSprite::GetTexture(int ind) const {
+  int i = ImageIndex(ind);
+  return i >= 0 && size_t(i) < i_tex.size() ? i_tex[size_t(i)] : -1;
+}
+
+void CBackground::InitTexture() {
+  FreeTexture();
+  i_tex = TextureOf(i_bitmap);
+}
+
+void CBackground::FreeTexture() { FreeTextureId(i_tex); }
+
+const TMask* CSprite::MaskOf(int ind) const {
+  if (i_numb <= 0 || i_mask.empty()) return nullptr;
+  if (!i_sepmasks) return &i_mask[0];
+  int i = ImageIndex(ind);
+  return size_t(i) < i_mask.size() ? &i_mask[size_t(i)] : nullptr;
+}
+
+// ---- the sprite ----
 
 void CSprite::Clear() {
   FreeTexture();

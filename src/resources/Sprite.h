@@ -7,8 +7,7 @@
 
 #include "resources/Bitmap32.h"
 #include "resources/ResourceList.h"
-#include "world/CollisionMask.h"
-#include "world/MaskCollision.h"
+#include "resources/CollisionMask.h"
 
 namespace kestro {
 
@@ -40,33 +39,15 @@ class CSprite {
   // Image ind with indices wrapping, negative ones from the end; -1 without images.
   int ImageIndex(int ind) const { return i_numb > 0 ? ((ind % i_numb) + i_numb) % i_numb : -1; }
 
-  // Textures, one per image, through the drawing layer (graphics/SpriteDraw.cpp).
+  // Textures, one per image, from the installed texture source (TextureSource.h); drawn by the
+  // drawing layer (graphics/SpriteDraw.h).
   void InitTexture();
   void FreeTexture();
   int GetTexture(int ind) const;
-  // Image ind (wrapping) drawn with the origin placed at (x, y); angles in degrees, colours are
-  // game colours. Nothing is drawn without images.
-  void DrawSimple(int ind, double x, double y) const;
-  void Draw(int ind, int32_t colour, double alpha, double angle, double xscale, double yscale, double x,
-            double y) const;
-  void DrawStretched(int ind, int32_t colour, double alpha, double w, double h, double x, double y) const;
-  void DrawPart(int ind, int32_t colour, double alpha, double left, double top, double width, double height,
-                double x, double y, double xscale, double yscale) const;
-  // Corner colours top-left, top-right, bottom-right, bottom-left.
-  void DrawGeneral(int ind, const int32_t colours[4], double alpha, double left, double top, double width,
-                   double height, double x, double y, double xscale, double yscale, double angle) const;
-  void DrawTiled(int ind, bool htiled, bool vtiled, double x, double y, double xscale, double yscale,
-                 double areaLeft, double areaTop, double areaWidth, double areaHeight, int32_t colour,
-                 double alpha) const;
 
-  // Collision tests with the mask of image ind (world/SpriteCollision.cpp); false without images.
+  // The collision mask of image ind (wrapping), or null without images; tested by the world
+  // (world/SpriteCollision.h).
   const TMask* MaskOf(int ind) const;
-  bool CheckCollision(int ind, const RMaskPlace& p, const RRect& box, const CSprite* other, int otherInd,
-                      const RMaskPlace& otherPlace, const RRect& otherBox) const;
-  bool CheckCollisionPoint(int ind, const RMaskPlace& p, int x, int y) const;
-  bool CheckCollisionRectangle(int ind, const RMaskPlace& p, const RRect& box, const RRect& r) const;
-  bool CheckCollisionEllipse(int ind, const RMaskPlace& p, const RRect& box, const RRect& r) const;
-  bool CheckCollisionLine(int ind, const RMaskPlace& p, const RRect& box, int x1, int y1, int x2, int y2) const;
 
   // Pictures from files and other images (resources/SpriteFile.cpp). Each gives false and leaves
   // the sprite as it was when the file is missing or cannot be read.

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "resources/PictureFile.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 namespace kestro {
 

@@ -6,9 +6,10 @@
 #include <cstring>
 
 #include "platform/posix/Files.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 #include "runner/Runner.h"
-#include "runner/Stream.h"
+#include "io/Crc.h"
+#include "io/Stream.h"
 
 namespace kestro {
 
@@ -91,7 +92,7 @@ OpenResult OpenContainer(CStream& stream, size_t& P) {
   std::memcpy(&version, buf.data() + P + 16, 4);
   version ^= HeaderVersionKey(P);
   std::memcpy(buf.data() + P + 16, &version, 4);
-  if (!stream.DecryptWad(P + 8)) return OpenResult::BadChecksum;
+  if (!DecryptWad(stream, P + 8)) return OpenResult::BadChecksum;
   stream.SetPosition(P + 8);
   stream.ReadInteger();  // seed
   stream.ReadInteger();  // checksum
@@ -120,6 +121,61 @@ OpenResult OpenGameFile(const std::string& path, CStream& stream, size_t& P) {
   InitFastCRC();
   if (!os::ReadFileBytes(path, stream.Buffer())) return OpenResult::CannotRead;
   return OpenContainer(stream, P);
+}
+
+// ---- descrambling the data region ----
+
+uint32_t LocalRandom(uint32_t& z, uint32_t& w) {
+  z = 36969u * (z & 0xFFFFu) + (z >> 16);
+  w = 18000u * (w & 0xFFFFu) + (w >> 16);
+  return (z << 16) + (w & 0xFFFFu);
+}
+
+std::u16string WadSeedText(uint32_t seed) {
+  std::string text = std::string(kWadSeedPrefix) + std::to_string(seed) + std::string(kWadSeedSuffix);
+  return std::u16string(text.begin(), text.end());  // ASCII only
+}
+
+namespace {
+// Xors the region's words with the generator stream; its own inverse.
+void XorWadRegion(uint8_t* R, int64_t L, uint32_t seed, uint32_t checksum) {
+  std::u16string text = WadSeedText(seed);
+  std::vector<uint8_t> utf16;
+  for (char16_t c : text) {
+    utf16.push_back(uint8_t(c & 0xFF));
+    utf16.push_back(uint8_t(c >> 8));
+  }
+  uint32_t w = CalcCRC(utf16.data(), int64_t(utf16.size()));
+  uint32_t z = checksum;
+  for (int64_t i = int64_t(w & 0xFF) + 6; i < L - 5; i += 4) {
+    uint32_t word;
+    std::memcpy(&word, R + i, 4);
+    word ^= LocalRandom(z, w);
+    std::memcpy(R + i, &word, 4);
+  }
+}
+}  // namespace
+
+bool DecryptWad(CStream& stream, size_t base) {
+  std::vector<uint8_t>& buf = stream.Buffer();
+  if (base + 12 > buf.size()) return false;
+  uint8_t* D = buf.data() + base;
+  int64_t L = int64_t(buf.size() - base - 12);
+  uint32_t seed, checksum;
+  std::memcpy(&seed, D, 4);
+  std::memcpy(&checksum, D + 4, 4);
+  XorWadRegion(D + 12, L, seed, checksum);
+  return CalcCRC(D + 12, L) == checksum;
+}
+
+void EncryptWad(CStream& stream, size_t base, uint32_t seed) {
+  std::vector<uint8_t>& buf = stream.Buffer();
+  uint8_t* D = buf.data() + base;
+  int64_t L = int64_t(buf.size() - base - 12);
+  uint32_t checksum = CalcCRC(D + 12, L);
+  std::memcpy(D, &seed, 4);
+  std::memcpy(D + 4, &checksum, 4);
+  XorWadRegion(D + 12, L, seed, checksum);
 }
 
 }  // namespace kestro

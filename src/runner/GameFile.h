@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestro {
@@ -50,5 +51,20 @@ void ReadSectionPreamble(CStream& section, int32_t& gameId, std::array<uint8_t, 
 
 // Reads the game file into `stream`, then OpenContainer.
 OpenResult OpenGameFile(const std::string& path, CStream& stream, size_t& P);
+
+// Descrambles the game data region whose seed int is at `base`, in place. Returns false when
+// the checksum does not match; the caller ends the run.
+bool DecryptWad(CStream& stream, size_t base);
+// The inverse, used by the builder: scrambles the region after the seed and checksum ints,
+// which it first fills in (the checksum over the plain region).
+void EncryptWad(CStream& stream, size_t base, uint32_t seed);
+
+// The two-state multiply-with-carry generator of the descrambler.
+uint32_t LocalRandom(uint32_t& z, uint32_t& w);
+
+// The four-character prefix and suffix of the descrambler's seed text: shared with the builder.
+inline constexpr std::string_view kWadSeedPrefix = "Kx7q";
+inline constexpr std::string_view kWadSeedSuffix = "r2Zm";
+std::u16string WadSeedText(uint32_t seed);
 
 }  // namespace kestro

@@ -10,28 +10,13 @@
 #include "platform/posix/TempFolder.h"
 #include "resources/ResourceBlocks.h"
 #include "runner/GameFile.h"
-#include "runner/GameSettings.h"
-#include "runner/Messages.h"
-#include "runner/Stream.h"
+#include "resources/GameSettings.h"
+#include "io/Messages.h"
+#include "io/Stream.h"
 
 namespace kestro {
 
 namespace fs = std::filesystem;
-
-CRunState& RunState() {
-  static CRunState state;
-  return state;
-}
-
-void TraceLine(const std::string& line) {
-  const std::string& folder = RunState().gameFolder;
-  std::ofstream f(fs::path(folder.empty() ? "." : folder) / "Trace.log", std::ios::app);
-  if (f) f << line << '\n';
-}
-
-void Trace(const std::string& line) {
-  if (RunState().trace) TraceLine(line);
-}
 
 namespace {
 

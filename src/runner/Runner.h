@@ -9,31 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "io/RunState.h"
+
 namespace kestro {
 
 class CStream;
-
-// Run-wide values read from the game data and the command line.
-struct CRunState {
-  std::string gameFile;    // the file the data came from
-  std::string gameFolder;  // its folder: trace log, tempdir.txt, working files
-  std::string title;       // the application title: the file name without folder and extension
-  std::string tempFolder;  // per-run temporary folder, empty when it could not be made
-  std::vector<std::string> parameters;  // the program name then the game's parameters
-  bool trace = false;
-  bool debugMode = false;
-  int32_t gameId = 0;
-  std::array<uint8_t, 16> guid{};
-  size_t containerOffset = 0;
-  std::string libraryName;  // the drawing library the data carries, and its size
-  size_t librarySize = 0;
-};
-CRunState& RunState();
-
-// The trace log "Trace.log" in the game's folder. TraceLine always writes, Trace only when the
-// trace flag is on.
-void TraceLine(const std::string& line);
-void Trace(const std::string& line);
 
 // The loading window; the platform layer shows it, the command line may print it.
 class ILoadWindow {

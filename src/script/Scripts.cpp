@@ -2,19 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
-#include "resources/GameResources.h"
-#include "runner/GameSettings.h"
-#include "runner/Messages.h"
 #include "script/Code.h"
 #include "script/CodeError.h"
-#include "script/ErrorReport.h"
 #include "script/Executor.h"
-#include "script/ScratchHost.h"
 #include "script/Variables.h"
 #include "script/builtins/BuiltinError.h"
 #include "script/builtins/BuiltinTables.h"
@@ -94,62 +88,8 @@ std::unordered_map<std::string, RValue>& ConstantTable() {
   return table;
 }
 
-template <class List>
-std::optional<RValue> IndexOf(const List& list, const std::string& name) {
-  int i = list.Find(name);
-  if (i < 0) return std::nullopt;
-  return RValue::Real(i);
-}
-
-class CGameScriptNames final : public IScriptNames {
- public:
-  std::optional<int32_t> FindFunction(std::string_view name) const override {
-    int i = Scripts().Find(std::string(name));
-    if (i >= 0) return kScriptIdBase + i;
-    return BuiltinRegistry().Find(name);
-  }
-  int32_t FunctionArgCount(int32_t id) const override {
-    if (id >= kScriptIdBase && id < kExtensionIdBase)
-      return Scripts().Exists(id - kScriptIdBase) ? kAnyArgCount : kUnknownFunction;
-    if (id >= kExtensionIdBase) return kUnknownFunction;
-    return BuiltinRegistry().ArgCount(id);
-  }
-  std::optional<RValue> FindConstant(std::string_view view) const override {
-    const std::string name(view);
-    for (auto found : {IndexOf(Objects(), name), IndexOf(Sprites(), name), IndexOf(Sounds(), name),
-                       IndexOf(Backgrounds(), name), IndexOf(Paths(), name), IndexOf(Fonts(), name),
-                       IndexOf(TimeLines(), name), IndexOf(Scripts(), name), IndexOf(Rooms(), name)})
-      if (found) return found;
-    for (int i = 0; i < Triggers().Count(); ++i)
-      if (const CTrigger* t = Triggers().Get(i); t && !t->i_constname.empty() && t->i_constname == name)
-        return RValue::Real(i);
-    auto it = ConstantTable().find(name);
-    if (it == ConstantTable().end()) return std::nullopt;
-    return it->second;
-  }
-  std::string FunctionName(int32_t id) const override {
-    if (id >= kScriptIdBase && id < kExtensionIdBase)
-      return Scripts().Exists(id - kScriptIdBase) ? Scripts().Name(id - kScriptIdBase) : "";
-    const RFunction* f = BuiltinRegistry().Get(id);
-    return f ? f->f_name : "";
-  }
-};
-
-bool ValidConstantName(const std::string& s) {
-  if (s.empty()) return false;
-  auto letter = [](unsigned char c) { return std::isalpha(c) || c == '_'; };
-  if (!letter(static_cast<unsigned char>(s[0]))) return false;
-  return std::all_of(s.begin(), s.end(), [&](char c) {
-    return letter(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c));
-  });
-}
-
-std::string Trim(std::string_view s) {
-  size_t a = 0, b = s.size();
-  while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
-  while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
-  return std::string(s.substr(a, b - a));
-}
+const IScriptTable* g_scripts = nullptr;
+bool g_checkArgumentCount = true;
 
 }  // namespace
 
@@ -160,7 +100,7 @@ RValue* ArgumentSlots() { return g_args->slots.data(); }
 void ArgumentSlotsWritten() { g_args->used = kMaxArguments; }
 int32_t ArgumentCount() { return g_args->count; }
 const std::string& RunningScriptName() {
-  g_args->name = g_args->script < 0 ? kNoScriptName : Scripts().Name(g_args->script);
+  g_args->name = g_args->script < 0 ? kNoScriptName : ScriptName(g_args->script);
   return g_args->name;
 }
 void ResetArguments() {
@@ -191,7 +131,7 @@ std::optional<bool> GetArgumentVariable(int32_t id, int32_t flatindex, RValue& o
   }
   if (kind == kArgArray) {
     const int32_t i = flatindex >= 0 && flatindex < kMaxArguments ? flatindex : 0;
-    if (GameSettings().checkArgumentCount && i >= g_args->count) {
+    if (g_checkArgumentCount && i >= g_args->count) {
       ReportBuiltinError("Illegal array index in script \"" + RunningScriptName() + "\".\rtrying to access argument[" +
                          std::to_string(i) + "], but only " + std::to_string(g_args->count) +
                          " arguments have been supplied.");
@@ -217,24 +157,28 @@ std::optional<bool> SetArgumentVariable(int32_t id, int32_t flatindex, const RVa
 // ---------------------------------------------------------------------------------------------
 // Calls.
 
+void SetScriptTable(const IScriptTable* table) { g_scripts = table; }
+
 const CCode* ScriptCode(int32_t index) {
-  const CScript* script = Scripts().Get(index);
-  if (script == nullptr || !script->s_code || !script->s_code->i_compiled) return nullptr;
-  // Scripts are compiled once, while the game is prepared, and stay until it ends: the code
-  // outlives every call.
-  return script->s_code.get();
+  const CCode* code = g_scripts ? g_scripts->Code(index) : nullptr;
+  return code && code->i_compiled ? code : nullptr;
 }
+
+std::string ScriptName(int32_t index) { return g_scripts ? g_scripts->Name(index) : kUndefinedScriptName; }
+
+void SetCheckArgumentCount(bool on) { g_checkArgumentCount = on; }
+bool CheckArgumentCountOn() { return g_checkArgumentCount; }
 
 void NameFailedScript(int32_t index) {
   // Once, even when it failed deep inside its own recursion.
-  const std::string prefix = "In script " + Scripts().Name(index) + ":\r";
+  const std::string prefix = "In script " + ScriptName(index) + ":\r";
   if (PendingCodeError().compare(0, prefix.size(), prefix) != 0) SetPendingCodeError(prefix + PendingCodeError());
 }
 
 bool CheckArgumentCount(int32_t index, const CCode& code, int32_t count) {
-  if (ArgumentCountFits(code, count) || !GameSettings().checkArgumentCount) return true;
+  if (ArgumentCountFits(code, count) || !g_checkArgumentCount) return true;
   count = std::clamp(count, 0, kMaxArguments);
-  SetPendingCodeError(ArgumentCountMessage(Scripts().Name(index), code, count));
+  SetPendingCodeError(ArgumentCountMessage(ScriptName(index), code, count));
   return false;
 }
 
@@ -274,13 +218,6 @@ bool CallFunctionId(int32_t id, CInstance* self, CInstance* other, int32_t argc,
 // ---------------------------------------------------------------------------------------------
 // Names and constants.
 
-const IScriptNames& GameScriptNames() {
-  static const CGameScriptNames names;
-  return names;
-}
-
-void InstallGameScriptNames() { SetScriptNames(&GameScriptNames()); }
-
 void AddConstant(std::string_view name, const RValue& value) { ConstantTable()[std::string(name)] = value; }
 
 void ResetConstants() {
@@ -289,51 +226,10 @@ void ResetConstants() {
   for (const RBuiltinConstant& c : BuiltinConstants()) t[c.name] = RValue::Real(c.value);
 }
 
-bool DefineGameConstant(std::string_view rawName, std::string_view valueText) {
-  const std::string name = Trim(rawName);
-  if (!ValidConstantName(name)) {
-    ShowMessage("Constant name " + name + "  is not valid.");
-    return false;
-  }
-  const CodeErrorState before = SaveCodeError();
-  CCode code(valueText, true);
-  RValue value;
-  bool ok = code.Compile(&GameScriptNames());
-  if (ok) {
-    CScratchHost scratch;
-    CScratchHostScope scope(scratch);
-    ok = ExecuteCodeValue(scratch.Instance(), scratch.Instance(), code, value);
-  }
-  RestoreCodeError(before);
-  if (!ok) {
-    ShowMessage("Value for constant " + name + "  is not valid.");
-    return false;
-  }
-  AddConstant(name, value);
-  return true;
-}
-
-bool DefineGameConstants() {
-  const CConstants& c = Constants();
-  for (int i = 0; i < c.Count(); ++i)
-    if (!DefineGameConstant(c.names[size_t(i)], c.values[size_t(i)])) return false;
-  return true;
-}
-
-bool CompileGameScripts() {
-  CResourceList<CScript>& list = Scripts();
-  for (int i = 0; i < list.Count(); ++i) {
-    CScript* s = list.Get(i);
-    if (s == nullptr) continue;
-    auto code = std::make_shared<CCode>(s->s_text, false);
-    ClearCodeError();
-    if (!code->Compile(&GameScriptNames())) {
-      HandlePendingCodeError(errhdr::ScriptCompile(list.Name(i)), true);
-      return false;
-    }
-    s->s_code = std::move(code);
-  }
-  return true;
+std::optional<RValue> FindConstant(std::string_view name) {
+  auto it = ConstantTable().find(std::string(name));
+  if (it == ConstantTable().end()) return std::nullopt;
+  return it->second;
 }
 
 }  // namespace kestro

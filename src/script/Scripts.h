@@ -1,6 +1,6 @@
-// Scripts at run time: the argument state every call shares, calling a script by index, the
-// run's full name lookup (scripts, built-in functions, resource names, the constant table) and
-// the preparation steps that define the game's constants and compile its scripts.
+// Scripts at run time: the argument state every call shares, calling a script by index through
+// the script table the host installs, and the constant table. The game's own name lookup and the
+// compiling of its scripts live with the game (world/GameScripts.h).
 #pragma once
 
 #include <algorithm>
@@ -24,6 +24,25 @@ class CInstance;
 // Argument state: one set for the whole run, saved and restored around every call.
 
 inline constexpr const char* kNoScriptName = "<unknown>";
+inline constexpr const char* kUndefinedScriptName = "<undefined>";
+
+// The scripts code can call, by index: the host installs its table (the game: its compiled
+// scripts). Without one no script exists.
+class IScriptTable {
+ public:
+  virtual ~IScriptTable() = default;
+  // The code of script `index`, or null when the index names no script.
+  virtual const CCode* Code(int32_t index) const = 0;
+  // Its name; "<undefined>" when the index names no script.
+  virtual std::string Name(int32_t index) const = 0;
+};
+void SetScriptTable(const IScriptTable* table);  // nullptr: none; the table must outlive its use
+std::string ScriptName(int32_t index);
+
+// Whether calls check the argument count against the script's use of arguments (the game's
+// setting; on by default).
+void SetCheckArgumentCount(bool on);
+bool CheckArgumentCountOn();
 
 RValue* ArgumentSlots();  // the 16 slots
 // To be called after writing slots through ArgumentSlots(), so the call clears them when it ends.
@@ -48,8 +67,8 @@ int32_t ArgumentVariableSlot(int32_t id);
 // ---------------------------------------------------------------------------------------------
 // Calls.
 
-// Runs script `index` of the game's scripts with the arguments (at most 16 used). False when
-// the index names no compiled script, or when `check` is set, the game checks argument counts
+// Runs script `index` of the script table with the arguments (at most 16 used). False when
+// the index names no compiled script, or when `check` is set, argument counts are checked
 // and the count does not fit the script (the message is then pending). A run that fails still
 // counts as a call: the result is "ERROR" and the error stays pending, named after the script.
 bool CallScript(int32_t index, CInstance* self, CInstance* other, RValue& result, bool check,
@@ -64,7 +83,7 @@ RValue* EnterArguments(int32_t script, const RValue* args, int32_t count);
 void LeaveArguments();
 // After a failed run of the script: names it in front of the pending error, once.
 void NameFailedScript(int32_t index);
-// When the game checks argument counts: false, with the message pending, when the count does
+// When argument counts are checked: false, with the message pending, when the count does
 // not fit the script.
 bool CheckArgumentCount(int32_t index, const CCode& code, int32_t count);
 // Whether a count fits the script's use of arguments, without consulting the setting.
@@ -120,23 +139,12 @@ inline void LeaveArguments() {
 // ---------------------------------------------------------------------------------------------
 // Names and constants.
 
-// The run's lookup: scripts of the game data, then built-in functions; for constants the
-// resource names, trigger constants, then the constant table from its newest entry.
-const IScriptNames& GameScriptNames();
-// Installs GameScriptNames() as the lookup every compile uses.
-void InstallGameScriptNames();
-
 // The constant table: the built-in constants, then what is added.
 void AddConstant(std::string_view name, const RValue& value);
 // Back to the built-in constants alone.
 void ResetConstants();
+// A name's newest entry.
+std::optional<RValue> FindConstant(std::string_view name);
 
-// Checks the name, computes the value text as an expression and adds it; false after a message.
-bool DefineGameConstant(std::string_view name, std::string_view valueText);
-// Defines the game's constants in stored order; false at the first failure.
-bool DefineGameConstants();
-// Compiles every script of the game as a program; the first failure is reported as a fatal
-// error naming the script, and gives false.
-bool CompileGameScripts();
 
 }  // namespace kestro

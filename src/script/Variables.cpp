@@ -3,8 +3,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "runner/Messages.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
+#include "script/builtins/BuiltinError.h"
 
 namespace kestro {
 
@@ -35,7 +35,7 @@ bool g_uninitialisedZero = false;
 int32_t RegisterBuiltinVariable(std::string_view name) {
   NameTable& t = Names();
   if (static_cast<int32_t>(t.builtin.size()) >= kMaxBuiltinVariables) {
-    ShowMessage("INTERNAL ERROR: Adding too many variables");
+    ReportBuiltinError("INTERNAL ERROR: Adding too many variables", true);
     return -1;
   }
   int32_t id = static_cast<int32_t>(t.builtin.size());

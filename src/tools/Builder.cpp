@@ -6,7 +6,7 @@
 #include "platform/posix/Files.h"
 #include "platform/posix/Process.h"
 #include "runner/GameFile.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 namespace kestro::tools {
 
@@ -113,7 +113,7 @@ std::vector<uint8_t> SealContainer(const CStream& header, size_t P, std::mt19937
   c.WriteInteger(0);  // checksum, set by EncryptWad
   c.WriteBytes(header.Buffer().data(), header.Size());
   // Descrambling runs from the seed int (container offset 8); then the version xor.
-  c.EncryptWad(8, uint32_t(rng()));
+  EncryptWad(c, 8, uint32_t(rng()));
   int32_t version;
   std::memcpy(&version, c.Buffer().data() + 16, 4);
   version ^= HeaderVersionKey(P);

@@ -2,7 +2,7 @@
 
 #include "runner/GameFile.h"
 #include "runner/Runner.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 namespace kestro::tools {
 

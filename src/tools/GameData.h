@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "resources/GameResources.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 
 namespace kestro::tools {
 

@@ -1,10 +1,10 @@
 #include <cstdio>
 
 #include "resources/GameResources.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 #include "script/builtins/FunctionRegistry.h"
 #include "runner/Runner.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 #include "tools/Commands.h"
 #include "tools/Project.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "resources/BmpFile.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 
 namespace kestro::tools {
 

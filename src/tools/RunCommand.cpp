@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "runner/Runner.h"
-#include "script/ErrorReport.h"
+#include "world/ErrorReport.h"
 #include "tools/Commands.h"
 #include "tools/RunHooks.h"
 

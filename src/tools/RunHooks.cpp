@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "resources/GameResources.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 #include "script/Scripts.h"
-#include "script/Variables.h"
+#include "world/GameScripts.h"
 
 namespace kestro::tools {
 
@@ -28,7 +28,7 @@ CRunHooks MakeRunHooks() {
   hooks.defineConstants = [] {
     // The settings and resources are read by now: the language takes its run-wide switch from
     // them, names resolve to the game's scripts and resources, then the constants are defined.
-    SetUninitialisedAreZero(GameSettings().uninitialisedAreZero);
+    ApplyLanguageSettings(GameSettings());
     RegisterArgumentVariables();
     InstallGameScriptNames();
     return DefineGameConstants();

@@ -3,7 +3,7 @@
 
 #include "resources/BmpFile.h"
 #include "resources/IncludedFile.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 #include "tools/Commands.h"
 #include "tools/GameData.h"
 #include "tools/Project.h"

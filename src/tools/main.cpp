@@ -9,9 +9,10 @@
 #include "platform/sdl/SdlGraphics.h"
 #include "platform/sdl/SdlLoadWindow.h"
 #include "platform/sdl/SdlMessageBox.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 #include "runner/GameFile.h"
-#include "runner/Messages.h"
+#include "io/Messages.h"
+#include "tools/Bindings.h"
 #include "tools/Commands.h"
 #include "tools/RunHooks.h"
 
@@ -29,6 +30,7 @@ bool CarriesGame(const std::string& self) {
 
 int main(int argc, char** argv) {
   using namespace kestro::tools;
+  InstallGameBindings();
   kestro::platform::SdlMessageBox box;
   if (kestro::platform::DisplayAvailable()) kestro::SetMessageBox(&box);
 

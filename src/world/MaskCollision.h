@@ -3,7 +3,7 @@
 // and the rotation; the instance boxes (already computed by the caller) limit every scan.
 #pragma once
 
-#include "world/CollisionMask.h"
+#include "resources/CollisionMask.h"
 
 namespace kestro {
 

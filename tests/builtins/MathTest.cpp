@@ -11,7 +11,7 @@
 
 #include "script/builtins/BuiltinError.h"
 #include "script/builtins/BuiltinTables.h"
-#include "script/builtins/FunctionMath.h"
+#include "script/builtins/MathFunctions.h"
 #include "script/builtins/FunctionRegistry.h"
 #include "script/builtins/Random.h"
 

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "resources/GameResources.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 #include "runner/Runner.h"
 #include "script/Code.h"
 #include "script/CodeError.h"
-#include "script/ErrorReport.h"
+#include "world/ErrorReport.h"
 #include "script/builtins/BuiltinError.h"
 #include "script/builtins/FunctionRegistry.h"
 #include "support/TestSupport.h"

@@ -10,7 +10,7 @@
 #include "graphics/Matrix.h"
 #include "graphics/Texture.h"
 #include "graphics/Window.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 
 namespace kestro::test {
 namespace {

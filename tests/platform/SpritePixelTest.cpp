@@ -50,8 +50,8 @@ CSprite TwoFrames() {
 TEST(SpritePixels, SimpleDrawPlacesTheOriginAndWrapsFrames) {
   SpriteGraphics();
   CSprite s = TwoFrames();
-  s.DrawSimple(-1, 10, 10);  // frame 1
-  s.DrawSimple(2, 20, 10);   // frame 0
+  DrawSimple(s, -1, 10, 10);  // frame 1
+  DrawSimple(s, 2, 20, 10);   // frame 0
   EXPECT_EQ(PixelAt(8, 8), W);
   EXPECT_EQ(PixelAt(11, 11), W);
   EXPECT_EQ(PixelAt(12, 12), K);
@@ -61,7 +61,7 @@ TEST(SpritePixels, SimpleDrawPlacesTheOriginAndWrapsFrames) {
   EXPECT_EQ(PixelAt(21, 11), W);
   s.Clear();
   CSprite none;
-  none.DrawSimple(0, 40, 40);  // no images: nothing
+  DrawSimple(none, 0, 40, 40);  // no images: nothing
   EXPECT_EQ(PixelAt(40, 40), K);
 }
 
@@ -69,37 +69,37 @@ TEST(SpritePixels, TransformedStretchedPartAndGeneral) {
   SpriteGraphics();
   CSprite s = TwoFrames();
   // Scaled about the origin.
-  s.Draw(0, 0xFFFFFF, 1, 0, 2, 2, 10, 10);
+  Draw(s, 0, 0xFFFFFF, 1, 0, 2, 2, 10, 10);
   EXPECT_EQ(PixelAt(6, 6), R);
   EXPECT_EQ(PixelAt(9, 9), R);
   EXPECT_EQ(PixelAt(10, 9), G);
   EXPECT_EQ(PixelAt(13, 13), W);
   // A quarter turn (degrees) counter-clockwise about the origin: red goes below-left.
-  s.Draw(0, 0xFFFFFF, 1, 90, 1, 1, 40, 20);
+  Draw(s, 0, 0xFFFFFF, 1, 90, 1, 1, 40, 20);
   EXPECT_EQ(PixelAt(38, 21), R);
   EXPECT_EQ(PixelAt(41, 19), W);
   // Tint (game colour red) and half alpha over black.
-  s.Draw(1, 0x0000FF, 0.5, 0, 1, 1, 50, 10);
+  Draw(s, 1, 0x0000FF, 0.5, 0, 1, 1, 50, 10);
   Px tinted = PixelAt(50, 10);
   EXPECT_NEAR(tinted[2], 128, 1);
   EXPECT_EQ(tinted[1], 0);
   // Stretched to 8 x 4 without the origin; nothing for a zero width.
-  s.DrawStretched(0, 0xFFFFFF, 1, 8, 4, 0, 40);
+  DrawStretched(s, 0, 0xFFFFFF, 1, 8, 4, 0, 40);
   EXPECT_EQ(PixelAt(0, 40), R);
   EXPECT_EQ(PixelAt(3, 41), R);
   EXPECT_EQ(PixelAt(4, 40), G);
   EXPECT_EQ(PixelAt(7, 43), W);
   EXPECT_EQ(PixelAt(8, 40), K);
-  s.DrawStretched(0, 0xFFFFFF, 1, 0, 4, 30, 30);
+  DrawStretched(s, 0, 0xFFFFFF, 1, 0, 4, 30, 30);
   EXPECT_EQ(PixelAt(30, 30), K);
   // The right half of the frame with its corner at (20, 40), no origin.
-  s.DrawPart(0, 0xFFFFFF, 1, 2, 0, 2, 4, 20, 40, 1, 1);
+  DrawPart(s, 0, 0xFFFFFF, 1, 2, 0, 2, 4, 20, 40, 1, 1);
   EXPECT_EQ(PixelAt(20, 40), G);
   EXPECT_EQ(PixelAt(21, 43), W);
   EXPECT_EQ(PixelAt(22, 40), K);
   // General: the white frame in four blue corners, turned half round about (40, 60).
   const int32_t blue[4] = {0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000};
-  s.DrawGeneral(1, blue, 1, 0, 0, 4, 4, 40, 60, 1, 1, 180);
+  DrawGeneral(s, 1, blue, 1, 0, 0, 4, 4, 40, 60, 1, 1, 180);
   EXPECT_EQ(PixelAt(37, 57), B);
   EXPECT_EQ(PixelAt(40, 60), B);
   EXPECT_EQ(PixelAt(41, 61), K);
@@ -109,7 +109,7 @@ TEST(SpritePixels, TiledSpritesAndBackgrounds) {
   SpriteGraphics();
   CSprite s = TwoFrames();
   // Tiles every 4 pixels from x = 1 with the origin (2, 2): pixel p shows texel (p + 5) mod 4.
-  s.DrawTiled(0, true, true, 1, 1, 1, 1, 0, 0, 32, 32, 0xFFFFFF, 1);
+  DrawTiled(s, 0, true, true, 1, 1, 1, 1, 0, 0, 32, 32, 0xFFFFFF, 1);
   EXPECT_EQ(PixelAt(0, 0), R);
   EXPECT_EQ(PixelAt(1, 0), G);
   EXPECT_EQ(PixelAt(0, 1), B);
@@ -120,14 +120,14 @@ TEST(SpritePixels, TiledSpritesAndBackgrounds) {
   back.i_bitmap = Quarters();
   back.InitTexture();
   // Only horizontally: one row of tiles at y = 10, origin (0, 0).
-  back.DrawTiled(true, false, 2, 10, 1, 1, 0, 0, 64, 64, 0xFFFFFF, 1);
+  DrawTiled(back, true, false, 2, 10, 1, 1, 0, 0, 64, 64, 0xFFFFFF, 1);
   EXPECT_EQ(PixelAt(2, 10), R);
   EXPECT_EQ(PixelAt(60, 13), W);
   EXPECT_EQ(PixelAt(2, 14), K);
   EXPECT_EQ(PixelAt(2, 9), K);
-  back.DrawSimple(30, 30);
+  DrawSimple(back, 30, 30);
   EXPECT_EQ(PixelAt(30, 30), R);
-  back.DrawStretched(0xFFFFFF, 1, 2, 2, 40, 40);
+  DrawStretched(back, 0xFFFFFF, 1, 2, 2, 40, 40);
   EXPECT_EQ(PixelAt(40, 40), R);
   EXPECT_EQ(PixelAt(41, 41), W);
 }
@@ -161,7 +161,7 @@ TEST(SpritePixels, GameTexturesBackgroundsFirstAndFreedWithTheirOwners) {
   EXPECT_TRUE(ResourceDelete(res.sprites, 0));
   EXPECT_FALSE(g.TextureExists(1));
   EXPECT_TRUE(g.TextureExists(copyTex[0]));
-  res.sprites.Get(copy)->DrawSimple(1, 2, 2);
+  DrawSimple(*res.sprites.Get(copy), 1, 2, 2);
   EXPECT_EQ(PixelAt(2, 2), R);
   // Sprites loaded at run time have their textures at once.
   CSprite made;

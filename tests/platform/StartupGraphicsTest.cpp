@@ -6,7 +6,7 @@
 #include "graphics/Graphics.h"
 #include "platform/sdl/SdlGraphics.h"
 #include "platform/sdl/SdlLoadWindow.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 #include "runner/Runner.h"
 #include "support/TestSupport.h"
 #include "tools/Project.h"

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "resources/GameResources.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 #include "support/TestSupport.h"
 #include "tools/GameData.h"
 #include "tools/ProjectResources.h"

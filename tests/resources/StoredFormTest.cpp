@@ -8,7 +8,7 @@
 
 #include "resources/GameResources.h"
 #include "runner/Runner.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 #include "support/TestSupport.h"
 #include "tools/GameData.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "runner/GameFile.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 using namespace kestro;
 

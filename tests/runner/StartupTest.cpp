@@ -8,9 +8,9 @@
 
 #include "resources/GameResources.h"
 #include "runner/GameFile.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 #include "runner/Runner.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 #include "support/TestSupport.h"
 #include "tools/Builder.h"
 

@@ -12,10 +12,11 @@
 #include "script/Code.h"
 #include "script/CodeError.h"
 #include "script/Executor.h"
-#include "script/VariableFunctions.h"
+#include "script/builtins/Bindings.h"
 #include "script/Variables.h"
 #include "script/builtins/BuiltinError.h"
 #include "script/builtins/FunctionRegistry.h"
+#include "world/GameScripts.h"
 
 namespace kestro {
 namespace {
@@ -329,6 +330,7 @@ TEST(Executor, ScriptReturningFromAWithLeavesTheCallersWithAlone) {
   ASSERT_TRUE(script->s_code->Compile(&Names()));
   GameResources().Clear();
   Scripts().Add(std::move(script), "scr_a");
+  InstallGameScriptTable();
   EXPECT_EQ(RunProgram("with (100003) { a = scr_a(); show(id, a) } show(id)"), "100003;100001;100001;");
   EXPECT_EQ(RunProgram("with (all) { show(scr_a()) } show(id)"), "100001;100001;100001;100001;");
   GameResources().Clear();
@@ -400,7 +402,7 @@ TEST(VariableFunctions, GlobalAndInstanceVariablesByName) {
   Names();  // registers the built-in variables x, y and id the host answers for
   CFunctionRegistry registry;
   CreateBuiltinRegistry(registry);
-  InstallVariableFunctions(registry);
+  EXPECT_EQ(Bind(registry, VariableFunctions()), std::vector<std::string>{});
   std::vector<std::string> errors;
   SetBuiltinErrorHandler([&](std::string_view m, bool) { errors.emplace_back(m); });
   Host().Reset();

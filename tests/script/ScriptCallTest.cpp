@@ -9,10 +9,11 @@
 #include <string>
 
 #include "resources/GameResources.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 #include "script/Code.h"
 #include "script/CodeError.h"
-#include "script/ErrorReport.h"
+#include "world/ErrorReport.h"
+#include "world/GameScripts.h"
 #include "script/Executor.h"
 #include "script/ScratchHost.h"
 #include "script/Scripts.h"
@@ -77,6 +78,7 @@ class ScriptCall : public ::testing::Test {
     ResetArguments();
     ResetConstants();
     GameSettings().Reset();
+    ApplyLanguageSettings(GameSettings());
     GameSettings().writeErrorLog = false;
     ResetErrorReporting();
     SetErrorWindow(&window_);
@@ -92,6 +94,7 @@ class ScriptCall : public ::testing::Test {
     GameResources().Clear();
     ResetConstants();
     GameSettings().Reset();
+    ApplyLanguageSettings(GameSettings());
     ResetErrorReporting();
     SetScriptNames(nullptr);
   }
@@ -195,9 +198,9 @@ TEST_F(ScriptCall, CalleesLeaveTheCallerAsItWas) {
   };
   for (const Case& c : cases) EXPECT_EQ(Run(c.source), c.shown) << c.source;
   // Slots a callee wrote read 0 again in the next call at the same depth.
-  GameSettings().checkArgumentCount = false;
+  SetCheckArgumentCount(false);
   EXPECT_EQ(Run("scr_set(); show_debug_message(scr_state(1, 2, 3))"), "3;0;3;");
-  GameSettings().checkArgumentCount = true;
+  SetCheckArgumentCount(true);
   const std::string s = Run("show_debug_message(scr_depth(" + std::to_string(kMaxScriptDepth + 1) + "))");
   EXPECT_EQ(s.rfind("ERROR;pending In script scr_depth:|", 0), 0u) << s.substr(0, 200);
   EXPECT_NE(s.find(kRecursionMessage), std::string::npos) << s.substr(0, 200);
@@ -208,7 +211,7 @@ TEST_F(ScriptCall, ArgumentArrayReadsAreChecked) {
             "E[Illegal array index in script \"scr_arr\".|trying to access argument[4], but only 2 arguments have "
             "been supplied.]pending In script scr_arr:|Error in code at line 1:|   return argument[4]|         ^|"
             "at position 8: Unknown variable argument or array index out of bounds");
-  GameSettings().checkArgumentCount = false;
+  SetCheckArgumentCount(false);
   // Without the check: missing arguments read 0 and any count may be given.
   EXPECT_EQ(Run("show_debug_message(scr_arr(1, 2)); show_debug_message(scr_two(1, 2, 3))"), "0;3;");
 }

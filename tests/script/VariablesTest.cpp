@@ -2,7 +2,7 @@
 // damaged stored forms, the global list with its declared flags, and the name table.
 #include <gtest/gtest.h>
 
-#include "runner/Stream.h"
+#include "io/Stream.h"
 #include "script/Variables.h"
 
 namespace kestro {

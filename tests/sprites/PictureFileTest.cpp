@@ -14,8 +14,9 @@
 #include "resources/BmpFile.h"
 #include "resources/PictureFile.h"
 #include "resources/SpriteFile.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 #include "support/TestSupport.h"
+#include "world/SpriteCollision.h"
 
 namespace kestro {
 namespace {
@@ -252,8 +253,8 @@ TEST(SpritesFromFiles, StripsTreatmentsOriginAndMask) {
   ASSERT_EQ(spr.i_mask.size(), 1u);
   EXPECT_FALSE(spr.i_sepmasks);
   EXPECT_EQ(spr.i_bbox, (RRect{0, 1, 32, 1}));
-  EXPECT_TRUE(spr.CheckCollisionPoint(-1, {0, 0, 0, 0}, 3, 1));
-  EXPECT_FALSE(spr.CheckCollisionPoint(-1, {0, 0, 0, 0}, 3, 2));
+  EXPECT_TRUE(SpriteCollisionPoint(spr, -1, {0, 0, 0, 0}, 3, 1));
+  EXPECT_FALSE(SpriteCollisionPoint(spr, -1, {0, 0, 0, 0}, 3, 2));
   // Smoothing takes 32 from the alpha of pixels next to transparent ones.
   CSprite smooth;
   ASSERT_TRUE(smooth.LoadFromFile((dir / "strip.png").string(), 1, true, true, 0, 0));

@@ -11,7 +11,7 @@
 
 #include "platform/posix/TempFolder.h"
 #include "resources/GameResources.h"
-#include "runner/Stream.h"
+#include "io/Stream.h"
 #include "tools/Builder.h"
 
 namespace kestro::test {

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "runner/Messages.h"
+#include "io/Messages.h"
 
 namespace kestro {
 class CStream;

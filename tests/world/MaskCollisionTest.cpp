@@ -8,6 +8,7 @@
 
 #include "resources/Sprite.h"
 #include "world/MaskCollision.h"
+#include "world/SpriteCollision.h"
 
 namespace kestro {
 namespace {
@@ -202,20 +203,20 @@ TEST(MaskCollision, SpritesChooseTheMaskOfTheImage) {
   spr.i_numb = 2;
   spr.ComputeMask({true, kBoxAutomatic, {}, kMaskPrecise, 0});
   const RMaskPlace at{};
-  EXPECT_TRUE(spr.CheckCollisionPoint(0, at, 0, 0));
-  EXPECT_FALSE(spr.CheckCollisionPoint(-1, at, 0, 0));  // image 1
-  EXPECT_TRUE(spr.CheckCollisionPoint(3, at, 3, 0));    // image 1
+  EXPECT_TRUE(SpriteCollisionPoint(spr, 0, at, 0, 0));
+  EXPECT_FALSE(SpriteCollisionPoint(spr, -1, at, 0, 0));  // image 1
+  EXPECT_TRUE(SpriteCollisionPoint(spr, 3, at, 3, 0));    // image 1
   const RRect box{0, 0, 3, 0};
-  EXPECT_FALSE(spr.CheckCollision(0, at, box, &spr, 1, at, box));
-  EXPECT_TRUE(spr.CheckCollision(2, at, box, &spr, 4, at, box));
+  EXPECT_FALSE(SpriteCollision(spr, 0, at, box, &spr, 1, at, box));
+  EXPECT_TRUE(SpriteCollision(spr, 2, at, box, &spr, 4, at, box));
   // One mask for all images holds both halves.
   spr.ComputeMask({false, kBoxAutomatic, {}, kMaskPrecise, 0});
-  EXPECT_TRUE(spr.CheckCollision(0, at, box, &spr, 1, at, box));
+  EXPECT_TRUE(SpriteCollision(spr, 0, at, box, &spr, 1, at, box));
   // Without images there is nothing to collide with.
   CSprite none;
-  EXPECT_FALSE(none.CheckCollisionPoint(0, at, 0, 0));
-  EXPECT_FALSE(spr.CheckCollision(0, at, box, &none, 0, at, box));
-  EXPECT_FALSE(none.CheckCollisionRectangle(0, at, box, box));
+  EXPECT_FALSE(SpriteCollisionPoint(none, 0, at, 0, 0));
+  EXPECT_FALSE(SpriteCollision(spr, 0, at, box, &none, 0, at, box));
+  EXPECT_FALSE(SpriteCollisionRectangle(none, 0, at, box, box));
 }
 
 }  // namespace

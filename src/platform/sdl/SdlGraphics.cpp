@@ -4,8 +4,8 @@
 #include "graphics/Display.h"
 #include "graphics/GameWindow.h"
 #include "graphics/Graphics.h"
-#include "runner/GameSettings.h"
-#include "runner/Messages.h"
+#include "resources/GameSettings.h"
+#include "io/Messages.h"
 #include "runner/Runner.h"
 
 namespace kestro::platform {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/sdl/SdlLabelText.h"
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 
 namespace kestro::platform {
 

@@ -1,7 +1,7 @@
 // Message boxes through SDL, installed only where a display exists and a box can be dismissed.
 #pragma once
 
-#include "runner/Messages.h"
+#include "io/Messages.h"
 
 namespace kestro::platform {
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <utility>
 
 #include "script/builtins/BuiltinError.h"
-#include "script/builtins/BuiltinInstall.h"
 #include "script/builtins/BuiltinTables.h"
 
 namespace kestro {
@@ -102,6 +102,26 @@ bool CFunctionRegistry::IsImplemented(int32_t id) const {
   return f && f->f_routine != nullptr && f->f_routine != NotAvailableRoutine(id);
 }
 
+namespace {
+std::vector<RBindingTable>& InstalledBindings() {
+  static std::vector<RBindingTable> tables;
+  return tables;
+}
+bool g_registryMade = false;
+}  // namespace
+
+std::vector<std::string> Bind(CFunctionRegistry& registry, RBindingTable table) {
+  std::vector<std::string> unknown;
+  for (const RBinding& b : table)
+    if (!registry.Implement(b.name, b.routine)) unknown.emplace_back(b.name);
+  return unknown;
+}
+
+void SetBuiltinBindings(std::vector<RBindingTable> tables) {
+  InstalledBindings() = std::move(tables);
+  if (g_registryMade) CreateBuiltinRegistry(BuiltinRegistry());
+}
+
 void CreateBuiltinRegistry(CFunctionRegistry& registry) {
   registry = CFunctionRegistry{};  // ids are table positions, so start from nothing
   int32_t id = 0;
@@ -110,13 +130,16 @@ void CreateBuiltinRegistry(CFunctionRegistry& registry) {
       registry.Register(f.name, NotAvailableRoutine(id), f.argnumb);
       ++id;
     }
-  InstallBuiltinRoutines(registry);
+  for (RBindingTable table : InstalledBindings())
+    for (const std::string& name : Bind(registry, table))
+      std::fprintf(stderr, "Internal error: no built-in function is named %s.\n", name.c_str());
 }
 
 CFunctionRegistry& BuiltinRegistry() {
   static CFunctionRegistry registry = [] {
     CFunctionRegistry r;
     CreateBuiltinRegistry(r);
+    g_registryMade = true;
     return r;
   }();
   return registry;

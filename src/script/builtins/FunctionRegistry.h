@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -48,8 +49,7 @@ class CFunctionRegistry {
             RValue& result) const;
   int32_t Count() const { return static_cast<int32_t>(f_entries.size()); }
 
-  // Gives a registered name its routine (a family installing its implementations). False when no
-  // entry has that name.
+  // Gives a registered name its routine (see Bind). False when no entry has that name.
   bool Implement(std::string_view name, BuiltinRoutine routine);
   // False while the entry holds the placeholder of its table position.
   bool IsImplemented(int32_t id) const;
@@ -63,8 +63,25 @@ class CFunctionRegistry {
   std::unordered_map<std::string, int32_t, NameHash, std::equal_to<>> f_byName;
 };
 
-// Empties the registry and fills it with the whole vocabulary in table order (placeholders), then installs
-// every family's routines that exist.
+// A binding: a built-in function's name and its routine. Each binding file lists its family's
+// routines in one table (script/builtins/BuiltinArgs.h has what they share).
+struct RBinding {
+  const char* name;
+  BuiltinRoutine routine;
+};
+using RBindingTable = std::span<const RBinding>;
+
+// Gives each name of the table its routine. Returns the names no entry has (a misspelt name would
+// otherwise stay a placeholder unnoticed).
+std::vector<std::string> Bind(CFunctionRegistry& registry, RBindingTable table);
+
+// The binding tables the program is made of, installed where it is composed (the language core
+// itself installs none). Every registry CreateBuiltinRegistry fills gets them, and setting them
+// refills BuiltinRegistry(). Names no entry has are reported on standard error.
+void SetBuiltinBindings(std::vector<RBindingTable> tables);
+
+// Empties the registry and fills it with the whole vocabulary in table order (placeholders), then
+// binds the installed tables.
 void CreateBuiltinRegistry(CFunctionRegistry& registry);
 // The run's registry, filled on first use.
 CFunctionRegistry& BuiltinRegistry();

@@ -10,20 +10,19 @@
 #include "resources/GameResources.h"
 #include "script/Code.h"
 #include "script/CodeError.h"
-#include "script/ErrorReport.h"
+#include "world/ErrorReport.h"
 #include "script/Executor.h"
 #include "script/Scripts.h"
 #include "script/builtins/BuiltinError.h"
-#include "script/builtins/BuiltinInstall.h"
-#include "script/builtins/FunctionRegistry.h"
+#include "script/builtins/BuiltinArgs.h"
+#include "world/Bindings.h"
+#include "world/GameScripts.h"
 
 namespace kestro {
 
 namespace {
 
 constexpr std::streamoff kMaxExecuteFileSize = std::streamoff(16) << 20;
-
-std::string TextOf(const RValue& v) { return v.IsString() ? std::string(v.str.view()) : DisplayString(v); }
 
 // Compiles and runs `text` with the arguments after the first in the argument slots; the
 // argument count and running script stay the caller's.
@@ -50,14 +49,14 @@ void RunText(CInstance* self, CInstance* other, const std::string& text, const c
   std::copy(saved.begin(), saved.end(), slots);
 }
 
-void ExecuteString(CInstance* self, CInstance* other, int32_t argc, RValue& result, const RValue* args) {
+KESTRO_BUILTIN(ExecuteString) {
   if (argc < 1) return;
-  RunText(self, other, TextOf(args[0]), errhdr::kExecuteString, argc, args, result);
+  RunText(self, other, ArgText(a[0]), errhdr::kExecuteString, argc, a, r);
 }
 
-void ExecuteFile(CInstance* self, CInstance* other, int32_t argc, RValue& result, const RValue* args) {
+KESTRO_BUILTIN(ExecuteFile) {
   if (argc < 1) return;
-  std::ifstream f(TextOf(args[0]), std::ios::binary);
+  std::ifstream f(ArgText(a[0]), std::ios::binary);
   if (!f) {
     ReportBuiltinError("Trying to execute non-existing file.");
     return;
@@ -77,17 +76,17 @@ void ExecuteFile(CInstance* self, CInstance* other, int32_t argc, RValue& result
     text += line;
     text += '\r';
   }
-  RunText(self, other, text, errhdr::kExecuteFile, argc, args, result);
+  RunText(self, other, text, errhdr::kExecuteFile, argc, a, r);
 }
 
-void ScriptExecute(CInstance* self, CInstance* other, int32_t argc, RValue& result, const RValue* args) {
-  const int64_t index = argc > 0 ? RoundToInt64(args[0].val) : -1;
-  if (argc < 1 || !args[0].IsReal() || index < 0 || index > INT32_MAX ||
+KESTRO_BUILTIN(ScriptExecute) {
+  const int64_t index = argc > 0 ? RoundToInt64(a[0].val) : -1;
+  if (argc < 1 || !a[0].IsReal() || index < 0 || index > INT32_MAX ||
       !Scripts().Exists(static_cast<int32_t>(index))) {
     ReportBuiltinError("Trying to execute non-existing script.");
     return;
   }
-  CallScript(static_cast<int32_t>(index), self, other, result, true, args + 1,
+  CallScript(static_cast<int32_t>(index), self, other, r, true, a + 1,
              std::min(argc, kMaxArguments) - 1);
   if (CodeErrorPending()) {
     const std::string message = PendingCodeError();
@@ -98,22 +97,24 @@ void ScriptExecute(CInstance* self, CInstance* other, int32_t argc, RValue& resu
 
 // get_function_address(name): the routine's address of a built-in function, as a real; -1 for a
 // script (which hides a built-in function of its name) or a name no built-in function has.
-void GetFunctionAddress(CInstance*, CInstance*, int32_t argc, RValue& result, const RValue* args) {
-  result = RValue::Real(-1);
-  if (argc < 1 || !args[0].IsString()) return;
-  std::optional<int32_t> id = GameScriptNames().FindFunction(args[0].str.view());
+KESTRO_BUILTIN(GetFunctionAddress) {
+  r = RValue::Real(-1);
+  if (argc < 1 || !a[0].IsString()) return;
+  std::optional<int32_t> id = GameScriptNames().FindFunction(a[0].str.view());
   if (!id || *id >= kScriptIdBase) return;
   if (const RFunction* f = BuiltinRegistry().Get(*id))
-    result = RValue::Real(static_cast<double>(reinterpret_cast<uintptr_t>(f->f_routine)));
+    r = RValue::Real(static_cast<double>(reinterpret_cast<uintptr_t>(f->f_routine)));
 }
+
+constexpr RBinding kExecuteFunctions[] = {
+    {"execute_string", ExecuteString},
+    {"execute_file", ExecuteFile},
+    {"script_execute", ScriptExecute},
+    {"get_function_address", GetFunctionAddress},
+};
 
 }  // namespace
 
-void InstallExecuteFunctions(CFunctionRegistry& registry) {
-  registry.Implement("execute_string", ExecuteString);
-  registry.Implement("execute_file", ExecuteFile);
-  registry.Implement("script_execute", ScriptExecute);
-  registry.Implement("get_function_address", GetFunctionAddress);
-}
+RBindingTable ExecuteFunctions() { return kExecuteFunctions; }
 
 }  // namespace kestro

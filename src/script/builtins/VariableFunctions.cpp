@@ -1,9 +1,9 @@
-#include "script/VariableFunctions.h"
-
+// The variable_* functions of scripts: reading and writing global variables and the running
+// instance's variables by name.
 #include "script/Executor.h"
 #include "script/Variables.h"
 #include "script/builtins/BuiltinError.h"
-#include "script/builtins/FunctionRegistry.h"
+#include "script/builtins/Bindings.h"
 
 namespace kestro {
 
@@ -85,23 +85,25 @@ void F_local_set(CInstance* s, CInstance*, int32_t, RValue&, const RValue* a) { 
 void F_local_array_set(CInstance* s, CInstance*, int32_t, RValue&, const RValue* a) { LocalSet(s, a, 1); }
 void F_local_array2_set(CInstance* s, CInstance*, int32_t, RValue&, const RValue* a) { LocalSet(s, a, 2); }
 
+constexpr RBinding kVariableFunctions[] = {
+    {"variable_global_exists", F_global_exists},
+    {"variable_global_get", F_global_get},
+    {"variable_global_array_get", F_global_array_get},
+    {"variable_global_array2_get", F_global_array2_get},
+    {"variable_global_set", F_global_set},
+    {"variable_global_array_set", F_global_array_set},
+    {"variable_global_array2_set", F_global_array2_set},
+    {"variable_local_exists", F_local_exists},
+    {"variable_local_get", F_local_get},
+    {"variable_local_array_get", F_local_array_get},
+    {"variable_local_array2_get", F_local_array2_get},
+    {"variable_local_set", F_local_set},
+    {"variable_local_array_set", F_local_array_set},
+    {"variable_local_array2_set", F_local_array2_set},
+};
+
 }  // namespace
 
-void InstallVariableFunctions(CFunctionRegistry& registry) {
-  registry.Implement("variable_global_exists", F_global_exists);
-  registry.Implement("variable_global_get", F_global_get);
-  registry.Implement("variable_global_array_get", F_global_array_get);
-  registry.Implement("variable_global_array2_get", F_global_array2_get);
-  registry.Implement("variable_global_set", F_global_set);
-  registry.Implement("variable_global_array_set", F_global_array_set);
-  registry.Implement("variable_global_array2_set", F_global_array2_set);
-  registry.Implement("variable_local_exists", F_local_exists);
-  registry.Implement("variable_local_get", F_local_get);
-  registry.Implement("variable_local_array_get", F_local_array_get);
-  registry.Implement("variable_local_array2_get", F_local_array2_get);
-  registry.Implement("variable_local_set", F_local_set);
-  registry.Implement("variable_local_array_set", F_local_array_set);
-  registry.Implement("variable_local_array2_set", F_local_array2_set);
-}
+RBindingTable VariableFunctions() { return kVariableFunctions; }
 
 }  // namespace kestro

@@ -1,6 +1,6 @@
-#include "runner/GameSettings.h"
+#include "resources/GameSettings.h"
 
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 namespace kestro {
 

@@ -1,4 +1,4 @@
-#include "script/ErrorReport.h"
+#include "world/ErrorReport.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -6,8 +6,8 @@
 
 #include "resources/Event.h"
 #include "resources/GameResources.h"
-#include "runner/GameSettings.h"
-#include "runner/Runner.h"
+#include "resources/GameSettings.h"
+#include "io/RunState.h"
 #include "script/CodeError.h"
 #include "script/builtins/BuiltinError.h"
 

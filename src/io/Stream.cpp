@@ -1,4 +1,4 @@
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 #include <zlib.h>
 
@@ -9,9 +9,6 @@
 namespace kestro {
 
 namespace {
-
-std::array<uint32_t, 256> g_crcTable;
-bool g_crcReady = false;
 
 // The substitution and inverse tables of the scrambler, rebuilt by every scrambling call.
 std::array<uint8_t, 256> g_subst;
@@ -43,46 +40,6 @@ size_t Substitute(std::vector<uint8_t>& buf, int32_t key, size_t start, int64_t 
 }
 
 }  // namespace
-
-void InitFastCRC() {
-  for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t c = i;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : (c >> 1);
-    g_crcTable[i] = c;
-  }
-  g_crcReady = true;
-}
-
-uint32_t CalcCRCReference(const uint8_t* data, int64_t count) {
-  if (!g_crcReady) InitFastCRC();
-  uint32_t c = 0xFFFFFFFFu;
-  for (int64_t i = 0; i < count; ++i) c = (c >> 8) ^ g_crcTable[(c ^ data[i]) & 0xFF];
-  return c;
-}
-
-uint32_t CalcCRC(const uint8_t* data, int64_t count) {
-  if (count <= 0) return 0xFFFFFFFFu;
-  // zlib's CRC-32 is the same polynomial with the final inversion, computed many bytes at a time.
-  uLong crc = crc32(0L, Z_NULL, 0);
-  while (count > 0) {
-    uInt chunk = count > (1 << 30) ? (1u << 30) : uInt(count);
-    crc = crc32(crc, data, chunk);
-    data += chunk;
-    count -= chunk;
-  }
-  return ~uint32_t(crc);
-}
-
-uint32_t LocalRandom(uint32_t& z, uint32_t& w) {
-  z = 36969u * (z & 0xFFFFu) + (z >> 16);
-  w = 18000u * (w & 0xFFFFu) + (w >> 16);
-  return (z << 16) + (w & 0xFFFFu);
-}
-
-std::u16string WadSeedText(uint32_t seed) {
-  std::string text = std::string(kWadSeedPrefix) + std::to_string(seed) + std::string(kWadSeedSuffix);
-  return std::u16string(text.begin(), text.end());  // ASCII only
-}
 
 // ---- primitives ----
 
@@ -303,46 +260,6 @@ size_t CStream::Encrypt2(int32_t key, size_t start, int64_t count) {
 size_t CStream::Decrypt2(int32_t key, size_t start, int64_t count) {
   return Substitute(buf_, key, start, count,
                     [](uint8_t v, size_t p) { return uint8_t(g_inverse[v] - p); });
-}
-
-namespace {
-// Xors the region's words with the generator stream; its own inverse.
-void XorWadRegion(uint8_t* R, int64_t L, uint32_t seed, uint32_t checksum) {
-  std::u16string text = WadSeedText(seed);
-  std::vector<uint8_t> utf16;
-  for (char16_t c : text) {
-    utf16.push_back(uint8_t(c & 0xFF));
-    utf16.push_back(uint8_t(c >> 8));
-  }
-  uint32_t w = CalcCRC(utf16.data(), int64_t(utf16.size()));
-  uint32_t z = checksum;
-  for (int64_t i = int64_t(w & 0xFF) + 6; i < L - 5; i += 4) {
-    uint32_t word;
-    std::memcpy(&word, R + i, 4);
-    word ^= LocalRandom(z, w);
-    std::memcpy(R + i, &word, 4);
-  }
-}
-}  // namespace
-
-bool CStream::DecryptWad(size_t base) {
-  if (base + 12 > buf_.size()) return false;
-  uint8_t* D = buf_.data() + base;
-  int64_t L = int64_t(buf_.size() - base - 12);
-  uint32_t seed, checksum;
-  std::memcpy(&seed, D, 4);
-  std::memcpy(&checksum, D + 4, 4);
-  XorWadRegion(D + 12, L, seed, checksum);
-  return CalcCRC(D + 12, L) == checksum;
-}
-
-void CStream::EncryptWad(size_t base, uint32_t seed) {
-  uint8_t* D = buf_.data() + base;
-  int64_t L = int64_t(buf_.size() - base - 12);
-  uint32_t checksum = CalcCRC(D + 12, L);
-  std::memcpy(D, &seed, 4);
-  std::memcpy(D + 4, &checksum, 4);
-  XorWadRegion(D + 12, L, seed, checksum);
 }
 
 // ---- hexadecimal text ----

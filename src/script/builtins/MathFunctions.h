@@ -1,6 +1,6 @@
-// Numbers, random numbers, strings and vectors for scripts (the `Function_Math` family). The
-// routines are installed into the registry by InstallMathFunctions (BuiltinInstall.h); the
-// conversions below are shared with other code that reads or writes numbers as text.
+// Numbers, random numbers, strings and vectors for scripts: the conversions the math family's
+// routines (MathFunctions.cpp, table in Bindings.h) share with other code that reads or writes
+// numbers as text.
 #pragma once
 
 #include <cstdint>

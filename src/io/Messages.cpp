@@ -1,4 +1,4 @@
-#include "runner/Messages.h"
+#include "io/Messages.h"
 
 #include <cstdio>
 

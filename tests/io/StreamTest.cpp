@@ -3,7 +3,9 @@
 #include <cstring>
 #include <random>
 
-#include "runner/Stream.h"
+#include "io/Crc.h"
+#include "io/Stream.h"
+#include "runner/GameFile.h"
 
 using namespace kestro;
 
@@ -160,14 +162,14 @@ TEST(StreamScrambling, WadRoundTripAndChecksum) {
   std::vector<uint8_t> plain(12 + 5000);
   for (size_t i = 0; i < plain.size(); ++i) plain[i] = uint8_t(i * 7);
   CStream s(plain);
-  s.EncryptWad(0, 123456789u);
+  EncryptWad(s, 0, 123456789u);
   EXPECT_NE(std::vector<uint8_t>(s.Buffer().begin() + 12, s.Buffer().end()),
             std::vector<uint8_t>(plain.begin() + 12, plain.end()));
   CStream copy(s.Buffer());
-  EXPECT_TRUE(s.DecryptWad(0));
+  EXPECT_TRUE(DecryptWad(s, 0));
   EXPECT_TRUE(std::equal(plain.begin() + 12, plain.end(), s.Buffer().begin() + 12));
   copy.Buffer()[3000] ^= 1;
-  EXPECT_FALSE(copy.DecryptWad(0));
+  EXPECT_FALSE(DecryptWad(copy, 0));
 }
 
 TEST(StreamHexText, ConvertsBothWays) {

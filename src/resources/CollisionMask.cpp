@@ -1,10 +1,10 @@
-#include "world/CollisionMask.h"
+#include "resources/CollisionMask.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "runner/Stream.h"
+#include "io/Stream.h"
 
 namespace kestro {
 

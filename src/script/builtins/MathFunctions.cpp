@@ -1,4 +1,4 @@
-#include "script/builtins/FunctionMath.h"
+#include "script/builtins/MathFunctions.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,7 +9,8 @@
 
 #include "script/Value.h"
 #include "script/builtins/BuiltinError.h"
-#include "script/builtins/BuiltinInstall.h"
+#include "script/builtins/BuiltinArgs.h"
+#include "script/builtins/Bindings.h"
 #include "script/builtins/FunctionRegistry.h"
 #include "script/builtins/Random.h"
 
@@ -146,24 +147,14 @@ int64_t Utf8CharCount(std::string_view s) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The routines. Arguments are read without kind checks: a routine that wants a number reads the
-// real field and one that wants text reads the string field, whatever the value's kind.
+// The routines.
 
 namespace {
 
-#define KESTRO_BUILTIN(fn) \
-  void fn([[maybe_unused]] CInstance* self, [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, \
-          RValue& r, [[maybe_unused]] const RValue* a)
 
 constexpr double kDegToRad = 0.017453292519943295769;
 constexpr double kRadToDeg = 57.295779513082320877;
 
-void FunctionError(const char* name) {
-  std::string message = "Error in function ";
-  message += name;
-  message += "().";
-  ReportBuiltinError(message);
-}
 
 // A result that must be a finite number, or the function's error and 0.
 void Checked(RValue& r, double v, const char* name) {
@@ -175,7 +166,6 @@ void Checked(RValue& r, double v, const char* name) {
   }
 }
 
-void SetText(RValue& r, std::string_view s) { r.SetString(RString(s)); }
 
 // A string result that may grow with its arguments: refused beyond the size limit.
 bool CheckSize(uint64_t size, RValue& r, const char* name) {
@@ -554,14 +544,8 @@ double Snap(double v) {
 KESTRO_BUILTIN(F_lengthdir_x) { r.SetReal(Snap(a[0].val * std::cos(a[1].val * kDegToRad))); }
 KESTRO_BUILTIN(F_lengthdir_y) { r.SetReal(Snap(-a[0].val * std::sin(a[1].val * kDegToRad))); }
 
-#undef KESTRO_BUILTIN
 
-struct RMathEntry {
-  const char* name;
-  BuiltinRoutine routine;
-};
-
-constexpr RMathEntry kMathRoutines[] = {
+constexpr RBinding kMathFunctions[] = {
     {"is_real", F_is_real},
     {"is_string", F_is_string},
     {"random", F_random},
@@ -633,8 +617,6 @@ constexpr RMathEntry kMathRoutines[] = {
 
 }  // namespace
 
-void InstallMathFunctions(CFunctionRegistry& registry) {
-  for (const RMathEntry& e : kMathRoutines) registry.Implement(e.name, e.routine);
-}
+RBindingTable MathFunctions() { return kMathFunctions; }
 
 }  // namespace kestro

@@ -1,6 +1,6 @@
 // CStream: the one reader and writer of every stored form. An in-memory byte stream with typed
-// reads and writes, nested length-prefixed blocks (plain, zlib-packed, shuffled), the byte
-// substitution scrambler, the CRC variant and the descrambler of the game data region.
+// reads and writes, nested length-prefixed blocks (plain, zlib-packed, shuffled), and the byte
+// substitution scrambler.
 #pragma once
 
 #include <cstddef>
@@ -79,13 +79,6 @@ class CStream {
   size_t Encrypt2(int32_t key, size_t start, int64_t count);
   size_t Decrypt2(int32_t key, size_t start, int64_t count);
 
-  // Descrambles the game data region whose seed int is at `base`, in place. Returns false when
-  // the checksum does not match; the caller ends the run.
-  bool DecryptWad(size_t base);
-  // The inverse, used by the builder: scrambles the region after the seed and checksum ints,
-  // which it first fills in (the checksum over the plain region).
-  void EncryptWad(size_t base, uint32_t seed);
-
   std::string ConvertToString() const;
   // Stops at the first pair that is not hexadecimal and returns false; bytes before it stay.
   bool ConvertFromString(std::string_view text);
@@ -99,20 +92,5 @@ class CStream {
   std::vector<uint8_t> buf_;
   size_t pos_ = 0;
 };
-
-// CRC-32 table for polynomial 0xEDB88320, without the final inversion: the result is the
-// complement of the standard CRC-32. Zero bytes give 0xFFFFFFFF.
-void InitFastCRC();
-uint32_t CalcCRC(const uint8_t* data, int64_t count);
-// Byte-at-a-time reference of CalcCRC over the table, kept for checking the fast path.
-uint32_t CalcCRCReference(const uint8_t* data, int64_t count);
-
-// The two-state multiply-with-carry generator of the descrambler.
-uint32_t LocalRandom(uint32_t& z, uint32_t& w);
-
-// The four-character prefix and suffix of the descrambler's seed text: shared with the builder.
-inline constexpr std::string_view kWadSeedPrefix = "Kx7q";
-inline constexpr std::string_view kWadSeedSuffix = "r2Zm";
-std::u16string WadSeedText(uint32_t seed);
 
 }  // namespace kestro

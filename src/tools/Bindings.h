@@ -1,0 +1,15 @@
+// The program's built-in functions: every family's binding table, assembled where the program is
+// composed. A new family adds its table here; a new function is one line in its family's table.
+#pragma once
+
+#include <vector>
+
+#include "script/builtins/FunctionRegistry.h"
+
+namespace kestro::tools {
+
+std::vector<RBindingTable> GameBindings();
+// Installs GameBindings() into the run's registry (SetBuiltinBindings).
+void InstallGameBindings();
+
+}  // namespace kestro::tools

@@ -1,0 +1,12 @@
+// The binding tables of the game world's families; the program installs them where it is composed
+// (SetBuiltinBindings).
+#pragma once
+
+#include "script/builtins/FunctionRegistry.h"
+
+namespace kestro {
+
+RBindingTable ErrorFunctions();    // show_error, show_debug_message
+RBindingTable ExecuteFunctions();  // execute_string, execute_file, script_execute, get_function_address
+
+}  // namespace kestro

@@ -1,0 +1,41 @@
+// The program's binding tables against the function table: every name is a built-in function,
+// and no function is bound twice.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "script/builtins/FunctionRegistry.h"
+#include "tools/Bindings.h"
+
+namespace kestro {
+namespace {
+
+TEST(Bindings, EveryNameIsAFunctionBoundOnce) {
+  CFunctionRegistry registry;
+  CreateBuiltinRegistry(registry);
+  std::map<std::string, int> uses;
+  for (RBindingTable table : tools::GameBindings()) {
+    EXPECT_EQ(Bind(registry, table), std::vector<std::string>{});
+    for (const RBinding& b : table) ++uses[b.name];
+  }
+  for (const auto& [name, count] : uses) EXPECT_EQ(count, 1) << name;
+  for (const auto& [name, count] : uses) EXPECT_TRUE(registry.IsImplemented(*registry.Find(name))) << name;
+}
+
+TEST(Bindings, AMisspeltNameIsReported) {
+  CFunctionRegistry registry;
+  CreateBuiltinRegistry(registry);
+  const RBinding table[] = {{"sqrt", NotAvailableRoutine(0)}, {"sqroot", NotAvailableRoutine(0)}};
+  EXPECT_EQ(Bind(registry, table), std::vector<std::string>{"sqroot"});
+}
+
+TEST(Bindings, TheRunsRegistryHasTheProgramsRoutines) {
+  // The test programs install the program's tables, as `kestro` does.
+  EXPECT_TRUE(BuiltinRegistry().IsImplemented(*BuiltinRegistry().Find("sqrt")));
+  EXPECT_TRUE(BuiltinRegistry().IsImplemented(*BuiltinRegistry().Find("execute_string")));
+  EXPECT_FALSE(BuiltinRegistry().IsImplemented(*BuiltinRegistry().Find("draw_sprite")));
+}
+
+}  // namespace
+}  // namespace kestro
