@@ -1,0 +1,167 @@
+#include "world/LiveRoom.h"
+
+#include <algorithm>
+
+#include "resources/GameResources.h"
+
+namespace kestro {
+
+void CLiveRoom::MakeFrom(const CRoom& design) {
+  ClearInstances();
+  CRoom::operator=(design);
+  r_lasttile = -1;
+  for (const RRoomInstance& placed : design.r_placed) {
+    CInstance* inst = AddInstanceWithId(placed.id, placed.object, placed.x, placed.y);
+    inst->i_initcode = placed.code;
+  }
+}
+
+void CLiveRoom::Assign(const CLiveRoom& room) {
+  ClearInstances();
+  CRoom::operator=(room);
+  r_lasttile = -1;
+  auto copy = [](const std::vector<std::unique_ptr<CInstance>>& from, std::vector<std::unique_ptr<CInstance>>& to) {
+    for (const auto& inst : from) {
+      to.push_back(std::make_unique<CInstance>());
+      to.back()->Assign(*inst);
+    }
+  };
+  copy(room.r_instance, r_instance);
+  copy(room.r_instance_deact, r_instance_deact);
+  RebuildObjectLists();
+}
+
+CInstance* CLiveRoom::AddInstance(int objectind, double x, double y, int& lastId) {
+  return AddInstanceWithId(++lastId, objectind, x, y);
+}
+
+CInstance* CLiveRoom::AddInstanceWithId(int id, int objectind, double x, double y) {
+  r_instance.push_back(std::make_unique<CInstance>());
+  CInstance* inst = r_instance.back().get();
+  inst->Create(id, objectind, x, y);
+  AppendToLists(inst);
+  Index(inst);
+  return inst;
+}
+
+void CLiveRoom::ClearInstances() {
+  r_instance.clear();
+  r_instance_deact.clear();
+  r_obj_instance.clear();
+  r_obj_instance_recursive.clear();
+  byId_.clear();
+}
+
+int CLiveRoom::Obj_Number(int objind) const {
+  return objind >= 0 && size_t(objind) < r_obj_instance.size() ? int(r_obj_instance[size_t(objind)].size()) : 0;
+}
+
+CInstance* CLiveRoom::Obj_Instance(int objind, int numb) const {
+  if (numb < 0 || numb >= Obj_Number(objind)) return nullptr;
+  return r_obj_instance[size_t(objind)][size_t(numb)];
+}
+
+int CLiveRoom::Obj_Number_Recursive(int objind) const {
+  return objind >= 0 && size_t(objind) < r_obj_instance_recursive.size()
+             ? int(r_obj_instance_recursive[size_t(objind)].size())
+             : 0;
+}
+
+CInstance* CLiveRoom::Obj_Instance_Recursive(int objind, int numb) const {
+  if (numb < 0 || numb >= Obj_Number_Recursive(objind)) return nullptr;
+  return r_obj_instance_recursive[size_t(objind)][size_t(numb)];
+}
+
+CInstance* CLiveRoom::FindId(int id) const {
+  auto it = byId_.find(id);
+  if (it == byId_.end()) return nullptr;
+  CInstance* inst = it->second;
+  return inst->i_marked || inst->i_deactivated ? nullptr : inst;
+}
+
+void CLiveRoom::Mark(CInstance* inst) { inst->i_marked = true; }
+
+void CLiveRoom::Replace(CInstance* old, CInstance* replacement) {
+  old->i_marked = true;
+  byId_[replacement->i_id] = replacement;
+}
+
+void CLiveRoom::Index(CInstance* inst) { byId_[inst->i_id] = inst; }
+
+void CLiveRoom::AppendToLists(CInstance* inst) {
+  const int count = Objects().Count();
+  if (int(r_obj_instance.size()) != count) {
+    // The object list changed size (objects added at run time): start the lists again.
+    RebuildObjectLists();
+    return;
+  }
+  const int own = inst->i_objectindex;
+  if (own < 0 || own >= count) return;
+  r_obj_instance[size_t(own)].push_back(inst);
+  // The instance's object, then each ancestor; the walk is bounded so a cycle in damaged data
+  // cannot loop.
+  int obj = own;
+  for (int depth = 0; depth <= count && obj >= 0 && obj < count; ++depth) {
+    const CObject* o = Objects().Get(obj);
+    if (o == nullptr) break;
+    r_obj_instance_recursive[size_t(obj)].push_back(inst);
+    obj = o->o_parent;
+    if (obj == own) break;
+  }
+}
+
+void CLiveRoom::RebuildObjectLists() {
+  const size_t count = size_t(std::max(0, Objects().Count()));
+  r_obj_instance.assign(count, {});
+  r_obj_instance_recursive.assign(count, {});
+  byId_.clear();
+  for (const auto& inst : r_instance_deact) Index(inst.get());
+  for (const auto& inst : r_instance) {
+    if (inst->i_objectindex >= 0 && size_t(inst->i_objectindex) < count) AppendToLists(inst.get());
+    // Marked copies left by a change keep their id for the one that replaced them.
+    if (!inst->i_marked || byId_.find(inst->i_id) == byId_.end()) Index(inst.get());
+  }
+}
+
+void CLiveRoom::SortInstances() {
+  bool sorted = true;
+  for (size_t i = 1; i < r_instance.size() && sorted; ++i)
+    if (r_instance[i]->i_depth > r_instance[i - 1]->i_depth) sorted = false;
+  if (sorted) return;
+  for (size_t i = 1; i < r_instance.size(); ++i)
+    for (size_t j = i; j > 0 && r_instance[j]->i_depth > r_instance[j - 1]->i_depth; --j)
+      std::swap(r_instance[j], r_instance[j - 1]);
+}
+
+void CLiveRoom::RemoveMarked() {
+  bool freed = false;
+  for (const auto& inst : r_instance)
+    if (inst->i_marked) {
+      freed = true;
+      auto it = byId_.find(inst->i_id);
+      if (it != byId_.end() && it->second == inst.get()) byId_.erase(it);
+    }
+  if (!freed) return;
+  std::erase_if(r_instance, [](const std::unique_ptr<CInstance>& inst) { return inst->i_marked; });
+  RebuildObjectLists();
+}
+
+void CLiveRoom::UpdateActive() {
+  const bool toDeactivate = std::any_of(r_instance.begin(), r_instance.end(),
+                                        [](const auto& inst) { return inst->i_deactivated; });
+  const bool toActivate = std::any_of(r_instance_deact.begin(), r_instance_deact.end(),
+                                      [](const auto& inst) { return !inst->i_deactivated; });
+  if (!toDeactivate && !toActivate) return;
+  std::vector<std::unique_ptr<CInstance>> active, deact;
+  for (auto& inst : r_instance)
+    if (!inst->i_deactivated) active.push_back(std::move(inst));
+  for (auto& inst : r_instance_deact)
+    (inst->i_deactivated ? deact : active).push_back(std::move(inst));
+  for (auto& inst : r_instance)
+    if (inst) deact.push_back(std::move(inst));
+  r_instance = std::move(active);
+  r_instance_deact = std::move(deact);
+  RebuildObjectLists();
+}
+
+}  // namespace kestro
