@@ -11,9 +11,19 @@ std::vector<RBindingTable> GameBindings() {
       ErrorFunctions(),
       VariableFunctions(),
       ExecuteFunctions(),
+      InstanceFunctions(),
   };
 }
 
-void InstallGameBindings() { SetBuiltinBindings(GameBindings()); }
+std::vector<RVariableBindingTable> GameVariableBindings() {
+  return {
+      InstanceVariables(),
+  };
+}
+
+void InstallGameBindings() {
+  SetBuiltinBindings(GameBindings());
+  SetVariableBindings(GameVariableBindings());
+}
 
 }  // namespace kestro::tools

@@ -4,12 +4,15 @@
 
 #include <vector>
 
+#include "script/builtins/BuiltinVariables.h"
 #include "script/builtins/FunctionRegistry.h"
 
 namespace kestro::tools {
 
 std::vector<RBindingTable> GameBindings();
-// Installs GameBindings() into the run's registry (SetBuiltinBindings).
+std::vector<RVariableBindingTable> GameVariableBindings();
+// Installs GameBindings() into the run's registry (SetBuiltinBindings) and GameVariableBindings()
+// as the built-in variables (SetVariableBindings).
 void InstallGameBindings();
 
 }  // namespace kestro::tools

@@ -6,6 +6,8 @@
 #include "resources/GameSettings.h"
 #include "script/Scripts.h"
 #include "world/GameScripts.h"
+#include "world/World.h"
+#include "world/WorldHost.h"
 
 namespace kestro::tools {
 
@@ -31,6 +33,8 @@ CRunHooks MakeRunHooks() {
     ApplyLanguageSettings(GameSettings());
     RegisterArgumentVariables();
     InstallGameScriptNames();
+    World().Reset();
+    InstallWorldHost();
     return DefineGameConstants();
   };
   hooks.compileScripts = [] { return CompileGameScripts(); };

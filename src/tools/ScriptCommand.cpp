@@ -13,9 +13,13 @@
 #include "world/GameScripts.h"
 #include "script/Lowering.h"
 #include "script/Executor.h"
-#include "script/ScratchHost.h"
 #include "script/Scripts.h"
+#include "resources/GameResources.h"
+#include "runner/Runner.h"
 #include "tools/Commands.h"
+#include "tools/RunHooks.h"
+#include "world/World.h"
+#include "world/WorldHost.h"
 
 namespace kestro::tools {
 
@@ -29,9 +33,11 @@ const char* kUsage =
     "       kestro script --lowered FILE    compile FILE and print the instructions it runs as\n"
     "options:\n"
     "  --expression   compile FILE as one expression instead of a program\n"
+    "  --game GAME    run in GAME: its scripts, resources and constants, its first room\n"
     "  FILE may be - for standard input.\n"
-    "A run has one temporary instance as self and other; errors are reported as in a game (on\n"
-    "standard error); the exit status is 1 when an error ended the run.\n";
+    "A run has one temporary instance (in no room) as self and other, and a world of one room:\n"
+    "the first room of GAME with its instances, or an empty room. Errors are reported as in a\n"
+    "game (on standard error); the exit status is 1 when an error ended the run.\n";
 
 bool ReadAll(const std::string& path, std::string& out) {
   if (path == "-") {
@@ -60,12 +66,37 @@ void PrintAsShown(const std::string& text) {
   std::printf("%s\n", out.c_str());
 }
 
+// Loads and prepares a game without a window, sound or its included files, then makes its first
+// room the world's room (its instances placed, no events performed). False after a message.
+bool LoadGame(const std::string& gameFile) {
+  CRunHooks hooks = MakeRunHooks();
+  hooks.extractIncludedFiles = nullptr;
+  hooks.prepareSounds = nullptr;
+  hooks.prepareGraphics = nullptr;
+  hooks.attachInput = nullptr;
+  hooks.showDebugWindow = nullptr;
+  hooks.runGame = nullptr;
+  hooks.finishGame = nullptr;
+  CRunner runner(std::move(hooks), nullptr);
+  runner.set_store_library(false);
+  if (!runner.LoadGameFile(gameFile) || !runner.PrepareGame()) return false;
+  World().Reset();
+  if (!RoomOrder().empty() && Rooms().Exists(RoomOrder().front())) {
+    auto room = std::make_unique<CLiveRoom>();
+    room->MakeFrom(*Rooms().Get(RoomOrder().front()));
+    World().SetRoom(std::move(room), RoomOrder().front());
+  }
+  return true;
+}
+
 // Runs the program with a temporary instance as self and other, as the game runs code that
 // belongs to no instance. Returns the exit status.
-int RunProgram(const std::string& text) {
+int RunProgram(const std::string& text, const std::string& gameFile) {
   RegisterArgumentVariables();
   InstallErrorReporting();
+  if (!gameFile.empty() && !LoadGame(gameFile)) return 1;
   InstallGameScriptNames();
+  InstallWorldHost();
   SetDebugMessageSink([](const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
@@ -78,10 +109,9 @@ int RunProgram(const std::string& text) {
     ReportPendingCodeErrorAsAction(errhdr::kCodeActionCompile, true);
     return 1;
   }
-  CScratchHost host;
-  CScratchHostScope scope(host);
+  CInstance temporary;
   RValue result;
-  const bool ok = ExecuteCode(host.Instance(), host.Instance(), code, result);
+  const bool ok = ExecuteCode(&temporary, &temporary, code, result);
   std::fflush(stdout);
   if (!ok && CodeErrorPending()) {
     const std::string message = PendingCodeError();
@@ -96,7 +126,7 @@ int RunProgram(const std::string& text) {
 int ScriptCommand(const Args& args) {
   if (HandleHelpVersion(args, kUsage)) return 0;
   bool check = false, dump = false, lowered = false, expression = false, inlineCode = false;
-  std::string file, inlineText;
+  std::string file, inlineText, gameFile;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "-e") {
@@ -114,6 +144,12 @@ int ScriptCommand(const Args& args) {
       lowered = true;
     } else if (a == "--expression") {
       expression = true;
+    } else if (a == "--game") {
+      if (i + 1 >= args.size()) {
+        std::fprintf(stderr, "kestro script: --game needs a game file\n%s", kUsage);
+        return 2;
+      }
+      gameFile = args[++i];
     } else if (!a.empty() && a[0] == '-' && a != "-") {
       std::fprintf(stderr, "kestro script: unknown option %s\n%s", a.c_str(), kUsage);
       return 2;
@@ -138,7 +174,7 @@ int ScriptCommand(const Args& args) {
       std::fprintf(stderr, "kestro script: --expression only with --check, --dump or --lowered\n");
       return 2;
     }
-    return RunProgram(text);
+    return RunProgram(text, gameFile);
   }
   CCode code(text, expression);
   // Outside a game only the built-in functions and constants have names.

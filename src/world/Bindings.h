@@ -2,11 +2,15 @@
 // (SetBuiltinBindings).
 #pragma once
 
+#include "script/builtins/BuiltinVariables.h"
 #include "script/builtins/FunctionRegistry.h"
 
 namespace kestro {
 
 RBindingTable ErrorFunctions();    // show_error, show_debug_message
 RBindingTable ExecuteFunctions();  // execute_string, execute_file, script_execute, get_function_address
+RBindingTable InstanceFunctions();  // instance_*, position_* of instances
+
+RVariableBindingTable InstanceVariables();  // x, y, speed, sprite_index, alarm, ... of the instance
 
 }  // namespace kestro

@@ -81,8 +81,9 @@ CInstance* CLiveRoom::FindId(int id) const {
 
 void CLiveRoom::Mark(CInstance* inst) { inst->i_marked = true; }
 
-void CLiveRoom::Replace(CInstance* old, CInstance* replacement) {
+void CLiveRoom::Replace(CInstance* old, CInstance* replacement, int formerId) {
   old->i_marked = true;
+  if (auto it = byId_.find(formerId); it != byId_.end() && it->second == replacement) byId_.erase(it);
   byId_[replacement->i_id] = replacement;
 }
 

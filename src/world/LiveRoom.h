@@ -52,8 +52,9 @@ class CLiveRoom : public CRoom {
   CInstance* FindId(int id) const;
   // Marks the instance destroyed: skipped by everything, freed at the next RemoveMarked.
   void Mark(CInstance* inst);
-  // Marks `old` and puts `replacement` (a copy with old's id) in its place in the id index.
-  void Replace(CInstance* old, CInstance* replacement);
+  // Marks `old` and puts `replacement` (which has taken old's id, leaving `formerId`) in its
+  // place in the id index.
+  void Replace(CInstance* old, CInstance* replacement, int formerId);
 
   // Stable insertion sort by depth, higher first; nothing when already in order.
   void SortInstances();

@@ -119,6 +119,18 @@ bool SetBuiltinVariable(CInstance* inst, int32_t id, int32_t flat, const RValue&
   return set != nullptr && set(inst, flat, value);
 }
 
+bool IsInstanceVariable(int32_t id) {
+  static std::vector<char> instance;
+  if (id < 0) return false;
+  if (size_t(id) >= instance.size()) {
+    // Filled on demand: registration order may differ when names were registered early.
+    instance.assign(size_t(BuiltinVariableCount()), 0);
+    for (const char* name : kInstanceVariables)
+      if (const int32_t k = FindBuiltinVariable(name); k >= 0 && size_t(k) < instance.size()) instance[size_t(k)] = 1;
+  }
+  return size_t(id) < instance.size() && instance[size_t(id)] != 0;
+}
+
 bool IsVariableWritable(int32_t id) {
   if (ArgumentVariableSlot(id) >= 0) return true;
   return IsVariableBound(id) && Entries()[size_t(id)].set != nullptr;

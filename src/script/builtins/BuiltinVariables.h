@@ -41,6 +41,8 @@ std::vector<std::string> BindVariables(RVariableBindingTable table);
 // error.
 void SetVariableBindings(std::vector<RVariableBindingTable> tables);
 bool IsVariableBound(int32_t id);
+// Whether the id names a variable of the instance group (which needs an instance).
+bool IsInstanceVariable(int32_t id);
 bool IsVariableWritable(int32_t id);
 
 // What hosts answer for a built-in variable id: the argument variables, else the bound routines.

@@ -1,0 +1,78 @@
+#include "world/WorldHost.h"
+
+#include "script/Scripts.h"
+#include "script/builtins/BuiltinVariables.h"
+#include "world/EventHook.h"
+#include "world/World.h"
+
+namespace kestro {
+
+namespace {
+EventPerformer g_performer = nullptr;
+}  // namespace
+
+void SetEventPerformer(EventPerformer performer) { g_performer = performer; }
+
+void PerformEvent(CInstance* self, CInstance* other, int type, int number) {
+  if (g_performer) g_performer(self, other, type, number);
+}
+
+void DesignatedInstances(int32_t designator, std::vector<CInstance*>& out) {
+  const CLiveRoom& room = World().Room();
+  if (designator == kDesignatorAll) {
+    for (const auto& inst : room.Active())
+      if (!inst->i_marked) out.push_back(inst.get());
+  } else if (designator >= 0 && designator < kFirstInstanceId) {
+    const int n = room.Obj_Number_Recursive(designator);
+    for (int k = 0; k < n; ++k)
+      if (CInstance* inst = room.Obj_Instance_Recursive(designator, k); inst && !inst->i_marked) out.push_back(inst);
+  } else if (designator >= kFirstInstanceId) {
+    if (CInstance* inst = room.FindId(designator)) out.push_back(inst);
+  }
+}
+
+CInstance* FirstDesignated(int32_t designator) {
+  const CLiveRoom& room = World().Room();
+  if (designator == kDesignatorAll) {
+    for (const auto& inst : room.Active())
+      if (!inst->i_marked) return inst.get();
+  } else if (designator >= 0 && designator < kFirstInstanceId) {
+    const int n = room.Obj_Number_Recursive(designator);
+    for (int k = 0; k < n; ++k)
+      if (CInstance* inst = room.Obj_Instance_Recursive(designator, k); inst && !inst->i_marked) return inst;
+  } else if (designator >= kFirstInstanceId) {
+    return room.FindId(designator);
+  }
+  return nullptr;
+}
+
+CVariableList& CWorldHost::Variables(CInstance* inst) { return inst->i_vars; }
+
+CInstance* CWorldHost::FirstInstance(int32_t designator) { return FirstDesignated(designator); }
+
+void CWorldHost::Instances(int32_t designator, std::vector<CInstance*>& out) { DesignatedInstances(designator, out); }
+
+bool CWorldHost::GetBuiltin(CInstance* inst, int32_t id, int32_t flat, RValue& out) {
+  // Instance variables need an instance; game-wide ones ignore it.
+  if (inst == nullptr && IsInstanceVariable(id)) return false;
+  return GetBuiltinVariable(inst, id, flat, out);
+}
+
+bool CWorldHost::SetBuiltin(CInstance* inst, int32_t id, int32_t flat, const RValue& value) {
+  if (inst == nullptr && IsInstanceVariable(id)) return false;
+  return SetBuiltinVariable(inst, id, flat, value);
+}
+
+bool CWorldHost::CallFunction(int32_t id, CInstance* self, CInstance* other, int32_t argc, RValue* args,
+                              RValue& result) {
+  return CallFunctionId(id, self, other, argc, args, result);
+}
+
+CWorldHost& WorldHost() {
+  static CWorldHost host;
+  return host;
+}
+
+void InstallWorldHost() { SetScriptHost(&WorldHost()); }
+
+}  // namespace kestro
