@@ -22,6 +22,8 @@
 #include "resources/GameResources.h"
 #include "tools/Bindings.h"
 #include "world/GameScripts.h"
+#include "world/World.h"
+#include "world/WorldHost.h"
 
 namespace kestro {
 namespace {
@@ -54,14 +56,17 @@ const Program kGlobals = {
     "globalvar g; var i; g = 0; for (i = 0; i < 3000000; i += 1) { g += i; (-5).h = g } return (-5).h",
     "local t = os.clock() G = 0 for i = 0, 2999999 do G = G + i H = G end print(os.clock() - t)"};
 
-// Instance variables inside with over many instances: a room of 1000 stands in for the world.
-const Program kWith = {
-    "var r; with (all) { hp = 0; score = 0 } "
-    "for (r = 0; r < 300; r += 1) with (all) { hp += 1; score = hp * 2 + r } return 0",
-    "local t = os.clock() local room = {} for i = 1, 1000 do room[i] = {} end "
-    "for _, o in ipairs(room) do o.hp = 0 o.score = 0 end "
-    "for r = 0, 299 do for _, o in ipairs(room) do o.hp = o.hp + 1 o.score = o.hp * 2 + r end end "
-    "print(os.clock() - t)"};
+// Instance variables inside with over the instances of the world's room (the real instance store),
+// the same work over Lua tables: 300,000 instance updates at every room size.
+std::string WithProgram(int instances, bool lua) {
+  const std::string passes = std::to_string(300000 / instances);
+  if (!lua)
+    return "var r; with (all) { hp = 0; pts = 0 } for (r = 0; r < " + passes +
+           "; r += 1) with (all) { hp += 1; pts = hp * 2 + r } return 0";
+  return "local t = os.clock() local room = {} for i = 1, " + std::to_string(instances) +
+         " do room[i] = {} end for _, o in ipairs(room) do o.hp = 0 o.pts = 0 end for r = 0, " + passes +
+         " - 1 do for _, o in ipairs(room) do o.hp = o.hp + 1 o.pts = o.hp * 2 + r end end print(os.clock() - t)";
+}
 
 // Recursive script calls: the script scr_fib is part of the game's scripts.
 const char* kFibScript = "if argument0 < 2 return argument0; return scr_fib(argument0 - 1) + scr_fib(argument0 - 2)";
@@ -117,31 +122,46 @@ void Compare(benchmark::State& state, const Program& program, CInstance* instanc
   state.counters["lua_s"] = lua;
   state.counters["ratio"] = lua < 1e9 ? ours / lua : -1;
 }
-// The instances of a room, each with its own variables; nothing else of the world.
-class BenchRoom final : public IScriptHost {
- public:
-  explicit BenchRoom(int n) : vars_(size_t(n)) {}
-  CVariableList& Variables(CInstance* inst) override { return *reinterpret_cast<CVariableList*>(inst); }
-  CInstance* FirstInstance(int32_t) override { return nullptr; }
-  void Instances(int32_t d, std::vector<CInstance*>& out) override {
-    if (d != kDesignatorAll) return;
-    for (CVariableList& v : vars_) out.push_back(reinterpret_cast<CInstance*>(&v));
-  }
-  bool GetBuiltin(CInstance*, int32_t, int32_t, RValue&) override { return false; }
-  bool SetBuiltin(CInstance*, int32_t, int32_t, const RValue&) override { return false; }
-  bool CallFunction(int32_t, CInstance*, CInstance*, int32_t, RValue*, RValue&) override { return true; }
-  CInstance* Self() { return reinterpret_cast<CInstance*>(&self_); }
-
- private:
-  std::vector<CVariableList> vars_;
-  CVariableList self_;
-};
+// A game with one object and a room of `n` of its instances.
+void MakeRoom(int n) {
+  GameResources().Clear();
+  Objects().Add(std::make_unique<CObject>(), "obj");
+  World().Reset();
+  InstallGameScriptNames();
+  InstallWorldHost();
+  for (int k = 0; k < n; ++k) World().Room().AddInstance(0, k, 0, World().lastInstanceId);
+}
 
 void CompareWith(benchmark::State& state) {
-  SetScriptNames(&BuiltinScriptNames());  // for `all`
-  BenchRoom room(1000);
-  CScratchHostScope scope(room);
-  Compare(state, kWith, room.Self());
+  const int n = int(state.range(0));
+  MakeRoom(n);
+  const std::string ours = WithProgram(n, false), lua = WithProgram(n, true);
+  CInstance self;
+  Compare(state, {ours.c_str(), lua.c_str()}, &self);
+  World().Reset();
+  GameResources().Clear();
+  SetScriptNames(nullptr);
+}
+
+// Creating and destroying 100,000 instances in one step, and removing them at the step's end:
+// the time per instance.
+void CreateDestroy(benchmark::State& state) {
+  MakeRoom(0);
+  CCode code("repeat 100000 instance_create(random(640), random(480), obj); with (obj) instance_destroy()", false);
+  if (!code.Compile()) {
+    state.SkipWithError(code.CompileError().c_str());
+    return;
+  }
+  CInstance self;
+  for (auto _ : state) {
+    RValue result;
+    ExecuteCode(&self, &self, code, result);
+    World().Room().RemoveMarked();
+  }
+  state.counters["per_instance_ns"] =
+      benchmark::Counter(100000.0 * double(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  World().Reset();
+  GameResources().Clear();
   SetScriptNames(nullptr);
 }
 
@@ -163,7 +183,8 @@ void CompareFib(benchmark::State& state) {
   GameResources().Clear();
 }
 
-BENCHMARK(CompareWith)->Name("Compare/with_instances")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(CompareWith)->Name("Compare/with_instances")->Arg(1000)->Arg(10000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(CreateDestroy)->Name("World/create_destroy_100000")->Unit(benchmark::kMillisecond);
 BENCHMARK(CompareFib)->Name("Compare/fib")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Compare, arithmetic, kArithmetic)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Compare, arrays_2d, kArrays)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
