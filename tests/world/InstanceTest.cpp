@@ -10,7 +10,9 @@
 #include "script/Code.h"
 #include "script/CodeError.h"
 #include "script/builtins/BuiltinError.h"
+#include "script/builtins/FunctionRegistry.h"
 #include "world/ErrorReport.h"
+#include "world/EventHook.h"
 #include "world/GameScripts.h"
 #include "world/World.h"
 #include "world/WorldHost.h"
@@ -256,6 +258,29 @@ TEST_F(World_, InstanceVariablesThroughCode) {
   // Read-only variables refuse writes.
   for (const char* code : {"id = 5", "bbox_left = 1", "object_index = 2", "image_number = 1"})
     EXPECT_NE(Run(code, i).find("Cannot assign to the variable"), std::string::npos) << code;
+}
+
+}  // namespace
+}  // namespace kestro
+
+namespace kestro {
+namespace {
+
+// A create event that creates its own object again ends at a bounded depth with an error.
+TEST_F(World_, EndlessCreationEndsWithAnError) {
+  static int created = 0;
+  created = 0;
+  SetEventPerformer([](CInstance* self, CInstance*, int type, int) {
+    if (type != kEventCreate) return;
+    ++created;
+    RValue args[16] = {RValue::Real(0), RValue::Real(0), RValue::Real(self->i_objectindex)};
+    RValue r;
+    BuiltinRegistry().Call(*BuiltinRegistry().Find("instance_create"), self, self, 3, args, r);
+  });
+  const std::string out = Run("instance_create(0, 0, obj_plain)");
+  SetEventPerformer(nullptr);
+  EXPECT_EQ(created, kMaxEventDepth);
+  EXPECT_EQ(out, "E[Events nested too deeply.];");
 }
 
 }  // namespace
