@@ -12,6 +12,7 @@ std::vector<RBindingTable> GameBindings() {
       VariableFunctions(),
       ExecuteFunctions(),
       InstanceFunctions(),
+      EventFunctions(),
   };
 }
 

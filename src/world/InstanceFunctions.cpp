@@ -6,7 +6,7 @@
 #include "resources/GameResources.h"
 #include "script/builtins/BuiltinArgs.h"
 #include "world/Bindings.h"
-#include "world/EventHook.h"
+#include "world/Events.h"
 #include "world/InstanceCollision.h"
 #include "world/World.h"
 #include "world/WorldHost.h"
@@ -47,12 +47,12 @@ bool IsA(int obj, int ancestor) {
 
 CInstance* Create(int obj, double x, double y) {
   CInstance* inst = Room().AddInstance(obj, x, y, World().lastInstanceId);
-  PerformEvent(inst, inst, kEventCreate, 0);
+  PerformInstanceEvent(inst, inst, kEventCreate, 0);
   return inst;
 }
 
 void Destroy(CInstance* inst) {
-  PerformEvent(inst, inst, kEventDestroy, 0);
+  PerformInstanceEvent(inst, inst, kEventDestroy, 0);
   Room().Mark(inst);
 }
 
@@ -63,13 +63,13 @@ bool Change(CInstance* self, int obj, bool perform) {
     ReportBuiltinError("Asking to change into non-existing object: " + std::to_string(obj));
     return false;
   }
-  if (perform) PerformEvent(self, self, kEventDestroy, 0);
+  if (perform) PerformInstanceEvent(self, self, kEventDestroy, 0);
   CInstance* next = Room().AddInstance(obj, self->i_x, self->i_y, World().lastInstanceId);
   const int formerId = next->i_id;
   next->Assign(*self);
   next->SetObjectIndex(obj);
   Room().Replace(self, next, formerId);
-  if (perform) PerformEvent(next, next, kEventCreate, 0);
+  if (perform) PerformInstanceEvent(next, next, kEventCreate, 0);
   return true;
 }
 
@@ -97,7 +97,7 @@ KESTRO_BUILTIN(F_instance_copy) {
   const int id = copy->i_id;
   copy->Assign(*self);
   copy->i_id = id;
-  if (ArgBool(a[0])) PerformEvent(copy, copy, kEventCreate, 0);
+  if (ArgBool(a[0])) PerformInstanceEvent(copy, copy, kEventCreate, 0);
   r.SetReal(id);
 }
 

@@ -1,32 +1,10 @@
 #include "world/WorldHost.h"
 
 #include "script/Scripts.h"
-#include "script/builtins/BuiltinError.h"
 #include "script/builtins/BuiltinVariables.h"
-#include "world/EventHook.h"
 #include "world/World.h"
 
 namespace kestro {
-
-namespace {
-EventPerformer g_performer = nullptr;
-int g_eventDepth = 0;
-}  // namespace
-
-void SetEventPerformer(EventPerformer performer) { g_performer = performer; }
-
-void PerformEvent(CInstance* self, CInstance* other, int type, int number) {
-  if (!g_performer) return;
-  // Events that perform events (a create event creating its own object again and again) end at a
-  // bounded depth with an error instead of exhausting the stack.
-  if (g_eventDepth >= kMaxEventDepth) {
-    ReportBuiltinError("Events nested too deeply.", true);
-    return;
-  }
-  ++g_eventDepth;
-  g_performer(self, other, type, number);
-  --g_eventDepth;
-}
 
 void DesignatedInstances(int32_t designator, std::vector<CInstance*>& out) {
   const CLiveRoom& room = World().Room();

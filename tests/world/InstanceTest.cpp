@@ -12,7 +12,7 @@
 #include "script/builtins/BuiltinError.h"
 #include "script/builtins/FunctionRegistry.h"
 #include "world/ErrorReport.h"
-#include "world/EventHook.h"
+#include "world/Events.h"
 #include "world/GameScripts.h"
 #include "world/World.h"
 #include "world/WorldHost.h"
@@ -268,19 +268,15 @@ namespace {
 
 // A create event that creates its own object again ends at a bounded depth with an error.
 TEST_F(World_, EndlessCreationEndsWithAnError) {
-  static int created = 0;
-  created = 0;
-  SetEventPerformer([](CInstance* self, CInstance*, int type, int) {
-    if (type != kEventCreate) return;
-    ++created;
-    RValue args[16] = {RValue::Real(0), RValue::Real(0), RValue::Real(self->i_objectindex)};
-    RValue r;
-    BuiltinRegistry().Call(*BuiltinRegistry().Find("instance_create"), self, self, 3, args, r);
-  });
-  const std::string out = Run("instance_create(0, 0, obj_plain)");
-  SetEventPerformer(nullptr);
-  EXPECT_EQ(created, kMaxEventDepth);
-  EXPECT_EQ(out, "E[Events nested too deeply.];");
+  CAction act;
+  act.act_exetype = kExeCode;
+  act.act_codecode = std::make_shared<CCode>("global.made += 1; instance_create(0, 0, obj_plain)", false);
+  ASSERT_TRUE(act.act_codecode->Compile());
+  CEvent* create = Objects().Get(2)->CreateEvent(kEventCreate, 0);
+  create->e_actions.push_back(act);
+  create->e_number = 1;
+  const std::string out = Run("global.made = 0; instance_create(0, 0, obj_plain); show_debug_message(global.made)");
+  EXPECT_EQ(out, "E[Events nested too deeply.];256;");
 }
 
 }  // namespace

@@ -1,0 +1,42 @@
+// Events: finding an object's event through its parents and performing its action list (blocks,
+// questions with else, repeat, exit, applies-to, relative), and the event functions of scripts.
+// Everything that runs an event comes through here; the event context that error messages and
+// the event_* variables read is set for the event's duration and restored after it.
+#pragma once
+
+namespace kestro {
+
+class CEvent;
+class CInstance;
+
+inline constexpr int kEventCreate = 0;
+inline constexpr int kEventDestroy = 1;
+inline constexpr int kEventAlarm = 2;
+inline constexpr int kEventStep = 3;
+inline constexpr int kEventCollision = 4;
+inline constexpr int kEventOther = 7;
+inline constexpr int kEventDraw = 8;
+
+// Events performed from inside events nest at most this deep ("Events nested too deeply.").
+inline constexpr int kMaxEventDepth = 256;
+
+struct RFoundEvent {
+  const CEvent* event = nullptr;
+  int object = -1;  // the defining object
+};
+// The event (type, numb) of object `objind` or its nearest ancestor that has it with actions; for
+// a collision with an object, also the events with that object's ancestors, nearest first.
+RFoundEvent FindEvent(int objind, int type, int numb);
+
+// Runs the event found from object `objind` with the given self and other. Nothing while a room
+// change or the end of the game is pending.
+void PerformEvent(CInstance* self, CInstance* other, int objind, int type, int numb);
+// The same from self's own object.
+void PerformInstanceEvent(CInstance* self, CInstance* other, int type, int numb);
+// The event for every unmarked active instance, in list order, each as its own other.
+void PerformEventForAll(int type, int numb);
+
+// The relative flag of the action being executed (`argument_relative`).
+bool& ArgumentRelative();
+
+}  // namespace kestro
