@@ -13,6 +13,7 @@ std::vector<RBindingTable> GameBindings() {
       ExecuteFunctions(),
       InstanceFunctions(),
       EventFunctions(),
+      RoomFunctions(),
   };
 }
 

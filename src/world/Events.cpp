@@ -233,6 +233,32 @@ void PerformInstanceEvent(CInstance* self, CInstance* other, int type, int numb)
   if (self) PerformEvent(self, other, self->i_objectindex, type, numb);
 }
 
+void DispatchEvent(int type, int numb) {
+  CLiveRoom& room = World().Room();
+  const int objects = Objects().Count();
+  for (int obj = 0; obj < objects && !Pending(); ++obj) {
+    if (!FindEvent(obj, type, numb).event) continue;
+    for (int k = 0; k < room.Obj_Number(obj) && !Pending(); ++k)
+      if (CInstance* inst = room.Obj_Instance(obj, k); inst && !inst->i_marked)
+        PerformInstanceEvent(inst, inst, type, numb);
+  }
+}
+
+void StepAlarms() {
+  CLiveRoom& room = World().Room();
+  const int objects = Objects().Count();
+  for (int alarm = 0; alarm < 12; ++alarm)
+    for (int obj = 0; obj < objects && !Pending(); ++obj) {
+      if (!FindEvent(obj, kEventAlarm, alarm).event) continue;
+      for (int k = 0; k < room.Obj_Number(obj) && !Pending(); ++k) {
+        CInstance* inst = room.Obj_Instance(obj, k);
+        if (!inst || inst->i_marked || inst->GetAlarm(alarm) < 0) continue;
+        inst->SetAlarm(alarm, inst->GetAlarm(alarm) - 1);
+        if (inst->GetAlarm(alarm) == 0) PerformInstanceEvent(inst, inst, kEventAlarm, alarm);
+      }
+    }
+}
+
 void PerformEventForAll(int type, int numb) {
   if (Pending()) return;
   CLiveRoom& room = World().Room();

@@ -36,6 +36,14 @@ void PerformInstanceEvent(CInstance* self, CInstance* other, int type, int numb)
 // The event for every unmarked active instance, in list order, each as its own other.
 void PerformEventForAll(int type, int numb);
 
+// For every object that has the event (itself or through a parent), in ascending order, the event
+// on every unmarked instance of the object's own list (instances created meanwhile included while
+// the object's turn lasts).
+void DispatchEvent(int type, int numb);
+// The alarm phase of a step: alarms 0 to 11 count down on instances whose object has that alarm
+// event; reaching 0 performs it.
+void StepAlarms();
+
 // The relative flag of the action being executed (`argument_relative`).
 bool& ArgumentRelative();
 

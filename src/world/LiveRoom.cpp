@@ -83,8 +83,12 @@ void CLiveRoom::Mark(CInstance* inst) { inst->i_marked = true; }
 
 void CLiveRoom::Replace(CInstance* old, CInstance* replacement, int formerId) {
   old->i_marked = true;
-  if (auto it = byId_.find(formerId); it != byId_.end() && it->second == replacement) byId_.erase(it);
-  byId_[replacement->i_id] = replacement;
+  Reindex(replacement, formerId);
+}
+
+void CLiveRoom::Reindex(CInstance* inst, int formerId) {
+  if (auto it = byId_.find(formerId); it != byId_.end() && it->second == inst) byId_.erase(it);
+  byId_[inst->i_id] = inst;
 }
 
 void CLiveRoom::Index(CInstance* inst) { byId_[inst->i_id] = inst; }

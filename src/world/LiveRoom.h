@@ -55,6 +55,8 @@ class CLiveRoom : public CRoom {
   // Marks `old` and puts `replacement` (which has taken old's id, leaving `formerId`) in its
   // place in the id index.
   void Replace(CInstance* old, CInstance* replacement, int formerId);
+  // The instance's id changed from `formerId`: the id index follows.
+  void Reindex(CInstance* inst, int formerId);
 
   // Stable insertion sort by depth, higher first; nothing when already in order.
   void SortInstances();

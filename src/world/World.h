@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "world/LiveRoom.h"
 
@@ -17,12 +19,25 @@ inline constexpr int kChangeRestart = -200;
 inline constexpr int kChangeLoad = -300;
 inline constexpr int kChangeAbort = -400;
 
+// What entering a room asks of the layers above the world (input, the window, drawing); empty
+// ones do nothing.
+struct CRoomHooks {
+  std::function<void()> clearInput;     // forget every key and button
+  std::function<void()> sizeRegion;     // the drawing region to the new room or its views
+  std::function<void()> showWindow;     // the first room: the game window appears
+  std::function<void()> drawRoom;       // after room start: draw, show the transition, begin a frame
+  std::function<void()> resetGameValues;  // score, lives, cursor at game start
+  std::function<void()> seedRandom;     // the generator from the clock at game start
+};
+
 class CWorld {
  public:
   CWorld();
   // The current live room: always one (an empty room of the defaults before the game starts, so
   // code run outside a game, e.g. by `kestro script`, has a world to act on).
-  CLiveRoom& Room() { return *room_; }
+  CLiveRoom& Room() { return *current_; }
+  // Whether a game is being played: a room of the game data is current.
+  bool InGame() const { return roomIndex >= 0; }
   // Index of the current room in the room list; -1 before a room is entered.
   int roomIndex = -1;
   // The game-wide instance id counter (read from the game data; stored in saved games).
@@ -30,16 +45,38 @@ class CWorld {
   int pendingChange = kNoChange;
   int transitionKind = 0;
   int transitionSteps = 80;
+  int fps = 0;          // steps counted in the last whole second of the clock
+  int cursorFrame = 0;  // the image of the cursor sprite, one more every step
+
+  // The live copy of each room that is current or persistent, by room index.
+  std::vector<std::unique_ptr<CLiveRoom>> liveRooms;
+  // Persistent instances travelling from the room being left to the one being entered.
+  std::vector<std::unique_ptr<CInstance>> carried;
+  CRoomHooks hooks;
 
   // Back to the state of a fresh process: an empty default room, the last id from the game data.
   void Reset();
-  // Makes `room` the current room (the caller has built it).
+  // Makes `room` the current room, in the slot of its index (the caller has built it).
   void SetRoom(std::unique_ptr<CLiveRoom> room, int index);
+  // The current room's slot is emptied and the empty default room becomes current.
+  void DropCurrentRoom();
 
  private:
-  std::unique_ptr<CLiveRoom> room_;
+  std::unique_ptr<CLiveRoom> outside_;  // current while no room of the game is
+  CLiveRoom* current_ = nullptr;
 };
 CWorld& World();
+
+// The game's start and end, and moving between rooms: creation codes, create, game start, room
+// start, room end and game end events in their order, persistent rooms and instances.
+void StartGame();
+void EndGame();
+void EnterRoom(int index, bool firstRoom);
+void LeaveRoom(bool gameEnd);
+void GotoRoom(int index);
+// The room before / after room `index` in the room order; -1 at the ends or outside the order.
+int RoomPrevious(int index);
+int RoomNext(int index);
 
 // Asks for the room with that index: the pending change becomes the index and the transition
 // kind `transition`. A room that does not exist is the fatal error "Unexisting room number: N"

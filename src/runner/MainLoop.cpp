@@ -1,0 +1,183 @@
+#include "runner/MainLoop.h"
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "graphics/Clock.h"
+#include "io/RunState.h"
+#include "resources/GameResources.h"
+#include "resources/GameSettings.h"
+#include "world/ErrorReport.h"
+#include "world/Events.h"
+#include "world/World.h"
+
+namespace kestro {
+
+namespace {
+
+void Call(const std::function<void()>& hook) {
+  if (hook) hook();
+}
+
+bool Pending() { return World().pendingChange != kNoChange; }
+
+// "screenshot" + the first number from 100 up that names no file yet + ".png", beside the game.
+std::string ScreenshotName() {
+  const std::string& folder = RunState().gameFolder;
+  for (int n = 100;; ++n) {
+    const std::string name = "screenshot" + std::to_string(n) + ".png";
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::path(folder.empty() ? "." : folder) / name;
+    if (!std::filesystem::exists(path, ec)) return path.string();
+  }
+}
+
+}  // namespace
+
+void CMainLoop::Hotkeys() {
+  if (!hooks_.lastKey) return;
+  const int key = hooks_.lastKey();
+  const CGameSettings& s = GameSettings();
+  bool handled = true;
+  if (key == 112 && s.f1ShowsInfo) {
+    Call(hooks_.showGameInformation);
+    Call(hooks_.clearAllInput);
+  } else if (key == 27 && s.escEndsGame) {
+    World().pendingChange = kChangeEndGame;
+  } else if (key == 115 && s.f4SwitchesScreen) {
+    Call(hooks_.toggleFullScreen);
+  } else if ((key == 116 || key == 117) && s.f5SavesF6Loads) {
+    // Saved games are not built yet: say so instead of doing nothing.
+    ReportActionError(key == 116 ? "Saving the game is not available yet." : "Loading a saved game is not available yet.",
+                      false);
+  } else if (key == 120 && s.f9Screenshot) {
+    if (hooks_.saveScreenshot) hooks_.saveScreenshot(ScreenshotName());
+  } else {
+    handled = false;
+  }
+  if (handled) Call(hooks_.resetLastKey);
+}
+
+void CMainLoop::Animate() {
+  CLiveRoom& room = World().Room();
+  for (size_t k = 0; k < room.Active().size(); ++k) {
+    CInstance* inst = room.Active()[k].get();
+    inst->i_imageindex += inst->i_imagespeed;
+    const int count = inst->ImageNumber();
+    if (std::floor(inst->i_imageindex) >= count) {
+      inst->i_imageindex -= count;
+      PerformInstanceEvent(inst, inst, kEventOther, 7);
+    }
+  }
+}
+
+void CMainLoop::RunStep() {
+  CWorld& w = World();
+  if (GameSettings().freezeWhenInactive && hooks_.windowActive && !hooks_.windowActive()) return;
+  Hotkeys();
+  if (hooks_.windowActive && !hooks_.windowActive()) Call(hooks_.clearAllInput);
+  for (const auto& inst : w.Room().Active()) {
+    inst->i_xprevious = inst->i_x;
+    inst->i_yprevious = inst->i_y;
+    inst->SetPathPositionPrevious(inst->i_pathposition);
+  }
+  DispatchEvent(kEventStep, 1);
+  if (Pending()) return;
+  StepAlarms();
+  if (Pending()) return;
+  Call(hooks_.keyboardEvents);
+  if (Pending()) return;
+  Call(hooks_.joystickEvents);
+  if (Pending()) return;
+  Call(hooks_.mouseEvents);
+  if (Pending()) return;
+  DispatchEvent(kEventStep, 0);
+  if (Pending()) return;
+  // Motion, marked instances included.
+  for (size_t k = 0; k < w.Room().Active().size(); ++k) {
+    CInstance* inst = w.Room().Active()[k].get();
+    inst->Adapt_Speed();
+    inst->SetPosition(inst->i_x + inst->i_hspeed, inst->i_y + inst->i_vspeed);
+  }
+  DispatchEvent(kEventStep, 2);
+  if (Pending()) return;
+  w.Room().RemoveMarked();
+  Call(hooks_.drawRoom);
+  for (CBack& b : w.Room().r_background) {
+    b.x += b.hspeed;
+    b.y += b.vspeed;
+  }
+  Animate();
+  ++w.cursorFrame;
+  Call(hooks_.clearStepInput);
+}
+
+bool CMainLoop::CarryOutPendingChange() {
+  CWorld& w = World();
+  const int change = w.pendingChange;
+  if (change == kNoChange) return true;
+  if (change == kChangeEndGame || change == kChangeAbort) {
+    running_ = false;
+    return false;
+  }
+  if (change == kChangeLoad) {
+    w.pendingChange = kNoChange;
+    ReportActionError("Loading a saved game is not available yet.", false);
+  } else if (change == kChangeRestart) {
+    w.pendingChange = kNoChange;
+    EndGame();
+    StartGame();
+  } else {
+    GotoRoom(change);
+  }
+  return true;
+}
+
+void CMainLoop::RunGame(int64_t maxSteps) {
+  CWorld& w = World();
+  running_ = true;
+  StartGame();
+  CStepClock& clock = StepClock();
+  if (CarryOutPendingChange() && maxSteps != 0) {
+    int64_t T = clock.MicrosecondClock(), F = T;
+    int counter = 0;
+    fps_ = 0;
+    w.fps = 0;
+    Call(hooks_.pumpMessages);
+    while (running_) {
+      try {
+        RunStep();
+        ++steps_;
+        if (hooks_.afterStep) hooks_.afterStep(steps_);
+        const int64_t N = clock.MicrosecondClock();
+        if (N < T) T = N;
+        if (w.Room().r_speed < 1) w.Room().r_speed = 1;
+        const int64_t period = 1000000 / w.Room().r_speed;
+        int64_t wait = period - (N - T);
+        wait = wait < 0 ? 0 : wait > 1000000 ? 1000000 : wait;
+        clock.WaitMicroseconds(wait);
+        T = N + wait;
+        if (T < F) F = T;
+        if (T / 1000000 > F / 1000000) {
+          fps_ = counter;
+          w.fps = counter;
+          counter = 0;
+          F = T;
+        }
+        ++counter;
+        if (!Pending()) Call(hooks_.presentFrame);
+        if (!CarryOutPendingChange()) break;
+        if (maxSteps >= 0 && steps_ >= maxSteps) break;
+        Call(hooks_.pumpMessages);
+      } catch (const std::exception&) {
+        // A failure inside one step never ends the game; the next step runs.
+      }
+    }
+  }
+  w.pendingChange = kNoChange;
+  EndGame();
+  running_ = false;
+}
+
+}  // namespace kestro

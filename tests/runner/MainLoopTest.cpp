@@ -1,0 +1,133 @@
+// The main loop over a small game made in the model: the order of events over a few steps, room
+// changes between steps, persistent rooms, restart and the end of the game, on a manual clock.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "graphics/Clock.h"
+#include "resources/GameResources.h"
+#include "runner/MainLoop.h"
+#include "script/Code.h"
+#include "script/builtins/BuiltinError.h"
+#include "world/ErrorReport.h"
+#include "world/Events.h"
+#include "world/GameScripts.h"
+#include "world/World.h"
+#include "world/WorldHost.h"
+
+namespace kestro {
+namespace {
+
+class MainLoop_ : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GameResources().Clear();
+    StepClock().SetSource(&clock_);
+    SetDebugMessageSink([this](const std::string& t) { out_ += t + ";"; });
+    SetBuiltinErrorHandler([this](std::string_view m, bool) { out_ += "E[" + std::string(m) + "];"; });
+  }
+  void TearDown() override {
+    StepClock().SetSource(nullptr);
+    SetDebugMessageSink(nullptr);
+    SetBuiltinErrorHandler(nullptr);
+    SetScriptHost(nullptr);
+    SetScriptNames(nullptr);
+    World().Reset();
+    GameResources().Clear();
+  }
+  int Object(const std::string& name) {
+    Objects().Add(std::make_unique<CObject>(), name);
+    return Objects().Count() - 1;
+  }
+  void On(int obj, int type, int numb, const std::string& code) {
+    CAction a;
+    a.act_exetype = kExeCode;
+    a.act_codecode = std::make_shared<CCode>(code, false);
+    CEvent* ev = Objects().Get(obj)->CreateEvent(type, numb);
+    ev->e_actions.push_back(a);
+    ev->e_number = int(ev->e_actions.size());
+  }
+  int Room(const std::string& name, std::vector<RRoomInstance> placed, bool persistent = false,
+           const std::string& code = "") {
+    auto r = std::make_unique<CRoom>();
+    r->r_placed = std::move(placed);
+    r->r_persistent = persistent;
+    r->r_code = code;
+    Rooms().Add(std::move(r), name);
+    RoomOrder().push_back(Rooms().Count() - 1);
+    return Rooms().Count() - 1;
+  }
+  // Compiles every code action (names resolve once every resource exists) and runs the game.
+  std::string Play(int64_t steps) {
+    InstallGameScriptNames();
+    for (int o = 0; o < Objects().Count(); ++o)
+      for (auto& events : Objects().Get(o)->o_events)
+        for (auto& [numb, ev] : events)
+          for (CAction& a : ev.e_actions) EXPECT_TRUE(a.act_codecode->Compile()) << a.act_codecode->CompileError();
+    World().Reset();
+    InstallWorldHost();
+    CMainLoop loop({});
+    loop.RunGame(steps);
+    steps_ = loop.steps();
+    return out_;
+  }
+  CManualClock clock_;
+  std::string out_;
+  int64_t steps_ = 0;
+};
+
+TEST_F(MainLoop_, EventOrderOverSteps) {
+  const int o = Object("obj");
+  On(o, kEventCreate, 0, "show_debug_message(\"create \" + string(id)); alarm[0] = 2");
+  On(o, kEventOther, 2, "show_debug_message(\"game start\")");
+  On(o, kEventOther, 4, "show_debug_message(\"room start\")");
+  On(o, kEventStep, 1, "show_debug_message(\"begin\")");
+  On(o, kEventAlarm, 0, "show_debug_message(\"alarm\")");
+  On(o, kEventStep, 0, "show_debug_message(\"step\"); hspeed = 2");
+  On(o, kEventStep, 2, "show_debug_message(\"end \" + string(x))");
+  On(o, kEventOther, 5, "show_debug_message(\"room end\")");
+  On(o, kEventOther, 3, "show_debug_message(\"game end\")");
+  Room("rm", {{10, 0, o, 100001, "show_debug_message(\"creation code\")"}}, false, "show_debug_message(\"room code\")");
+  EXPECT_EQ(Play(2),
+            "creation code;create 100001;game start;room code;room start;"
+            "begin;step;end 12;"
+            "begin;alarm;step;end 14;"
+            "room end;game end;");
+  EXPECT_EQ(steps_, 2);
+  // Two steps at room speed 30 took two periods of the clock (waits end on whole milliseconds).
+  EXPECT_GE(StepClock().MicrosecondClock(), 2 * 33333);
+  EXPECT_LT(StepClock().MicrosecondClock(), 2 * 33333 + 2000);
+}
+
+TEST_F(MainLoop_, ARoomChangeInBeginStepEndsTheStep) {
+  const int o = Object("obj");
+  On(o, kEventStep, 1, "show_debug_message(\"begin\"); if !global.moved { global.moved = 1; room_goto_next() }");
+  On(o, kEventStep, 0, "show_debug_message(\"step\")");
+  On(o, kEventOther, 4, "show_debug_message(\"start \" + string(id))");
+  On(o, kEventDestroy, 0, "show_debug_message(\"destroy\")");
+  Room("a", {{0, 0, o, 100001, ""}}, false, "global.moved = 0");
+  Room("b", {{0, 0, o, 100002, ""}});
+  EXPECT_EQ(Play(2), "start 100001;begin;start 100002;begin;step;");
+}
+
+TEST_F(MainLoop_, PersistentRoomsAndInstancesAndRestart) {
+  const int o = Object("obj");
+  const int p = Object("obj_traveller");
+  Objects().Get(p)->o_persistent = true;
+  On(o, kEventCreate, 0, "show_debug_message(\"create \" + string(id))");
+  On(p, kEventCreate, 0, "global.trips = 0");
+  On(p, kEventOther, 4, "global.trips += 1; show_debug_message(\"trip \" + string(global.trips))");
+  On(p, kEventStep, 0,
+     "if global.trips == 1 room_goto(1); if global.trips == 2 room_goto(0); if global.trips == 3 game_restart()");
+  Room("a", {{0, 0, o, 100001, ""}, {0, 0, p, 100002, ""}}, true);
+  Room("b", {{0, 0, o, 100003, ""}});
+  // Room a is persistent: going back runs only its room start; the traveller keeps its id and
+  // its count; a restart starts from the designs again.
+  EXPECT_EQ(Play(5),
+            "create 100001;trip 1;create 100003;trip 2;trip 3;"
+            "create 100001;trip 1;create 100003;trip 2;trip 3;");
+}
+
+}  // namespace
+}  // namespace kestro
