@@ -1,6 +1,7 @@
 #include "tools/Bindings.h"
 
 #include "script/builtins/Bindings.h"
+#include "script/builtins/BuiltinVariables.h"
 #include "world/Bindings.h"
 
 namespace kestro::tools {
@@ -14,6 +15,15 @@ std::vector<RBindingTable> GameBindings() {
   };
 }
 
-void InstallGameBindings() { SetBuiltinBindings(GameBindings()); }
+std::vector<RVariableBindingTable> GameVariableBindings() {
+  return {
+      GameVariables(),
+  };
+}
+
+void InstallGameBindings() {
+  SetBuiltinBindings(GameBindings());
+  SetVariableBindings(GameVariableBindings());
+}
 
 }  // namespace kestro::tools

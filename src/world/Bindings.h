@@ -1,12 +1,16 @@
 // The binding tables of the game world's families; the program installs them where it is composed
-// (SetBuiltinBindings).
+// (SetBuiltinBindings, SetVariableBindings).
 #pragma once
 
+#include "script/builtins/BuiltinVariables.h"
 #include "script/builtins/FunctionRegistry.h"
 
 namespace kestro {
 
 RBindingTable ErrorFunctions();    // show_error, show_debug_message
 RBindingTable ExecuteFunctions();  // execute_string, execute_file, script_execute, get_function_address
+
+// Built-in variables (SetVariableBindings).
+RVariableBindingTable GameVariables();  // the game-wide group: room, score, views, backgrounds, ...
 
 }  // namespace kestro
