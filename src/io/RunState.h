@@ -20,6 +20,9 @@ struct CRunState {
   std::vector<std::string> parameters;  // the program name then the game's parameters
   bool trace = false;
   bool debugMode = false;
+  // Secure mode, fixed at start-up: while on, writing files named with a folder part, starting
+  // programs, extension packages and the like are refused.
+  bool secureMode = false;
   int32_t gameId = 0;
   std::array<uint8_t, 16> guid{};
   size_t containerOffset = 0;

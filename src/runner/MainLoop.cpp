@@ -10,6 +10,7 @@
 #include "resources/GameSettings.h"
 #include "world/ErrorReport.h"
 #include "world/Events.h"
+#include "world/GameState.h"
 #include "world/World.h"
 
 namespace kestro {
@@ -109,7 +110,7 @@ void CMainLoop::RunStep() {
     b.y += b.vspeed;
   }
   Animate();
-  ++w.cursorFrame;
+  ++GameState().cursorFrame;
   Call(hooks_.clearStepInput);
 }
 
@@ -143,7 +144,7 @@ void CMainLoop::RunGame(int64_t maxSteps) {
     int64_t T = clock.MicrosecondClock(), F = T;
     int counter = 0;
     fps_ = 0;
-    w.fps = 0;
+    GameState().fps = 0;
     Call(hooks_.pumpMessages);
     while (running_) {
       try {
@@ -161,7 +162,7 @@ void CMainLoop::RunGame(int64_t maxSteps) {
         if (T < F) F = T;
         if (T / 1000000 > F / 1000000) {
           fps_ = counter;
-          w.fps = counter;
+          GameState().fps = counter;
           counter = 0;
           F = T;
         }

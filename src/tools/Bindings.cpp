@@ -1,6 +1,7 @@
 #include "tools/Bindings.h"
 
 #include "script/builtins/Bindings.h"
+#include "script/builtins/BuiltinVariables.h"
 #include "world/Bindings.h"
 
 namespace kestro::tools {
@@ -20,6 +21,7 @@ std::vector<RBindingTable> GameBindings() {
 std::vector<RVariableBindingTable> GameVariableBindings() {
   return {
       InstanceVariables(),
+      GameVariables(),
   };
 }
 

@@ -1,5 +1,6 @@
-// The program's built-in functions: every family's binding table, assembled where the program is
-// composed. A new family adds its table here; a new function is one line in its family's table.
+// The program's built-in functions and variables: every family's binding table, assembled where the
+// program is composed. A new family adds its table here; a new function or variable is one line in
+// its family's table.
 #pragma once
 
 #include <vector>
@@ -12,7 +13,7 @@ namespace kestro::tools {
 std::vector<RBindingTable> GameBindings();
 std::vector<RVariableBindingTable> GameVariableBindings();
 // Installs GameBindings() into the run's registry (SetBuiltinBindings) and GameVariableBindings()
-// as the built-in variables (SetVariableBindings).
+// as the built-in variables' routines (SetVariableBindings).
 void InstallGameBindings();
 
 }  // namespace kestro::tools

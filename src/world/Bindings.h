@@ -1,5 +1,5 @@
 // The binding tables of the game world's families; the program installs them where it is composed
-// (SetBuiltinBindings).
+// (SetBuiltinBindings, SetVariableBindings).
 #pragma once
 
 #include "script/builtins/BuiltinVariables.h"
@@ -14,5 +14,8 @@ RBindingTable RoomFunctions();      // room_goto*, room_restart, room_previous/n
 RBindingTable EventFunctions();     // event_perform, event_perform_object, event_user, event_inherited
 
 RVariableBindingTable InstanceVariables();  // x, y, speed, sprite_index, alarm, ... of the instance
+
+// Built-in variables (SetVariableBindings).
+RVariableBindingTable GameVariables();  // the game-wide group: room, score, views, backgrounds, ...
 
 }  // namespace kestro

@@ -8,6 +8,7 @@
 #include "script/Scripts.h"
 #include "script/builtins/BuiltinError.h"
 #include "world/ErrorReport.h"
+#include "world/GameState.h"
 #include "world/World.h"
 
 namespace kestro {
@@ -144,7 +145,7 @@ class CActionRun {
     RValue result;
     const int argc = std::clamp(a.act_argumentcount, 0, kMaxActionArgs);
     if (a.act_exetype == kExeFunction) {
-      ArgumentRelative() = a.act_userelative && a.act_relative;
+      ActionRelative() = a.act_userelative && a.act_relative;
       std::array<RValue, kMaxArguments> args;
       for (int k = 0; k < argc; ++k) args[size_t(k)] = Argument(a, k, self, other);
       if (a.act_functionid >= 0) CallFunctionId(a.act_functionid, self, other, argc, args.data(), result);
@@ -153,14 +154,14 @@ class CActionRun {
       RValue* slots = ArgumentSlots();
       std::array<RValue, kMaxArguments> saved;
       std::copy(slots, slots + kMaxArguments, saved.begin());
-      const bool relative = ArgumentRelative();
-      ArgumentRelative() = a.act_userelative && a.act_relative;
+      const bool relative = ActionRelative();
+      ActionRelative() = a.act_userelative && a.act_relative;
       for (int k = 0; k < argc; ++k) slots[k] = Argument(a, k, self, other);
       ArgumentSlotsWritten();
       ExecuteCodeReported(self, other, *a.act_codecode, result);
       slots = ArgumentSlots();
       std::copy(saved.begin(), saved.end(), slots);
-      ArgumentRelative() = relative;
+      ActionRelative() = relative;
     }
     return result;
   }
@@ -192,11 +193,6 @@ RFoundEvent FindOnChain(int objind, int type, int numb) {
 }
 
 }  // namespace
-
-bool& ArgumentRelative() {
-  static bool relative = false;
-  return relative;
-}
 
 RFoundEvent FindEvent(int objind, int type, int numb) {
   RFoundEvent found = FindOnChain(objind, type, numb);

@@ -44,7 +44,4 @@ void DispatchEvent(int type, int numb);
 // event; reaching 0 performs it.
 void StepAlarms();
 
-// The relative flag of the action being executed (`argument_relative`).
-bool& ArgumentRelative();
-
 }  // namespace kestro

@@ -10,6 +10,7 @@
 #include "script/Variables.h"
 #include "world/ErrorReport.h"
 #include "world/Events.h"
+#include "world/GameState.h"
 
 namespace kestro {
 
@@ -84,7 +85,7 @@ void StartGame() {
   CWorld& w = World();
   ResetGlobals();
   w.transitionKind = 0;
-  Call(w.hooks.resetGameValues);
+  GameState().ResetForGameStart();
   Call(w.hooks.seedRandom);
   const std::vector<std::string>& pieces = LibraryCode().pieces;
   for (const std::string& piece : pieces) {

@@ -26,7 +26,6 @@ struct CRoomHooks {
   std::function<void()> sizeRegion;     // the drawing region to the new room or its views
   std::function<void()> showWindow;     // the first room: the game window appears
   std::function<void()> drawRoom;       // after room start: draw, show the transition, begin a frame
-  std::function<void()> resetGameValues;  // score, lives, cursor at game start
   std::function<void()> seedRandom;     // the generator from the clock at game start
 };
 
@@ -45,8 +44,6 @@ class CWorld {
   int pendingChange = kNoChange;
   int transitionKind = 0;
   int transitionSteps = 80;
-  int fps = 0;          // steps counted in the last whole second of the clock
-  int cursorFrame = 0;  // the image of the cursor sprite, one more every step
 
   // The live copy of each room that is current or persistent, by room index.
   std::vector<std::unique_ptr<CLiveRoom>> liveRooms;
