@@ -1,5 +1,6 @@
 #include "tools/Bindings.h"
 
+#include "graphics/Bindings.h"
 #include "script/builtins/Bindings.h"
 #include "world/Bindings.h"
 
@@ -11,9 +12,19 @@ std::vector<RBindingTable> GameBindings() {
       ErrorFunctions(),
       VariableFunctions(),
       ExecuteFunctions(),
+      InputFunctions(),
   };
 }
 
-void InstallGameBindings() { SetBuiltinBindings(GameBindings()); }
+std::vector<RVariableBindingTable> GameVariableBindings() {
+  return {
+      InputVariables(),
+  };
+}
+
+void InstallGameBindings() {
+  SetBuiltinBindings(GameBindings());
+  SetVariableBindings(GameVariableBindings());
+}
 
 }  // namespace kestro::tools

@@ -4,12 +4,16 @@
 
 #include <vector>
 
+#include "script/builtins/BuiltinVariables.h"
 #include "script/builtins/FunctionRegistry.h"
 
 namespace kestro::tools {
 
 std::vector<RBindingTable> GameBindings();
-// Installs GameBindings() into the run's registry (SetBuiltinBindings).
+// The built-in variables' tables, the same way.
+std::vector<RVariableBindingTable> GameVariableBindings();
+// Installs GameBindings() into the run's registry (SetBuiltinBindings) and GameVariableBindings()
+// (SetVariableBindings).
 void InstallGameBindings();
 
 }  // namespace kestro::tools
