@@ -139,16 +139,18 @@ TEST_F(SdlInputFeed, KeysTextButtonsWheelAndPointerReachTheModel) {
   EXPECT_TRUE(in.Pressed(37));
   EXPECT_TRUE(in.Released(65));
   EXPECT_FALSE(in.Held(65));
-  EXPECT_EQ(in.LastKey(), 65);
-  EXPECT_EQ(in.CurrentKey(), 0);  // the key that went up was the current one
+  EXPECT_EQ(in.LastKey(), 8);
+  EXPECT_EQ(in.CurrentKey(), 8);  // A going up leaves Backspace the current key
   EXPECT_EQ(in.String(), "a");
   EXPECT_EQ(in.LastChar(), "\b");
   in.EndStep();
   Key(false, SDL_SCANCODE_LEFT, SDLK_LEFT);
+  Key(false, SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE);
   Key(true, SDL_SCANCODE_A, SDLK_a, KMOD_LCTRL);  // Control + A types character 1
   w_.ProcessMessages();
   EXPECT_TRUE(in.Released(37));
   EXPECT_FALSE(in.Pressed(37));
+  EXPECT_TRUE(in.Released(8));
   EXPECT_EQ(in.LastChar(), "\x01");
   EXPECT_EQ(in.String(), "a");
 
@@ -256,6 +258,7 @@ TEST_F(SdlInputFeed, JoysticksNoneAttachedThenAVirtualOne) {
   EXPECT_TRUE(caps.hasPov);
   SDL_Joystick* j = SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(device));
   ASSERT_NE(j, nullptr);
+  // Read whether or not the game window has the focus (it never has, headless).
   SDL_JoystickSetVirtualAxis(j, 0, -32768);
   SDL_JoystickSetVirtualAxis(j, 1, 32767);
   SDL_JoystickSetVirtualAxis(j, 2, 0);

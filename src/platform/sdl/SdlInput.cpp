@@ -300,6 +300,8 @@ bool SdlInputDevice::WindowActive() {
 SDL_Joystick* SdlJoysticks::Open(int index) {
   if (!started_) {
     started_ = true;
+    // Joysticks are read whichever window has the focus, as the games expect.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     if (!SDL_WasInit(SDL_INIT_JOYSTICK)) SDL_InitSubSystem(SDL_INIT_JOYSTICK);
   }
   if (!SDL_WasInit(SDL_INIT_JOYSTICK)) return nullptr;
