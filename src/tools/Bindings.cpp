@@ -22,9 +22,8 @@ std::vector<RVariableBindingTable> GameVariableBindings() {
   };
 }
 
-void InstallGameBindings() {
-  SetBuiltinBindings(GameBindings());
-  SetVariableBindings(GameVariableBindings());
-}
+void InstallGameBindings() { SetBuiltinBindings(GameBindings()); }
+
+void InstallGameVariableBindings() { SetVariableBindings(GameVariableBindings()); }
 
 }  // namespace kestro::tools

@@ -20,6 +20,7 @@
 #include "script/Variables.h"
 #include "script/builtins/BuiltinVariables.h"
 #include "script/builtins/FunctionRegistry.h"
+#include "tools/Bindings.h"
 #include "world/GameScripts.h"
 
 namespace kestro::test {
@@ -140,6 +141,7 @@ class CFakeJoysticks final : public IJoysticks {
 
 class InputTest : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() { tools::InstallGameVariableBindings(); }
   void SetUp() override {
     Input().Reset();
     Input().MouseMove(0, 0);
