@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "graphics/GameWindow.h"
 #include "graphics/Input.h"
 #include "platform/sdl/SdlGameWindow.h"
 #include "platform/sdl/SdlInput.h"
@@ -189,6 +190,21 @@ TEST_F(SdlInputFeed, KeysTextButtonsWheelAndPointerReachTheModel) {
   w_.ProcessMessages();
   EXPECT_TRUE(in.Held(66));
   EXPECT_FALSE(in.Held(67));
+}
+
+TEST_F(SdlInputFeed, ThePointerPutByTheGameIsWhereMouseXReadsIt) {
+  w_.SetRegionSize(320, 240, true);
+  w_.SetRegionScale(2, true);
+  w_.SetPosition(100, 50);
+  SetGameWindow(&w_);
+  w_.SetRegionMouse(10, 20);  // window_mouse_set
+  int64_t x, y;
+  Input().MouseInRoom(x, y);
+  SetGameWindow(nullptr);
+  EXPECT_EQ(Input().MouseClientX(), 20);
+  EXPECT_EQ(Input().MouseClientY(), 40);
+  EXPECT_EQ(x, 10);
+  EXPECT_EQ(y, 20);
 }
 
 TEST_F(SdlInputFeed, TheCloseRequestAndKeysSentByTheGame) {
