@@ -38,10 +38,12 @@ TEST(SdlKeyCodes, ScancodesAreTheGamesVirtualKeys) {
       {SDL_SCANCODE_KP_9, true, 105},     {SDL_SCANCODE_KP_MULTIPLY, true, 106}, {SDL_SCANCODE_KP_PLUS, true, 107},
       {SDL_SCANCODE_KP_MINUS, true, 109}, {SDL_SCANCODE_KP_PERIOD, true, 110}, {SDL_SCANCODE_KP_DIVIDE, true, 111},
       {SDL_SCANCODE_F1, true, 112},       {SDL_SCANCODE_F4, true, 115},        {SDL_SCANCODE_F12, true, 123},
-      {SDL_SCANCODE_F24, true, 135},      {SDL_SCANCODE_NUMLOCKCLEAR, true, 144}, {SDL_SCANCODE_SCROLLLOCK, true, 145},
+      {SDL_SCANCODE_F24, true, 135},      {SDL_SCANCODE_NUMLOCKCLEAR, true, 144},
+      {SDL_SCANCODE_SCROLLLOCK, true, 145},
       {SDL_SCANCODE_SEMICOLON, true, 186}, {SDL_SCANCODE_EQUALS, true, 187},   {SDL_SCANCODE_COMMA, true, 188},
       {SDL_SCANCODE_MINUS, true, 189},    {SDL_SCANCODE_PERIOD, true, 190},    {SDL_SCANCODE_SLASH, true, 191},
-      {SDL_SCANCODE_GRAVE, true, 192},    {SDL_SCANCODE_LEFTBRACKET, true, 219}, {SDL_SCANCODE_BACKSLASH, true, 220},
+      {SDL_SCANCODE_GRAVE, true, 192},    {SDL_SCANCODE_LEFTBRACKET, true, 219},
+      {SDL_SCANCODE_BACKSLASH, true, 220},
       {SDL_SCANCODE_RIGHTBRACKET, true, 221}, {SDL_SCANCODE_APOSTROPHE, true, 222},
       {SDL_SCANCODE_NONUSBACKSLASH, true, 226},
       // The keypad without Num Lock is the navigation keys; its other keys stay.
@@ -54,7 +56,8 @@ TEST(SdlKeyCodes, ScancodesAreTheGamesVirtualKeys) {
       {SDL_SCANCODE_UNKNOWN, true, 0},    {SDL_SCANCODE_KP_EQUALS, true, 0},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(platform::VirtualKeyFromScancode(c.sc, c.numLock), c.key) << SDL_GetScancodeName(c.sc) << " " << c.numLock;
+    EXPECT_EQ(platform::VirtualKeyFromScancode(c.sc, c.numLock), c.key)
+        << SDL_GetScancodeName(c.sc) << " " << c.numLock;
   // Every scancode, and values beyond them, give a code of 0..255.
   for (int sc = -3; sc < SDL_NUM_SCANCODES + 3; ++sc) {
     int k = platform::VirtualKeyFromScancode(SDL_Scancode(sc), sc % 2 == 0);

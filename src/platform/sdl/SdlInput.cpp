@@ -104,7 +104,9 @@ int ControlCharacter(const SDL_Keysym& k) {
     case SDLK_ESCAPE: return 27;
     default: break;
   }
-  if ((k.mod & KMOD_CTRL) && !(k.mod & KMOD_ALT) && k.sym >= SDLK_a && k.sym <= SDLK_z) return int(k.sym - SDLK_a) + 1;
+  // Control + letter types 1..26; with Alt it is AltGr, whose characters come as text.
+  if ((k.mod & KMOD_CTRL) && !(k.mod & KMOD_ALT) && k.sym >= SDLK_a && k.sym <= SDLK_z)
+    return int(k.sym - SDLK_a) + 1;
   return -1;
 }
 
