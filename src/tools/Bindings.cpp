@@ -1,5 +1,6 @@
 #include "tools/Bindings.h"
 
+#include "graphics/Bindings.h"
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
 #include "world/Bindings.h"
@@ -15,6 +16,7 @@ std::vector<RBindingTable> GameBindings() {
       InstanceFunctions(),
       EventFunctions(),
       RoomFunctions(),
+      InputFunctions(),
   };
 }
 
@@ -22,6 +24,7 @@ std::vector<RVariableBindingTable> GameVariableBindings() {
   return {
       InstanceVariables(),
       GameVariables(),
+      InputVariables(),
   };
 }
 

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "script/builtins/BuiltinVariables.h"
 #include "script/builtins/FunctionRegistry.h"
 #include "tools/Bindings.h"
 
@@ -21,6 +22,21 @@ TEST(Bindings, EveryNameIsAFunctionBoundOnce) {
   }
   for (const auto& [name, count] : uses) EXPECT_EQ(count, 1) << name;
   for (const auto& [name, count] : uses) EXPECT_TRUE(registry.IsImplemented(*registry.Find(name))) << name;
+}
+
+TEST(Bindings, EveryVariableNameIsABuiltinVariableBoundOnce) {
+  RegisterBuiltinVariables();
+  std::map<std::string, int> uses;
+  for (RVariableBindingTable table : tools::GameVariableBindings()) {
+    EXPECT_EQ(BindVariables(table), std::vector<std::string>{});
+    for (const RVariableBinding& b : table) {
+      ++uses[b.name];
+      EXPECT_NE(b.get, nullptr) << b.name;
+    }
+  }
+  for (const auto& [name, count] : uses) EXPECT_EQ(count, 1) << name;
+  const RVariableBinding misspelt[] = {{"mouse_z", nullptr, nullptr}};
+  EXPECT_EQ(BindVariables(misspelt), std::vector<std::string>{"mouse_z"});
 }
 
 TEST(Bindings, AMisspeltNameIsReported) {

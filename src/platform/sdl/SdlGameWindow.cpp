@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "graphics/Display.h"
+#include "graphics/Input.h"
 
 namespace kestro::platform {
 
@@ -76,6 +77,9 @@ bool SdlGameWindow::PlatformMouse(int& x, int& y) {
 
 void SdlGameWindow::PlatformSetMouse(int x, int y) {
   if (window_) SDL_WarpMouseGlobal(x, y);
+  // The game reads the pointer where it was put at once, also where no motion event follows
+  // (drivers without a pointer).
+  Input().MouseMove(x - state_.clientX, y - state_.clientY);
 }
 
 void SdlGameWindow::Repaint() {

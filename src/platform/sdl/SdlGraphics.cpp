@@ -7,6 +7,7 @@
 #include "resources/GameSettings.h"
 #include "io/Messages.h"
 #include "runner/Runner.h"
+#include "platform/sdl/SdlInput.h"
 
 namespace kestro::platform {
 
@@ -80,6 +81,7 @@ bool PrepareGraphics(const CGameSettings& s, const std::string& caption, const s
   g.Start(s.synchronise);
   w.SetPaintHandler([] { Graphics().RefreshWindow(); });
   StepClock().SetMessagePump([] { GamePlatform().window.ProcessMessages(); });
+  AttachInput(w);
   g.SetInterpolation(s.interpolate);
   if (createTextures && !createTextures()) return false;
   g.BeginFrame();
@@ -90,6 +92,7 @@ void ReleaseGraphics() {
   CGamePlatform& p = GamePlatform();
   p.window.MakeCurrent();
   StepClock().SetMessagePump({});
+  DetachInput(p.window);
   p.window.SetPaintHandler({});
   SetGameWindow(nullptr);
   Ports().Clear();

@@ -1,0 +1,13 @@
+// The binding tables of the drawing and input families; the program installs them where it is
+// composed (SetBuiltinBindings, SetVariableBindings).
+#pragma once
+
+#include "script/builtins/BuiltinVariables.h"
+#include "script/builtins/FunctionRegistry.h"
+
+namespace kestro {
+
+RBindingTable InputFunctions();          // keyboard_*, mouse_*, joystick_*, io_clear, io_handle
+RVariableBindingTable InputVariables();  // mouse_x, mouse_y, mouse_button, keyboard_key, ...
+
+}  // namespace kestro
