@@ -5,6 +5,8 @@
 #include <string>
 
 #include "graphics/Clock.h"
+#include "graphics/Input.h"
+#include "graphics/InputEvents.h"
 #include "io/RunState.h"
 #include "resources/GameResources.h"
 #include "resources/GameSettings.h"
@@ -37,13 +39,12 @@ std::string ScreenshotName() {
 }  // namespace
 
 void CMainLoop::Hotkeys() {
-  if (!hooks_.lastKey) return;
-  const int key = hooks_.lastKey();
+  const int key = Input().LastKey();
   const CGameSettings& s = GameSettings();
   bool handled = true;
   if (key == 112 && s.f1ShowsInfo) {
     Call(hooks_.showGameInformation);
-    Call(hooks_.clearAllInput);
+    Input().Clear();
   } else if (key == 27 && s.escEndsGame) {
     World().pendingChange = kChangeEndGame;
   } else if (key == 115 && s.f4SwitchesScreen) {
@@ -57,7 +58,7 @@ void CMainLoop::Hotkeys() {
   } else {
     handled = false;
   }
-  if (handled) Call(hooks_.resetLastKey);
+  if (handled) Input().SetLastKey(0);
 }
 
 void CMainLoop::Animate() {
@@ -77,7 +78,8 @@ void CMainLoop::RunStep() {
   CWorld& w = World();
   if (GameSettings().freezeWhenInactive && hooks_.windowActive && !hooks_.windowActive()) return;
   Hotkeys();
-  if (hooks_.windowActive && !hooks_.windowActive()) Call(hooks_.clearAllInput);
+  if (hooks_.windowActive && !hooks_.windowActive()) Input().Clear();
+  DispatchCloseButton();
   for (const auto& inst : w.Room().Active()) {
     inst->i_xprevious = inst->i_x;
     inst->i_yprevious = inst->i_y;
@@ -87,11 +89,11 @@ void CMainLoop::RunStep() {
   if (Pending()) return;
   StepAlarms();
   if (Pending()) return;
-  Call(hooks_.keyboardEvents);
+  DispatchKeyboardEvents();
   if (Pending()) return;
-  Call(hooks_.joystickEvents);
+  DispatchJoystickEvents();
   if (Pending()) return;
-  Call(hooks_.mouseEvents);
+  DispatchMouseEvents();
   if (Pending()) return;
   DispatchEvent(kEventStep, 0);
   if (Pending()) return;
@@ -111,7 +113,7 @@ void CMainLoop::RunStep() {
   }
   Animate();
   ++GameState().cursorFrame;
-  Call(hooks_.clearStepInput);
+  Input().EndStep();
 }
 
 bool CMainLoop::CarryOutPendingChange() {
@@ -138,6 +140,7 @@ bool CMainLoop::CarryOutPendingChange() {
 void CMainLoop::RunGame(int64_t maxSteps) {
   CWorld& w = World();
   running_ = true;
+  w.hooks.clearInput = [] { Input().Clear(); };
   StartGame();
   CStepClock& clock = StepClock();
   if (CarryOutPendingChange() && maxSteps != 0) {

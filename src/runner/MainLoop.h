@@ -12,15 +12,6 @@ namespace kestro {
 struct CLoopHooks {
   std::function<void()> pumpMessages;
   std::function<bool()> windowActive;  // empty: always active
-  // Input: the last key pressed (and forgetting it), dispatching the keyboard, joystick and mouse
-  // events of the step, clearing the per-step state and all state.
-  std::function<int()> lastKey;
-  std::function<void()> resetLastKey;
-  std::function<void()> keyboardEvents;
-  std::function<void()> joystickEvents;
-  std::function<void()> mouseEvents;
-  std::function<void()> clearStepInput;
-  std::function<void()> clearAllInput;
   // The frame: drawing the room (sorts the instances and performs draw events) and presenting it.
   std::function<void()> drawRoom;
   std::function<void()> presentFrame;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "graphics/Clock.h"
+#include "graphics/Input.h"
 #include "resources/GameResources.h"
 #include "runner/MainLoop.h"
 #include "script/Code.h"
@@ -67,11 +68,14 @@ class MainLoop_ : public ::testing::Test {
           for (CAction& a : ev.e_actions) EXPECT_TRUE(a.act_codecode->Compile()) << a.act_codecode->CompileError();
     World().Reset();
     InstallWorldHost();
-    CMainLoop loop({});
+    CLoopHooks hooks;
+    hooks.afterStep = afterStep_;
+    CMainLoop loop(hooks);
     loop.RunGame(steps);
     steps_ = loop.steps();
     return out_;
   }
+  std::function<void(int64_t)> afterStep_;
   CManualClock clock_;
   std::string out_;
   int64_t steps_ = 0;
@@ -127,6 +131,31 @@ TEST_F(MainLoop_, PersistentRoomsAndInstancesAndRestart) {
   EXPECT_EQ(Play(5),
             "create 100001;trip 1;create 100003;trip 2;trip 3;"
             "create 100001;trip 1;create 100003;trip 2;trip 3;");
+}
+
+TEST_F(MainLoop_, KeysAndButtonsReachTheirEventsInTheNextStep) {
+  const int o = Object("obj");
+  On(o, 9, 65, "show_debug_message(\"press A\")");
+  On(o, 5, 65, "show_debug_message(\"hold A\")");
+  On(o, 5, 1, "show_debug_message(\"any key\")");
+  On(o, 5, 0, "show_debug_message(\"no key\")");
+  On(o, 10, 65, "show_debug_message(\"release A\")");
+  On(o, 6, 56, "show_debug_message(\"global left released\")");
+  On(o, kEventStep, 0, "show_debug_message(\"step\")");
+  Room("rm", {{0, 0, o, 100001, ""}});
+  afterStep_ = [](int64_t step) {
+    if (step == 1) Input().KeyDown(65);
+    if (step == 2) Input().KeyUp(65);
+    if (step == 3) {
+      Input().ButtonDown(1);
+      Input().ButtonUp(1);
+    }
+  };
+  EXPECT_EQ(Play(4),
+            "no key;step;"
+            "hold A;any key;press A;step;"
+            "no key;release A;step;"
+            "no key;global left released;step;");
 }
 
 }  // namespace
