@@ -1,7 +1,6 @@
 #include "script/Executor.h"
 
 #include <algorithm>
-#include <cmath>
 #include <memory>
 #include <new>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "script/CodeError.h"
 #include "script/Lowering.h"
 #include "script/NameLookup.h"
+#include "script/Numeric.h"
 #include "script/Scripts.h"
 #include "script/Symbols.h"
 #include "script/Variables.h"
@@ -18,19 +18,6 @@
 namespace kestro {
 
 namespace {
-
-// Truncation toward zero without a library call in the common range.
-inline double Trunc(double q) {
-  if (q > -4503599627370496.0 && q < 4503599627370496.0) return static_cast<double>(static_cast<int64_t>(q));
-  return std::trunc(q);
-}
-
-// L - t * R with t the truncated quotient, as the operator routine computes it.
-inline double Mod(double a, double b) {
-  const double q = a / b;
-  if (q > -2147483649.0 && q < 2147483648.0) return a - static_cast<double>(static_cast<int64_t>(q)) * b;
-  return std::fmod(a, b);
-}
 
 // Without a game there are no instances: reads fail, writes are refused, calls yield 0.
 class NoHost final : public IScriptHost {
@@ -279,7 +266,7 @@ bool Run::Unary(const RIns& ins) {
       return true;
     }
     if (n.ind == sym_not) {
-      v.val = v.val >= 0.5 ? 0.0 : 1.0;
+      v.val = IsTrue(v.val) ? 0.0 : 1.0;
       return true;
     }
   }
@@ -298,7 +285,7 @@ bool Run::Compare(const RIns& ins, int32_t left, bool& truth) {
   RValue& v = registers_[left];
   if (!BinaryOperation(code_, code_->ChildNode(n, 1).position, n.ind, Operand(ins.b), v)) return false;
   if (v.kind != ty_real) return Error(N(ins.node).position, StatementMessage(ins.d));
-  truth = v.val >= 0.5;
+  truth = IsTrue(v.val);
   return true;
 }
 
@@ -875,7 +862,7 @@ bool Run::Go(RValue& result) {
         else if (!Unary(*I)) goto fail;
         NEXT();
       L_op_not:
-        if (R[I->a].kind == ty_real) R[I->a].val = R[I->a].val >= 0.5 ? 0.0 : 1.0;
+        if (R[I->a].kind == ty_real) R[I->a].val = IsTrue(R[I->a].val) ? 0.0 : 1.0;
         else if (!Unary(*I)) goto fail;
         NEXT();
       L_op_unary:
@@ -902,16 +889,16 @@ bool Run::Go(RValue& result) {
         KESTRO_REAL_OP(op_sub, true, a - b)
         KESTRO_REAL_OP(op_mul, true, a * b)
         KESTRO_REAL_OP(op_divide, b != 0, a / b)
-        KESTRO_REAL_OP(op_div, b != 0, Trunc(a / b))
-        KESTRO_REAL_OP(op_mod, b != 0, Mod(a, b))
-        KESTRO_REAL_OP(op_lt, true, (a - b) < -kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_le, true, (a - b) <= kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_gt, true, (a - b) > kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_ge, true, (a - b) >= -kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_eq, true, (a - b > -kCompareTolerance && a - b < kCompareTolerance) ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_ne, true, (a - b < -kCompareTolerance || a - b > kCompareTolerance) ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_and, true, (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_or, true, (a >= 0.5 || b >= 0.5) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_div, b != 0, IntegerDivide(a, b))
+        KESTRO_REAL_OP(op_mod, b != 0, Modulo(a, b))
+        KESTRO_REAL_OP(op_lt, true, RealLess(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_le, true, RealLessEqual(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_gt, true, RealGreater(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_ge, true, RealGreaterEqual(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_eq, true, RealEqual(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_ne, true, RealNotEqual(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_and, true, (IsTrue(a) && IsTrue(b)) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_or, true, (IsTrue(a) || IsTrue(b)) ? 1.0 : 0.0)
 #undef KESTRO_REAL_OP
 #define KESTRO_ARG_OP(name, expr)                                            \
   L_##name: {                                                                \
@@ -954,12 +941,12 @@ bool Run::Go(RValue& result) {
     NEXT();                                                                  \
   }
 #define KESTRO_BRANCH_OPS(prefix, ...)                                                         \
-  KESTRO_BRANCH_OP(prefix##lt, d < -kCompareTolerance, __VA_ARGS__)                            \
-  KESTRO_BRANCH_OP(prefix##le, d <= kCompareTolerance, __VA_ARGS__)                            \
-  KESTRO_BRANCH_OP(prefix##gt, d > kCompareTolerance, __VA_ARGS__)                             \
-  KESTRO_BRANCH_OP(prefix##ge, d >= -kCompareTolerance, __VA_ARGS__)                           \
-  KESTRO_BRANCH_OP(prefix##eq, d > -kCompareTolerance && d < kCompareTolerance, __VA_ARGS__)   \
-  KESTRO_BRANCH_OP(prefix##ne, d < -kCompareTolerance || d > kCompareTolerance, __VA_ARGS__)
+  KESTRO_BRANCH_OP(prefix##lt, RealLess(d), __VA_ARGS__)         \
+  KESTRO_BRANCH_OP(prefix##le, RealLessEqual(d), __VA_ARGS__)    \
+  KESTRO_BRANCH_OP(prefix##gt, RealGreater(d), __VA_ARGS__)      \
+  KESTRO_BRANCH_OP(prefix##ge, RealGreaterEqual(d), __VA_ARGS__) \
+  KESTRO_BRANCH_OP(prefix##eq, RealEqual(d), __VA_ARGS__)        \
+  KESTRO_BRANCH_OP(prefix##ne, RealNotEqual(d), __VA_ARGS__)
         // A register on the left.
         KESTRO_BRANCH_OPS(op_if_, left = I->a; x = &R[left])
         // A declared local on the left, read in full into register n when it is not defined.
@@ -983,7 +970,7 @@ bool Run::Go(RValue& result) {
       L_op_jump_false: {
         const RValue& v = R[I->a];
         if (v.kind != ty_real) { Error(N(I->node).position, StatementMessage(I->c)); goto fail; }
-        if (v.val < 0.5) ip = code + I->b;
+        if (!IsTrue(v.val)) ip = code + I->b;
         NEXT();
       }
       L_op_set_local: {
