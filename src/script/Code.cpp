@@ -66,8 +66,8 @@ class Parser {
 
   void PostPass(uint32_t root) {
     Post(root);
-    // Executor data. Frame slots: a variable node whose designator is the constant -7 and whose name is
-    // declared with var gets the name's place in the declaration list.
+    // Executor data. Frame slots: a variable node whose designator is the constant local and whose
+    // name is declared with var gets the name's place in the declaration list.
     for (RToken& n : code_.nodes_) {
       if (n.kind == tk_variable_fixed || n.kind == tk_variable) {
         bool local = false;
@@ -489,7 +489,7 @@ class Parser {
 void CCode::Create(std::string_view text, bool isexp) {
   Destroy();
   i_str = Utf8ToUtf16(text);
-  i_kind = isexp ? 2 : 1;
+  i_kind = isexp ? CodeKind::kExpression : CodeKind::kProgram;
 }
 
 CCode::CCode() = default;
@@ -528,7 +528,7 @@ bool CCode::Compile(const IScriptNames* names) {
     ReportCodeError(this, 0, "Internal Error: Recompiling compiled code.");
     return fail();
   }
-  const bool expression = i_kind != 1;
+  const bool expression = i_kind != CodeKind::kProgram;
   RArgumentUse args;
   try {
     std::u16string text = ScanText(i_str);
@@ -550,7 +550,7 @@ bool CCode::Compile(const IScriptNames* names) {
   }
   if (expression && nodes_[root_].kind == tk_constant) {
     i_value = values_[nodes_[root_].value];
-    i_kind = 3;
+    i_kind = CodeKind::kConstantExpression;
   }
   i_compiled = true;
   i_Args = args.highest + 1;

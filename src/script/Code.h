@@ -62,6 +62,10 @@ struct RToken {
   int32_t aux = -1;
 };
 
+// What a piece of code is: statements, or an expression; an expression the compiler found
+// constant keeps its value in i_value and needs no run.
+enum class CodeKind : int32_t { kProgram = 1, kExpression = 2, kConstantExpression = 3 };
+
 // How deep code may nest. Deeper text is a compile error, so every recursive walk of a tree
 // (the post-pass, dumps, the executor) stays far from the end of the stack.
 inline constexpr int32_t kMaxNesting = 512;     // brackets, blocks, statements inside statements
@@ -70,7 +74,7 @@ inline constexpr const char* kTooDeepMessage = "Code is nested too deeply.";
 
 class CCode {
  public:
-  int32_t i_kind = 1;  // 1 program, 2 expression, 3 constant expression
+  CodeKind i_kind = CodeKind::kProgram;
   bool i_compiled = false;
   RValue i_value;  // the value of a constant expression
   int32_t i_Args = 0;

@@ -233,7 +233,7 @@ class Dumper {
 std::string DumpTree(const CCode& code, const IScriptNames* names) {
   if (!code.i_compiled) return "";
   Dumper d(code, names ? *names : ScriptNames());
-  if (code.i_kind == 3) {
+  if (code.i_kind == CodeKind::kConstantExpression) {
     d.out_ = "constant expression " + ValueText(code.i_value) + "\n";
     return d.out_;
   }

@@ -843,7 +843,7 @@ bool Run::Go(RValue& result) {
             lastScriptCode_ = ScriptCode(id - kScriptIdBase);
           }
           const CCode* callee = lastScriptCode_;
-          if (callee && callee->i_kind == 1) {
+          if (callee && callee->i_kind == CodeKind::kProgram) {
             const bool entered = EnterScript(*I, id - kScriptIdBase, *callee, ip);
             RELOAD();
             ip = code;
@@ -1078,7 +1078,7 @@ bool ExecuteCode(CInstance* self, CInstance* other, const CCode& code, RValue& r
     ReportCodeError(&code, 0, "Internal Error: Executing non-compiled code.");
     return false;
   }
-  if (code.i_kind == 3) {
+  if (code.i_kind == CodeKind::kConstantExpression) {
     result = code.i_value;
     return true;
   }

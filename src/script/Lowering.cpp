@@ -20,7 +20,7 @@ class Lowering {
   explicit Lowering(const CCode& code) : code_(code) {}
 
   CLowered Run() {
-    if (code_.i_kind == 2) {
+    if (code_.i_kind == CodeKind::kExpression) {
       const int32_t r = Alloc();
       Expr(code_.Root(), r);
       Emit(op_return, code_.Root(), r, 1);

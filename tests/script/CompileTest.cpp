@@ -225,17 +225,17 @@ TEST(CompileForm, KindsAndArgumentBookkeeping) {
   struct Row {
     const char* source;
     bool expression;
-    int kind;
+    CodeKind kind;
     int args;
     bool array;
   } rows[] = {
-      {"", true, 3, 0, false},
-      {"a + 1", true, 2, 0, false},
-      {"a = 2 * \"ab\"", false, 1, 0, false},
-      {"return argument0 + argument3", false, 1, 4, false},
-      {"argument[2] = 1", false, 1, 0, true},
-      {"a = argument15 + argument16 + argument03", false, 1, 16, false},
-      {"argument1", true, 2, 2, false},
+      {"", true, CodeKind::kConstantExpression, 0, false},
+      {"a + 1", true, CodeKind::kExpression, 0, false},
+      {"a = 2 * \"ab\"", false, CodeKind::kProgram, 0, false},
+      {"return argument0 + argument3", false, CodeKind::kProgram, 4, false},
+      {"argument[2] = 1", false, CodeKind::kProgram, 0, true},
+      {"a = argument15 + argument16 + argument03", false, CodeKind::kProgram, 16, false},
+      {"argument1", true, CodeKind::kExpression, 2, false},
   };
   for (const Row& r : rows) {
     CCode c(r.source, r.expression);

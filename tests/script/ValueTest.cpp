@@ -61,7 +61,7 @@ std::string Folded(const char* expr) {
     ClearCodeError();
     return m.substr(m.find(": ") + 2);
   }
-  if (c.i_kind != 3) return "not constant";
+  if (c.i_kind != CodeKind::kConstantExpression) return "not constant";
   if (c.i_value.kind == ty_string) return "\"" + c.i_value.str.str() + "\"";
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.17g", c.i_value.val);
