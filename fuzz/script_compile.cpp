@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (code.Compile(&names)) {
     Check(code.i_compiled);
     for (size_t i = 0; i < code.NodeCount(); ++i) {
-      const RToken& n = code.Node(static_cast<uint32_t>(i));
+      const RNode& n = code.Node(static_cast<uint32_t>(i));
       for (int32_t k = 0; k < n.itemnumb; ++k) Check(code.Child(n, k) < code.NodeCount());
     }
     std::string dump = DumpTree(code, &names);

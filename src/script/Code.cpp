@@ -43,7 +43,7 @@ void SetScriptNames(const IScriptNames* names) { g_names = names ? names : &g_em
 
 class Parser {
  public:
-  Parser(CCode& code, const std::vector<RToken2>& toks, const IScriptNames& names)
+  Parser(CCode& code, const std::vector<RToken>& toks, const IScriptNames& names)
       : code_(code), toks_(toks), names_(names) {}
 
   uint32_t Program() {
@@ -68,13 +68,13 @@ class Parser {
     Post(root);
     // Executor data. Frame slots: a variable node whose designator is the constant local and whose
     // name is declared with var gets the name's place in the declaration list.
-    for (RToken& n : code_.nodes_) {
+    for (RNode& n : code_.nodes_) {
       if (n.kind == tk_variable_fixed || n.kind == tk_variable) {
         bool local = false;
         if (n.kind == tk_variable_fixed) {
           local = n.ind2 == kDesignatorLocal;
         } else {
-          const RToken& inst = code_.nodes_[code_.Child(n, 0)];
+          const RNode& inst = code_.nodes_[code_.Child(n, 0)];
           local = inst.kind == tk_constant && code_.values_[inst.value].kind == ty_real &&
                   code_.values_[inst.value].val == kDesignatorLocal;
         }
@@ -87,7 +87,7 @@ class Parser {
 
  private:
   // -- tokens
-  const RToken2& Cur() const { return toks_[pos_]; }
+  const RToken& Cur() const { return toks_[pos_]; }
   void Next() {
     if (toks_[pos_].symbol != sym_end) ++pos_;
   }
@@ -111,7 +111,7 @@ class Parser {
 
   // -- nodes
   uint32_t NewNode(int32_t kind, int32_t ind, int32_t position, size_t childMark) {
-    RToken n;
+    RNode n;
     n.kind = kind;
     n.ind = ind;
     n.position = position;
@@ -158,7 +158,7 @@ class Parser {
   }
 
   uint32_t StatementBody() {
-    const RToken2& t = Cur();
+    const RToken& t = Cur();
     const int32_t position = t.position;
     size_t mark = scratch_.size();
     switch (t.symbol) {
@@ -270,7 +270,7 @@ class Parser {
       default: {
         uint32_t target = Postfix();
         if (code_.nodes_[target].kind != tk_variable) Fail(position, "Variable name expected.");
-        const RToken2& op = Cur();
+        const RToken& op = Cur();
         if (!IsAssignmentSymbol(op.symbol)) Fail(op.position, "Assignment operator expected.");
         const int32_t opSymbol = op.symbol, opPosition = op.position;
         Next();
@@ -320,7 +320,7 @@ class Parser {
   }
 
   uint32_t Operand() {
-    const RToken2& t = Cur();
+    const RToken& t = Cur();
     switch (t.symbol) {
       case sym_constant: {
         RValue v = t.val;
@@ -354,7 +354,7 @@ class Parser {
 
   // A variable name with optional indices; `instance` becomes its first child.
   uint32_t Variable(uint32_t instance) {
-    const RToken2& t = Cur();
+    const RToken& t = Cur();
     if (t.symbol != sym_variable) Fail(t.position, "Variable name expected.");
     const int32_t id = t.ind, position = t.position;
     Next();
@@ -385,7 +385,7 @@ class Parser {
   }
 
   uint32_t Call() {
-    const RToken2& t = Cur();
+    const RToken& t = Cur();
     const int32_t id = t.ind, position = t.position;
     Next();
     Expect(sym_lparen, "Symbol ( expected.");
@@ -417,10 +417,10 @@ class Parser {
   // -- post-pass: children first, left to right. The tree depth is bounded, so recursion is safe.
   void Post(uint32_t i) {
     {
-      const RToken n = code_.nodes_[i];
+      const RNode n = code_.nodes_[i];
       for (int32_t k = 0; k < n.itemnumb; ++k) Post(code_.children_[n.items + static_cast<uint32_t>(k)]);
     }
-    RToken& n = code_.nodes_[i];
+    RNode& n = code_.nodes_[i];
     switch (n.kind) {
       case tk_var:
         for (int32_t k = 0; k < n.itemnumb; ++k) {
@@ -430,7 +430,7 @@ class Parser {
         }
         break;
       case tk_variable: {
-        RToken& inst = code_.nodes_[code_.Child(n, 0)];
+        RNode& inst = code_.nodes_[code_.Child(n, 0)];
         if (inst.kind != tk_constant) break;
         RValue& iv = code_.values_[inst.value];
         if (iv.kind == ty_real && iv.val == kDesignatorUnspecified && localSlot_.count(n.ind))
@@ -444,7 +444,7 @@ class Parser {
         break;
       }
       case tk_unary: {
-        const RToken& a = code_.nodes_[code_.Child(n, 0)];
+        const RNode& a = code_.nodes_[code_.Child(n, 0)];
         if (a.kind != tk_constant) break;
         RValue v = code_.values_[a.value];
         if (!UnaryOperation(&code_, a.position, n.ind, v)) throw CompileFailure{};
@@ -452,8 +452,8 @@ class Parser {
         break;
       }
       case tk_binary: {
-        const RToken& a = code_.nodes_[code_.Child(n, 0)];
-        const RToken& b = code_.nodes_[code_.Child(n, 1)];
+        const RNode& a = code_.nodes_[code_.Child(n, 0)];
+        const RNode& b = code_.nodes_[code_.Child(n, 1)];
         if (a.kind != tk_constant || b.kind != tk_constant) break;
         RValue v = code_.values_[a.value];
         if (!BinaryOperation(&code_, b.position, n.ind, code_.values_[b.value], v)) throw CompileFailure{};
@@ -466,7 +466,7 @@ class Parser {
   }
 
   void Fold(uint32_t i, RValue v) {
-    RToken& n = code_.nodes_[i];
+    RNode& n = code_.nodes_[i];
     n.kind = tk_constant;
     n.ind = 0;
     n.itemnumb = 0;
@@ -475,7 +475,7 @@ class Parser {
   }
 
   CCode& code_;
-  const std::vector<RToken2>& toks_;
+  const std::vector<RToken>& toks_;
   const IScriptNames& names_;
   size_t pos_ = 0;
   int32_t nest_ = 0;
@@ -532,9 +532,9 @@ bool CCode::Compile(const IScriptNames* names) {
   RArgumentUse args;
   try {
     std::u16string text = ScanText(i_str);
-    std::vector<RToken2> toks;
+    std::vector<RToken> toks;
     {
-      std::vector<RToken1> raw;
+      std::vector<RRawToken> raw;
       if (!LexFirstPass(this, text, raw)) return fail();
       if (!LexSecondPass(this, text, raw, lookup, args, toks)) return fail();
     }

@@ -1,6 +1,6 @@
 // CCode: one piece of script code and its compiled tree.
 //
-// The tree lives in flat arrays owned by the code object: nodes are `RToken` records addressed
+// The tree lives in flat arrays owned by the code object: nodes are `RNode` records addressed
 // by index, each node's children are a contiguous run in a child-index array, and constant
 // values sit in a value pool. Compiling makes a handful of allocations however large the code,
 // walking is cache-friendly, and a later lowering pass can index side tables by node number.
@@ -50,7 +50,7 @@ enum : int32_t {
 
 // One node. `items` is the offset of the first child in the code's child array, `value` the
 // index of a constant node's value in the value pool.
-struct RToken {
+struct RNode {
   int32_t kind = 0;
   int32_t ind = 0;       // function id, variable id or operator symbol
   int32_t ind2 = 0;      // the designator of a kind-8 variable node
@@ -101,10 +101,10 @@ class CCode {
 
   // The tree.
   uint32_t Root() const { return root_; }
-  const RToken& Node(uint32_t i) const { return nodes_[i]; }
-  uint32_t Child(const RToken& n, int32_t k) const { return children_[n.items + static_cast<uint32_t>(k)]; }
-  const RToken& ChildNode(const RToken& n, int32_t k) const { return nodes_[Child(n, k)]; }
-  const RValue& Value(const RToken& n) const { return values_[n.value]; }
+  const RNode& Node(uint32_t i) const { return nodes_[i]; }
+  uint32_t Child(const RNode& n, int32_t k) const { return children_[n.items + static_cast<uint32_t>(k)]; }
+  const RNode& ChildNode(const RNode& n, int32_t k) const { return nodes_[Child(n, k)]; }
+  const RValue& Value(const RNode& n) const { return values_[n.value]; }
   const RValue& PoolValue(uint32_t k) const { return values_[k]; }
   const RValue* Pool() const { return values_.data(); }
   size_t NodeCount() const { return nodes_.size(); }
@@ -120,7 +120,7 @@ class CCode {
  private:
   friend class Parser;
   std::u16string i_str;
-  std::vector<RToken> nodes_;
+  std::vector<RNode> nodes_;
   std::vector<uint32_t> children_;
   std::vector<RValue> values_;
   uint32_t root_ = 0;

@@ -136,7 +136,7 @@ class Run {
   bool Go(RValue& result);
 
  private:
-  const RToken& N(uint32_t i) const { return code_->Node(i); }
+  const RNode& N(uint32_t i) const { return code_->Node(i); }
   bool Error(int32_t position, std::string_view message) {
     ReportCodeError(code_, position, message);
     return false;
@@ -169,16 +169,16 @@ class Run {
   bool Index(const RIns& ins);
   bool IndexFromLocal(uint32_t node, int32_t slot, RValue& v);
   bool CheckIndex(int32_t position, RValue& v);
-  bool ReadVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
-  bool FindVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
-  int32_t SlotOf(const RToken& n) const;
-  const RValue* FindLocal(const RToken& n, int32_t flat) const;
-  bool StoreLocal(const RToken& n, int32_t flat, const RValue& v);
-  RValue* ExistingElement(const RToken& n, int32_t designator, int32_t flat, int32_t& hint);
+  bool ReadVar(const RNode& n, int32_t designator, int32_t flat, RValue& out);
+  bool FindVar(const RNode& n, int32_t designator, int32_t flat, RValue& out);
+  int32_t SlotOf(const RNode& n) const;
+  const RValue* FindLocal(const RNode& n, int32_t flat) const;
+  bool StoreLocal(const RNode& n, int32_t flat, const RValue& v);
+  RValue* ExistingElement(const RNode& n, int32_t designator, int32_t flat, int32_t& hint);
   bool ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out);
   bool StoreInstance(CInstance* inst, int32_t id, int32_t flat, const RValue& v);
-  bool Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint);
-  bool Assign(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint);
+  bool Store(const RNode& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint);
+  bool Assign(const RNode& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint);
   enum WithStart { kWithFailed, kWithNone, kWithBody };
   WithStart StartWith(const RIns& ins);
   bool NextWith();
@@ -258,7 +258,7 @@ class Run {
 // binary operator are at its right operand, of a unary one at its operand.
 
 bool Run::Unary(const RIns& ins) {
-  const RToken& n = N(ins.node);
+  const RNode& n = N(ins.node);
   RValue& v = registers_[ins.a];
   if (v.kind == ty_real) {
     if (n.ind == sym_minus) {
@@ -274,14 +274,14 @@ bool Run::Unary(const RIns& ins) {
 }
 
 bool Run::Binary(const RIns& ins) {
-  const RToken& n = N(ins.node);
+  const RNode& n = N(ins.node);
   return BinaryOperation(code_, code_->ChildNode(n, 1).position, n.ind, Operand(ins.b), registers_[ins.a]);
 }
 
 // A comparison used as a condition, done by the general routine: whether to go on (the
 // comparison held) or jump; false and reported when it fails or gives a string.
 bool Run::Compare(const RIns& ins, int32_t left, bool& truth) {
-  const RToken& n = N(ins.node);
+  const RNode& n = N(ins.node);
   RValue& v = registers_[left];
   if (!BinaryOperation(code_, code_->ChildNode(n, 1).position, n.ind, Operand(ins.b), v)) return false;
   if (v.kind != ty_real) return Error(N(ins.node).position, StatementMessage(ins.d));
@@ -328,7 +328,7 @@ bool Run::ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out) {
   return false;
 }
 
-int32_t Run::SlotOf(const RToken& n) const {
+int32_t Run::SlotOf(const RNode& n) const {
   if (n.aux >= 0) return n.aux;
   const std::vector<int32_t>& ids = code_->LocalIds();
   for (size_t k = 0; k < ids.size(); ++k)
@@ -336,7 +336,7 @@ int32_t Run::SlotOf(const RToken& n) const {
   return -1;
 }
 
-const RValue* Run::FindLocal(const RToken& n, int32_t flat) const {
+const RValue* Run::FindLocal(const RNode& n, int32_t flat) const {
   const int32_t slot = SlotOf(n);
   if (slot >= 0) {
     if (!frame_ || !frame_[slot].defined) return nullptr;
@@ -345,7 +345,7 @@ const RValue* Run::FindLocal(const RToken& n, int32_t flat) const {
   return locals_ ? locals_->Find(n.ind, flat) : nullptr;
 }
 
-bool Run::StoreLocal(const RToken& n, int32_t flat, const RValue& v) {
+bool Run::StoreLocal(const RNode& n, int32_t flat, const RValue& v) {
   const int32_t slot = SlotOf(n);
   if (slot < 0) {
     if (!locals_) locals_ = std::make_unique<CVariableList>();
@@ -360,7 +360,7 @@ bool Run::StoreLocal(const RToken& n, int32_t flat, const RValue& v) {
 }
 
 // Reads without reporting; false when the variable is not there.
-bool Run::FindVar(const RToken& n, int32_t designator, int32_t flat, RValue& out) {
+bool Run::FindVar(const RNode& n, int32_t designator, int32_t flat, RValue& out) {
   const int32_t id = n.ind;
   const RValue* p = nullptr;
   switch (designator) {
@@ -393,7 +393,7 @@ bool Run::FindVar(const RToken& n, int32_t designator, int32_t flat, RValue& out
 
 // The stored element a compound assignment may change in place (lists only, never a built-in
 // variable's setter); null when there is none.
-RValue* Run::ExistingElement(const RToken& n, int32_t designator, int32_t flat, int32_t& hint) {
+RValue* Run::ExistingElement(const RNode& n, int32_t designator, int32_t flat, int32_t& hint) {
   const int32_t id = n.ind;
   switch (designator) {
     case kDesignatorLocal:
@@ -411,7 +411,7 @@ RValue* Run::ExistingElement(const RToken& n, int32_t designator, int32_t flat, 
   }
 }
 
-bool Run::ReadVar(const RToken& n, int32_t designator, int32_t flat, RValue& out) {
+bool Run::ReadVar(const RNode& n, int32_t designator, int32_t flat, RValue& out) {
   if (FindVar(n, designator, flat, out)) return true;
   if (UninitialisedAreZero()) {
     out = RValue();
@@ -427,7 +427,7 @@ bool Run::StoreInstance(CInstance* inst, int32_t id, int32_t flat, const RValue&
   return (inst == self_ ? SelfVars() : host_.Variables(inst)).SetVar(id, flat, v);
 }
 
-bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint) {
+bool Run::Store(const RNode& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint) {
   const int32_t id = n.ind;
   // A variable of the global list or the running instance's, through the instruction's hint.
   auto into = [&](CVariableList& list) {
@@ -466,8 +466,8 @@ bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue&
 
 // Completes an assignment whose value is in `v`: the compound forms combine it with the stored
 // value first. The failure is reported.
-bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint) {
-  const RToken& target = code_->ChildNode(n, 0);
+bool Run::Assign(const RNode& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint) {
+  const RNode& target = code_->ChildNode(n, 0);
   if (n.ind != sym_assign) {
     // Reals changed in place: the common counters and sums.
     if (v.kind == ty_real) {
@@ -511,7 +511,7 @@ bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, const RValue
 // with
 
 Run::WithStart Run::StartWith(const RIns& ins) {
-  const RToken& e = code_->ChildNode(N(ins.node), 0);
+  const RNode& e = code_->ChildNode(N(ins.node), 0);
   const RValue& v = registers_[ins.a];
   if (v.kind != ty_real) {
     Error(e.position, "Object id expected");
@@ -766,7 +766,7 @@ bool Run::Go(RValue& result) {
         else if (!ReadVar(N(I->node), kDesignatorLocal, 0, R[I->a])) goto fail;
         NEXT();
       L_op_var: {
-        const RToken& n = N(I->node);
+        const RNode& n = N(I->node);
         if (const RValue* p = ExistingElement(n, n.ind2, 0, I->hint)) Load(R[I->a], *p);
         else if (!ReadVar(n, n.ind2, 0, R[I->a])) goto fail;
         NEXT();
@@ -775,7 +775,7 @@ bool Run::Go(RValue& result) {
         Load(R[I->a], args_[I->b]);
         NEXT();
       L_op_elem: {
-        const RToken& n = N(I->node);
+        const RNode& n = N(I->node);
         const int32_t designator = Designator(*I), flat = Flat(*I);
         if (const RValue* p = ExistingElement(n, designator, flat, I->hint)) Load(R[I->a], *p);
         else if (!ReadVar(n, designator, flat, R[I->a])) goto fail;
@@ -803,7 +803,7 @@ bool Run::Go(RValue& result) {
       L_op_elem_locals: {
         // The indices straight from the locals when they are reals in range; otherwise read and
         // checked one by one, in order, as separate instructions would.
-        const RToken& n = N(I->node);
+        const RNode& n = N(I->node);
         int32_t flat = -1;
         const RLocal& li = frame_[I->b];
         if (li.defined && li.var.simplevalue.kind == ty_real) {
@@ -911,7 +911,7 @@ bool Run::Go(RValue& result) {
       NEXT();                                                                \
     }                                                                        \
     out = x;                                                                 \
-    const RToken& n = N(I->node);                                            \
+    const RNode& n = N(I->node);                                            \
     if (!BinaryOperation(code_, code_->ChildNode(n, 1).position, n.ind, y, out)) goto fail; \
     NEXT();                                                                  \
   }
@@ -1004,7 +1004,7 @@ bool Run::Go(RValue& result) {
       L_op_error:
         { Error(N(I->node).position, StatementMessage(I->a)); goto fail; }
       L_op_globalvar: {
-        const RToken& n = N(I->node);
+        const RNode& n = N(I->node);
         for (int32_t k = 0; k < n.itemnumb; ++k) DeclareGlobal(code_->ChildNode(n, k).ind);
         NEXT();
       }

@@ -40,7 +40,7 @@ class Lowering {
     std::vector<size_t> breaks, continues;  // jumps to patch
   };
 
-  const RToken& N(uint32_t i) const { return code_.Node(i); }
+  const RNode& N(uint32_t i) const { return code_.Node(i); }
   uint32_t Child(uint32_t i, int32_t k) const { return code_.Child(N(i), k); }
 
   size_t Emit(uint16_t op, uint32_t node, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0,
@@ -76,7 +76,7 @@ class Lowering {
   // A designator and the indices of a variable node, evaluated and checked in the
   // language's order; fills the operands of op_elem / op_store.
   void Target(uint32_t v, int32_t& desigReg, int32_t& desig, int32_t& indexReg, uint16_t& count) {
-    const RToken& n = N(v);
+    const RNode& n = N(v);
     desigReg = -1;
     desig = 0;
     indexReg = 0;
@@ -86,7 +86,7 @@ class Lowering {
       return;
     }
     const uint32_t inst = Child(v, 0);
-    const RToken& in = N(inst);
+    const RNode& in = N(inst);
     if (in.kind == tk_constant && code_.Value(in).kind == ty_real) {
       desig = DesignatorOf(code_.Value(in).val);
     } else {
@@ -130,7 +130,7 @@ class Lowering {
   }
 
   void Expr(uint32_t i, int32_t dst) {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     const int32_t mark = top_;
     switch (n.kind) {
       case tk_constant:
@@ -184,16 +184,16 @@ class Lowering {
   }
 
   // The slot of a plain argument0 ... argument15, else -1.
-  static int32_t ArgumentSlot(const RToken& n) {
+  static int32_t ArgumentSlot(const RNode& n) {
     if (n.kind != tk_variable_fixed || (n.ind2 != kDesignatorUnspecified && n.ind2 != kDesignatorSelf)) return -1;
     return ArgumentVariableSlot(n.ind);
   }
 
   // A plain name (no designator) with one or two indices that are declared locals: a[i], a[i, j].
   bool PlainWithLocalIndices(uint32_t v) const {
-    const RToken& n = N(v);
+    const RNode& n = N(v);
     if (n.itemnumb < 2 || n.itemnumb > 3) return false;
-    const RToken& inst = N(Child(v, 0));
+    const RNode& inst = N(Child(v, 0));
     if (inst.kind != tk_constant || code_.Value(inst).kind != ty_real ||
         code_.Value(inst).val != kDesignatorUnspecified)
       return false;
@@ -202,7 +202,7 @@ class Lowering {
     return true;
   }
 
-  static bool IsLocal(const RToken& n) {
+  static bool IsLocal(const RNode& n) {
     return n.kind == tk_variable_fixed && n.ind2 == kDesignatorLocal && n.aux >= 0;
   }
 
@@ -217,12 +217,12 @@ class Lowering {
   // A condition that goes to `target` (patched later when 0) unless it is true. A comparison
   // decides and jumps in one instruction.
   size_t Branch(uint32_t cond, int32_t message, int32_t target = 0) {
-    const RToken& n = N(cond);
+    const RNode& n = N(cond);
     const int32_t mark = top_;
     const int32_t r = Alloc();
     size_t at;
     const uint16_t op = n.kind == tk_binary ? BinaryOp(n.ind) : uint16_t(op_binary);
-    const RToken& left = op >= op_lt && op <= op_ne ? N(Child(cond, 0)) : n;
+    const RNode& left = op >= op_lt && op <= op_ne ? N(Child(cond, 0)) : n;
     if (op >= op_lt && op <= op_ne && IsLocal(left) && N(Child(cond, 1)).kind == tk_constant) {
       // A local against a constant: the local is read in place.
       at = Emit(static_cast<uint16_t>(op_lif_lt + (op - op_lt)), cond, left.aux, Operand(Child(cond, 1)), target,
@@ -244,7 +244,7 @@ class Lowering {
   // A call is counted against the budget before its arguments. When they call nothing, nothing
   // can happen in between, and the call instruction counts it itself.
   void Call(uint32_t i, int32_t dst) {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     const int32_t argc = std::min(n.itemnumb, kMaxArguments);
     bool calls = false;
     for (int32_t k = 0; k < argc && !calls; ++k) calls = CallsAnything(Child(i, k));
@@ -256,7 +256,7 @@ class Lowering {
   }
 
   bool CallsAnything(uint32_t i) const {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     if (n.kind == tk_function) return true;
     for (int32_t k = 0; k < n.itemnumb; ++k)
       if (CallsAnything(Child(i, k))) return true;
@@ -286,7 +286,7 @@ class Lowering {
   }
 
   void Stmt(uint32_t i) {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     const int32_t mark = top_;
     switch (n.kind) {
       case tk_block:
@@ -425,9 +425,9 @@ class Lowering {
   }
 
   void Assign(uint32_t i) {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     const uint32_t t = Child(i, 0);
-    const RToken& target = N(t);
+    const RNode& target = N(t);
     if (IsLocal(target)) {
       const int32_t r = Operand(Child(i, 1));
       const uint16_t kind = n.ind == sym_assign_plus ? 1 : n.ind == sym_assign_minus ? 2 : n.ind == sym_assign_times ? 3 : 0;
@@ -471,7 +471,7 @@ class Lowering {
   }
 
   void Switch(uint32_t i) {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     const int32_t v = Alloc();
     Expr(Child(i, 0), v);
     std::vector<std::pair<int32_t, size_t>> starts;  // label child -> jump to patch

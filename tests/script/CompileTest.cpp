@@ -254,18 +254,18 @@ TEST(CompileForm, KindsAndArgumentBookkeeping) {
 TEST(CompileForm, PositionsAndIdsInTheTree) {
   CCode c("obj_wall.x = b[1]", false);
   ASSERT_TRUE(c.Compile(&Names()));
-  const RToken& block = c.Node(c.Root());
+  const RNode& block = c.Node(c.Root());
   ASSERT_EQ(block.kind, tk_block);
-  const RToken& assign = c.ChildNode(block, 0);
+  const RNode& assign = c.ChildNode(block, 0);
   EXPECT_EQ(assign.kind, tk_assign);
   EXPECT_EQ(assign.ind, 101);
   EXPECT_EQ(assign.position, 12);
-  const RToken& target = c.ChildNode(assign, 0);
+  const RNode& target = c.ChildNode(assign, 0);
   EXPECT_EQ(target.kind, tk_variable_fixed);
   EXPECT_EQ(target.ind, FindBuiltinVariable("x"));
   EXPECT_EQ(target.ind2, 3);
   EXPECT_EQ(target.position, 10);
-  const RToken& b = c.ChildNode(assign, 1);
+  const RNode& b = c.ChildNode(assign, 1);
   EXPECT_EQ(b.kind, tk_variable);
   EXPECT_EQ(b.ind, VariableId("b"));
   EXPECT_GE(b.ind, kUserVariableBase);
