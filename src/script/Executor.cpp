@@ -15,6 +15,14 @@
 #include "script/Variables.h"
 #include "script/builtins/BuiltinError.h"
 
+// Instruction dispatch: computed goto (labels as values, a GCC and Clang extension) by default;
+// defining KESTRO_SWITCH_DISPATCH, or a compiler without the extension, gives the portable switch.
+#if defined(KESTRO_SWITCH_DISPATCH) || !(defined(__GNUC__) || defined(__clang__))
+#define KESTRO_COMPUTED_GOTO 0
+#else
+#define KESTRO_COMPUTED_GOTO 1
+#endif
+
 namespace kestro {
 
 namespace {
@@ -682,79 +690,36 @@ bool Run::Go(RValue& result) {
   const RIns* ip = code;
   const RIns* I;
   bool ok;
+#if KESTRO_COMPUTED_GOTO
   // Threaded dispatch: each handler jumps straight to the next one.
   static const void* const kHandlers[] = {
-      &&L_op_const,
-      &&L_op_local,
-      &&L_op_var,
-      &&L_op_arg,
-      &&L_op_elem,
-      &&L_op_desig,
-      &&L_op_index,
-      &&L_op_index_local,
-      &&L_op_elem_locals,
-      &&L_op_call,
-      &&L_op_spend,
-      &&L_op_neg,
-      &&L_op_not,
-      &&L_op_unary,
-      &&L_op_add,
-      &&L_op_sub,
-      &&L_op_mul,
-      &&L_op_divide,
-      &&L_op_div,
-      &&L_op_mod,
-      &&L_op_lt,
-      &&L_op_le,
-      &&L_op_gt,
-      &&L_op_ge,
-      &&L_op_eq,
-      &&L_op_ne,
-      &&L_op_and,
-      &&L_op_or,
-      &&L_op_binary,
-      &&L_op_arg_add,
-      &&L_op_arg_sub,
-      &&L_op_if_lt,
-      &&L_op_if_le,
-      &&L_op_if_gt,
-      &&L_op_if_ge,
-      &&L_op_if_eq,
-      &&L_op_if_ne,
-      &&L_op_lif_lt,
-      &&L_op_lif_le,
-      &&L_op_lif_gt,
-      &&L_op_lif_ge,
-      &&L_op_lif_eq,
-      &&L_op_lif_ne,
-      &&L_op_aif_lt,
-      &&L_op_aif_le,
-      &&L_op_aif_gt,
-      &&L_op_aif_ge,
-      &&L_op_aif_eq,
-      &&L_op_aif_ne,
-      &&L_op_jump,
-      &&L_op_loop,
-      &&L_op_jump_false,
-      &&L_op_set_local,
-      &&L_op_update_local,
-      &&L_op_store,
-      &&L_op_return,
-      &&L_op_stop,
-      &&L_op_error,
-      &&L_op_globalvar,
-      &&L_op_repeat,
-      &&L_op_repeat_next,
-      &&L_op_case,
-      &&L_op_with,
-      &&L_op_with_next,
-      &&L_op_with_break};
+#define KESTRO_OP_LABEL(name) &&L_op_##name,
+      KESTRO_INSTRUCTIONS(KESTRO_OP_LABEL)
+#undef KESTRO_OP_LABEL
+  };
   static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == op_count);
 #define NEXT()               \
   do {                       \
     I = ip++;                \
     goto* kHandlers[I->op];  \
   } while (0)
+#else
+  // Portable dispatch: one switch that every handler returns to.
+#define NEXT() goto dispatch
+dispatch:
+  I = ip++;
+  switch (static_cast<ROp>(I->op)) {
+#define KESTRO_OP_CASE(name) \
+  case op_##name:            \
+    goto L_op_##name;
+    KESTRO_INSTRUCTIONS(KESTRO_OP_CASE)
+#undef KESTRO_OP_CASE
+    case op_count:
+      break;
+  }
+  Error(N(I->node).position, "Internal Error: Unknown instruction.");  // lowering never makes one
+  goto fail;
+#endif
   NEXT();
 
       L_op_const: {
@@ -1087,7 +1052,12 @@ bool ExecuteCode(CInstance* self, CInstance* other, const CCode& code, RValue& r
     return false;
   }
   // Nested runs (scripts calling scripts) share the stack; refuse to go deeper than it allows.
+#if defined(__GNUC__) || defined(__clang__)
   const char* here = static_cast<const char*>(__builtin_frame_address(0));
+#else
+  const char marker = 0;
+  const char* here = &marker;
+#endif
   if (g_stackBase && static_cast<size_t>(g_stackBase > here ? g_stackBase - here : here - g_stackBase) >
                          kMaxExecutionStack) {
     ReportCodeError(&code, 0, kRecursionMessage);

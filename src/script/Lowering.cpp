@@ -517,80 +517,23 @@ class Lowering {
 
 CLowered LowerCode(const CCode& code) { return Lowering(code).Run(); }
 
-std::string DumpLowered(const CCode& code) {
+const char* InstructionName(uint16_t op) {
   static const char* const kNames[] = {
-    "const",
-    "local",
-    "var",
-    "arg",
-    "elem",
-    "desig",
-    "index",
-    "index_local",
-    "elem_locals",
-    "call",
-    "spend",
-    "neg",
-    "not",
-    "unary",
-    "add",
-    "sub",
-    "mul",
-    "divide",
-    "div",
-    "mod",
-    "lt",
-    "le",
-    "gt",
-    "ge",
-    "eq",
-    "ne",
-    "and",
-    "or",
-    "binary",
-    "arg_add",
-    "arg_sub",
-    "if_lt",
-    "if_le",
-    "if_gt",
-    "if_ge",
-    "if_eq",
-    "if_ne",
-    "lif_lt",
-    "lif_le",
-    "lif_gt",
-    "lif_ge",
-    "lif_eq",
-    "lif_ne",
-    "aif_lt",
-    "aif_le",
-    "aif_gt",
-    "aif_ge",
-    "aif_eq",
-    "aif_ne",
-    "jump",
-    "loop",
-    "jump_false",
-    "set_local",
-    "update_local",
-    "store",
-    "return",
-    "stop",
-    "error",
-    "globalvar",
-    "repeat",
-    "repeat_next",
-    "case",
-    "with",
-    "with_next",
-    "with_break"};
+#define KESTRO_OP_NAME(name) #name,
+      KESTRO_INSTRUCTIONS(KESTRO_OP_NAME)
+#undef KESTRO_OP_NAME
+  };
   static_assert(sizeof(kNames) / sizeof(kNames[0]) == op_count);
+  return op < op_count ? kNames[op] : "?";
+}
+
+std::string DumpLowered(const CCode& code) {
   const CLowered& lowered = code.Lowered();
   std::string out = "registers " + std::to_string(lowered.registers) + "\n";
   for (size_t i = 0; i < lowered.code.size(); ++i) {
     const RIns& ins = lowered.code[i];
     char line[160];
-    std::snprintf(line, sizeof line, "%4zu %-14s a=%d b=%d c=%d d=%d n=%d  @%d\n", i, kNames[ins.op], ins.a, ins.b,
+    std::snprintf(line, sizeof line, "%4zu %-14s a=%d b=%d c=%d d=%d n=%d  @%d\n", i, InstructionName(ins.op), ins.a, ins.b,
                   ins.c, ins.d, ins.n, code.Node(ins.node).position);
     out += line;
   }
