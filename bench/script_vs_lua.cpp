@@ -81,7 +81,7 @@ double LuaSeconds(const char* program) {
 }
 
 void Compare(benchmark::State& state, const Program& program, CInstance* instance = nullptr) {
-  CCode code(program.ours, false);
+  CCode code(program.ours, CodeKind::kProgram);
   if (!code.Compile()) {
     state.SkipWithError(code.CompileError().c_str());
     return;

@@ -26,14 +26,14 @@ const IScriptNames* g_names = &g_emptyNames;
 const IScriptNames& ScriptNames() { return *g_names; }
 void SetScriptNames(const IScriptNames* names) { g_names = names ? names : &g_emptyNames; }
 
-void CCode::Create(std::string_view text, bool isexp) {
+void CCode::Create(std::string_view text, CodeKind kind) {
   Destroy();
   i_str = Utf8ToUtf16(text);
-  i_kind = isexp ? CodeKind::kExpression : CodeKind::kProgram;
+  i_kind = kind == CodeKind::kProgram ? CodeKind::kProgram : CodeKind::kExpression;
 }
 
 CCode::CCode() = default;
-CCode::CCode(std::string_view text, bool isexp) { Create(text, isexp); }
+CCode::CCode(std::string_view text, CodeKind kind) { Create(text, kind); }
 CCode::~CCode() = default;
 
 void CCode::Destroy() {

@@ -82,12 +82,13 @@ class CCode {
 
   // Out of line: the lowered form is complete only where it is made.
   CCode();
-  CCode(std::string_view text, bool isexp);
+  CCode(std::string_view text, CodeKind kind);
   ~CCode();
   CCode(const CCode&) = delete;
   CCode& operator=(const CCode&) = delete;
 
-  void Create(std::string_view text, bool isexp);
+  // New code of the kind (kProgram or kExpression) from UTF-8 text, not compiled yet.
+  void Create(std::string_view text, CodeKind kind);
   // Compiles with the run's name lookup, or with `names` when given. On failure the error is
   // pending in the code-error reporter (and kept in CompileError()); an error that was pending
   // before a successful compile stays pending.

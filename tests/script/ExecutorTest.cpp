@@ -114,7 +114,7 @@ std::string ShortError(const std::string& m) {
 
 // Runs a program with instance 100001 as self and other; "shown values" then "error ..." if any.
 std::string RunProgram(const std::string& src, RValue* result = nullptr) {
-  CCode c(src, false);
+  CCode c(src, CodeKind::kProgram);
   if (!c.Compile(&Names())) {
     ClearCodeError();
     return "compile error " + c.CompileError();
@@ -268,7 +268,8 @@ TEST(Executor, ReturnSetsTheResultAndEntriesHandleTheirFailures) {
   EXPECT_EQ(r.val, 2);
 
   // A constant expression needs no instance; other code does.
-  CCode constant("2 * 21", true), expr("x + 1", true), notCompiled("a = 1", false);
+  CCode constant("2 * 21", CodeKind::kExpression), expr("x + 1", CodeKind::kExpression),
+      notCompiled("a = 1", CodeKind::kProgram);
   ASSERT_TRUE(constant.Compile(&Names()));
   ASSERT_TRUE(expr.Compile(&Names()));
   EXPECT_TRUE(ExecuteCode(nullptr, nullptr, constant, r));
@@ -287,7 +288,7 @@ TEST(Executor, ReturnSetsTheResultAndEntriesHandleTheirFailures) {
   Host().room[0]->x = 4;
   EXPECT_TRUE(ExecuteCode(self, self, expr, r));
   EXPECT_EQ(r.val, 5);
-  CCode bad("x + nothing", true);
+  CCode bad("x + nothing", CodeKind::kExpression);
   ASSERT_TRUE(bad.Compile(&Names()));
   EXPECT_FALSE(ExecuteCode(self, self, bad, r));
   EXPECT_EQ(PendingCodeError(), "Error in expression:x + nothing\r position 5: Unknown variable nothing");
@@ -325,7 +326,7 @@ INSTANTIATE_TEST_SUITE_P(
 // puts back the caller's instances and with statements.
 TEST(Executor, ScriptReturningFromAWithLeavesTheCallersWithAlone) {
   auto script = std::make_unique<CScript>();
-  script->s_code = std::make_shared<CCode>("with (other) return id", false);
+  script->s_code = std::make_shared<CCode>("with (other) return id", CodeKind::kProgram);
   ASSERT_TRUE(script->s_code->Compile(&Names()));
   GameResources().Clear();
   Scripts().Add(std::move(script), "scr_a");
@@ -335,7 +336,7 @@ TEST(Executor, ScriptReturningFromAWithLeavesTheCallersWithAlone) {
 }
 
 TEST(Executor, EndlessRecursionIsAnErrorNotACrash) {
-  CCode c("again()", false);
+  CCode c("again()", CodeKind::kProgram);
   ASSERT_TRUE(c.Compile(&Names()));
   Host().Reset();
   SetScriptHost(&Host());

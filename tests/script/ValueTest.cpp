@@ -55,7 +55,7 @@ struct Fold {
 };
 
 std::string Folded(const char* expr) {
-  CCode c(expr, true);
+  CCode c(expr, CodeKind::kExpression);
   if (!c.Compile()) {
     std::string m = c.CompileError();
     ClearCodeError();
