@@ -935,7 +935,7 @@ dispatch:
       L_op_jump_false: {
         const RValue& v = R[I->a];
         if (v.kind != ty_real) { Error(N(I->node).position, StatementMessage(I->c)); goto fail; }
-        if (!IsTrue(v.val)) ip = code + I->b;
+        if (v.val < 0.5) ip = code + I->b;  // not !IsTrue: a NaN condition goes on, as it always has
         NEXT();
       }
       L_op_set_local: {

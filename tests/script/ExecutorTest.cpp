@@ -151,6 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"n = 0; repeat (2.5) n += 1; show(n)", "2;"}, Case{"n = 0; repeat (-1) n += 1; show(n)", "0;"},
         Case{"a = 0; if (a && f()) show(1)", "f;"}, Case{"b = 0 || f(); show(b)", "f;0;"},
         Case{"if 0.5 show(1) else show(2); if 0.4 show(1) else show(2)", "1;2;"},
+        // A NaN condition (infinity minus infinity) is not below 0.5, so it counts as true.
+        Case{"a = 1; repeat 400 a *= 10; a -= a; if (a) show(1) else show(2)", "1;"},
         Case{"n = 0; for (i = 0; i < 3; i += 1) { if (i == 1) continue; n += 1 } show(n)", "2;"},
         Case{"for (i = 0; i < 10; i += 1) { if i == 2 break; show(i) } show(i)", "0;1;2;"},
         Case{"n = 0; while (n < 5) { n += 1; if n mod 2 continue; show(n) }", "2;4;"},
