@@ -91,7 +91,7 @@ double LuaSeconds(const char* program) {
 }
 
 void Compare(benchmark::State& state, const Program& program, CInstance* instance = nullptr) {
-  CCode code(program.ours, false);
+  CCode code(program.ours, CodeKind::kProgram);
   if (!code.Compile()) {
     state.SkipWithError(code.CompileError().c_str());
     return;
@@ -147,7 +147,7 @@ void CompareWith(benchmark::State& state) {
 // the time per instance.
 void CreateDestroy(benchmark::State& state) {
   MakeRoom(0);
-  CCode code("repeat 100000 instance_create(random(640), random(480), obj); with (obj) instance_destroy()", false);
+  CCode code("repeat 100000 instance_create(random(640), random(480), obj); with (obj) instance_destroy()", CodeKind::kProgram);
   if (!code.Compile()) {
     state.SkipWithError(code.CompileError().c_str());
     return;

@@ -96,14 +96,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   GameResources().Clear();
   auto script = std::make_unique<CScript>();
-  script->s_code = std::make_shared<CCode>(text, false);
+  script->s_code = std::make_shared<CCode>(text, CodeKind::kProgram);
   if (script->s_code->Compile(&names)) Scripts().Add(std::move(script), "scr");
-  CCode code(text, expression);
+  CCode code(text, expression ? CodeKind::kExpression : CodeKind::kProgram);
   ClearCodeError();
   if (code.Compile(&names)) {
     Check(code.i_compiled);
     for (size_t i = 0; i < code.NodeCount(); ++i) {
-      const RToken& n = code.Node(static_cast<uint32_t>(i));
+      const RNode& n = code.Node(static_cast<uint32_t>(i));
       for (int32_t k = 0; k < n.itemnumb; ++k) Check(code.Child(n, k) < code.NodeCount());
     }
     std::string dump = DumpTree(code, &names);

@@ -6,6 +6,9 @@
 
 namespace kestro {
 
+// The version of an action's stored form.
+constexpr int32_t kActionVersion = 440;
+
 namespace {
 bool g_reportMissing = false;
 }
@@ -21,7 +24,7 @@ void CAction::CreateCode(const std::string& text) {
 
 bool CAction::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != 440) return true;
+  if (s.ReadInteger() != kActionVersion) return true;
   act_libid = s.ReadInteger();
   act_id = s.ReadInteger();
   act_kind = s.ReadInteger();
@@ -52,7 +55,7 @@ bool CAction::LoadFromStream(CStream& s) {
 }
 
 void CAction::SaveToStream(CStream& s) const {
-  s.WriteInteger(440);
+  s.WriteInteger(kActionVersion);
   s.WriteInteger(act_libid);
   s.WriteInteger(act_id);
   s.WriteInteger(act_kind);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "script/Designators.h"
 #include "script/Value.h"
 
 namespace kestro {
@@ -38,7 +39,7 @@ class CAction {
   std::shared_ptr<CCode> act_codecode;
   int act_argumentcount = 0;
   std::array<int, kMaxActionArgs> act_argtype{};
-  int act_who = -1;
+  int act_who = kDesignatorSelf;  // applies to: self, other or an object index
   bool act_relative = false;
   std::array<std::string, kMaxActionArgs> act_argstring;
   std::array<RValue, kMaxActionArgs> act_argvalue;

@@ -4,9 +4,12 @@
 
 namespace kestro {
 
+// The version of the constants block.
+constexpr int32_t kConstantsVersion = 800;
+
 bool CConstants::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != 800) return false;
+  if (s.ReadInteger() != kConstantsVersion) return false;
   int32_t n = s.ReadInteger();
   if (!CountFits(s, n, 8)) return false;
   // Read into locals so a truncated block never leaves names without values.
@@ -23,7 +26,7 @@ bool CConstants::LoadFromStream(CStream& s) {
 }
 
 void CConstants::SaveToStream(CStream& s) const {
-  s.WriteInteger(800);
+  s.WriteInteger(kConstantsVersion);
   s.WriteInteger(Count());
   for (size_t i = 0; i < names.size(); ++i) {
     s.WriteString(names[i]);

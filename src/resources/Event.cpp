@@ -5,9 +5,12 @@
 
 namespace kestro {
 
+// The version of an event's stored form.
+constexpr int32_t kEventVersion = 400;
+
 bool CEvent::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != 400) return true;
+  if (s.ReadInteger() != kEventVersion) return true;
   int32_t n = s.ReadInteger();
   if (!CountFits(s, n, 4)) return false;
   e_actions.resize(size_t(n));
@@ -18,7 +21,7 @@ bool CEvent::LoadFromStream(CStream& s) {
 }
 
 void CEvent::SaveToStream(CStream& s) const {
-  s.WriteInteger(400);
+  s.WriteInteger(kEventVersion);
   s.WriteInteger(e_number);
   for (int i = 0; i < e_number; ++i) e_actions[size_t(i)].SaveToStream(s);
 }

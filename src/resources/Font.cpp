@@ -5,6 +5,9 @@
 
 namespace kestro {
 
+// The version of a font's stored form.
+constexpr int32_t kFontVersion = 800;
+
 int32_t CFont::PackedFirst() const {
   return int32_t(uint32_t(s_first & 0xFFFF) | uint32_t(s_charset & 0xFF) << 16 |
                  uint32_t((s_AntiAlias + 1) & 0xFF) << 24);
@@ -21,7 +24,7 @@ void CFont::UnpackFirst(int32_t v) {
 
 bool CFont::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != 800) return false;
+  if (s.ReadInteger() != kFontVersion) return false;
   s_name = s.ReadString();
   s_size = s.ReadInteger();
   s_bold = s.ReadBoolean();
@@ -47,7 +50,7 @@ bool CFont::LoadFromStream(CStream& s) {
 }
 
 void CFont::SaveToStream(CStream& s) const {
-  s.WriteInteger(800);
+  s.WriteInteger(kFontVersion);
   s.WriteString(s_name);
   s.WriteInteger(s_size);
   s.WriteBoolean(s_bold);
@@ -65,11 +68,12 @@ void CFont::SaveToStream(CStream& s) const {
 }
 
 bool LoadFontBlock(CStream& s, CResourceList<CFont>& list) {
-  return LoadListBlock(s, 800, list, true, [](CFont& o, CStream& in) { return o.LoadFromStream(in); });
+  return LoadListBlock(s, kListBlockVersion, list, true,
+                       [](CFont& o, CStream& in) { return o.LoadFromStream(in); });
 }
 
 void SaveFontBlock(CStream& s, const CResourceList<CFont>& list) {
-  SaveListBlock(s, 800, list, true, [](const CFont& o, CStream& out) { o.SaveToStream(out); });
+  SaveListBlock(s, kListBlockVersion, list, true, [](const CFont& o, CStream& out) { o.SaveToStream(out); });
 }
 
 }  // namespace kestro

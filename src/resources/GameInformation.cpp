@@ -4,10 +4,13 @@
 
 namespace kestro {
 
+// The version of the game information block.
+constexpr int32_t kGameInformationVersion = 800;
+
 bool CGameInformation::LoadFromStream(CStream& s) {
   Clear();
   text.clear();
-  if (s.ReadInteger() != 800) return false;
+  if (s.ReadInteger() != kGameInformationVersion) return false;
   std::unique_ptr<CStream> b = s.ReadStreamC();
   backgroundColor = b->ReadInteger();
   showInGameWindow = b->ReadBoolean();
@@ -26,7 +29,7 @@ bool CGameInformation::LoadFromStream(CStream& s) {
 }
 
 void CGameInformation::SaveToStream(CStream& s) const {
-  s.WriteInteger(800);
+  s.WriteInteger(kGameInformationVersion);
   CStream b;
   b.WriteInteger(backgroundColor);
   b.WriteBoolean(showInGameWindow);

@@ -6,11 +6,16 @@
 
 namespace kestro {
 
+// The version of an included file's stored form.
+constexpr int32_t kDataFileVersion = 800;
+// The version of the included-files block.
+constexpr int32_t kIncludedFileBlockVersion = 800;
+
 namespace fs = std::filesystem;
 
 bool CDataFile::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != 800) return false;
+  if (s.ReadInteger() != kDataFileVersion) return false;
   s_filename = s.ReadString();
   s_origname = s.ReadString();
   s_exists = s.ReadBoolean();
@@ -26,7 +31,7 @@ bool CDataFile::LoadFromStream(CStream& s) {
 }
 
 void CDataFile::SaveToStream(CStream& s) const {
-  s.WriteInteger(800);
+  s.WriteInteger(kDataFileVersion);
   s.WriteString(s_filename);
   s.WriteString(s_origname);
   s.WriteBoolean(s_exists);
@@ -96,7 +101,7 @@ fs::path SafeRelativePath(const std::string& name) {
 
 bool LoadIncludedFileBlock(CStream& s, std::vector<CDataFile>& files) {
   files.clear();
-  if (s.ReadInteger() != 800) return false;
+  if (s.ReadInteger() != kIncludedFileBlockVersion) return false;
   int32_t n = s.ReadInteger();
   if (!CountFits(s, n, 4)) return false;
   files.resize(size_t(n));
@@ -111,7 +116,7 @@ bool LoadIncludedFileBlock(CStream& s, std::vector<CDataFile>& files) {
 }
 
 void SaveIncludedFileBlock(CStream& s, const std::vector<CDataFile>& files) {
-  s.WriteInteger(800);
+  s.WriteInteger(kIncludedFileBlockVersion);
   s.WriteInteger(int32_t(files.size()));
   for (const CDataFile& f : files) {
     CStream item;

@@ -4,9 +4,12 @@
 
 namespace kestro {
 
+// The version of the library-code block.
+constexpr int32_t kLibraryCodeVersion = 500;
+
 bool CLibraryCode::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != 500) return false;
+  if (s.ReadInteger() != kLibraryCodeVersion) return false;
   int32_t n = s.ReadInteger();
   if (!CountFits(s, n, 4)) return false;
   pieces.reserve(size_t(n));
@@ -15,7 +18,7 @@ bool CLibraryCode::LoadFromStream(CStream& s) {
 }
 
 void CLibraryCode::SaveToStream(CStream& s) const {
-  s.WriteInteger(500);
+  s.WriteInteger(kLibraryCodeVersion);
   s.WriteInteger(int32_t(pieces.size()));
   for (const std::string& p : pieces) s.WriteString(p);
 }

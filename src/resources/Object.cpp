@@ -2,9 +2,12 @@
 
 namespace kestro {
 
+// The version of an object's stored form.
+constexpr int32_t kObjectVersion = 430;
+
 bool CObject::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != 430) return false;
+  if (s.ReadInteger() != kObjectVersion) return false;
   o_spriteindex = s.ReadInteger();
   o_solid = s.ReadBoolean();
   o_visible = s.ReadBoolean();
@@ -28,7 +31,7 @@ bool CObject::LoadFromStream(CStream& s) {
 }
 
 void CObject::SaveToStream(CStream& s) const {
-  s.WriteInteger(430);
+  s.WriteInteger(kObjectVersion);
   s.WriteInteger(o_spriteindex);
   s.WriteBoolean(o_solid);
   s.WriteBoolean(o_visible);
@@ -70,11 +73,13 @@ int CObject::EventCount(int etype) const {
 }
 
 bool LoadObjectBlock(CStream& s, CResourceList<CObject>& list) {
-  return LoadListBlock(s, 800, list, true, [](CObject& o, CStream& in) { return o.LoadFromStream(in); });
+  return LoadListBlock(s, kListBlockVersion, list, true,
+                       [](CObject& o, CStream& in) { return o.LoadFromStream(in); });
 }
 
 void SaveObjectBlock(CStream& s, const CResourceList<CObject>& list) {
-  SaveListBlock(s, 800, list, true, [](const CObject& o, CStream& out) { o.SaveToStream(out); });
+  SaveListBlock(s, kListBlockVersion, list, true,
+                [](const CObject& o, CStream& out) { o.SaveToStream(out); });
 }
 
 }  // namespace kestro

@@ -5,6 +5,9 @@
 
 namespace kestro {
 
+// The version of a path's stored form.
+constexpr int32_t kPathVersion = 530;
+
 namespace {
 RWayPoint Mid(const RWayPoint& a, const RWayPoint& b) {
   return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.speed + b.speed) / 2};
@@ -33,7 +36,7 @@ void CPath::Assign(const CPath& o) {
 
 bool CPath::LoadFromStream(CStream& s) {
   Create();
-  if (s.ReadInteger() != 530) return false;
+  if (s.ReadInteger() != kPathVersion) return false;
   i_kind = s.ReadInteger();
   i_closed = s.ReadBoolean();
   i_precision = s.ReadInteger();
@@ -51,7 +54,7 @@ bool CPath::LoadFromStream(CStream& s) {
 }
 
 void CPath::SaveToStream(CStream& s) const {
-  s.WriteInteger(530);
+  s.WriteInteger(kPathVersion);
   s.WriteInteger(i_kind);
   s.WriteBoolean(i_closed);
   s.WriteInteger(i_precision);
@@ -147,11 +150,12 @@ RWayPoint CPath::GetPosition(double t) const {
 }
 
 bool LoadPathBlock(CStream& s, CResourceList<CPath>& list) {
-  return LoadListBlock(s, 800, list, true, [](CPath& o, CStream& in) { return o.LoadFromStream(in); });
+  return LoadListBlock(s, kListBlockVersion, list, true,
+                       [](CPath& o, CStream& in) { return o.LoadFromStream(in); });
 }
 
 void SavePathBlock(CStream& s, const CResourceList<CPath>& list) {
-  SaveListBlock(s, 800, list, true, [](const CPath& o, CStream& out) { o.SaveToStream(out); });
+  SaveListBlock(s, kListBlockVersion, list, true, [](const CPath& o, CStream& out) { o.SaveToStream(out); });
 }
 
 }  // namespace kestro

@@ -67,6 +67,9 @@ class CResourceList {
 
 namespace kestro {
 
+// The version every list block of the resource section carries.
+inline constexpr int32_t kListBlockVersion = 800;
+
 // A list block: int version, int count, then one packed block per slot holding a bool exists and,
 // when true, (a string name when `named`) and the item's stored form. `load(item, stream)` reads
 // the stored form and gives false on a wrong version; the block then fails.

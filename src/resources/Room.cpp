@@ -4,13 +4,18 @@
 
 namespace kestro {
 
+// The version of a room's stored form.
+constexpr int32_t kRoomVersion = 541;
+// The version of the room order block.
+constexpr int32_t kRoomOrderVersion = 700;
+
 namespace {
 int32_t AsInt(double v) { return int32_t(std::nearbyint(v)); }
 }  // namespace
 
 bool CRoom::LoadFromStream(CStream& s, const CResourceList<CBackground>& backgrounds) {
   Clear();
-  if (s.ReadInteger() != 541) return false;
+  if (s.ReadInteger() != kRoomVersion) return false;
   r_caption = s.ReadString();
   r_width = s.ReadInteger();
   r_height = s.ReadInteger();
@@ -89,7 +94,7 @@ bool CRoom::LoadFromStream(CStream& s, const CResourceList<CBackground>& backgro
 }
 
 void CRoom::SaveToStream(CStream& s) const {
-  s.WriteInteger(541);
+  s.WriteInteger(kRoomVersion);
   s.WriteString(r_caption);
   s.WriteInteger(r_width);
   s.WriteInteger(r_height);
@@ -138,7 +143,7 @@ void CRoom::SaveToStream(CStream& s) const {
 
 bool LoadRoomBlock(CStream& s, CRoomBlock& block, const CResourceList<CBackground>& backgrounds) {
   block = CRoomBlock();
-  if (!LoadListBlock(s, 800, block.rooms, true,
+  if (!LoadListBlock(s, kListBlockVersion, block.rooms, true,
                      [&](CRoom& o, CStream& in) { return o.LoadFromStream(in, backgrounds); }))
     return false;
   block.lastInstanceId = s.ReadInteger();
@@ -147,14 +152,15 @@ bool LoadRoomBlock(CStream& s, CRoomBlock& block, const CResourceList<CBackgroun
 }
 
 void SaveRoomBlock(CStream& s, const CRoomBlock& block) {
-  SaveListBlock(s, 800, block.rooms, true, [](const CRoom& o, CStream& out) { o.SaveToStream(out); });
+  SaveListBlock(s, kListBlockVersion, block.rooms, true,
+                [](const CRoom& o, CStream& out) { o.SaveToStream(out); });
   s.WriteInteger(block.lastInstanceId);
   s.WriteInteger(block.lastTileId);
 }
 
 bool LoadRoomOrderBlock(CStream& s, std::vector<int>& order) {
   order.clear();
-  if (s.ReadInteger() != 700) return false;
+  if (s.ReadInteger() != kRoomOrderVersion) return false;
   int32_t n = s.ReadInteger();
   if (n <= 0 || !CountFits(s, n, 4)) return false;  // a game needs at least one room
   order.resize(size_t(n));
@@ -163,7 +169,7 @@ bool LoadRoomOrderBlock(CStream& s, std::vector<int>& order) {
 }
 
 void SaveRoomOrderBlock(CStream& s, const std::vector<int>& order) {
-  s.WriteInteger(700);
+  s.WriteInteger(kRoomOrderVersion);
   s.WriteInteger(int32_t(order.size()));
   for (int r : order) s.WriteInteger(r);
 }

@@ -10,6 +10,9 @@ namespace kestro {
 
 class CCode;
 
+// The version of a script's stored form.
+inline constexpr int32_t kScriptVersion = 800;
+
 class CScript {
  public:
   std::string s_text;
@@ -24,21 +27,23 @@ class CScript {
   void Destroy() { Clear(); }
   bool LoadFromStream(CStream& s) {
     Clear();
-    if (s.ReadInteger() != 800) return false;
+    if (s.ReadInteger() != kScriptVersion) return false;
     s_text = s.ReadString();
     return true;
   }
   void SaveToStream(CStream& s) const {
-    s.WriteInteger(800);
+    s.WriteInteger(kScriptVersion);
     s.WriteString(s_text);
   }
 };
 
 inline bool LoadScriptBlock(CStream& s, CResourceList<CScript>& list) {
-  return LoadListBlock(s, 800, list, true, [](CScript& o, CStream& in) { return o.LoadFromStream(in); });
+  return LoadListBlock(s, kListBlockVersion, list, true,
+                       [](CScript& o, CStream& in) { return o.LoadFromStream(in); });
 }
 inline void SaveScriptBlock(CStream& s, const CResourceList<CScript>& list) {
-  SaveListBlock(s, 800, list, true, [](const CScript& o, CStream& out) { o.SaveToStream(out); });
+  SaveListBlock(s, kListBlockVersion, list, true,
+                [](const CScript& o, CStream& out) { o.SaveToStream(out); });
 }
 
 }  // namespace kestro

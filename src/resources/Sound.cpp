@@ -2,9 +2,12 @@
 
 namespace kestro {
 
+// The version of a sound's stored form.
+constexpr int32_t kSoundVersion = 800;
+
 bool CSound::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != 800) return false;
+  if (s.ReadInteger() != kSoundVersion) return false;
   s_kind = s.ReadInteger();
   s_extension = s.ReadString();
   s_origname = s.ReadString();
@@ -17,7 +20,7 @@ bool CSound::LoadFromStream(CStream& s) {
 }
 
 void CSound::SaveToStream(CStream& s) const {
-  s.WriteInteger(800);
+  s.WriteInteger(kSoundVersion);
   s.WriteInteger(s_kind);
   s.WriteString(s_extension);
   s.WriteString(s_origname);
@@ -33,11 +36,12 @@ void CSound::SaveToStream(CStream& s) const {
 }
 
 bool LoadSoundBlock(CStream& s, CResourceList<CSound>& list) {
-  return LoadListBlock(s, 800, list, true, [](CSound& o, CStream& in) { return o.LoadFromStream(in); });
+  return LoadListBlock(s, kListBlockVersion, list, true,
+                       [](CSound& o, CStream& in) { return o.LoadFromStream(in); });
 }
 
 void SaveSoundBlock(CStream& s, const CResourceList<CSound>& list) {
-  SaveListBlock(s, 800, list, true, [](const CSound& o, CStream& out) { o.SaveToStream(out); });
+  SaveListBlock(s, kListBlockVersion, list, true, [](const CSound& o, CStream& out) { o.SaveToStream(out); });
 }
 
 }  // namespace kestro

@@ -111,11 +111,13 @@ void CSprite::SaveToStream(CStream& s) const {
 }
 
 bool LoadSpriteBlock(CStream& s, CResourceList<CSprite>& list) {
-  return LoadListBlock(s, 800, list, true, [](CSprite& o, CStream& in) { return o.LoadFromStream(in); });
+  return LoadListBlock(s, kListBlockVersion, list, true,
+                       [](CSprite& o, CStream& in) { return o.LoadFromStream(in); });
 }
 
 void SaveSpriteBlock(CStream& s, const CResourceList<CSprite>& list) {
-  SaveListBlock(s, 800, list, true, [](const CSprite& o, CStream& out) { o.SaveToStream(out); });
+  SaveListBlock(s, kListBlockVersion, list, true,
+                [](const CSprite& o, CStream& out) { o.SaveToStream(out); });
 }
 
 }  // namespace kestro

@@ -2,9 +2,12 @@
 
 namespace kestro {
 
+// The version of a time line's stored form.
+constexpr int32_t kTimeLineVersion = 500;
+
 bool CTimeLine::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != 500) return false;
+  if (s.ReadInteger() != kTimeLineVersion) return false;
   int32_t n = s.ReadInteger();
   if (!CountFits(s, n, 8)) return false;  // a step and at least an event version each
   s_event.resize(size_t(n));
@@ -18,7 +21,7 @@ bool CTimeLine::LoadFromStream(CStream& s) {
 }
 
 void CTimeLine::SaveToStream(CStream& s) const {
-  s.WriteInteger(500);
+  s.WriteInteger(kTimeLineVersion);
   s.WriteInteger(s_count);
   for (int i = 0; i < s_count; ++i) {
     s.WriteInteger(s_step[size_t(i)]);
@@ -65,11 +68,13 @@ void CTimeLine::DeleteMoment(int step) {
 }
 
 bool LoadTimeLineBlock(CStream& s, CResourceList<CTimeLine>& list) {
-  return LoadListBlock(s, 800, list, true, [](CTimeLine& o, CStream& in) { return o.LoadFromStream(in); });
+  return LoadListBlock(s, kListBlockVersion, list, true,
+                       [](CTimeLine& o, CStream& in) { return o.LoadFromStream(in); });
 }
 
 void SaveTimeLineBlock(CStream& s, const CResourceList<CTimeLine>& list) {
-  SaveListBlock(s, 800, list, true, [](const CTimeLine& o, CStream& out) { o.SaveToStream(out); });
+  SaveListBlock(s, kListBlockVersion, list, true,
+                [](const CTimeLine& o, CStream& out) { o.SaveToStream(out); });
 }
 
 }  // namespace kestro

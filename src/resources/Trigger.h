@@ -13,6 +13,9 @@ class CCode;
 // Shown for a missing trigger wherever a trigger name is printed.
 inline constexpr const char* kDeletedTriggerName = "<Deleted>";
 
+// The version of a trigger's stored form.
+inline constexpr int32_t kTriggerVersion = 800;
+
 class CTrigger {
  public:
   std::string i_name;
@@ -27,7 +30,7 @@ class CTrigger {
   void Destroy() { Clear(); }
   bool LoadFromStream(CStream& s) {
     Clear();
-    if (s.ReadInteger() != 800) return false;
+    if (s.ReadInteger() != kTriggerVersion) return false;
     i_name = s.ReadString();
     i_condition = s.ReadString();
     i_moment = s.ReadInteger();
@@ -35,7 +38,7 @@ class CTrigger {
     return true;
   }
   void SaveToStream(CStream& s) const {
-    s.WriteInteger(800);
+    s.WriteInteger(kTriggerVersion);
     s.WriteString(i_name);
     s.WriteString(i_condition);
     s.WriteInteger(i_moment);
@@ -45,10 +48,12 @@ class CTrigger {
 
 // Triggers carry their name inside the stored form, not before it.
 inline bool LoadTriggerBlock(CStream& s, CResourceList<CTrigger>& list) {
-  return LoadListBlock(s, 800, list, false, [](CTrigger& o, CStream& in) { return o.LoadFromStream(in); });
+  return LoadListBlock(s, kListBlockVersion, list, false,
+                       [](CTrigger& o, CStream& in) { return o.LoadFromStream(in); });
 }
 inline void SaveTriggerBlock(CStream& s, const CResourceList<CTrigger>& list) {
-  SaveListBlock(s, 800, list, false, [](const CTrigger& o, CStream& out) { o.SaveToStream(out); });
+  SaveListBlock(s, kListBlockVersion, list, false,
+                [](const CTrigger& o, CStream& out) { o.SaveToStream(out); });
 }
 
 }  // namespace kestro

@@ -1,6 +1,6 @@
 // CCode: one piece of script code and its compiled tree.
 //
-// The tree lives in flat arrays owned by the code object: nodes are `RToken` records addressed
+// The tree lives in flat arrays owned by the code object: nodes are `RNode` records addressed
 // by index, each node's children are a contiguous run in a child-index array, and constant
 // values sit in a value pool. Compiling makes a handful of allocations however large the code,
 // walking is cache-friendly, and a later lowering pass can index side tables by node number.
@@ -50,7 +50,7 @@ enum : int32_t {
 
 // One node. `items` is the offset of the first child in the code's child array, `value` the
 // index of a constant node's value in the value pool.
-struct RToken {
+struct RNode {
   int32_t kind = 0;
   int32_t ind = 0;       // function id, variable id or operator symbol
   int32_t ind2 = 0;      // the designator of a kind-8 variable node
@@ -62,6 +62,10 @@ struct RToken {
   int32_t aux = -1;
 };
 
+// What a piece of code is: statements, or an expression; an expression the compiler found
+// constant keeps its value in i_value and needs no run.
+enum class CodeKind : int32_t { kProgram = 1, kExpression = 2, kConstantExpression = 3 };
+
 // How deep code may nest. Deeper text is a compile error, so every recursive walk of a tree
 // (the post-pass, dumps, the executor) stays far from the end of the stack.
 inline constexpr int32_t kMaxNesting = 512;     // brackets, blocks, statements inside statements
@@ -70,7 +74,7 @@ inline constexpr const char* kTooDeepMessage = "Code is nested too deeply.";
 
 class CCode {
  public:
-  int32_t i_kind = 1;  // 1 program, 2 expression, 3 constant expression
+  CodeKind i_kind = CodeKind::kProgram;
   bool i_compiled = false;
   RValue i_value;  // the value of a constant expression
   int32_t i_Args = 0;
@@ -78,12 +82,13 @@ class CCode {
 
   // Out of line: the lowered form is complete only where it is made.
   CCode();
-  CCode(std::string_view text, bool isexp);
+  CCode(std::string_view text, CodeKind kind);
   ~CCode();
   CCode(const CCode&) = delete;
   CCode& operator=(const CCode&) = delete;
 
-  void Create(std::string_view text, bool isexp);
+  // New code of the kind (kProgram or kExpression) from UTF-8 text, not compiled yet.
+  void Create(std::string_view text, CodeKind kind);
   // Compiles with the run's name lookup, or with `names` when given. On failure the error is
   // pending in the code-error reporter (and kept in CompileError()); an error that was pending
   // before a successful compile stays pending.
@@ -97,10 +102,10 @@ class CCode {
 
   // The tree.
   uint32_t Root() const { return root_; }
-  const RToken& Node(uint32_t i) const { return nodes_[i]; }
-  uint32_t Child(const RToken& n, int32_t k) const { return children_[n.items + static_cast<uint32_t>(k)]; }
-  const RToken& ChildNode(const RToken& n, int32_t k) const { return nodes_[Child(n, k)]; }
-  const RValue& Value(const RToken& n) const { return values_[n.value]; }
+  const RNode& Node(uint32_t i) const { return nodes_[i]; }
+  uint32_t Child(const RNode& n, int32_t k) const { return children_[n.items + static_cast<uint32_t>(k)]; }
+  const RNode& ChildNode(const RNode& n, int32_t k) const { return nodes_[Child(n, k)]; }
+  const RValue& Value(const RNode& n) const { return values_[n.value]; }
   const RValue& PoolValue(uint32_t k) const { return values_[k]; }
   const RValue* Pool() const { return values_.data(); }
   size_t NodeCount() const { return nodes_.size(); }
@@ -116,7 +121,7 @@ class CCode {
  private:
   friend class Parser;
   std::u16string i_str;
-  std::vector<RToken> nodes_;
+  std::vector<RNode> nodes_;
   std::vector<uint32_t> children_;
   std::vector<RValue> values_;
   uint32_t root_ = 0;

@@ -143,7 +143,7 @@ class Dumper {
   Dumper(const CCode& code, const IScriptNames& names) : code_(code), names_(names) {}
 
   void Indented(uint32_t i, int depth) {
-    const RToken& n = code_.Node(i);
+    const RNode& n = code_.Node(i);
     out_.append(static_cast<size_t>(depth) * 2, ' ');
     switch (n.kind) {
       case tk_emptyprogram: out_ += "empty program"; break;
@@ -174,7 +174,7 @@ class Dumper {
     for (int32_t k = 0; k < n.itemnumb; ++k) {
       uint32_t c = code_.Child(n, k);
       if (n.kind == tk_var || n.kind == tk_globalvar) {
-        const RToken& d = code_.Node(c);
+        const RNode& d = code_.Node(c);
         out_.append(static_cast<size_t>(depth + 1) * 2, ' ');
         out_ += "name " + VariableName(d.ind) + " (id " + std::to_string(d.ind) + ") @" +
                 std::to_string(d.position) + "\n";
@@ -185,7 +185,7 @@ class Dumper {
   }
 
   void Compact(uint32_t i) {
-    const RToken& n = code_.Node(i);
+    const RNode& n = code_.Node(i);
     auto children = [&] {
       for (int32_t k = 0; k < n.itemnumb; ++k) {
         out_ += ' ';
@@ -233,7 +233,7 @@ class Dumper {
 std::string DumpTree(const CCode& code, const IScriptNames* names) {
   if (!code.i_compiled) return "";
   Dumper d(code, names ? *names : ScriptNames());
-  if (code.i_kind == 3) {
+  if (code.i_kind == CodeKind::kConstantExpression) {
     d.out_ = "constant expression " + ValueText(code.i_value) + "\n";
     return d.out_;
   }

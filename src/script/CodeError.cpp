@@ -30,7 +30,7 @@ std::string FormatCodeError(const CCode* code, int32_t position, std::string_vie
   }
 
   std::string out;
-  if (code->i_kind == 1) {
+  if (code->i_kind == CodeKind::kProgram) {
     // The line is bounded by CR or LF on either side, so text with bare LF line ends (usual on
     // this platform) shows one line, and CR LF text shows the same as before.
     auto isBreak = [&](int64_t i) {

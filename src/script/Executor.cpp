@@ -1,7 +1,6 @@
 #include "script/Executor.h"
 
 #include <algorithm>
-#include <cmath>
 #include <memory>
 #include <new>
 #include <vector>
@@ -10,27 +9,23 @@
 #include "script/CodeError.h"
 #include "script/Lowering.h"
 #include "script/NameLookup.h"
+#include "script/Numeric.h"
 #include "script/Scripts.h"
 #include "script/Symbols.h"
 #include "script/Variables.h"
 #include "script/builtins/BuiltinError.h"
 
+// Instruction dispatch: computed goto (labels as values, a GCC and Clang extension) by default;
+// defining KESTRO_SWITCH_DISPATCH, or a compiler without the extension, gives the portable switch.
+#if defined(KESTRO_SWITCH_DISPATCH) || !(defined(__GNUC__) || defined(__clang__))
+#define KESTRO_COMPUTED_GOTO 0
+#else
+#define KESTRO_COMPUTED_GOTO 1
+#endif
+
 namespace kestro {
 
 namespace {
-
-// Truncation toward zero without a library call in the common range.
-inline double Trunc(double q) {
-  if (q > -4503599627370496.0 && q < 4503599627370496.0) return static_cast<double>(static_cast<int64_t>(q));
-  return std::trunc(q);
-}
-
-// L - t * R with t the truncated quotient, as the operator routine computes it.
-inline double Mod(double a, double b) {
-  const double q = a / b;
-  if (q > -2147483649.0 && q < 2147483648.0) return a - static_cast<double>(static_cast<int64_t>(q)) * b;
-  return std::fmod(a, b);
-}
 
 // Without a game there are no instances: reads fail, writes are refused, calls yield 0.
 class NoHost final : public IScriptHost {
@@ -149,7 +144,7 @@ class Run {
   bool Go(RValue& result);
 
  private:
-  const RToken& N(uint32_t i) const { return code_->Node(i); }
+  const RNode& N(uint32_t i) const { return code_->Node(i); }
   bool Error(int32_t position, std::string_view message) {
     ReportCodeError(code_, position, message);
     return false;
@@ -182,16 +177,16 @@ class Run {
   bool Index(const RIns& ins);
   bool IndexFromLocal(uint32_t node, int32_t slot, RValue& v);
   bool CheckIndex(int32_t position, RValue& v);
-  bool ReadVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
-  bool FindVar(const RToken& n, int32_t designator, int32_t flat, RValue& out);
-  int32_t SlotOf(const RToken& n) const;
-  const RValue* FindLocal(const RToken& n, int32_t flat) const;
-  bool StoreLocal(const RToken& n, int32_t flat, const RValue& v);
-  RValue* ExistingElement(const RToken& n, int32_t designator, int32_t flat, int32_t& hint);
+  bool ReadVar(const RNode& n, int32_t designator, int32_t flat, RValue& out);
+  bool FindVar(const RNode& n, int32_t designator, int32_t flat, RValue& out);
+  int32_t SlotOf(const RNode& n) const;
+  const RValue* FindLocal(const RNode& n, int32_t flat) const;
+  bool StoreLocal(const RNode& n, int32_t flat, const RValue& v);
+  RValue* ExistingElement(const RNode& n, int32_t designator, int32_t flat, int32_t& hint);
   bool ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out);
   bool StoreInstance(CInstance* inst, int32_t id, int32_t flat, const RValue& v);
-  bool Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint);
-  bool Assign(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint);
+  bool Store(const RNode& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint);
+  bool Assign(const RNode& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint);
   enum WithStart { kWithFailed, kWithNone, kWithBody };
   WithStart StartWith(const RIns& ins);
   bool NextWith();
@@ -271,7 +266,7 @@ class Run {
 // binary operator are at its right operand, of a unary one at its operand.
 
 bool Run::Unary(const RIns& ins) {
-  const RToken& n = N(ins.node);
+  const RNode& n = N(ins.node);
   RValue& v = registers_[ins.a];
   if (v.kind == ty_real) {
     if (n.ind == sym_minus) {
@@ -279,7 +274,7 @@ bool Run::Unary(const RIns& ins) {
       return true;
     }
     if (n.ind == sym_not) {
-      v.val = v.val >= 0.5 ? 0.0 : 1.0;
+      v.val = IsTrue(v.val) ? 0.0 : 1.0;
       return true;
     }
   }
@@ -287,18 +282,18 @@ bool Run::Unary(const RIns& ins) {
 }
 
 bool Run::Binary(const RIns& ins) {
-  const RToken& n = N(ins.node);
+  const RNode& n = N(ins.node);
   return BinaryOperation(code_, code_->ChildNode(n, 1).position, n.ind, Operand(ins.b), registers_[ins.a]);
 }
 
 // A comparison used as a condition, done by the general routine: whether to go on (the
 // comparison held) or jump; false and reported when it fails or gives a string.
 bool Run::Compare(const RIns& ins, int32_t left, bool& truth) {
-  const RToken& n = N(ins.node);
+  const RNode& n = N(ins.node);
   RValue& v = registers_[left];
   if (!BinaryOperation(code_, code_->ChildNode(n, 1).position, n.ind, Operand(ins.b), v)) return false;
   if (v.kind != ty_real) return Error(N(ins.node).position, StatementMessage(ins.d));
-  truth = v.val >= 0.5;
+  truth = IsTrue(v.val);
   return true;
 }
 
@@ -341,7 +336,7 @@ bool Run::ReadInstance(CInstance* inst, int32_t id, int32_t flat, RValue& out) {
   return false;
 }
 
-int32_t Run::SlotOf(const RToken& n) const {
+int32_t Run::SlotOf(const RNode& n) const {
   if (n.aux >= 0) return n.aux;
   const std::vector<int32_t>& ids = code_->LocalIds();
   for (size_t k = 0; k < ids.size(); ++k)
@@ -349,7 +344,7 @@ int32_t Run::SlotOf(const RToken& n) const {
   return -1;
 }
 
-const RValue* Run::FindLocal(const RToken& n, int32_t flat) const {
+const RValue* Run::FindLocal(const RNode& n, int32_t flat) const {
   const int32_t slot = SlotOf(n);
   if (slot >= 0) {
     if (!frame_ || !frame_[slot].defined) return nullptr;
@@ -358,7 +353,7 @@ const RValue* Run::FindLocal(const RToken& n, int32_t flat) const {
   return locals_ ? locals_->Find(n.ind, flat) : nullptr;
 }
 
-bool Run::StoreLocal(const RToken& n, int32_t flat, const RValue& v) {
+bool Run::StoreLocal(const RNode& n, int32_t flat, const RValue& v) {
   const int32_t slot = SlotOf(n);
   if (slot < 0) {
     if (!locals_) locals_ = std::make_unique<CVariableList>();
@@ -373,7 +368,7 @@ bool Run::StoreLocal(const RToken& n, int32_t flat, const RValue& v) {
 }
 
 // Reads without reporting; false when the variable is not there.
-bool Run::FindVar(const RToken& n, int32_t designator, int32_t flat, RValue& out) {
+bool Run::FindVar(const RNode& n, int32_t designator, int32_t flat, RValue& out) {
   const int32_t id = n.ind;
   const RValue* p = nullptr;
   switch (designator) {
@@ -406,7 +401,7 @@ bool Run::FindVar(const RToken& n, int32_t designator, int32_t flat, RValue& out
 
 // The stored element a compound assignment may change in place (lists only, never a built-in
 // variable's setter); null when there is none.
-RValue* Run::ExistingElement(const RToken& n, int32_t designator, int32_t flat, int32_t& hint) {
+RValue* Run::ExistingElement(const RNode& n, int32_t designator, int32_t flat, int32_t& hint) {
   const int32_t id = n.ind;
   switch (designator) {
     case kDesignatorLocal:
@@ -424,7 +419,7 @@ RValue* Run::ExistingElement(const RToken& n, int32_t designator, int32_t flat, 
   }
 }
 
-bool Run::ReadVar(const RToken& n, int32_t designator, int32_t flat, RValue& out) {
+bool Run::ReadVar(const RNode& n, int32_t designator, int32_t flat, RValue& out) {
   if (FindVar(n, designator, flat, out)) return true;
   if (UninitialisedAreZero()) {
     out = RValue();
@@ -440,7 +435,7 @@ bool Run::StoreInstance(CInstance* inst, int32_t id, int32_t flat, const RValue&
   return (inst == self_ ? SelfVars() : host_.Variables(inst)).SetVar(id, flat, v);
 }
 
-bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint) {
+bool Run::Store(const RNode& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint) {
   const int32_t id = n.ind;
   // A variable of the global list or the running instance's, through the instruction's hint.
   auto into = [&](CVariableList& list) {
@@ -479,8 +474,8 @@ bool Run::Store(const RToken& n, int32_t designator, int32_t flat, const RValue&
 
 // Completes an assignment whose value is in `v`: the compound forms combine it with the stored
 // value first. The failure is reported.
-bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint) {
-  const RToken& target = code_->ChildNode(n, 0);
+bool Run::Assign(const RNode& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint) {
+  const RNode& target = code_->ChildNode(n, 0);
   if (n.ind != sym_assign) {
     // Reals changed in place: the common counters and sums.
     if (v.kind == ty_real) {
@@ -524,7 +519,7 @@ bool Run::Assign(const RToken& n, int32_t designator, int32_t flat, const RValue
 // with
 
 Run::WithStart Run::StartWith(const RIns& ins) {
-  const RToken& e = code_->ChildNode(N(ins.node), 0);
+  const RNode& e = code_->ChildNode(N(ins.node), 0);
   const RValue& v = registers_[ins.a];
   if (v.kind != ty_real) {
     Error(e.position, "Object id expected");
@@ -695,79 +690,36 @@ bool Run::Go(RValue& result) {
   const RIns* ip = code;
   const RIns* I;
   bool ok;
+#if KESTRO_COMPUTED_GOTO
   // Threaded dispatch: each handler jumps straight to the next one.
   static const void* const kHandlers[] = {
-      &&L_op_const,
-      &&L_op_local,
-      &&L_op_var,
-      &&L_op_arg,
-      &&L_op_elem,
-      &&L_op_desig,
-      &&L_op_index,
-      &&L_op_index_local,
-      &&L_op_elem_locals,
-      &&L_op_call,
-      &&L_op_spend,
-      &&L_op_neg,
-      &&L_op_not,
-      &&L_op_unary,
-      &&L_op_add,
-      &&L_op_sub,
-      &&L_op_mul,
-      &&L_op_divide,
-      &&L_op_div,
-      &&L_op_mod,
-      &&L_op_lt,
-      &&L_op_le,
-      &&L_op_gt,
-      &&L_op_ge,
-      &&L_op_eq,
-      &&L_op_ne,
-      &&L_op_and,
-      &&L_op_or,
-      &&L_op_binary,
-      &&L_op_arg_add,
-      &&L_op_arg_sub,
-      &&L_op_if_lt,
-      &&L_op_if_le,
-      &&L_op_if_gt,
-      &&L_op_if_ge,
-      &&L_op_if_eq,
-      &&L_op_if_ne,
-      &&L_op_lif_lt,
-      &&L_op_lif_le,
-      &&L_op_lif_gt,
-      &&L_op_lif_ge,
-      &&L_op_lif_eq,
-      &&L_op_lif_ne,
-      &&L_op_aif_lt,
-      &&L_op_aif_le,
-      &&L_op_aif_gt,
-      &&L_op_aif_ge,
-      &&L_op_aif_eq,
-      &&L_op_aif_ne,
-      &&L_op_jump,
-      &&L_op_loop,
-      &&L_op_jump_false,
-      &&L_op_set_local,
-      &&L_op_update_local,
-      &&L_op_store,
-      &&L_op_return,
-      &&L_op_stop,
-      &&L_op_error,
-      &&L_op_globalvar,
-      &&L_op_repeat,
-      &&L_op_repeat_next,
-      &&L_op_case,
-      &&L_op_with,
-      &&L_op_with_next,
-      &&L_op_with_break};
+#define KESTRO_OP_LABEL(name) &&L_op_##name,
+      KESTRO_INSTRUCTIONS(KESTRO_OP_LABEL)
+#undef KESTRO_OP_LABEL
+  };
   static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == op_count);
 #define NEXT()               \
   do {                       \
     I = ip++;                \
     goto* kHandlers[I->op];  \
   } while (0)
+#else
+  // Portable dispatch: one switch that every handler returns to.
+#define NEXT() goto dispatch
+dispatch:
+  I = ip++;
+  switch (static_cast<ROp>(I->op)) {
+#define KESTRO_OP_CASE(name) \
+  case op_##name:            \
+    goto L_op_##name;
+    KESTRO_INSTRUCTIONS(KESTRO_OP_CASE)
+#undef KESTRO_OP_CASE
+    case op_count:
+      break;
+  }
+  Error(N(I->node).position, "Internal Error: Unknown instruction.");  // lowering never makes one
+  goto fail;
+#endif
   NEXT();
 
       L_op_const: {
@@ -779,7 +731,7 @@ bool Run::Go(RValue& result) {
         else if (!ReadVar(N(I->node), kDesignatorLocal, 0, R[I->a])) goto fail;
         NEXT();
       L_op_var: {
-        const RToken& n = N(I->node);
+        const RNode& n = N(I->node);
         if (const RValue* p = ExistingElement(n, n.ind2, 0, I->hint)) Load(R[I->a], *p);
         else if (!ReadVar(n, n.ind2, 0, R[I->a])) goto fail;
         NEXT();
@@ -788,7 +740,7 @@ bool Run::Go(RValue& result) {
         Load(R[I->a], args_[I->b]);
         NEXT();
       L_op_elem: {
-        const RToken& n = N(I->node);
+        const RNode& n = N(I->node);
         const int32_t designator = Designator(*I), flat = Flat(*I);
         if (const RValue* p = ExistingElement(n, designator, flat, I->hint)) Load(R[I->a], *p);
         else if (!ReadVar(n, designator, flat, R[I->a])) goto fail;
@@ -816,7 +768,7 @@ bool Run::Go(RValue& result) {
       L_op_elem_locals: {
         // The indices straight from the locals when they are reals in range; otherwise read and
         // checked one by one, in order, as separate instructions would.
-        const RToken& n = N(I->node);
+        const RNode& n = N(I->node);
         int32_t flat = -1;
         const RLocal& li = frame_[I->b];
         if (li.defined && li.var.simplevalue.kind == ty_real) {
@@ -856,7 +808,7 @@ bool Run::Go(RValue& result) {
             lastScriptCode_ = ScriptCode(id - kScriptIdBase);
           }
           const CCode* callee = lastScriptCode_;
-          if (callee && callee->i_kind == 1) {
+          if (callee && callee->i_kind == CodeKind::kProgram) {
             const bool entered = EnterScript(*I, id - kScriptIdBase, *callee, ip);
             RELOAD();
             ip = code;
@@ -875,7 +827,7 @@ bool Run::Go(RValue& result) {
         else if (!Unary(*I)) goto fail;
         NEXT();
       L_op_not:
-        if (R[I->a].kind == ty_real) R[I->a].val = R[I->a].val >= 0.5 ? 0.0 : 1.0;
+        if (R[I->a].kind == ty_real) R[I->a].val = IsTrue(R[I->a].val) ? 0.0 : 1.0;
         else if (!Unary(*I)) goto fail;
         NEXT();
       L_op_unary:
@@ -902,16 +854,16 @@ bool Run::Go(RValue& result) {
         KESTRO_REAL_OP(op_sub, true, a - b)
         KESTRO_REAL_OP(op_mul, true, a * b)
         KESTRO_REAL_OP(op_divide, b != 0, a / b)
-        KESTRO_REAL_OP(op_div, b != 0, Trunc(a / b))
-        KESTRO_REAL_OP(op_mod, b != 0, Mod(a, b))
-        KESTRO_REAL_OP(op_lt, true, (a - b) < -kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_le, true, (a - b) <= kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_gt, true, (a - b) > kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_ge, true, (a - b) >= -kCompareTolerance ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_eq, true, (a - b > -kCompareTolerance && a - b < kCompareTolerance) ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_ne, true, (a - b < -kCompareTolerance || a - b > kCompareTolerance) ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_and, true, (a >= 0.5 && b >= 0.5) ? 1.0 : 0.0)
-        KESTRO_REAL_OP(op_or, true, (a >= 0.5 || b >= 0.5) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_div, b != 0, IntegerDivide(a, b))
+        KESTRO_REAL_OP(op_mod, b != 0, Modulo(a, b))
+        KESTRO_REAL_OP(op_lt, true, RealLess(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_le, true, RealLessEqual(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_gt, true, RealGreater(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_ge, true, RealGreaterEqual(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_eq, true, RealEqual(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_ne, true, RealNotEqual(a - b) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_and, true, (IsTrue(a) && IsTrue(b)) ? 1.0 : 0.0)
+        KESTRO_REAL_OP(op_or, true, (IsTrue(a) || IsTrue(b)) ? 1.0 : 0.0)
 #undef KESTRO_REAL_OP
 #define KESTRO_ARG_OP(name, expr)                                            \
   L_##name: {                                                                \
@@ -924,7 +876,7 @@ bool Run::Go(RValue& result) {
       NEXT();                                                                \
     }                                                                        \
     out = x;                                                                 \
-    const RToken& n = N(I->node);                                            \
+    const RNode& n = N(I->node);                                            \
     if (!BinaryOperation(code_, code_->ChildNode(n, 1).position, n.ind, y, out)) goto fail; \
     NEXT();                                                                  \
   }
@@ -954,12 +906,12 @@ bool Run::Go(RValue& result) {
     NEXT();                                                                  \
   }
 #define KESTRO_BRANCH_OPS(prefix, ...)                                                         \
-  KESTRO_BRANCH_OP(prefix##lt, d < -kCompareTolerance, __VA_ARGS__)                            \
-  KESTRO_BRANCH_OP(prefix##le, d <= kCompareTolerance, __VA_ARGS__)                            \
-  KESTRO_BRANCH_OP(prefix##gt, d > kCompareTolerance, __VA_ARGS__)                             \
-  KESTRO_BRANCH_OP(prefix##ge, d >= -kCompareTolerance, __VA_ARGS__)                           \
-  KESTRO_BRANCH_OP(prefix##eq, d > -kCompareTolerance && d < kCompareTolerance, __VA_ARGS__)   \
-  KESTRO_BRANCH_OP(prefix##ne, d < -kCompareTolerance || d > kCompareTolerance, __VA_ARGS__)
+  KESTRO_BRANCH_OP(prefix##lt, RealLess(d), __VA_ARGS__)         \
+  KESTRO_BRANCH_OP(prefix##le, RealLessEqual(d), __VA_ARGS__)    \
+  KESTRO_BRANCH_OP(prefix##gt, RealGreater(d), __VA_ARGS__)      \
+  KESTRO_BRANCH_OP(prefix##ge, RealGreaterEqual(d), __VA_ARGS__) \
+  KESTRO_BRANCH_OP(prefix##eq, RealEqual(d), __VA_ARGS__)        \
+  KESTRO_BRANCH_OP(prefix##ne, RealNotEqual(d), __VA_ARGS__)
         // A register on the left.
         KESTRO_BRANCH_OPS(op_if_, left = I->a; x = &R[left])
         // A declared local on the left, read in full into register n when it is not defined.
@@ -983,7 +935,7 @@ bool Run::Go(RValue& result) {
       L_op_jump_false: {
         const RValue& v = R[I->a];
         if (v.kind != ty_real) { Error(N(I->node).position, StatementMessage(I->c)); goto fail; }
-        if (v.val < 0.5) ip = code + I->b;
+        if (v.val < 0.5) ip = code + I->b;  // not !IsTrue: a NaN condition goes on, as it always has
         NEXT();
       }
       L_op_set_local: {
@@ -1017,7 +969,7 @@ bool Run::Go(RValue& result) {
       L_op_error:
         { Error(N(I->node).position, StatementMessage(I->a)); goto fail; }
       L_op_globalvar: {
-        const RToken& n = N(I->node);
+        const RNode& n = N(I->node);
         for (int32_t k = 0; k < n.itemnumb; ++k) DeclareGlobal(code_->ChildNode(n, k).ind);
         NEXT();
       }
@@ -1091,7 +1043,7 @@ bool ExecuteCode(CInstance* self, CInstance* other, const CCode& code, RValue& r
     ReportCodeError(&code, 0, "Internal Error: Executing non-compiled code.");
     return false;
   }
-  if (code.i_kind == 3) {
+  if (code.i_kind == CodeKind::kConstantExpression) {
     result = code.i_value;
     return true;
   }
@@ -1100,7 +1052,12 @@ bool ExecuteCode(CInstance* self, CInstance* other, const CCode& code, RValue& r
     return false;
   }
   // Nested runs (scripts calling scripts) share the stack; refuse to go deeper than it allows.
+#if defined(__GNUC__) || defined(__clang__)
   const char* here = static_cast<const char*>(__builtin_frame_address(0));
+#else
+  const char marker = 0;
+  const char* here = &marker;
+#endif
   if (g_stackBase && static_cast<size_t>(g_stackBase > here ? g_stackBase - here : here - g_stackBase) >
                          kMaxExecutionStack) {
     ReportCodeError(&code, 0, kRecursionMessage);

@@ -22,10 +22,11 @@ class IScriptHost {
 
   // The instance's own variable list (never null for a live instance).
   virtual CVariableList& Variables(CInstance* inst) = 0;
-  // The first unmarked instance a designator names for reading: -3 the first of the room, an
-  // object index the first of that object or its descendants, an id the instance itself.
+  // The first unmarked instance a designator (Designators.h) names for reading: all the first of
+  // the room, an object index the first of that object or its descendants, an id the instance
+  // itself.
   virtual CInstance* FirstInstance(int32_t designator) = 0;
-  // Every unmarked instance a designator (-3, an object index, an id) names, in room order.
+  // Every unmarked instance a designator (all, an object index, an id) names, in room order.
   virtual void Instances(int32_t designator, std::vector<CInstance*>& out) = 0;
 
   // Built-in variables by id; false when the read fails or the variable cannot be set.

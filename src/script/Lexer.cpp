@@ -102,12 +102,12 @@ std::string Ascii(std::u16string_view s) {
 
 std::u16string ScanText(const std::u16string& source) { return source + u"   "; }
 
-bool LexFirstPass(const CCode* code, const std::u16string& text, std::vector<RToken1>& out) {
+bool LexFirstPass(const CCode* code, const std::u16string& text, std::vector<RRawToken>& out) {
   const size_t len = text.size();
   size_t i = 0;
   auto at = [&](size_t k) -> char16_t { return k < len ? text[k] : u'\0'; };
   auto push = [&](int32_t symbol, size_t start, size_t end) {
-    RToken1 t;
+    RRawToken t;
     t.symbol = symbol;
     t.position = static_cast<int32_t>(start + 1);
     t.start = static_cast<uint32_t>(start);
@@ -153,7 +153,7 @@ bool LexFirstPass(const CCode* code, const std::u16string& text, std::vector<RTo
       ++i;
       while (i < len && text[i] != c) ++i;
       // The token's text is the contents; its position is the opening quote.
-      RToken1 t;
+      RRawToken t;
       t.symbol = sym_string;
       t.position = static_cast<int32_t>(start + 1);
       t.start = static_cast<uint32_t>(start + 1);
@@ -206,14 +206,14 @@ double NumberValue(std::u16string_view digits) {
   return v;
 }
 
-bool LexSecondPass(const CCode* code, const std::u16string& text, const std::vector<RToken1>& in,
-                   const IScriptNames& names, RArgumentUse& args, std::vector<RToken2>& out) {
+bool LexSecondPass(const CCode* code, const std::u16string& text, const std::vector<RRawToken>& in,
+                   const IScriptNames& names, RArgumentUse& args, std::vector<RToken>& out) {
   out.clear();
   out.reserve(in.size());
   for (size_t k = 0; k < in.size(); ++k) {
-    const RToken1& t = in[k];
+    const RRawToken& t = in[k];
     std::u16string_view s(text.data() + t.start, t.length);
-    RToken2 r;
+    RToken r;
     r.symbol = t.symbol;
     r.position = t.position;
     switch (t.symbol) {

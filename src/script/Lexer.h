@@ -13,18 +13,19 @@ namespace kestro {
 class CCode;
 class IScriptNames;
 
-// A first-pass token: its text is [start, start + length) of the scanned text.
-struct RToken1 {
+// A token as scanned by the first pass: its text is [start, start + length) of the scanned text.
+struct RRawToken {
   int32_t symbol = 0;
   int32_t position = 0;  // 1-based
   uint32_t start = 0;
   uint32_t length = 0;
 };
 
-struct RToken2 {
+// A token as the parser reads it: names resolved by the second pass.
+struct RToken {
   int32_t symbol = 0;
-  int32_t ind = 0;  // function id (symbol 6) or variable id (symbol 7)
-  RValue val;       // symbol 5
+  int32_t ind = 0;  // function id (sym_function) or variable id (sym_variable)
+  RValue val;       // the value of a sym_constant
   int32_t position = 0;
 };
 
@@ -39,11 +40,11 @@ std::u16string ScanText(const std::u16string& source);
 
 // Scans `text` (as made by ScanText). On an unknown character reports "Unexpected symbol." for
 // `code` and returns false.
-bool LexFirstPass(const CCode* code, const std::u16string& text, std::vector<RToken1>& out);
+bool LexFirstPass(const CCode* code, const std::u16string& text, std::vector<RRawToken>& out);
 
 // Classifies the tokens. Reports the first unknown function and returns false.
-bool LexSecondPass(const CCode* code, const std::u16string& text, const std::vector<RToken1>& in,
-                   const IScriptNames& names, RArgumentUse& args, std::vector<RToken2>& out);
+bool LexSecondPass(const CCode* code, const std::u16string& text, const std::vector<RRawToken>& in,
+                   const IScriptNames& names, RArgumentUse& args, std::vector<RToken>& out);
 
 // The value of a number literal's characters.
 double NumberValue(std::u16string_view digits);

@@ -20,7 +20,7 @@ class Lowering {
   explicit Lowering(const CCode& code) : code_(code) {}
 
   CLowered Run() {
-    if (code_.i_kind == 2) {
+    if (code_.i_kind == CodeKind::kExpression) {
       const int32_t r = Alloc();
       Expr(code_.Root(), r);
       Emit(op_return, code_.Root(), r, 1);
@@ -40,7 +40,7 @@ class Lowering {
     std::vector<size_t> breaks, continues;  // jumps to patch
   };
 
-  const RToken& N(uint32_t i) const { return code_.Node(i); }
+  const RNode& N(uint32_t i) const { return code_.Node(i); }
   uint32_t Child(uint32_t i, int32_t k) const { return code_.Child(N(i), k); }
 
   size_t Emit(uint16_t op, uint32_t node, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0,
@@ -76,7 +76,7 @@ class Lowering {
   // A designator and the indices of a variable node, evaluated and checked in the
   // language's order; fills the operands of op_elem / op_store.
   void Target(uint32_t v, int32_t& desigReg, int32_t& desig, int32_t& indexReg, uint16_t& count) {
-    const RToken& n = N(v);
+    const RNode& n = N(v);
     desigReg = -1;
     desig = 0;
     indexReg = 0;
@@ -86,7 +86,7 @@ class Lowering {
       return;
     }
     const uint32_t inst = Child(v, 0);
-    const RToken& in = N(inst);
+    const RNode& in = N(inst);
     if (in.kind == tk_constant && code_.Value(in).kind == ty_real) {
       desig = DesignatorOf(code_.Value(in).val);
     } else {
@@ -130,7 +130,7 @@ class Lowering {
   }
 
   void Expr(uint32_t i, int32_t dst) {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     const int32_t mark = top_;
     switch (n.kind) {
       case tk_constant:
@@ -184,16 +184,16 @@ class Lowering {
   }
 
   // The slot of a plain argument0 ... argument15, else -1.
-  static int32_t ArgumentSlot(const RToken& n) {
+  static int32_t ArgumentSlot(const RNode& n) {
     if (n.kind != tk_variable_fixed || (n.ind2 != kDesignatorUnspecified && n.ind2 != kDesignatorSelf)) return -1;
     return ArgumentVariableSlot(n.ind);
   }
 
   // A plain name (no designator) with one or two indices that are declared locals: a[i], a[i, j].
   bool PlainWithLocalIndices(uint32_t v) const {
-    const RToken& n = N(v);
+    const RNode& n = N(v);
     if (n.itemnumb < 2 || n.itemnumb > 3) return false;
-    const RToken& inst = N(Child(v, 0));
+    const RNode& inst = N(Child(v, 0));
     if (inst.kind != tk_constant || code_.Value(inst).kind != ty_real ||
         code_.Value(inst).val != kDesignatorUnspecified)
       return false;
@@ -202,7 +202,7 @@ class Lowering {
     return true;
   }
 
-  static bool IsLocal(const RToken& n) {
+  static bool IsLocal(const RNode& n) {
     return n.kind == tk_variable_fixed && n.ind2 == kDesignatorLocal && n.aux >= 0;
   }
 
@@ -217,12 +217,12 @@ class Lowering {
   // A condition that goes to `target` (patched later when 0) unless it is true. A comparison
   // decides and jumps in one instruction.
   size_t Branch(uint32_t cond, int32_t message, int32_t target = 0) {
-    const RToken& n = N(cond);
+    const RNode& n = N(cond);
     const int32_t mark = top_;
     const int32_t r = Alloc();
     size_t at;
     const uint16_t op = n.kind == tk_binary ? BinaryOp(n.ind) : uint16_t(op_binary);
-    const RToken& left = op >= op_lt && op <= op_ne ? N(Child(cond, 0)) : n;
+    const RNode& left = op >= op_lt && op <= op_ne ? N(Child(cond, 0)) : n;
     if (op >= op_lt && op <= op_ne && IsLocal(left) && N(Child(cond, 1)).kind == tk_constant) {
       // A local against a constant: the local is read in place.
       at = Emit(static_cast<uint16_t>(op_lif_lt + (op - op_lt)), cond, left.aux, Operand(Child(cond, 1)), target,
@@ -244,7 +244,7 @@ class Lowering {
   // A call is counted against the budget before its arguments. When they call nothing, nothing
   // can happen in between, and the call instruction counts it itself.
   void Call(uint32_t i, int32_t dst) {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     const int32_t argc = std::min(n.itemnumb, kMaxArguments);
     bool calls = false;
     for (int32_t k = 0; k < argc && !calls; ++k) calls = CallsAnything(Child(i, k));
@@ -256,7 +256,7 @@ class Lowering {
   }
 
   bool CallsAnything(uint32_t i) const {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     if (n.kind == tk_function) return true;
     for (int32_t k = 0; k < n.itemnumb; ++k)
       if (CallsAnything(Child(i, k))) return true;
@@ -286,7 +286,7 @@ class Lowering {
   }
 
   void Stmt(uint32_t i) {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     const int32_t mark = top_;
     switch (n.kind) {
       case tk_block:
@@ -425,9 +425,9 @@ class Lowering {
   }
 
   void Assign(uint32_t i) {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     const uint32_t t = Child(i, 0);
-    const RToken& target = N(t);
+    const RNode& target = N(t);
     if (IsLocal(target)) {
       const int32_t r = Operand(Child(i, 1));
       const uint16_t kind = n.ind == sym_assign_plus ? 1 : n.ind == sym_assign_minus ? 2 : n.ind == sym_assign_times ? 3 : 0;
@@ -471,7 +471,7 @@ class Lowering {
   }
 
   void Switch(uint32_t i) {
-    const RToken& n = N(i);
+    const RNode& n = N(i);
     const int32_t v = Alloc();
     Expr(Child(i, 0), v);
     std::vector<std::pair<int32_t, size_t>> starts;  // label child -> jump to patch
@@ -517,80 +517,23 @@ class Lowering {
 
 CLowered LowerCode(const CCode& code) { return Lowering(code).Run(); }
 
-std::string DumpLowered(const CCode& code) {
+const char* InstructionName(uint16_t op) {
   static const char* const kNames[] = {
-    "const",
-    "local",
-    "var",
-    "arg",
-    "elem",
-    "desig",
-    "index",
-    "index_local",
-    "elem_locals",
-    "call",
-    "spend",
-    "neg",
-    "not",
-    "unary",
-    "add",
-    "sub",
-    "mul",
-    "divide",
-    "div",
-    "mod",
-    "lt",
-    "le",
-    "gt",
-    "ge",
-    "eq",
-    "ne",
-    "and",
-    "or",
-    "binary",
-    "arg_add",
-    "arg_sub",
-    "if_lt",
-    "if_le",
-    "if_gt",
-    "if_ge",
-    "if_eq",
-    "if_ne",
-    "lif_lt",
-    "lif_le",
-    "lif_gt",
-    "lif_ge",
-    "lif_eq",
-    "lif_ne",
-    "aif_lt",
-    "aif_le",
-    "aif_gt",
-    "aif_ge",
-    "aif_eq",
-    "aif_ne",
-    "jump",
-    "loop",
-    "jump_false",
-    "set_local",
-    "update_local",
-    "store",
-    "return",
-    "stop",
-    "error",
-    "globalvar",
-    "repeat",
-    "repeat_next",
-    "case",
-    "with",
-    "with_next",
-    "with_break"};
+#define KESTRO_OP_NAME(name) #name,
+      KESTRO_INSTRUCTIONS(KESTRO_OP_NAME)
+#undef KESTRO_OP_NAME
+  };
   static_assert(sizeof(kNames) / sizeof(kNames[0]) == op_count);
+  return op < op_count ? kNames[op] : "?";
+}
+
+std::string DumpLowered(const CCode& code) {
   const CLowered& lowered = code.Lowered();
   std::string out = "registers " + std::to_string(lowered.registers) + "\n";
   for (size_t i = 0; i < lowered.code.size(); ++i) {
     const RIns& ins = lowered.code[i];
     char line[160];
-    std::snprintf(line, sizeof line, "%4zu %-14s a=%d b=%d c=%d d=%d n=%d  @%d\n", i, kNames[ins.op], ins.a, ins.b,
+    std::snprintf(line, sizeof line, "%4zu %-14s a=%d b=%d c=%d d=%d n=%d  @%d\n", i, InstructionName(ins.op), ins.a, ins.b,
                   ins.c, ins.d, ins.n, code.Node(ins.node).position);
     out += line;
   }

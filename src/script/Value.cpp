@@ -48,7 +48,7 @@ RString RString::Concat(std::string_view a, std::string_view b) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Numbers
+// Numbers (Numeric.h)
 
 int64_t RoundToInt64Slow(double v) {
   if (std::isnan(v)) return 0;
@@ -188,7 +188,7 @@ bool UnaryOperation(const CCode* code, int32_t position, int32_t symbol, RValue&
     return false;
   }
   switch (symbol) {
-    case sym_not: value.val = value.val >= 0.5 ? 0.0 : 1.0; return true;
+    case sym_not: value.val = IsTrue(value.val) ? 0.0 : 1.0; return true;
     case sym_plus: return true;
     case sym_minus: value.val = -value.val; return true;
     case sym_bitnot: value.val = static_cast<double>(~RoundToInt64(value.val)); return true;
@@ -205,27 +205,17 @@ bool Fail(const CCode* code, int32_t position, const char* message) {
   return false;
 }
 
-// The quotient truncated toward zero. Within 32 bits as the language defines it; beyond that
-// range the true truncated quotient is used rather than a wrapped one.
-double TruncQuotient(double l, double r) {
-  double q = l / r;
-  double t = q > 0 ? std::floor(q) : std::ceil(q);
-  if (t >= -2147483648.0 && t <= 2147483647.0) return static_cast<double>(static_cast<int32_t>(t));
-  return t;
-}
-
 int64_t ShiftCount(double r) { return RoundToInt64(r) & 0xFF; }
 
 bool Compare(int32_t symbol, double d) {
-  const double e = kCompareTolerance;
   switch (symbol) {
     case sym_assign:
-    case sym_eq: return -e < d && d < e;
-    case sym_ne: return d < -e || d > e;
-    case sym_lt: return d < -e;
-    case sym_le: return d <= e;
-    case sym_gt: return d > e;
-    case sym_ge: return d >= -e;
+    case sym_eq: return RealEqual(d);
+    case sym_ne: return RealNotEqual(d);
+    case sym_lt: return RealLess(d);
+    case sym_le: return RealLessEqual(d);
+    case sym_gt: return RealGreater(d);
+    case sym_ge: return RealGreaterEqual(d);
     default: return false;
   }
 }
@@ -282,26 +272,25 @@ bool BinaryOperation(const CCode* code, int32_t position, int32_t symbol, const 
     case sym_div:
       if (!reals) return Fail(code, position, "Wrong type of arguments to div.");
       if (r == 0) return Fail(code, position, "Division by 0.");
-      left.val = TruncQuotient(l, r);
+      left.val = IntegerDivide(l, r);
       return true;
     case sym_mod: {
       if (!reals) return Fail(code, position, "Wrong type of arguments to mod.");
       if (r == 0) return Fail(code, position, "Modulo by 0.");
-      double t = TruncQuotient(l, r);
-      left.val = (t >= -2147483648.0 && t <= 2147483647.0) ? l - t * r : std::fmod(l, r);
+      left.val = Modulo(l, r);
       return true;
     }
     case sym_and:
       if (!reals) return Fail(code, position, "Wrong type of arguments for &&.");
-      left.val = (l >= 0.5 && r >= 0.5) ? 1.0 : 0.0;
+      left.val = (IsTrue(l) && IsTrue(r)) ? 1.0 : 0.0;
       return true;
     case sym_or:
       if (!reals) return Fail(code, position, "Wrong type of arguments for ||.");
-      left.val = (l >= 0.5 || r >= 0.5) ? 1.0 : 0.0;
+      left.val = (IsTrue(l) || IsTrue(r)) ? 1.0 : 0.0;
       return true;
     case sym_xor:
       if (!reals) return Fail(code, position, "Wrong type of arguments for ^^.");
-      left.val = ((l >= 0.5) != (r >= 0.5)) ? 1.0 : 0.0;
+      left.val = (IsTrue(l) != IsTrue(r)) ? 1.0 : 0.0;
       return true;
     case sym_bitor:
       if (!reals) return Fail(code, position, "Wrong type of arguments for |.");

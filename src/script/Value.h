@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "script/Numeric.h"
+
 namespace kestro {
 
 class CCode;
@@ -97,28 +99,12 @@ struct RValue {
   }
 };
 
-// Rounds to the nearest integer, halves to the even neighbour (2.5 -> 2, -2.5 -> -2). Values
-// beyond the 64-bit range saturate; NaN gives 0.
-int64_t RoundToInt64Slow(double v);
-inline int64_t RoundToInt64(double v) {
-  // Adding and removing 1.5 * 2^52 rounds to even in the default rounding mode, without a
-  // library call (exact below 2^51; IEEE arithmetic keeps the compiler from folding the pair).
-  if (v > -2251799813685248.0 && v < 2251799813685248.0)
-    return static_cast<int64_t>((v + 6755399441055744.0) - 6755399441055744.0);
-  return RoundToInt64Slow(v);
-}
-inline int32_t RoundToInt32(double v) { return static_cast<int32_t>(RoundToInt64(v)); }
-
 // A real is true from 0.5 upwards; strings are never true here (consumers decide about them).
-inline bool IsTrue(const RValue& v) { return v.kind == ty_real && v.val >= 0.5; }
-inline bool IsTrue(double v) { return v >= 0.5; }
+inline bool IsTrue(const RValue& v) { return v.kind == ty_real && IsTrue(v.val); }
 
 // No string value grows beyond this many bytes: longer results of + and * are the error
 // "Result string too long." rather than an allocation of any size a script asks for.
 inline constexpr size_t kMaxStringLength = size_t(1) << 28;
-
-// Reals are equal within this absolute tolerance in every comparison of the language.
-inline constexpr double kCompareTolerance = 1e-13;
 
 // Ordinal comparison of two UTF-8 strings by their UTF-16 code units: negative, 0 or positive.
 int CompareStrings(std::string_view a, std::string_view b);

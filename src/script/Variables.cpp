@@ -8,6 +8,11 @@
 
 namespace kestro {
 
+// The version of a variable list's stored form.
+constexpr int32_t kVariableListVersion = 440;
+// The version of the global variables block.
+constexpr int32_t kGlobalsVersion = 700;
+
 namespace {
 
 struct NameHash {
@@ -212,7 +217,7 @@ int32_t ReadCount(CStream& s, int32_t limit) {
 }  // namespace
 
 void CVariableList::SaveToStream(CStream& s) const {
-  s.WriteInteger(440);
+  s.WriteInteger(kVariableListVersion);
   s.WriteInteger(static_cast<int32_t>(v_vars.size()));
   for (const RVariable& v : v_vars) {
     s.WriteInteger(v.ind);
@@ -227,7 +232,7 @@ void CVariableList::SaveToStream(CStream& s) const {
 
 bool CVariableList::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != 440) return false;
+  if (s.ReadInteger() != kVariableListVersion) return false;
   // Every variable takes at least 20 bytes, so the count can never exceed what remains.
   int32_t count = s.ReadInteger();
   if (count < 0 || static_cast<size_t>(count) > s.Remaining() / 20)
@@ -275,14 +280,14 @@ void ResetGlobals() {
 }
 
 void SaveGlobals(CStream& s) {
-  s.WriteInteger(700);
+  s.WriteInteger(kGlobalsVersion);
   g_list.SaveToStream(s);
   s.WriteInteger(static_cast<int32_t>(g_declared.size()));
   for (bool b : g_declared) s.WriteBoolean(b);
 }
 
 bool LoadGlobals(CStream& s) {
-  if (s.ReadInteger() != 700) return false;
+  if (s.ReadInteger() != kGlobalsVersion) return false;
   // Read into fresh state first, so a damaged block leaves the globals as they were.
   CVariableList list;
   list.LoadFromStream(s);

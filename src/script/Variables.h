@@ -1,6 +1,6 @@
 // Variables of the script language: the name table that turns names into ids at compile time,
-// instance designators, `CVariableList` (plain values and 1-D / 2-D arrays) with its stored form,
-// and the global variables with their `globalvar` flags.
+// `CVariableList` (plain values and 1-D / 2-D arrays) with its stored form, and the global
+// variables with their `globalvar` flags. Instance designators are in Designators.h.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "script/Designators.h"
 #include "script/Value.h"
 
 namespace kestro {
@@ -31,25 +32,6 @@ int32_t VariableId(std::string_view name);
 // The name of an id, or "<unknown built-in variable>" / "<unknown variable>".
 std::string VariableName(int32_t id);
 int32_t UserVariableCount();
-
-// ---------------------------------------------------------------------------------------------
-// Instance designators: where a variable lives.
-
-inline constexpr int32_t kDesignatorSelf = -1;
-inline constexpr int32_t kDesignatorOther = -2;
-inline constexpr int32_t kDesignatorAll = -3;
-inline constexpr int32_t kDesignatorNoone = -4;
-inline constexpr int32_t kDesignatorGlobal = -5;
-inline constexpr int32_t kDesignatorUnspecified = -6;  // a plain name: self, or global if declared
-inline constexpr int32_t kDesignatorLocal = -7;
-inline constexpr int32_t kFirstInstanceId = 100000;
-
-// The designator a real names: rounded; values beyond 32 bits name nothing and are kept out of
-// the designator ranges.
-inline int32_t DesignatorOf(double v) {
-  const int64_t d = RoundToInt64(v);
-  return d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? -100 : static_cast<int32_t>(d);
-}
 
 // Array addressing: a[i, j] is flat index i * 32000 + j, each index 0 ... 31999.
 inline constexpr int32_t kArrayDimension = 32000;

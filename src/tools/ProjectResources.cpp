@@ -7,6 +7,7 @@
 #include <set>
 
 #include "platform/posix/Files.h"
+#include "script/Designators.h"
 #include "tools/Builder.h"
 
 namespace kestro::tools {
@@ -328,12 +329,12 @@ struct CReader {
     a.storedArgStrings = int(args.size());
     a.act_argumentcount = Get<int>(j, "arg_count", int(std::max(kinds.size(), args.size())));
     if (a.act_argumentcount < 0 || a.act_argumentcount > kMaxActionArgs) Fail("\"arg_count\" must be 0 to 8");
-    a.act_who = -1;
+    a.act_who = kDesignatorSelf;
     if (auto w = j.find("applies_to"); w != j.end()) {
       if (*w == "self")
-        a.act_who = -1;
+        a.act_who = kDesignatorSelf;
       else if (*w == "other")
-        a.act_who = -2;
+        a.act_who = kDesignatorOther;
       else
         a.act_who = RefIn(*w, objects);
     }
@@ -848,7 +849,8 @@ struct CWriter {
       j["args"] = args;
     }
     if (a.act_argumentcount != std::max(a.storedArgTypes, a.storedArgStrings)) j["arg_count"] = a.act_argumentcount;
-    if (a.act_who != -1) j["applies_to"] = a.act_who == -2 ? json("other") : RefOut(a.act_who, res.objects);
+    if (a.act_who != kDesignatorSelf)
+      j["applies_to"] = a.act_who == kDesignatorOther ? json("other") : RefOut(a.act_who, res.objects);
     if (a.act_relative) j["relative"] = true;
     if (a.act_isnot) j["not"] = true;
     if (a.act_isquestion) j["question"] = true;

@@ -102,7 +102,7 @@ int RunProgram(const std::string& text, const std::string& gameFile) {
     std::fputc('\n', stdout);
     std::fflush(stdout);
   });
-  CCode code(text, false);
+  CCode code(text, CodeKind::kProgram);
   if (!code.Compile()) {
     std::fflush(stdout);
     // As a code action of a game that fails to compile.
@@ -176,7 +176,7 @@ int ScriptCommand(const Args& args) {
     }
     return RunProgram(text, gameFile);
   }
-  CCode code(text, expression);
+  CCode code(text, expression ? CodeKind::kExpression : CodeKind::kProgram);
   // Outside a game only the built-in functions and constants have names.
   if (!code.Compile(&BuiltinScriptNames())) {
     PrintAsShown(code.CompileError());

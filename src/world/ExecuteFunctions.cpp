@@ -39,7 +39,7 @@ void RunText(CInstance* self, CInstance* other, const std::string& text, const c
   const CodeErrorState before = SaveCodeError();
   ClearCodeError();
   // On the heap: nested execute_string calls should spend the stack on running, not on code.
-  auto code = std::make_unique<CCode>(text, false);
+  auto code = std::make_unique<CCode>(text, CodeKind::kProgram);
   if (!code->Compile())
     HandlePendingCodeError(compileHeader, false);
   else

@@ -119,7 +119,7 @@ bool DefineGameConstant(std::string_view rawName, std::string_view valueText) {
     return false;
   }
   const CodeErrorState before = SaveCodeError();
-  CCode code(valueText, true);
+  CCode code(valueText, CodeKind::kExpression);
   RValue value;
   bool ok = code.Compile(&GameScriptNames());
   if (ok) {
@@ -148,7 +148,7 @@ bool CompileGameScripts() {
   for (int i = 0; i < list.Count(); ++i) {
     CScript* s = list.Get(i);
     if (s == nullptr) continue;
-    auto code = std::make_shared<CCode>(s->s_text, false);
+    auto code = std::make_shared<CCode>(s->s_text, CodeKind::kProgram);
     ClearCodeError();
     if (!code->Compile(&GameScriptNames())) {
       HandlePendingCodeError(errhdr::ScriptCompile(list.Name(i)), true);

@@ -63,7 +63,7 @@ void Call(const std::function<void()>& hook) {
 void RunCreationCode(const std::string& text, CInstance* self, const std::string& compileHeader,
                      const std::string& runHeader, bool fatal) {
   ClearCodeError();
-  CCode code(text, false);
+  CCode code(text, CodeKind::kProgram);
   if (!code.Compile()) {
     HandlePendingCodeError(compileHeader, fatal);
     return;

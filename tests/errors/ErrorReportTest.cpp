@@ -135,7 +135,7 @@ TEST_F(ErrorReportTest, EventContextScopeRestoresTheOuterContext) {
 TEST_F(ErrorReportTest, FailedCodeActionShowsHeaderAndCodeMessage) {
   GameSettings().writeErrorLog = true;
   EventContext() = {0, kEvCreate, 0, 0};
-  CCode code("x = y;", false);
+  CCode code("x = y;", CodeKind::kProgram);
   ReportCodeError(&code, 5, "Unknown variable y");
   ReportBuiltinError(PendingCodeError(), false);  // what a reported code run does
   ClearCodeError();
@@ -328,7 +328,7 @@ TEST_F(ErrorReportTest, CallerHeadersGoInFrontOfThePendingCodeError) {
     TearDown();
     SetUp();
     EventContext() = {0, kEvCreate, 0, 0};
-    CCode code("a = ", false);
+    CCode code("a = ", CodeKind::kProgram);
     ASSERT_FALSE(code.Compile());
     ASSERT_TRUE(CodeErrorPending());
     const std::string pending = PendingCodeError();

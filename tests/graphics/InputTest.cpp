@@ -75,7 +75,7 @@ class CVariableHost final : public IScriptHost {
 
 // Runs code and gives the value of its `return`, or "failed: ..." when it did not run.
 RValue RunCode(const std::string& src) {
-  CCode c(src, false);
+  CCode c(src, CodeKind::kProgram);
   if (!c.Compile(&GameScriptNames())) {
     ClearCodeError();
     return Text(("compile error " + c.CompileError()).c_str());

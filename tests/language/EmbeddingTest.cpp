@@ -66,7 +66,7 @@ class CSmallNames final : public IScriptNames {
 
 class CSmallScripts final : public IScriptTable {
  public:
-  explicit CSmallScripts(const IScriptNames& names) : twice_("return argument0 * 2", false) {
+  explicit CSmallScripts(const IScriptNames& names) : twice_("return argument0 * 2", CodeKind::kProgram) {
     RegisterArgumentVariables();
     EXPECT_TRUE(twice_.Compile(&names)) << twice_.CompileError();
   }
@@ -95,7 +95,7 @@ class Embedding : public ::testing::Test {
     ClearCodeError();
   }
   bool Run(const std::string& text) {
-    CCode code(text, false);
+    CCode code(text, CodeKind::kProgram);
     EXPECT_TRUE(code.Compile()) << code.CompileError();
     RValue result;
     return ExecuteCode(host_.At(0), host_.At(0), code, result);

@@ -44,7 +44,7 @@ class MainLoop_ : public ::testing::Test {
   void On(int obj, int type, int numb, const std::string& code) {
     CAction a;
     a.act_exetype = kExeCode;
-    a.act_codecode = std::make_shared<CCode>(code, false);
+    a.act_codecode = std::make_shared<CCode>(code, CodeKind::kProgram);
     CEvent* ev = Objects().Get(obj)->CreateEvent(type, numb);
     ev->e_actions.push_back(a);
     ev->e_number = int(ev->e_actions.size());

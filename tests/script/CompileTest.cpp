@@ -31,7 +31,7 @@ std::string ShortError(const std::string& m) {
 }
 
 std::string Compile(const std::string& src, bool expression = false) {
-  CCode c(src, expression);
+  CCode c(src, expression ? CodeKind::kExpression : CodeKind::kProgram);
   if (!c.Compile(&Names())) return "error " + ShortError(c.CompileError());
   return DumpTreeCompact(c, &Names());
 }
@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Compile errors whose text is not a parse error's: the expression form of the message.
 TEST(CompileErrors, ExpressionMessageHasTextAndColumn) {
-  CCode c("1 + 2 / 0", true);
+  CCode c("1 + 2 / 0", CodeKind::kExpression);
   ASSERT_FALSE(c.Compile(&Names()));
   EXPECT_EQ(c.CompileError(), "Error in expression:1 + 2 / 0\r position 9: Division by 0.");
   EXPECT_TRUE(CodeErrorPending());
@@ -197,7 +197,7 @@ TEST(CompileErrors, ProgramMessageShowsLineCaretAndColumn) {
       {"a = 1\r\r  b = ", "Error in code at line 3:\r     b = \r       ^\rat position 6: Unexpected symbol in expression."},
   };
   for (const Row& r : rows) {
-    CCode c(r.source, false);
+    CCode c(r.source, CodeKind::kProgram);
     EXPECT_FALSE(c.Compile(&Names()));
     EXPECT_EQ(c.CompileError(), r.message) << r.source;
     ClearCodeError();
@@ -206,12 +206,12 @@ TEST(CompileErrors, ProgramMessageShowsLineCaretAndColumn) {
 
 TEST(CompileErrors, FirstErrorWinsAndEarlierPendingErrorSurvivesSuccess) {
   SetPendingCodeError("earlier");
-  CCode ok("a = 1", false);
+  CCode ok("a = 1", CodeKind::kProgram);
   ASSERT_TRUE(ok.Compile(&Names()));
   EXPECT_TRUE(CodeErrorPending());
   EXPECT_EQ(PendingCodeError(), "earlier");
   // A failing compile reports its own error, not the stale one.
-  CCode bad("a = )", false);
+  CCode bad("a = )", CodeKind::kProgram);
   ASSERT_FALSE(bad.Compile(&Names()));
   EXPECT_NE(PendingCodeError().find("Unexpected symbol in expression."), std::string::npos);
   // A recompile is refused.
@@ -225,47 +225,47 @@ TEST(CompileForm, KindsAndArgumentBookkeeping) {
   struct Row {
     const char* source;
     bool expression;
-    int kind;
+    CodeKind kind;
     int args;
     bool array;
   } rows[] = {
-      {"", true, 3, 0, false},
-      {"a + 1", true, 2, 0, false},
-      {"a = 2 * \"ab\"", false, 1, 0, false},
-      {"return argument0 + argument3", false, 1, 4, false},
-      {"argument[2] = 1", false, 1, 0, true},
-      {"a = argument15 + argument16 + argument03", false, 1, 16, false},
-      {"argument1", true, 2, 2, false},
+      {"", true, CodeKind::kConstantExpression, 0, false},
+      {"a + 1", true, CodeKind::kExpression, 0, false},
+      {"a = 2 * \"ab\"", false, CodeKind::kProgram, 0, false},
+      {"return argument0 + argument3", false, CodeKind::kProgram, 4, false},
+      {"argument[2] = 1", false, CodeKind::kProgram, 0, true},
+      {"a = argument15 + argument16 + argument03", false, CodeKind::kProgram, 16, false},
+      {"argument1", true, CodeKind::kExpression, 2, false},
   };
   for (const Row& r : rows) {
-    CCode c(r.source, r.expression);
+    CCode c(r.source, r.expression ? CodeKind::kExpression : CodeKind::kProgram);
     ASSERT_TRUE(c.Compile(&Names())) << r.source << c.CompileError();
     EXPECT_EQ(c.i_kind, r.kind) << r.source;
     EXPECT_EQ(c.i_Args, r.args) << r.source;
     EXPECT_EQ(c.i_ArgArray, r.array) << r.source;
     EXPECT_TRUE(c.i_compiled);
   }
-  CCode e("", true);
+  CCode e("", CodeKind::kExpression);
   ASSERT_TRUE(e.Compile(&Names()));
   EXPECT_EQ(e.i_value.kind, ty_real);
   EXPECT_EQ(e.i_value.val, 0);
 }
 
 TEST(CompileForm, PositionsAndIdsInTheTree) {
-  CCode c("obj_wall.x = b[1]", false);
+  CCode c("obj_wall.x = b[1]", CodeKind::kProgram);
   ASSERT_TRUE(c.Compile(&Names()));
-  const RToken& block = c.Node(c.Root());
+  const RNode& block = c.Node(c.Root());
   ASSERT_EQ(block.kind, tk_block);
-  const RToken& assign = c.ChildNode(block, 0);
+  const RNode& assign = c.ChildNode(block, 0);
   EXPECT_EQ(assign.kind, tk_assign);
   EXPECT_EQ(assign.ind, 101);
   EXPECT_EQ(assign.position, 12);
-  const RToken& target = c.ChildNode(assign, 0);
+  const RNode& target = c.ChildNode(assign, 0);
   EXPECT_EQ(target.kind, tk_variable_fixed);
   EXPECT_EQ(target.ind, FindBuiltinVariable("x"));
   EXPECT_EQ(target.ind2, 3);
   EXPECT_EQ(target.position, 10);
-  const RToken& b = c.ChildNode(assign, 1);
+  const RNode& b = c.ChildNode(assign, 1);
   EXPECT_EQ(b.kind, tk_variable);
   EXPECT_EQ(b.ind, VariableId("b"));
   EXPECT_GE(b.ind, kUserVariableBase);
@@ -275,7 +275,7 @@ TEST(CompileForm, PositionsAndIdsInTheTree) {
 }
 
 TEST(CompileForm, IndentedDumpNamesKindsAndPositions) {
-  CCode c("if a f(-b)", false);
+  CCode c("if a f(-b)", CodeKind::kProgram);
   ASSERT_TRUE(c.Compile(&Names()));
   EXPECT_EQ(DumpTree(c, &Names()),
             "block @1\n"
@@ -315,7 +315,7 @@ TEST(CompileLimits, DeepNestingIsACompileError) {
       }(),
   };
   for (const std::string& s : deep) {
-    CCode c(s, false);
+    CCode c(s, CodeKind::kProgram);
     EXPECT_FALSE(c.Compile(&Names()));
     EXPECT_NE(c.CompileError().find(kTooDeepMessage), std::string::npos) << s.substr(0, 20);
     ClearCodeError();
@@ -331,7 +331,7 @@ TEST(CompileLimits, ReasonableNestingAndLongCodeCompile) {
   std::string many;
   for (int i = 0; i < 100000; ++i) many += "a = a + 1;\n";
   for (const std::string* s : {&parens, &chain, &elses, &many}) {
-    CCode c(*s, false);
+    CCode c(*s, CodeKind::kProgram);
     EXPECT_TRUE(c.Compile(&Names())) << c.CompileError().substr(0, 200);
   }
   ClearCodeError();

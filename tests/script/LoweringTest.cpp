@@ -16,7 +16,7 @@ namespace {
 // The instruction names of the lowered code, space-separated.
 std::string Shape(const std::string& source) {
   static test::TestNames names;
-  CCode code(source, false);
+  CCode code(source, CodeKind::kProgram);
   if (!code.Compile(&names)) return "compile error " + code.CompileError();
   std::istringstream in(DumpLowered(code));
   std::string line, shape;

@@ -101,7 +101,7 @@ class ScriptCall : public ::testing::Test {
   // Debug messages and shown errors, then "error ..." with the pending message when the run failed.
   std::string Run(const std::string& src) {
     out_.clear();
-    CCode code(src, false);
+    CCode code(src, CodeKind::kProgram);
     if (!code.Compile(&GameScriptNames())) return "compile " + Bars(code.CompileError());
     CScratchHost host;
     CScratchHostScope scope(host);

@@ -55,13 +55,13 @@ struct Fold {
 };
 
 std::string Folded(const char* expr) {
-  CCode c(expr, true);
+  CCode c(expr, CodeKind::kExpression);
   if (!c.Compile()) {
     std::string m = c.CompileError();
     ClearCodeError();
     return m.substr(m.find(": ") + 2);
   }
-  if (c.i_kind != 3) return "not constant";
+  if (c.i_kind != CodeKind::kConstantExpression) return "not constant";
   if (c.i_value.kind == ty_string) return "\"" + c.i_value.str.str() + "\"";
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.17g", c.i_value.val);

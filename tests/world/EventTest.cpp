@@ -23,7 +23,7 @@ CAction Code(const std::string& text, bool question = false) {
   CAction a;
   a.act_exetype = kExeCode;
   a.act_isquestion = question;
-  a.act_codecode = std::make_shared<CCode>(text, false);
+  a.act_codecode = std::make_shared<CCode>(text, CodeKind::kProgram);
   EXPECT_TRUE(a.act_codecode->Compile()) << text;
   return a;
 }
@@ -71,7 +71,7 @@ class Events_ : public ::testing::Test {
     return out_;
   }
   void Run(const std::string& text) {
-    CCode code(text, false);
+    CCode code(text, CodeKind::kProgram);
     ASSERT_TRUE(code.Compile());
     CInstance temporary;
     RValue r;
@@ -159,7 +159,7 @@ TEST_F(Events_, AppliesToAndActionArguments) {
   toAll.act_argumentcount = 2;
   toAll.act_argtype[0] = -1;
   toAll.act_argvalue[0] = RValue::Real(40);
-  toAll.act_argcode[1] = std::make_shared<CCode>("object_index", true);
+  toAll.act_argcode[1] = std::make_shared<CCode>("object_index", CodeKind::kExpression);
   ASSERT_TRUE(toAll.act_argcode[1]->Compile());
   Define(3, kEventStep, 0, {toOther, toAll, Code("show_debug_message(argument0)")});
   Add(1);

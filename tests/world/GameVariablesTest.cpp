@@ -157,7 +157,7 @@ class GameVariablesTest : public ::testing::Test {
 
   // Runs a program with 100001 as self and 100002 as other: "" or the run's error message.
   std::string Run(const std::string& program) {
-    CCode code(program, false);
+    CCode code(program, CodeKind::kProgram);
     if (!code.Compile(&GameScriptNames())) {
       ClearCodeError();
       return "compile error " + code.CompileError();
@@ -170,7 +170,7 @@ class GameVariablesTest : public ::testing::Test {
   }
   // The value of an expression: a real in its display form, a string in quotes.
   std::string Eval(const std::string& expression) {
-    CCode code(expression, true);
+    CCode code(expression, CodeKind::kExpression);
     if (!code.Compile(&GameScriptNames())) {
       ClearCodeError();
       return "compile error " + code.CompileError();

@@ -70,7 +70,7 @@ class World_ : public ::testing::Test {
     out_.clear();
     CInstance temporary;
     if (!self) self = &temporary;
-    CCode code(text, false);
+    CCode code(text, CodeKind::kProgram);
     if (!code.Compile()) return "compile " + code.CompileError();
     RValue result;
     if (!ExecuteCode(self, self, code, result)) {
@@ -270,7 +270,7 @@ namespace {
 TEST_F(World_, EndlessCreationEndsWithAnError) {
   CAction act;
   act.act_exetype = kExeCode;
-  act.act_codecode = std::make_shared<CCode>("global.made += 1; instance_create(0, 0, obj_plain)", false);
+  act.act_codecode = std::make_shared<CCode>("global.made += 1; instance_create(0, 0, obj_plain)", CodeKind::kProgram);
   ASSERT_TRUE(act.act_codecode->Compile());
   CEvent* create = Objects().Get(2)->CreateEvent(kEventCreate, 0);
   create->e_actions.push_back(act);

@@ -1,13 +1,15 @@
 // The built-in constants, in the order they enter the constant table (before the game's own),
 // all reals. Several names share a value on purpose (aliases and separate numberings).
 // Generated once from the constant list; edit by hand only to correct an entry.
+#include "script/Designators.h"
 #include "script/builtins/BuiltinTables.h"
 
 namespace kestro {
 namespace {
 
 constexpr RBuiltinConstant kConstants[] = {
-    {"self", -1}, {"other", -2}, {"all", -3}, {"noone", -4}, {"global", -5}, {"local", -7},
+    {"self", kDesignatorSelf}, {"other", kDesignatorOther}, {"all", kDesignatorAll},
+    {"noone", kDesignatorNoone}, {"global", kDesignatorGlobal}, {"local", kDesignatorLocal},
     {"true", 1}, {"false", 0}, {"pi", 3.141592653589793},
     {"pr_pointlist", 1}, {"pr_linelist", 2}, {"pr_linestrip", 3}, {"pr_trianglelist", 4},
     {"pr_trianglestrip", 5}, {"pr_trianglefan", 6},

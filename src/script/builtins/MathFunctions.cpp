@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "script/Utf8.h"
 #include "script/Value.h"
 #include "script/builtins/BuiltinError.h"
 #include "script/builtins/BuiltinArgs.h"
@@ -124,26 +125,6 @@ bool FormatFixed(double value, int32_t dec, std::string& out) {
   // A value that rounds to zero is shown without a sign.
   if (!out.empty() && out[0] == '-' && out.find_first_not_of("-0.") == std::string::npos) out.erase(0, 1);
   return true;
-}
-
-int64_t Utf8CharCount(std::string_view s) {
-  int64_t count = 0;
-  for (size_t i = 0; i < s.size(); ++count) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t len = 1;
-    if (c >= 194 && c <= 223)
-      len = 2;
-    else if (c >= 224 && c <= 239)
-      len = 3;
-    else if (c >= 240 && c <= 247)
-      len = 4;
-    else if (c >= 248 && c <= 251)
-      len = 5;
-    else if (c >= 252 && c <= 253)
-      len = 6;
-    i += len;
-  }
-  return count;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -23,7 +23,4 @@ bool ParseReal(std::string_view text, double& out);
 // (and "ERROR") when the value cannot be written.
 bool FormatFixed(double value, int32_t dec, std::string& out);
 
-// Characters in UTF-8 text, counting each sequence by its lead byte.
-int64_t Utf8CharCount(std::string_view s);
-
 }  // namespace kestro
