@@ -9,12 +9,15 @@ namespace kestro {
 
 namespace {
 
-// The first object on the chain of `objind` (itself, then its ancestors) with the event.
-RFoundEvent FindOnChain(const CResourceList<CObject>& objects, int32_t objind,
-                        const std::vector<int32_t>& ancestors, int32_t type, int32_t number) {
-  if (const CEvent* ev = objects.Get(objind)->GetEventDirect(type, number)) return {ev, objind};
-  for (int32_t a : ancestors)
-    if (const CEvent* ev = objects.Get(a)->GetEventDirect(type, number)) return {ev, a};
+// The first object on the chain of `objind` (itself, then its ancestors) with the event. Run for
+// every event an instance performs, so it allocates nothing: a chain that goes round in a cycle
+// is cut after as many steps as the list has slots, which no chain without one needs.
+RFoundEvent FindOnChain(const CResourceList<CObject>& objects, int32_t objind, int32_t type, int32_t number) {
+  int32_t steps = objects.Count();
+  for (int32_t o = objind; const CObject* obj = objects.Get(o); o = obj->o_parent) {
+    if (const CEvent* ev = obj->GetEventDirect(type, number)) return {ev, o};
+    if (--steps <= 0) break;
+  }
   return {};
 }
 
@@ -26,12 +29,13 @@ const std::vector<int32_t>& NoObjects() {
 }  // namespace
 
 RFoundEvent FindEvent(const CResourceList<CObject>& objects, int32_t objind, int32_t type, int32_t number) {
-  if (!objects.Exists(objind)) return {};
-  const std::vector<int32_t> chain = AncestorsOf(objects, objind);
-  if (RFoundEvent found = FindOnChain(objects, objind, chain, type, number)) return found;
-  if (type != kEvCollision || !objects.Exists(number)) return {};
-  for (int32_t other : AncestorsOf(objects, number))
-    if (RFoundEvent found = FindOnChain(objects, objind, chain, type, other)) return found;
+  if (RFoundEvent found = FindOnChain(objects, objind, type, number)) return found;
+  if (type != kEvCollision || !objects.Exists(objind) || !objects.Exists(number)) return {};
+  int32_t steps = objects.Count();
+  for (int32_t p = objects.Get(number)->o_parent; const CObject* other = objects.Get(p); p = other->o_parent) {
+    if (RFoundEvent found = FindOnChain(objects, objind, type, p)) return found;
+    if (--steps <= 0) break;
+  }
   return {};
 }
 
