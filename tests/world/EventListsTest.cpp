@@ -28,14 +28,7 @@ class EventListsTest : public ::testing::Test {
   void SetUp() override { Reset(); }
   void TearDown() override { Reset(); }
   static void Reset() {
-    ResetErrorReporting();
-    GameSettings().Reset();
-    GameResources().Clear();
-    ClearCodeError();
-    SetReportMissingActionFunctions(false);
-    SetScriptNames(nullptr);
-    SetScriptTable(nullptr);
-    EventLists().Clear();
+    test::ResetGameState();
   }
   // An object in the run's list; each event gets one code action, or none when `empty`.
   struct Ev {

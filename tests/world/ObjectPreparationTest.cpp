@@ -52,16 +52,9 @@ class PreparationTest : public ::testing::Test {
   void SetUp() override { Reset(); }
   void TearDown() override { Reset(); }
   static void Reset() {
-    ResetErrorReporting();
+    test::ResetGameState();
     static RecordingWindow quiet;  // keeps the expected errors off standard error
     SetErrorWindow(&quiet);
-    GameSettings().Reset();
-    GameResources().Clear();
-    ClearCodeError();
-    SetReportMissingActionFunctions(false);
-    SetScriptNames(nullptr);
-    SetScriptTable(nullptr);
-    EventLists().Clear();
   }
 
   // Builds the project, loads it and runs the preparation steps the program runs.
