@@ -12,7 +12,6 @@ bool g_reportMissing = false;
 }
 
 void SetReportMissingActionFunctions(bool on) { g_reportMissing = on; }
-bool ReportMissingActionFunctions() { return g_reportMissing; }
 
 void CAction::CreateCode(const std::string& text) {
   Clear();

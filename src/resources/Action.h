@@ -84,6 +84,5 @@ class CAction {
 // names are complete (scripts, extension and built-in functions), just before its actions are
 // prepared.
 void SetReportMissingActionFunctions(bool on);
-bool ReportMissingActionFunctions();
 
 }  // namespace kestro

@@ -98,7 +98,7 @@ bool IsDecendentOf(const CResourceList<CObject>& list, int32_t objind, int32_t a
 }
 
 std::vector<int32_t> FindParentCycle(const CResourceList<CObject>& list) {
-  // 0 not walked yet, 1 on the walk in progress, 2 known to end without a cycle or already reported.
+  // 0 not walked yet, 1 on the walk in progress, 2 walked before: its chain ends without a cycle.
   std::vector<uint8_t> state(size_t(list.Count()), 0);
   std::vector<int32_t> path;
   for (int32_t start = 0; start < list.Count(); ++start) {
