@@ -2,6 +2,7 @@
 
 #include "io/Messages.h"
 #include "io/Stream.h"
+#include "script/Code.h"
 #include "script/NameLookup.h"
 
 namespace kestro {
@@ -47,10 +48,64 @@ bool CAction::LoadFromStream(CStream& s) {
   for (int i = 0; i < m; ++i) act_argstring[size_t(i)] = s.ReadString();
   act_isnot = s.ReadBoolean();
   if (act_argumentcount < 0 || act_argumentcount > kMaxActionArgs) return false;
-  std::optional<int32_t> id = ScriptNames().FindFunction(act_funcname);
+  ResolveFunction(ScriptNames());
+  return true;
+}
+
+void CAction::ResolveFunction(const IScriptNames& names) {
+  std::optional<int32_t> id = names.FindFunction(act_funcname);
   act_functionid = id ? *id : -1;
   if (!id && act_exetype == kExeFunction && g_reportMissing)
     ShowMessage("Failed to locate action function " + act_funcname);
+}
+
+bool CAction::Compile(const IScriptNames* names, int* failedArgument) {
+  if (prepared) return true;
+  if (act_kind == kActVariable) {
+    act_codestring = act_argstring[0] + (act_relative ? " += " : " = ") + act_argstring[1];
+    act_kind = kActNormal;
+    act_argumentcount = 0;
+  } else if (act_kind == kActCode) {
+    act_codestring = act_argstring[0];
+    act_kind = kActNormal;
+    act_argumentcount = 0;
+  }
+  act_codecode.reset();
+  if (act_exetype == kExeCode) {
+    auto code = std::make_shared<CCode>(act_codestring, CodeKind::kProgram);
+    if (!code->Compile(names)) {
+      if (failedArgument) *failedArgument = -1;
+      return false;
+    }
+    act_codecode = std::move(code);
+  }
+  act_codestring.clear();
+  for (auto& c : act_argcode) c.reset();
+  for (int i = 0; i < act_argumentcount; ++i) {
+    const size_t k = size_t(i);
+    std::string& text = act_argstring[k];
+    int& kind = act_argtype[k];
+    if (kind == 2) kind = !text.empty() && (text[0] == '\'' || text[0] == '"') ? 0 : 1;
+    if (kind == 1 || kind == 15) {
+      act_argvalue[k] = RValue::String(RString(text));
+      kind = -1;
+    } else {
+      auto code = std::make_shared<CCode>(text, CodeKind::kExpression);
+      if (!code->Compile(names)) {
+        if (failedArgument) *failedArgument = i;
+        return false;
+      }
+      if (code->i_kind == CodeKind::kConstantExpression) {
+        act_argvalue[k] = code->i_value;
+        kind = -1;
+      } else {
+        kind = 0;
+        act_argcode[k] = std::move(code);
+      }
+    }
+    text.clear();
+  }
+  prepared = true;
   return true;
 }
 

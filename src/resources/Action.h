@@ -14,6 +14,7 @@ namespace kestro {
 
 class CCode;
 class CStream;
+class IScriptNames;
 
 enum ActionKind {
   kActNormal = 0, kActBegin = 1, kActEnd = 2, kActElse = 3, kActExit = 4, kActRepeat = 5,
@@ -49,6 +50,7 @@ class CAction {
   // written back as it was read.
   int storedArgTypes = 0;
   int storedArgStrings = 0;
+  bool prepared = false;  // Compile has succeeded; a second call does nothing
 
   void Create(int kind) {
     Clear();
@@ -62,11 +64,26 @@ class CAction {
   // action cleared (true). False only for counts above 8.
   bool LoadFromStream(CStream& s);
   void SaveToStream(CStream& s) const;
+
+  // act_funcname to act_functionid through `names` (-1 when not found). A function action whose
+  // function is missing shows "Failed to locate action function NAME" while the report is
+  // switched on, and then calls nothing.
+  void ResolveFunction(const IScriptNames& names);
+
+  // Prepares the action for execution, once: variable and code actions become normal actions
+  // running compiled code, the code is compiled as a program, every argument becomes a constant
+  // (act_argtype -1, value in act_argvalue) or a compiled expression (act_argtype 0, code in
+  // act_argcode), and the texts are emptied. Names resolve through `names` (the run's lookup
+  // when null). False when something does not compile: the compiler's message is then pending
+  // (CodeError.h) and `failedArgument` is -1 for the code, else the argument's index from 0.
+  bool Compile(const IScriptNames* names, int* failedArgument);
 };
 
 // Function names of actions are resolved through the script name lookup. Until the run's
 // function tables are installed every name would be missing, so the "Failed to locate action
-// function" message is shown only once this is switched on.
+// function" message is shown only once this is switched on: a run switches it on when the game's
+// names are complete (scripts, extension and built-in functions), just before its actions are
+// prepared.
 void SetReportMissingActionFunctions(bool on);
 
 }  // namespace kestro

@@ -1,5 +1,7 @@
 #include "resources/Object.h"
 
+#include <algorithm>
+
 namespace kestro {
 
 // The version of an object's stored form.
@@ -70,6 +72,54 @@ bool CObject::HasEventDirect(int etype) const {
 int CObject::EventCount(int etype) const {
   if (etype < 0 || etype >= kEventTypeCount || o_events[size_t(etype)].empty()) return 0;
   return o_events[size_t(etype)].rbegin()->first + 1;
+}
+
+std::vector<int32_t> AncestorsOf(const CResourceList<CObject>& list, int32_t objind) {
+  std::vector<int32_t> chain;
+  const CObject* o = list.Get(objind);
+  if (!o) return chain;
+  std::vector<bool> met(size_t(list.Count()), false);
+  met[size_t(objind)] = true;
+  for (int32_t p = o->o_parent; const CObject* parent = list.Get(p); p = parent->o_parent) {
+    if (met[size_t(p)]) break;
+    met[size_t(p)] = true;
+    chain.push_back(p);
+  }
+  return chain;
+}
+
+bool IsDecendentOf(const CResourceList<CObject>& list, int32_t objind, int32_t anc) {
+  const CObject* o = list.Get(objind);
+  if (!o || !list.Exists(anc)) return false;
+  // Bounded like AncestorsOf, without its allocation: a chain longer than the list is a cycle.
+  int32_t steps = list.Count();
+  for (int32_t p = o->o_parent; const CObject* parent = list.Get(p); p = parent->o_parent) {
+    if (p == anc) return true;
+    if (--steps < 0) break;
+  }
+  return false;
+}
+
+std::vector<int32_t> FindParentCycle(const CResourceList<CObject>& list) {
+  // 0 not walked yet, 1 on the walk in progress, 2 walked before: its chain ends without a cycle.
+  std::vector<uint8_t> state(size_t(list.Count()), 0);
+  std::vector<int32_t> path;
+  for (int32_t start = 0; start < list.Count(); ++start) {
+    path.clear();
+    int32_t cur = start;
+    while (list.Exists(cur) && state[size_t(cur)] == 0) {
+      state[size_t(cur)] = 1;
+      path.push_back(cur);
+      cur = list.Get(cur)->o_parent;
+    }
+    if (list.Exists(cur) && state[size_t(cur)] == 1) {
+      std::vector<int32_t> cycle(std::find(path.begin(), path.end(), cur), path.end());
+      std::rotate(cycle.begin(), std::min_element(cycle.begin(), cycle.end()), cycle.end());
+      return cycle;
+    }
+    for (int32_t i : path) state[size_t(i)] = 2;
+  }
+  return {};
 }
 
 bool LoadObjectBlock(CStream& s, CResourceList<CObject>& list) {

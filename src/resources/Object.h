@@ -2,7 +2,9 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <map>
+#include <vector>
 
 #include "resources/Event.h"
 #include "resources/ResourceList.h"
@@ -40,6 +42,20 @@ class CObject {
   // The highest number defined for the type + 1: the length of the type's event array.
   int EventCount(int etype) const;
 };
+
+// Parent chains. Game data may give any parent index, also one naming no object or one that
+// leads round in a cycle: every walk stops at a negative index, at a slot holding no object, and
+// at an object it has already met, so it takes at most as many steps as the list has slots.
+
+// The ancestors of `objind`, nearest first (its parent, the parent's parent, ...). Never holds
+// `objind` itself; empty when `objind` names no object.
+std::vector<int32_t> AncestorsOf(const CResourceList<CObject>& list, int32_t objind);
+// `anc` is among the ancestors of `objind`.
+bool IsDecendentOf(const CResourceList<CObject>& list, int32_t objind, int32_t anc);
+// A cycle of parents, if the list has one: its objects in parent order, starting with the lowest
+// slot on it (a -> b -> a gives {a, b}; an object that is its own parent gives {a}). Of several
+// cycles, the one reached first walking from slot 0 upwards; empty when there is none.
+std::vector<int32_t> FindParentCycle(const CResourceList<CObject>& list);
 
 bool LoadObjectBlock(CStream& s, CResourceList<CObject>& list);
 void SaveObjectBlock(CStream& s, const CResourceList<CObject>& list);

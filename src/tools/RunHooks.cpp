@@ -5,9 +5,11 @@
 #include "resources/GameResources.h"
 #include "resources/GameSettings.h"
 #include "script/Scripts.h"
+#include "world/EventLists.h"
 #include "world/GameScripts.h"
 #include "world/World.h"
 #include "world/WorldHost.h"
+#include "world/ObjectPreparation.h"
 
 namespace kestro::tools {
 
@@ -35,9 +37,19 @@ CRunHooks MakeRunHooks() {
     InstallGameScriptNames();
     World().Reset();
     InstallWorldHost();
+    // From here on the game's names are complete: an action function that is not found now is
+    // missing for good, and is reported when its action is prepared.
+    SetReportMissingActionFunctions(true);
     return DefineGameConstants();
   };
   hooks.compileScripts = [] { return CompileGameScripts(); };
+  hooks.compileTimeLineActions = [] { return CompileTimeLineActions(); };
+  hooks.compileObjectActions = [] {
+    if (!CompileObjectActions()) return false;
+    // The objects are final now; the dispatcher reads which objects have which event.
+    BuildEventLists();
+    return true;
+  };
   hooks.extractIncludedFiles = [] {
     std::error_code ec;
     fs::path working = fs::current_path(ec);

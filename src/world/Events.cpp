@@ -8,6 +8,7 @@
 #include "script/Scripts.h"
 #include "script/builtins/BuiltinError.h"
 #include "world/ErrorReport.h"
+#include "world/EventLists.h"
 #include "world/GameState.h"
 #include "world/World.h"
 
@@ -177,39 +178,11 @@ class CActionRun {
   CInstance* other_;
 };
 
-const CEvent* OwnEvent(int obj, int type, int numb) {
-  const CObject* o = Objects().Get(obj);
-  return o ? o->GetEventDirect(type, numb) : nullptr;
-}
-
-// Walks from `objind` up its parents (bounded: damaged chains cannot loop).
-RFoundEvent FindOnChain(int objind, int type, int numb) {
-  const int limit = Objects().Count();
-  for (int k = 0, obj = objind; k <= limit && Objects().Exists(obj); ++k) {
-    if (const CEvent* ev = OwnEvent(obj, type, numb)) return {ev, obj};
-    obj = Objects().Get(obj)->o_parent;
-  }
-  return {};
-}
-
 }  // namespace
-
-RFoundEvent FindEvent(int objind, int type, int numb) {
-  RFoundEvent found = FindOnChain(objind, type, numb);
-  if (found.event || type != kEventCollision || !Objects().Exists(numb)) return found;
-  const int limit = Objects().Count();
-  int ancestor = Objects().Get(numb)->o_parent;
-  for (int k = 0; k <= limit && Objects().Exists(ancestor); ++k) {
-    found = FindOnChain(objind, type, ancestor);
-    if (found.event) return found;
-    ancestor = Objects().Get(ancestor)->o_parent;
-  }
-  return {};
-}
 
 void PerformEvent(CInstance* self, CInstance* other, int objind, int type, int numb) {
   if (Pending()) return;
-  const RFoundEvent found = FindEvent(objind, type, numb);
+  const RFoundEvent found = FindEvent(Objects(), objind, type, numb);
   if (!found.event) return;
   // Events that perform events (a create event creating its own object again and again) end at
   // a bounded depth with an error instead of exhausting the stack.
@@ -231,9 +204,8 @@ void PerformInstanceEvent(CInstance* self, CInstance* other, int type, int numb)
 
 void DispatchEvent(int type, int numb) {
   CLiveRoom& room = World().Room();
-  const int objects = Objects().Count();
-  for (int obj = 0; obj < objects && !Pending(); ++obj) {
-    if (!FindEvent(obj, type, numb).event) continue;
+  for (const int obj : EventLists().Objects(type, numb)) {
+    if (Pending()) return;
     for (int k = 0; k < room.Obj_Number(obj) && !Pending(); ++k)
       if (CInstance* inst = room.Obj_Instance(obj, k); inst && !inst->i_marked)
         PerformInstanceEvent(inst, inst, type, numb);
@@ -242,10 +214,9 @@ void DispatchEvent(int type, int numb) {
 
 void StepAlarms() {
   CLiveRoom& room = World().Room();
-  const int objects = Objects().Count();
   for (int alarm = 0; alarm < 12; ++alarm)
-    for (int obj = 0; obj < objects && !Pending(); ++obj) {
-      if (!FindEvent(obj, kEventAlarm, alarm).event) continue;
+    for (const int obj : EventLists().Objects(kEventAlarm, alarm)) {
+      if (Pending()) return;
       for (int k = 0; k < room.Obj_Number(obj) && !Pending(); ++k) {
         CInstance* inst = room.Obj_Instance(obj, k);
         if (!inst || inst->i_marked || inst->GetAlarm(alarm) < 0) continue;

@@ -6,7 +6,6 @@
 
 namespace kestro {
 
-class CEvent;
 class CInstance;
 
 inline constexpr int kEventCreate = 0;
@@ -20,15 +19,7 @@ inline constexpr int kEventDraw = 8;
 // Events performed from inside events nest at most this deep ("Events nested too deeply.").
 inline constexpr int kMaxEventDepth = 256;
 
-struct RFoundEvent {
-  const CEvent* event = nullptr;
-  int object = -1;  // the defining object
-};
-// The event (type, numb) of object `objind` or its nearest ancestor that has it with actions; for
-// a collision with an object, also the events with that object's ancestors, nearest first.
-RFoundEvent FindEvent(int objind, int type, int numb);
-
-// Runs the event found from object `objind` with the given self and other. Nothing while a room
+// Runs the event found from object `objind` (FindEvent, EventLists.h) with the given self and other. Nothing while a room
 // change or the end of the game is pending.
 void PerformEvent(CInstance* self, CInstance* other, int objind, int type, int numb);
 // The same from self's own object.
@@ -36,7 +27,8 @@ void PerformInstanceEvent(CInstance* self, CInstance* other, int type, int numb)
 // The event for every unmarked active instance, in list order, each as its own other.
 void PerformEventForAll(int type, int numb);
 
-// For every object that has the event (itself or through a parent), in ascending order, the event
+// For every object of the event's list (EventLists.h: it has the event itself or through a parent),
+// in ascending order, the event
 // on every unmarked instance of the object's own list (instances created meanwhile included while
 // the object's turn lasts).
 void DispatchEvent(int type, int numb);

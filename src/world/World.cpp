@@ -9,6 +9,7 @@
 #include "script/Executor.h"
 #include "script/Variables.h"
 #include "world/ErrorReport.h"
+#include "world/EventLists.h"
 #include "world/Events.h"
 #include "world/GameState.h"
 
@@ -83,6 +84,7 @@ std::unique_ptr<CInstance> TemporaryInstance() {
 
 void StartGame() {
   CWorld& w = World();
+  BuildEventLists();
   ResetGlobals();
   w.transitionKind = 0;
   GameState().ResetForGameStart();

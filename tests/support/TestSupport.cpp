@@ -12,7 +12,12 @@
 #include "platform/posix/TempFolder.h"
 #include "resources/GameResources.h"
 #include "io/Stream.h"
+#include "resources/GameSettings.h"
+#include "script/CodeError.h"
+#include "script/Scripts.h"
 #include "tools/Builder.h"
+#include "world/ErrorReport.h"
+#include "world/EventLists.h"
 
 namespace kestro::test {
 
@@ -46,6 +51,17 @@ fs::path BuildDataOnly(const fs::path& dir, const std::string& name, uint32_t se
   bool ok = tools::LoadProject(dir, project, error) && tools::BuildGame(project, out, options, error);
   EXPECT_TRUE(ok) << error;
   return out;
+}
+
+void ResetGameState() {
+  ResetErrorReporting();
+  GameSettings().Reset();
+  GameResources().Clear();
+  ClearCodeError();
+  SetReportMissingActionFunctions(false);
+  SetScriptNames(nullptr);
+  SetScriptTable(nullptr);
+  EventLists().Clear();
 }
 
 std::vector<uint8_t> ReadBytes(const fs::path& file) {

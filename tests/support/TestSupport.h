@@ -56,6 +56,11 @@ class MessageRecorder : public IMessageBox {
 // writes them; `badBlock` (a kind's index) gets a wrong version.
 void WriteEmptyResourceBlocks(CStream& s, int badBlock = -1);
 
+// Back to the game state of a fresh process, for tests that load and prepare games: resources,
+// settings, error reporting, the pending code error, the name lookup and script table, the
+// missing action function report and the event lists.
+void ResetGameState();
+
 // Runs a shell command, returns its exit status and collects standard output and error.
 int RunProcess(const std::string& command, std::string* output = nullptr);
 

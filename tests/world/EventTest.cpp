@@ -11,6 +11,7 @@
 #include "script/Executor.h"
 #include "script/builtins/BuiltinError.h"
 #include "world/ErrorReport.h"
+#include "world/EventLists.h"
 #include "world/Events.h"
 #include "world/GameScripts.h"
 #include "world/World.h"
@@ -90,7 +91,7 @@ TEST_F(Events_, ParentsAndInheritance) {
   EXPECT_EQ(Perform(Add(2), kEventStep, 0), "parent;grand;");
   // The defining object is the one found up the chain; the context is restored after the event.
   Define(1, kEventDraw, 0, {Code("x = 1")});
-  EXPECT_EQ(FindEvent(2, kEventDraw, 0).object, 1);
+  EXPECT_EQ(FindEvent(Objects(), 2, kEventDraw, 0).object, 1);
   const REventContext before = EventContext();
   Perform(Add(2), kEventDraw, 0);
   EXPECT_EQ(EventContext().objectIndex, before.objectIndex);
