@@ -9,5 +9,10 @@ cmake --build "$BUILD_DIR" -j "$(nproc)" --target kestro
 echo "A tour of the script language (examples/script_tour.txt):"
 "$BUILD_DIR/src/kestro" script examples/script_tour.txt
 "$BUILD_DIR/src/kestro" build examples/demo -o "$BUILD_DIR/demo"
-echo "Built $BUILD_DIR/demo (a standalone game). Running it:"
-exec "$BUILD_DIR/demo" "$@"
+echo "Built $BUILD_DIR/demo (a standalone game)."
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "Running it in a window (Esc ends it):"
+  exec "$BUILD_DIR/demo" "$@"
+fi
+echo "No display: running it without a window for 300 steps."
+SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null exec "$BUILD_DIR/src/kestro" run --steps 300 "$BUILD_DIR/demo" "$@"

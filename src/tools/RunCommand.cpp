@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 
 #include "runner/Runner.h"
 #include "world/ErrorReport.h"
@@ -13,6 +14,7 @@ const char* kUsage =
     "usage: kestro run GAME [--verbose] [GAME PARAMETERS...]\n"
     "  Loads GAME (a standalone game or a data-only file) and runs it.\n"
     "  --verbose     print each loading step on standard error\n"
+    "  --steps N     end the game after N steps (room end and game end events run)\n"
     "  --ZRTrace     append progress lines to Trace.log beside the game (also ZRLOG_TRACE=1)\n";
 
 // The loading progress as lines on standard error.
@@ -69,13 +71,24 @@ int RunCommand(const Args& args) {
   std::string game;
   bool verbose = false;
   std::vector<std::string> parameters;
-  for (const std::string& a : args) {
-    if (a == "--verbose")
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--verbose") {
       verbose = true;
-    else if (game.empty() && a.rfind("--", 0) != 0)
+    } else if (a == "--steps" && game.empty()) {
+      char* end = nullptr;
+      const long long n = i + 1 < args.size() ? std::strtoll(args[i + 1].c_str(), &end, 10) : -1;
+      if (i + 1 >= args.size() || *end != '\0' || n < 0) {
+        std::fprintf(stderr, "kestro run: --steps needs a number of steps\n%s", kUsage);
+        return 2;
+      }
+      SetStepLimit(n);
+      ++i;
+    } else if (game.empty() && a.rfind("--", 0) != 0) {
       game = a;
-    else
+    } else {
       parameters.push_back(a);
+    }
   }
   if (game.empty()) {
     std::fprintf(stderr, "%s", kUsage);

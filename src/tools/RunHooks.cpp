@@ -16,6 +16,8 @@ namespace kestro::tools {
 namespace fs = std::filesystem;
 
 namespace {
+CLoopHooks g_loopHooks;
+int64_t g_stepLimit = -1;
 PlatformWiring g_wiring;
 ILoadWindow* g_loadWindow = nullptr;
 }  // namespace
@@ -26,6 +28,9 @@ void SetPlatformWiring(PlatformWiring wire, ILoadWindow* loadWindow) {
 }
 
 ILoadWindow* PlatformLoadWindow() { return g_loadWindow; }
+
+void SetLoopHooks(CLoopHooks hooks) { g_loopHooks = std::move(hooks); }
+void SetStepLimit(int64_t steps) { g_stepLimit = steps; }
 
 CRunHooks MakeRunHooks() {
   CRunHooks hooks;
@@ -43,6 +48,11 @@ CRunHooks MakeRunHooks() {
     return DefineGameConstants();
   };
   hooks.compileScripts = [] { return CompileGameScripts(); };
+  hooks.runGame = [] {
+    CMainLoop loop(g_loopHooks);
+    loop.RunGame(g_stepLimit);
+    return true;
+  };
   hooks.compileTimeLineActions = [] { return CompileTimeLineActions(); };
   hooks.compileObjectActions = [] {
     if (!CompileObjectActions()) return false;

@@ -5,12 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "runner/MainLoop.h"
 #include "runner/Runner.h"
 
 namespace kestro::tools {
 
 // The steps the model does by itself (included files, compiling, ...).
 CRunHooks MakeRunHooks();
+
+// How `kestro run` plays: the main loop's desktop side (set by the program) and a step limit
+// (negative: none; the game then runs until it ends).
+void SetLoopHooks(CLoopHooks hooks);
+void SetStepLimit(int64_t steps);
 
 // The program adds what needs the desktop (window, drawing, sound) and the loading window; the
 // tools library never links the platform layer itself.

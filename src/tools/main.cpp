@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "graphics/Graphics.h"
+#include "graphics/RoomDraw.h"
 #include "graphics/SpriteDraw.h"
 #include "platform/posix/Files.h"
 #include "platform/posix/Process.h"
@@ -15,6 +17,7 @@
 #include "tools/Bindings.h"
 #include "tools/Commands.h"
 #include "tools/RunHooks.h"
+#include "world/World.h"
 
 namespace {
 
@@ -49,6 +52,14 @@ int main(int argc, char** argv) {
         };
       },
       &loadWindow);
+
+  // The main loop's desktop side: messages, the window's focus, drawing and presenting the room.
+  kestro::CLoopHooks loop;
+  loop.pumpMessages = [] { kestro::platform::GamePlatform().window.ProcessMessages(); };
+  loop.drawRoom = [] { kestro::DrawRoom(); };
+  loop.presentFrame = [] { kestro::Graphics().PresentFrame(); };
+  SetLoopHooks(loop);
+  kestro::World().hooks.sizeRegion = [] { kestro::SizeRegionToRoom(); };
 
   std::string self = kestro::os::SelfExecutablePath();
   if (CarriesGame(self)) {
