@@ -4,12 +4,6 @@
 
 namespace kestro::tools {
 
-int RunCommand(const Args& args);
-int BuildCommand(const Args& args);
-int InfoCommand(const Args& args);
-int UnpackCommand(const Args& args);
-int ScriptCommand(const Args& args);
-
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"run", "load and run a game file", RunCommand},

@@ -184,7 +184,9 @@ TEST_F(ErrorReportTest, SettingsDecideWindowLogAndEnd) {
     window.answer = c.answer;
     HandleError("boom", c.fatal);
     EXPECT_EQ(window.shown.size(), c.shown ? 1u : 0u);
-    if (c.shown) EXPECT_EQ(window.ignorable[0], c.ignorable);
+    if (c.shown) {
+      EXPECT_EQ(window.ignorable[0], c.ignorable);
+    }
     EXPECT_EQ(fs::exists(LogFile()), c.logged);
     EXPECT_EQ(ErrorTerminating(), c.ends);
     EXPECT_EQ(aborts, c.ends ? 1 : 0);

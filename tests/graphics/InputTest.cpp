@@ -37,7 +37,9 @@ RValue Call(const char* name, std::initializer_list<RValue> args = {}) {
   RValue r;
   std::optional<int32_t> id = BuiltinRegistry().Find(name);
   EXPECT_TRUE(id.has_value()) << name;
-  if (id) EXPECT_TRUE(BuiltinRegistry().Call(*id, nullptr, nullptr, n, slots, r));
+  if (id) {
+    EXPECT_TRUE(BuiltinRegistry().Call(*id, nullptr, nullptr, n, slots, r));
+  }
   return r;
 }
 double CallReal(const char* name, std::initializer_list<RValue> args = {}) { return Call(name, args).val; }

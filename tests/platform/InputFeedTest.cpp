@@ -297,7 +297,9 @@ TEST_F(SdlInputFeed, JoysticksNoneAttachedThenAVirtualOne) {
 
   SDL_JoystickDetachVirtual(device);
   SDL_JoystickUpdate();
-  if (SDL_NumJoysticks() <= device) EXPECT_FALSE(pads.Read(device, s));
+  if (SDL_NumJoysticks() <= device) {
+    EXPECT_FALSE(pads.Read(device, s));
+  }
   pads.Close();
 }
 

@@ -328,7 +328,7 @@ TEST_P(ResourceRoundTrip, StoredFormAndProjectGiveTheSameBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ResourceRoundTrip, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ResourceRoundTrip, ProjectNamesResolveToSlots) {
   ScratchDir dir;

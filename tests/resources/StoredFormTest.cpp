@@ -202,10 +202,10 @@ TEST(StoredForm, RoomAndActionFieldOrder) {
   EXPECT_EQ(r.r_tile[0].id, 10000009);
 
   CStream a;
-  for (int v : {440, 1, 2, 7, 1, 0, 1, 2}) a.WriteInteger(v);
+  for (int n : {440, 1, 2, 7, 1, 0, 1, 2}) a.WriteInteger(n);
   a.WriteString("fn");
   a.WriteString("code");
-  for (int v : {2, 2, 1, 0, -2, 1, 2}) a.WriteInteger(v);
+  for (int n : {2, 2, 1, 0, -2, 1, 2}) a.WriteInteger(n);
   a.WriteString("first");
   a.WriteString("second");
   a.WriteBoolean(true);

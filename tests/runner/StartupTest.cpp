@@ -190,7 +190,9 @@ TEST(Startup, SettingsStoredFormFollowsTheProgressBarSwitch) {
     EXPECT_EQ(r.uninitialisedAreZero, zero) << flags;
     EXPECT_EQ(r.checkArgumentCount, check) << flags;
   }
-  EXPECT_EQ(CGameSettings{.scaling = -1}.RegionScale(), -0.01);
+  CGameSettings fit;
+  fit.scaling = -1;
+  EXPECT_EQ(fit.RegionScale(), -0.01);
 
   CStream wrong;
   wrong.WriteInteger(801);

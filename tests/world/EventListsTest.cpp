@@ -103,7 +103,9 @@ TEST_F(EventListsTest, ListSizesFollowTheEventTypes) {
                                         {-1, 0}, {12, 0}};
   for (auto [type, count] : counts) {
     EXPECT_EQ(lists.NumberCount(type), count) << type;
-    if (count > 0) EXPECT_TRUE(lists.Objects(type, count).empty()) << type;
+    if (count > 0) {
+      EXPECT_TRUE(lists.Objects(type, count).empty()) << type;
+    }
     EXPECT_TRUE(lists.Objects(type, -1).empty()) << type;
   }
   for (auto [type, number] : std::vector<std::pair<int, int>>{{kEvCreate, 0}, {kEvAlarm, 11}, {kEvStep, 16},

@@ -37,9 +37,9 @@ class World_ : public ::testing::Test {
     };
     Sprites().Add(sprite(32, 1, 0), "spr_square");
     Sprites().Add(sprite(16, 3, 8), "spr_small");
-    auto object = [](int sprite, int parent, int depth, bool solid) {
+    auto object = [](int spriteIndex, int parent, int depth, bool solid) {
       auto o = std::make_unique<CObject>();
-      o->o_spriteindex = sprite;
+      o->o_spriteindex = spriteIndex;
       o->o_parent = parent;
       o->o_depth = depth;
       o->o_solid = solid;

@@ -134,7 +134,9 @@ TEST_F(PreparationTest, ArgumentsBecomeConstantsOrCompiledExpressions) {
   EXPECT_EQ(V(a.act_argvalue[6]), "real 12");
   for (int i = 0; i < 7; ++i) {
     EXPECT_TRUE(a.act_argstring[size_t(i)].empty()) << i;
-    if (i != 3) EXPECT_FALSE(a.act_argcode[size_t(i)]) << i;
+    if (i != 3) {
+      EXPECT_FALSE(a.act_argcode[size_t(i)]) << i;
+    }
   }
   EXPECT_FALSE(a.act_codecode);
   // Prepared once: a second call leaves the prepared form as it is.
