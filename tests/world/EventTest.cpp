@@ -6,6 +6,7 @@
 #include <string>
 
 #include "resources/GameResources.h"
+#include "support/WorldFixture.h"
 #include "script/Code.h"
 #include "script/CodeError.h"
 #include "script/Executor.h"
@@ -35,10 +36,10 @@ CAction Marker(int kind) {
 }
 
 // Objects: 0 obj_grand, 1 obj_parent (child of 0), 2 obj_child (child of 1), 3 obj_a, 4 obj_other.
-class Events_ : public ::testing::Test {
+class Events_ : public test::WorldFixture {
  protected:
   void SetUp() override {
-    GameResources().Clear();
+    WorldFixture::SetUp();
     const int parents[] = {-1, 0, 1, -1, -1};
     const char* names[] = {"obj_grand", "obj_parent", "obj_child", "obj_a", "obj_other"};
     for (int k = 0; k < 5; ++k) {
@@ -46,19 +47,7 @@ class Events_ : public ::testing::Test {
       o->o_parent = parents[k];
       Objects().Add(std::move(o), names[k]);
     }
-    World().Reset();
-    InstallGameScriptNames();
-    InstallWorldHost();
-    SetDebugMessageSink([this](const std::string& t) { out_ += t + ";"; });
-    SetBuiltinErrorHandler([this](std::string_view m, bool) { out_ += "E[" + std::string(m) + "];"; });
-  }
-  void TearDown() override {
-    SetDebugMessageSink(nullptr);
-    SetBuiltinErrorHandler(nullptr);
-    SetScriptHost(nullptr);
-    SetScriptNames(nullptr);
-    World().Reset();
-    GameResources().Clear();
+    StartWorld();
   }
   void Define(int obj, int type, int numb, std::vector<CAction> actions) {
     CEvent* ev = Objects().Get(obj)->CreateEvent(type, numb);
@@ -78,7 +67,6 @@ class Events_ : public ::testing::Test {
     RValue r;
     ASSERT_TRUE(ExecuteCode(&temporary, &temporary, code, r));
   }
-  std::string out_;
 };
 
 TEST_F(Events_, ParentsAndInheritance) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "resources/GameResources.h"
+#include "support/WorldFixture.h"
 #include "script/Code.h"
 #include "script/CodeError.h"
 #include "script/builtins/BuiltinError.h"
@@ -23,10 +24,10 @@ namespace {
 // Sprites: 0 a solid 32x32 square with origin (0, 0); 1 three solid 16x16 images with origin (8, 8).
 // Objects: 0 obj_base (sprite 0), 1 obj_child (parent obj_base, sprite 1, depth 5, solid),
 // 2 obj_plain (no sprite), 3 obj_grandchild (parent obj_child).
-class World_ : public ::testing::Test {
+class World_ : public test::WorldFixture {
  protected:
   void SetUp() override {
-    GameResources().Clear();
+    WorldFixture::SetUp();
     auto sprite = [](int size, int images, int origin) {
       auto s = std::make_unique<CSprite>();
       for (int k = 0; k < images; ++k) s->i_bitmap.emplace_back(size, size, 0xFF000000u);
@@ -49,19 +50,7 @@ class World_ : public ::testing::Test {
     Objects().Add(object(1, 0, 5, true), "obj_child");
     Objects().Add(object(-1, -1, 0, false), "obj_plain");
     Objects().Add(object(-1, 1, 0, false), "obj_grandchild");
-    World().Reset();
-    InstallGameScriptNames();
-    InstallWorldHost();
-    SetDebugMessageSink([this](const std::string& t) { out_ += t + ";"; });
-    SetBuiltinErrorHandler([this](std::string_view m, bool) { out_ += "E[" + std::string(m) + "];"; });
-  }
-  void TearDown() override {
-    SetDebugMessageSink(nullptr);
-    SetBuiltinErrorHandler(nullptr);
-    SetScriptHost(nullptr);
-    SetScriptNames(nullptr);
-    World().Reset();
-    GameResources().Clear();
+    StartWorld();
   }
   CLiveRoom& Room() { return World().Room(); }
   CInstance* Add(int obj, double x, double y) { return Room().AddInstance(obj, x, y, World().lastInstanceId); }
@@ -79,7 +68,6 @@ class World_ : public ::testing::Test {
     }
     return out_;
   }
-  std::string out_;
 };
 
 TEST_F(World_, DirectionAndSpeedFollowTheComponentsAndBack) {
