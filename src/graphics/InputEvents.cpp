@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "graphics/Input.h"
+#include "world/EventLists.h"
 #include "world/Events.h"
 #include "world/InstanceCollision.h"
 #include "world/World.h"
@@ -35,6 +36,8 @@ void Keyboard(int type) {
 // The event on every unmarked instance whose mask holds (x, y), and that `extra` accepts.
 template <class Test>
 void OverInstances(int numb, double x, double y, Test extra) {
+  // Most games have no such event: then no instance needs testing.
+  if (EventLists().Objects(kEventMouse, numb).empty()) return;
   CLiveRoom& room = World().Room();
   for (size_t k = 0; k < room.Active().size() && !Pending(); ++k) {
     CInstance* inst = room.Active()[k].get();
@@ -97,7 +100,8 @@ void DispatchMouseEvents() {
     }
   OverInstances(10, x, y, [&](const CInstance& inst) { return !Collision_Point(inst, true, px, py); });
   CLiveRoom& room = World().Room();
-  for (size_t k = 0; k < room.Active().size() && !Pending(); ++k) {
+  const bool leaving = !EventLists().Objects(kEventMouse, 11).empty();
+  for (size_t k = 0; leaving && k < room.Active().size() && !Pending(); ++k) {
     CInstance* inst = room.Active()[k].get();
     if (!inst->i_marked && Collision_Point(*inst, true, px, py) && !Collision_Point(*inst, true, x, y))
       PerformInstanceEvent(inst, inst, kEventMouse, 11);

@@ -150,6 +150,13 @@ class CActionRun {
       std::array<RValue, kMaxArguments> args;
       for (int k = 0; k < argc; ++k) args[size_t(k)] = Argument(a, k, self, other);
       if (a.act_functionid >= 0) CallFunctionId(a.act_functionid, self, other, argc, args.data(), result);
+    } else if (a.act_exetype == kExeCode && a.act_codecode && argc == 0 && !a.act_codecode->i_ArgArray &&
+               a.act_codecode->i_Args == 0) {
+      // Code that names no argument, given none, cannot change the argument slots: nothing to keep.
+      const bool relative = ActionRelative();
+      ActionRelative() = a.act_userelative && a.act_relative;
+      ExecuteCodeReported(self, other, *a.act_codecode, result);
+      ActionRelative() = relative;
     } else if (a.act_exetype == kExeCode && a.act_codecode) {
       // The action's arguments are the code's argument0, argument1, ...; the caller's come back.
       RValue* slots = ArgumentSlots();
