@@ -60,7 +60,7 @@ TEST(SdlKeyCodes, ScancodesAreTheGamesVirtualKeys) {
         << SDL_GetScancodeName(c.sc) << " " << c.numLock;
   // Every scancode, and values beyond them, give a code of 0..255.
   for (int sc = -3; sc < SDL_NUM_SCANCODES + 3; ++sc) {
-    int k = platform::VirtualKeyFromScancode(SDL_Scancode(sc), sc % 2 == 0);
+    int k = platform::VirtualKeyFromScancode(sc, sc % 2 == 0);
     EXPECT_TRUE(k >= 0 && k <= 255) << sc;
   }
 }

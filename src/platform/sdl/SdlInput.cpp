@@ -149,8 +149,9 @@ SdlJoysticks* g_joysticks = nullptr;
 
 }  // namespace
 
-int VirtualKeyFromScancode(SDL_Scancode sc, bool numLock) {
-  if (sc < 0 || sc >= SDL_NUM_SCANCODES) return 0;
+int VirtualKeyFromScancode(int scancode, bool numLock) {
+  if (scancode < 0 || scancode >= SDL_NUM_SCANCODES) return 0;
+  const auto sc = SDL_Scancode(scancode);
   if (!numLock) {
     int nav = KeypadWithoutNumLock(sc);
     if (nav >= 0) return nav;

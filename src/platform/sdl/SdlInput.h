@@ -16,7 +16,8 @@ class SdlGameWindow;
 // The virtual-key code of a key (0 when it has none). Letters follow the keyboard layout (the key
 // that types "a" is 65 wherever it is); every other key is known by its position. The keypad's
 // digits and point are the navigation keys while Num Lock is off, as on the games' own system.
-int VirtualKeyFromScancode(SDL_Scancode sc, bool numLock);
+// Any int: values outside the scancodes give 0 (an event may carry one SDL does not know).
+int VirtualKeyFromScancode(int scancode, bool numLock);
 int VirtualKey(const SDL_Keysym& key);
 // SDL's left, right and middle buttons as 1, 2 and 3; 0 for the others.
 int MouseButton(uint8_t sdlButton);
