@@ -8,7 +8,6 @@
 # BUILD_DIR, CLANG_BUILD_DIR and KESTRO_FUZZ_SECONDS (5) change the folders and the fuzz time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
 
 STAGES=${KESTRO_CI_STAGES:-gcc asan fuzz}
 STAGES=${STAGES//,/ }
@@ -19,6 +18,8 @@ for stage in $STAGES; do
   esac
 done
 wants() { [[ " $STAGES " == *" $1 "* ]]; }
+
+bash scripts/setup.sh
 
 BUILD_DIR=${BUILD_DIR:-build}
 CLANG_BUILD_DIR=${CLANG_BUILD_DIR:-build-clang}
