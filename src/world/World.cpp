@@ -8,6 +8,7 @@
 #include "script/CodeError.h"
 #include "script/Executor.h"
 #include "script/Variables.h"
+#include "script/builtins/Random.h"
 #include "world/ErrorReport.h"
 #include "world/EventLists.h"
 #include "world/Events.h"
@@ -88,7 +89,10 @@ void StartGame() {
   ResetGlobals();
   w.transitionKind = 0;
   GameState().ResetForGameStart();
-  Call(w.hooks.seedRandom);
+  if (w.hooks.seedRandom)
+    w.hooks.seedRandom();
+  else
+    RandomizeSeed();
   const std::vector<std::string>& pieces = LibraryCode().pieces;
   for (const std::string& piece : pieces) {
     auto self = TemporaryInstance();

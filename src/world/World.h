@@ -26,7 +26,7 @@ struct CRoomHooks {
   std::function<void()> sizeRegion;     // the drawing region to the new room or its views
   std::function<void()> showWindow;     // the first room: the game window appears
   std::function<void()> drawRoom;       // after room start: draw, show the transition, begin a frame
-  std::function<void()> seedRandom;     // the generator from the clock at game start
+  std::function<void()> seedRandom;     // the generator at game start (empty: from the clock)
 };
 
 class CWorld {
