@@ -47,7 +47,7 @@ class TMask {
   bool LoadFromStream(CStream& s);
   void SaveToStream(CStream& s) const;
 
-  // i_mask[x][y] of the design, stored column after column.
+  // The flag at (x, y) (i_mask[x][y] of the stored form), stored column after column.
   bool Get(int x, int y) const {
     return x >= 0 && y >= 0 && x < i_w && y < i_h && bits_[size_t(x) * size_t(i_h) + size_t(y)];
   }

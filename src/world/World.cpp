@@ -128,7 +128,7 @@ void EnterRoom(int index, bool firstRoom) {
   CLiveRoom& room = w.Room();
   Call(w.hooks.sizeRegion);
   if (firstRoom) Call(w.hooks.showWindow);
-  // The instances of the design come first in the list; carried ones are appended after them.
+  // The instances placed in the designed room come first in the list; carried ones follow them.
   const size_t designed = room.Active().size();
   for (std::unique_ptr<CInstance>& c : w.carried) {
     for (const auto& inst : room.Active())
