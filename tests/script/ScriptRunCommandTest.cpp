@@ -90,3 +90,34 @@ TEST(ScriptRunCommand, InlineCodeAndUsage) {
 
 }  // namespace
 }  // namespace kestro
+
+namespace kestro {
+namespace {
+
+// With --game the code runs in the game's first room: its placed instances, its objects' create
+// events when code creates instances, and its resource names.
+TEST(ScriptRunCommand, CodeRunsInTheFirstRoomOfAGame) {
+  test::ScratchDir dir;
+  const nlohmann::json create = {{"type", "create"}, {"number", 0},
+                                 {"actions", {{{"kind", "code"}, {"exec", "code"}, {"arg_kinds", {1}},
+                                               {"args", {"show_debug_message(\"created at \" + string(x))"}}}}}};
+  test::WriteProject(dir / "proj", {{"objects", {"obj_coin"}}, {"rooms", {"rm"}}},
+                     {{"objects/obj_coin.json", nlohmann::json{{"events", {create}}}.dump()},
+                      {"rooms/rm.json", R"({"instances": [{"x": 1, "y": 2, "object": "obj_coin"},
+                                                          {"x": 3, "y": 4, "object": "obj_coin"}]})"}});
+  const std::filesystem::path game = test::BuildDataOnly(dir / "proj");
+  std::string out;
+  const int status = test::RunProcess("(cd " + dir.path().string() + " && " + std::string(KESTRO_BINARY) +
+                                          " script --game " + game.string() +
+                                          " -e 'show_debug_message(instance_number(obj_coin)); "
+                                          "instance_create(50, 0, obj_coin); "
+                                          "show_debug_message(instance_number(obj_coin)); "
+                                          "with (obj_coin) instance_destroy(); "
+                                          "show_debug_message(instance_number(all))' 2>&1)",
+                                      &out);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out, "2\ncreated at 50\n3\n0\n");
+}
+
+}  // namespace
+}  // namespace kestro
