@@ -5,6 +5,8 @@
 //   bench_script_vs_lua --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 
+#include "LuaSeconds.h"
+
 #include <algorithm>
 #include <ctime>
 #include <memory>
@@ -75,21 +77,6 @@ const Program kFib = {
     "local function fib(n) if n < 2 then return n end return fib(n - 1) + fib(n - 2) end "
     "local t = os.clock() fib(27) print(os.clock() - t)"};
 
-double LuaSeconds(const char* program) {
-  std::string cmd = "lua5.4 -e \"";
-  for (const char* p = program; *p; ++p) {
-    if (*p == '"' || *p == '\\' || *p == '$') cmd += '\\';
-    cmd += *p;
-  }
-  cmd += "\" 2>/dev/null";
-  std::FILE* f = popen(cmd.c_str(), "r");
-  if (!f) return -1;
-  double seconds = -1;
-  if (std::fscanf(f, "%lf", &seconds) != 1) seconds = -1;
-  pclose(f);
-  return seconds;
-}
-
 void Compare(benchmark::State& state, const Program& program, CInstance* instance = nullptr) {
   CCode code(program.ours, CodeKind::kProgram);
   if (!code.Compile()) {
@@ -113,7 +100,7 @@ void Compare(benchmark::State& state, const Program& program, CInstance* instanc
         state.SkipWithError(PendingCodeError().c_str());
         return;
       }
-      const double l = LuaSeconds(program.lua);
+      const double l = bench::LuaSeconds(program.lua);
       if (l > 0) lua = std::min(lua, l);
     }
     state.SetIterationTime(ours);

@@ -3,6 +3,8 @@
 // per step): steps per second on both sides and the ratio of the times.
 #include <benchmark/benchmark.h>
 
+#include "LuaSeconds.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -34,21 +36,6 @@ const char* kLua =
     "for i = 1, 10000 do room[i] = {t = 0, x = i % 640, update = function(self) self.t = self.t + 1 "
     "self.x = self.x + math.sin(self.t * 0.1) if self.x > 640 then self.x = 0 end end} end "
     "for s = 1, 50 do for i = 1, #room do local o = room[i] o:update() end end print(os.clock() - t0)";
-
-double LuaSeconds() {
-  std::string cmd = "lua5.4 -e \"";
-  for (const char* p = kLua; *p; ++p) {
-    if (*p == '"' || *p == '\\' || *p == '$') cmd += '\\';
-    cmd += *p;
-  }
-  cmd += "\" 2>/dev/null";
-  std::FILE* f = popen(cmd.c_str(), "r");
-  if (!f) return -1;
-  double seconds = -1;
-  if (std::fscanf(f, "%lf", &seconds) != 1) seconds = -1;
-  pclose(f);
-  return seconds;
-}
 
 void StepRoom(benchmark::State& state) {
   GameResources().Clear();
@@ -89,7 +76,7 @@ void StepRoom(benchmark::State& state) {
       for (int s = 0; s < kSteps; ++s) loop.RunStep();
       ours = std::min(ours, double(std::clock() - t0) / CLOCKS_PER_SEC);
       EndGame();
-      const double l = LuaSeconds();
+      const double l = bench::LuaSeconds(kLua);
       if (l > 0) lua = std::min(lua, l);
     }
     state.SetIterationTime(ours);

@@ -99,13 +99,8 @@ void DispatchMouseEvents() {
       if (!Pending()) DispatchEvent(kEventMouse, b + 55);
     }
   OverInstances(10, x, y, [&](const CInstance& inst) { return !Collision_Point(inst, true, px, py); });
-  CLiveRoom& room = World().Room();
-  const bool leaving = !EventLists().Objects(kEventMouse, 11).empty();
-  for (size_t k = 0; leaving && k < room.Active().size() && !Pending(); ++k) {
-    CInstance* inst = room.Active()[k].get();
-    if (!inst->i_marked && Collision_Point(*inst, true, px, py) && !Collision_Point(*inst, true, x, y))
-      PerformInstanceEvent(inst, inst, kEventMouse, 11);
-  }
+  // Leaving: the pointer was over the instance and is no longer.
+  OverInstances(11, px, py, [&](const CInstance& inst) { return !Collision_Point(inst, true, x, y); });
   if (!Pending() && in.WheelUp()) DispatchEvent(kEventMouse, 60);
   if (!Pending() && in.WheelDown()) DispatchEvent(kEventMouse, 61);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "resources/GameResources.h"
 #include "script/Executor.h"
@@ -150,26 +151,23 @@ class CActionRun {
       std::array<RValue, kMaxArguments> args;
       for (int k = 0; k < argc; ++k) args[size_t(k)] = Argument(a, k, self, other);
       if (a.act_functionid >= 0) CallFunctionId(a.act_functionid, self, other, argc, args.data(), result);
-    } else if (a.act_exetype == kExeCode && a.act_codecode && argc == 0 && !a.act_codecode->i_ArgArray &&
-               a.act_codecode->i_Args == 0) {
-      // Code that names no argument, given none, cannot change the argument slots: nothing to keep.
-      const bool relative = ActionRelative();
-      ActionRelative() = a.act_userelative && a.act_relative;
-      ExecuteCodeReported(self, other, *a.act_codecode, result);
-      ActionRelative() = relative;
     } else if (a.act_exetype == kExeCode && a.act_codecode) {
       // The action's arguments are the code's argument0, argument1, ...; the caller's come back.
-      RValue* slots = ArgumentSlots();
-      std::array<RValue, kMaxArguments> saved;
-      std::copy(slots, slots + kMaxArguments, saved.begin());
+      // Code that names no argument, given none, cannot change the slots: nothing to keep then.
+      const bool keep = argc > 0 || a.act_codecode->i_ArgArray || a.act_codecode->i_Args > 0;
+      std::optional<std::array<RValue, kMaxArguments>> saved;  // made only when kept
+      if (keep) {
+        RValue* slots = ArgumentSlots();
+        saved.emplace();
+        std::copy(slots, slots + kMaxArguments, saved->begin());
+        for (int k = 0; k < argc; ++k) slots[k] = Argument(a, k, self, other);
+        ArgumentSlotsWritten();
+      }
       const bool relative = ActionRelative();
       ActionRelative() = a.act_userelative && a.act_relative;
-      for (int k = 0; k < argc; ++k) slots[k] = Argument(a, k, self, other);
-      ArgumentSlotsWritten();
       ExecuteCodeReported(self, other, *a.act_codecode, result);
-      slots = ArgumentSlots();
-      std::copy(saved.begin(), saved.end(), slots);
       ActionRelative() = relative;
+      if (saved) std::copy(saved->begin(), saved->end(), ArgumentSlots());
     }
     return result;
   }
@@ -187,22 +185,38 @@ class CActionRun {
 
 }  // namespace
 
-void PerformEvent(CInstance* self, CInstance* other, int objind, int type, int numb) {
-  if (Pending()) return;
-  const RFoundEvent found = FindEvent(Objects(), objind, type, numb);
-  if (!found.event) return;
-  // Events that perform events (a create event creating its own object again and again) end at
-  // a bounded depth with an error instead of exhausting the stack.
+namespace {
+
+// Runs a found event under its context. Events that perform events (a create event creating its
+// own object again and again) end at a bounded depth with an error instead of exhausting the stack.
+void RunEvent(const RFoundEvent& found, CInstance* self, CInstance* other, int type, int numb) {
   if (g_depth >= kMaxEventDepth) {
     ReportBuiltinError("Events nested too deeply.", true);
     return;
   }
-  ++g_depth;
-  {
-    CEventContextScope context({found.object, type, numb, 0});
-    CActionRun(*found.event, self, other).Run();
-  }
-  --g_depth;
+  struct Depth {
+    Depth() { ++g_depth; }
+    ~Depth() { --g_depth; }
+  } depth;
+  CEventContextScope context({found.object, type, numb, 0});
+  CActionRun(*found.event, self, other).Run();
+}
+
+// The event on every unmarked instance of object `obj`'s own list; the event is the same for all
+// of them, so it is looked up once.
+void RunForObject(int obj, int type, int numb, CLiveRoom& room) {
+  const RFoundEvent found = FindEvent(Objects(), obj, type, numb);
+  if (!found.event) return;
+  for (int k = 0; k < room.Obj_Number(obj) && !Pending(); ++k)
+    if (CInstance* inst = room.Obj_Instance(obj, k); inst && !inst->i_marked) RunEvent(found, inst, inst, type, numb);
+}
+
+}  // namespace
+
+void PerformEvent(CInstance* self, CInstance* other, int objind, int type, int numb) {
+  if (Pending()) return;
+  const RFoundEvent found = FindEvent(Objects(), objind, type, numb);
+  if (found.event) RunEvent(found, self, other, type, numb);
 }
 
 void PerformInstanceEvent(CInstance* self, CInstance* other, int type, int numb) {
@@ -213,9 +227,7 @@ void DispatchEvent(int type, int numb) {
   CLiveRoom& room = World().Room();
   for (const int obj : EventLists().Objects(type, numb)) {
     if (Pending()) return;
-    for (int k = 0; k < room.Obj_Number(obj) && !Pending(); ++k)
-      if (CInstance* inst = room.Obj_Instance(obj, k); inst && !inst->i_marked)
-        PerformInstanceEvent(inst, inst, type, numb);
+    RunForObject(obj, type, numb, room);
   }
 }
 
@@ -224,11 +236,12 @@ void StepAlarms() {
   for (int alarm = 0; alarm < 12; ++alarm)
     for (const int obj : EventLists().Objects(kEventAlarm, alarm)) {
       if (Pending()) return;
-      for (int k = 0; k < room.Obj_Number(obj) && !Pending(); ++k) {
+      const RFoundEvent found = FindEvent(Objects(), obj, kEventAlarm, alarm);
+      for (int k = 0; found.event && k < room.Obj_Number(obj) && !Pending(); ++k) {
         CInstance* inst = room.Obj_Instance(obj, k);
         if (!inst || inst->i_marked || inst->GetAlarm(alarm) < 0) continue;
         inst->SetAlarm(alarm, inst->GetAlarm(alarm) - 1);
-        if (inst->GetAlarm(alarm) == 0) PerformInstanceEvent(inst, inst, kEventAlarm, alarm);
+        if (inst->GetAlarm(alarm) == 0) RunEvent(found, inst, inst, kEventAlarm, alarm);
       }
     }
 }

@@ -6,33 +6,40 @@
 
 namespace kestro {
 
-void DesignatedInstances(int32_t designator, std::vector<CInstance*>& out) {
+namespace {
+
+// Visits the unmarked active instances a designator names, in list order, until `visit` says stop.
+template <class Visit>
+void ForDesignated(int32_t designator, Visit visit) {
   const CLiveRoom& room = World().Room();
   if (designator == kDesignatorAll) {
     for (const auto& inst : room.Active())
-      if (!inst->i_marked) out.push_back(inst.get());
+      if (!inst->i_marked && !visit(inst.get())) return;
   } else if (designator >= 0 && designator < kFirstInstanceId) {
     const int n = room.Obj_Number_Recursive(designator);
     for (int k = 0; k < n; ++k)
-      if (CInstance* inst = room.Obj_Instance_Recursive(designator, k); inst && !inst->i_marked) out.push_back(inst);
+      if (CInstance* inst = room.Obj_Instance_Recursive(designator, k); inst && !inst->i_marked && !visit(inst)) return;
   } else if (designator >= kFirstInstanceId) {
-    if (CInstance* inst = room.FindId(designator)) out.push_back(inst);
+    if (CInstance* inst = room.FindId(designator)) visit(inst);
   }
 }
 
+}  // namespace
+
+void DesignatedInstances(int32_t designator, std::vector<CInstance*>& out) {
+  ForDesignated(designator, [&](CInstance* inst) {
+    out.push_back(inst);
+    return true;
+  });
+}
+
 CInstance* FirstDesignated(int32_t designator) {
-  const CLiveRoom& room = World().Room();
-  if (designator == kDesignatorAll) {
-    for (const auto& inst : room.Active())
-      if (!inst->i_marked) return inst.get();
-  } else if (designator >= 0 && designator < kFirstInstanceId) {
-    const int n = room.Obj_Number_Recursive(designator);
-    for (int k = 0; k < n; ++k)
-      if (CInstance* inst = room.Obj_Instance_Recursive(designator, k); inst && !inst->i_marked) return inst;
-  } else if (designator >= kFirstInstanceId) {
-    return room.FindId(designator);
-  }
-  return nullptr;
+  CInstance* first = nullptr;
+  ForDesignated(designator, [&](CInstance* inst) {
+    first = inst;
+    return false;
+  });
+  return first;
 }
 
 CVariableList& CWorldHost::Variables(CInstance* inst) { return inst->i_vars; }
