@@ -15,8 +15,10 @@ std::vector<RBindingTable> GameBindings() {
       ExecuteFunctions(),
       InstanceFunctions(),
       EventFunctions(),
+      ActionFunctions(),
       RoomFunctions(),
       InputFunctions(),
+      ActionDrawFunctions(),
   };
 }
 

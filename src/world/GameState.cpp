@@ -83,4 +83,16 @@ void CallEventForAllPerformer(int32_t type, int32_t number) {
 void SetGameClock(IGameClock* clock) { g_clock = clock ? clock : &g_systemClock; }
 IGameClock& GameClock() { return *g_clock; }
 
+void ChangeLives(int lives) {
+  const int before = GameState().lives;
+  GameState().lives = lives;
+  if (before > 0 && lives <= 0) CallEventForAllPerformer(kEventOther, kEventNoMoreLives);
+}
+
+void ChangeHealth(double health) {
+  const double before = GameState().health;
+  GameState().health = health;
+  if (before > 0 && health <= 0) CallEventForAllPerformer(kEventOther, kEventNoMoreHealth);
+}
+
 }  // namespace kestro

@@ -59,6 +59,11 @@ using EventForAllPerformer = void (*)(int32_t type, int32_t number);
 void SetEventForAllPerformer(EventForAllPerformer performer);
 void CallEventForAllPerformer(int32_t type, int32_t number);
 
+// Sets lives or health. Losing the last life or the last health sets off the other event for every
+// instance: only on the change from above 0 to 0 or less, so lowering them further does nothing more.
+void ChangeLives(int lives);
+void ChangeHealth(double health);
+
 // The local date and time of day, as the date variables give them.
 struct RLocalTime {
   int year = 0;

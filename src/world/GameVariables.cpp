@@ -130,18 +130,12 @@ int BackgroundHeight(int32_t flat) {
 // ---------------------------------------------------------------------------------------------
 // Score, lives, health and the caption display.
 
-// Losing the last life or the last health sets off the other event for every instance: only on
-// the step from above 0 to 0 or less, so lowering them further does nothing more.
 bool SetLives(CInstance*, int32_t, const RValue& v) {
-  const int before = GameState().lives;
-  GameState().lives = ToInt(v.val);
-  if (before > 0 && GameState().lives <= 0) CallEventForAllPerformer(kEventOther, kEventNoMoreLives);
+  ChangeLives(ToInt(v.val));
   return true;
 }
 bool SetHealth(CInstance*, int32_t, const RValue& v) {
-  const double before = GameState().health;
-  GameState().health = v.val;
-  if (before > 0 && GameState().health <= 0) CallEventForAllPerformer(kEventOther, kEventNoMoreHealth);
+  ChangeHealth(v.val);
   return true;
 }
 bool SetShowScore(CInstance*, int32_t, const RValue& v) {
