@@ -27,33 +27,39 @@ bool Matches(const uint8_t* p) {
 
 }  // namespace
 
+// Whether the `length` bytes from `offset` lie inside a file of `size` bytes: no sum that could wrap.
+static bool Inside(uint64_t offset, uint64_t length, size_t size) { return offset <= size && length <= size - offset; }
+
 size_t ElfImageEnd(const uint8_t* data, size_t size) {
   if (size < sizeof(Elf64_Ehdr) || std::memcmp(data, ELFMAG, SELFMAG) != 0 ||
       data[EI_CLASS] != ELFCLASS64)
     return 0;
   Elf64_Ehdr eh;
   std::memcpy(&eh, data, sizeof eh);
+  // Every offset, size and count comes from the file: a header that points outside it is not a
+  // program image.
+  if (eh.e_ehsize > size) return 0;
   uint64_t end = eh.e_ehsize;
   // Section and program header tables, then everything they point at.
   if (eh.e_shentsize == sizeof(Elf64_Shdr)) {
-    uint64_t tableEnd = eh.e_shoff + uint64_t(eh.e_shnum) * eh.e_shentsize;
-    if (tableEnd > size) return 0;
-    end = std::max(end, tableEnd);
+    const uint64_t tableSize = uint64_t(eh.e_shnum) * sizeof(Elf64_Shdr);
+    if (!Inside(eh.e_shoff, tableSize, size)) return 0;
+    end = std::max(end, eh.e_shoff + tableSize);
     for (unsigned i = 0; i < eh.e_shnum; ++i) {
       Elf64_Shdr sh;
       std::memcpy(&sh, data + eh.e_shoff + i * sizeof sh, sizeof sh);
-      if (sh.sh_type != SHT_NOBITS && sh.sh_offset + sh.sh_size <= size)
+      if (sh.sh_type != SHT_NOBITS && Inside(sh.sh_offset, sh.sh_size, size))
         end = std::max<uint64_t>(end, sh.sh_offset + sh.sh_size);
     }
   }
   if (eh.e_phentsize == sizeof(Elf64_Phdr)) {
-    uint64_t tableEnd = eh.e_phoff + uint64_t(eh.e_phnum) * eh.e_phentsize;
-    if (tableEnd > size) return 0;
-    end = std::max(end, tableEnd);
+    const uint64_t tableSize = uint64_t(eh.e_phnum) * sizeof(Elf64_Phdr);
+    if (!Inside(eh.e_phoff, tableSize, size)) return 0;
+    end = std::max(end, eh.e_phoff + tableSize);
     for (unsigned i = 0; i < eh.e_phnum; ++i) {
       Elf64_Phdr ph;
       std::memcpy(&ph, data + eh.e_phoff + i * sizeof ph, sizeof ph);
-      if (ph.p_offset + ph.p_filesz <= size) end = std::max<uint64_t>(end, ph.p_offset + ph.p_filesz);
+      if (Inside(ph.p_offset, ph.p_filesz, size)) end = std::max<uint64_t>(end, ph.p_offset + ph.p_filesz);
     }
   }
   return size_t(std::min<uint64_t>(end, size));

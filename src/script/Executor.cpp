@@ -477,16 +477,21 @@ bool Run::Store(const RNode& n, int32_t designator, int32_t flat, const RValue& 
 bool Run::Assign(const RNode& n, int32_t designator, int32_t flat, const RValue& v, int32_t& hint) {
   const RNode& target = code_->ChildNode(n, 0);
   if (n.ind != sym_assign) {
-    // Reals changed in place: the common counters and sums.
-    if (v.kind == ty_real) {
+    // Changed in place: the common counters and sums, and texts built piece by piece (a buffer
+    // held by this variable alone grows; one shared with any other holder is copied first).
+    if (v.kind == ty_real || n.ind == sym_assign_plus) {
       RValue* p = ExistingElement(target, designator, flat, hint);
-      if (p && p->kind == ty_real) {
+      if (p && p->kind == ty_real && v.kind == ty_real) {
         switch (n.ind) {
           case sym_assign_plus: p->val += v.val; return true;
           case sym_assign_minus: p->val -= v.val; return true;
           case sym_assign_times: p->val *= v.val; return true;
           default: break;
         }
+      } else if (p && p->kind == ty_string && v.kind == ty_string &&
+                 p->str.size() + v.str.size() <= kMaxStringLength) {
+        p->str.Append(v.str.view());
+        return true;
       }
     }
     RValue current;

@@ -30,11 +30,36 @@ RString RString::Uninitialised(size_t n, char** data) {
   Rep* r = static_cast<Rep*>(::operator new(offsetof(Rep, bytes) + n + 1));
   r->refs = 1;
   r->len = static_cast<uint32_t>(n);
+  r->cap = static_cast<uint32_t>(n);
   r->bytes[n] = 0;
   RString s;
   s.rep_ = r;
   *data = r->bytes;
   return s;
+}
+
+void RString::Append(std::string_view b) {
+  if (b.empty()) return;
+  const size_t old = size();
+  const size_t n = old + b.size();
+  constexpr size_t kLimit = std::numeric_limits<uint32_t>::max() - 16;
+  if (n > kLimit) throw std::bad_alloc();
+  if (rep_ && rep_->refs == 1 && n <= rep_->cap) {
+    std::memcpy(rep_->bytes + old, b.data(), b.size());
+    rep_->len = static_cast<uint32_t>(n);
+    rep_->bytes[n] = 0;
+    return;
+  }
+  const size_t cap = std::min(kLimit, std::max(n + n / 2, old * 2));
+  Rep* r = static_cast<Rep*>(::operator new(offsetof(Rep, bytes) + cap + 1));
+  r->refs = 1;
+  r->len = static_cast<uint32_t>(n);
+  r->cap = static_cast<uint32_t>(cap);
+  if (old) std::memcpy(r->bytes, rep_->bytes, old);
+  std::memcpy(r->bytes + old, b.data(), b.size());  // `b` may lie in the old buffer: still held
+  r->bytes[n] = 0;
+  Release();
+  rep_ = r;
 }
 
 RString RString::Concat(std::string_view a, std::string_view b) {

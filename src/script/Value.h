@@ -45,6 +45,10 @@ class RString {
   static RString Concat(std::string_view a, std::string_view b);
   // A buffer of n bytes to fill before the string is shared; n > 0.
   static RString Uninitialised(size_t n, char** data);
+  // Appends `b`. A buffer held by this string alone grows in place, with room to spare, so building
+  // a text piece by piece costs linear time; a shared buffer is never changed (the string gets a
+  // copy of its own).
+  void Append(std::string_view b);
 
   size_t size() const { return rep_ ? rep_->len : 0; }
   bool empty() const { return rep_ == nullptr; }  // every buffer holds at least one byte
@@ -57,7 +61,8 @@ class RString {
   struct Rep {
     uint32_t refs;
     uint32_t len;
-    char bytes[1];  // len bytes and a terminating zero
+    uint32_t cap;   // bytes the buffer can hold (at least len)
+    char bytes[1];  // len bytes and a terminating zero, in a buffer of cap + 1
   };
   static Rep* Make(const char* s, size_t n);
   void Release() {

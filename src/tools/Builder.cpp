@@ -16,20 +16,26 @@ using nlohmann::json;
 namespace {
 
 bool ReadFileBytes(const fs::path& file, std::vector<uint8_t>& out, std::string& error) {
-  if (os::ReadFileBytes(file.string(), out)) return true;
-  error = file.string() + ": cannot be read";
+  const os::ReadStatus status = os::ReadFile(file.string(), out);
+  if (status == os::ReadStatus::kOk) return true;
+  error = file.string() + ": " + os::ReadStatusText(status);
   return false;
 }
 
 template <typename T>
-bool Field(const json& j, const char* key, T& out, std::string& error) {
+bool Field(const CProject& project, const json& j, const char* key, T& out, std::string& error) {
   auto it = j.find(key);
   if (it == j.end()) return true;
+  if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
+    if (JsonToInteger(*it, out)) return true;
+    error = (project.dir / kManifestName).string() + ": " + IntegerRangeMessage<T>(key);
+    return false;
+  }
   try {
     out = it->get<T>();
     return true;
   } catch (const json::exception&) {
-    error = std::string("\"") + key + "\" has the wrong type";
+    error = (project.dir / kManifestName).string() + ": \"" + key + "\" has the wrong type";
     return false;
   }
 }
@@ -54,7 +60,7 @@ bool WriteResourceSection(const CProject& project, std::mt19937& rng, CStream& s
   const json& m = project.manifest;
   int32_t gameId = 0;
   std::string guidText;
-  if (!Field(m, "game_id", gameId, error) || !Field(m, "guid", guidText, error)) return false;
+  if (!Field(project, m, "game_id", gameId, error) || !Field(project, m, "guid", guidText, error)) return false;
   uint8_t guid[16] = {};
   if (!guidText.empty() && !ParseGuid(guidText, guid, error)) return false;
   std::uniform_int_distribution<int> fillerCount(0, 99);
@@ -72,7 +78,7 @@ bool BuildContainer(const CProject& project, size_t P, std::mt19937& rng, std::v
                     std::string& error) {
   const json& m = project.manifest;
   bool debug = false;
-  if (!Field(m, "debug", debug, error)) return false;
+  if (!Field(project, m, "debug", debug, error)) return false;
   CGameSettings settings;
   if (!SettingsFromManifest(project, settings, error)) return false;
 
@@ -81,7 +87,7 @@ bool BuildContainer(const CProject& project, size_t P, std::mt19937& rng, std::v
   std::vector<uint8_t> libBytes;
   if (auto lib = m.find("library"); lib != m.end()) {
     std::string file;
-    if (!Field(*lib, "name", libName, error) || !Field(*lib, "file", file, error)) return false;
+    if (!Field(project, *lib, "name", libName, error) || !Field(project, *lib, "file", file, error)) return false;
     fs::path path;
     if (!file.empty() && (!project.Resolve(file, path, error) || !ReadFileBytes(path, libBytes, error)))
       return false;

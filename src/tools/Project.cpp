@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <variant>
@@ -75,6 +76,15 @@ bool CProject::Resolve(const std::string& relative, fs::path& out, std::string& 
     return false;
   }
   out = dir / rel;
+  // Links are followed to where they lead, which must be inside the project too.
+  std::error_code ec;
+  const fs::path root = fs::weakly_canonical(dir, ec);
+  const fs::path target = ec ? fs::path() : fs::weakly_canonical(out, ec);
+  const fs::path inside = ec ? fs::path() : target.lexically_relative(root);
+  if (ec || inside.empty() || *inside.begin() == "..") {
+    error = "path '" + relative + "' leads outside the project folder";
+    return false;
+  }
   return true;
 }
 
@@ -96,6 +106,17 @@ bool LoadProject(const fs::path& dir, CProject& project, std::string& error) {
     error = file.string() + ": the manifest must be a JSON object";
     return false;
   }
+  // A misspelt key would otherwise be ignored without a word: say so, and go on.
+  static const char* const kKnownKeys[] = {
+      "game_id",   "guid",      "debug",  "settings", "room_order", "library",  "line_breaks", "last_instance_id",
+      "last_tile_id", "constants", "included_files", "game_information", "library_code", "sprites", "backgrounds",
+      "sounds",    "paths",     "scripts", "fonts",   "time_lines", "triggers", "objects",     "rooms",
+      "extensions"};
+  for (const auto& item : project.manifest.items()) {
+    bool known = false;
+    for (const char* k : kKnownKeys) known = known || item.key() == k;
+    if (!known) std::fprintf(stderr, "warning: %s: unknown key \"%s\" (ignored)\n", file.string().c_str(), item.key().c_str());
+  }
   return true;
 }
 
@@ -104,7 +125,7 @@ bool SettingsFromManifest(const CProject& project, CGameSettings& s, std::string
   auto it = project.manifest.find("settings");
   if (it == project.manifest.end()) return true;
   if (!it->is_object()) {
-    error = "\"settings\" must be an object";
+    error = (project.dir / kManifestName).string() + ": \"settings\" must be an object";
     return false;
   }
   for (auto& [key, value] : it->items()) {
@@ -112,28 +133,27 @@ bool SettingsFromManifest(const CProject& project, CGameSettings& s, std::string
     for (const SettingKey& c : kSettingKeys)
       if (key == c.key) k = &c;
     if (!k) {
-      error = "unknown setting \"" + key + "\"";
+      error = (project.dir / kManifestName).string() + ": unknown setting \"" + key + "\"";
       return false;
     }
     if (auto* b = std::get_if<BoolField>(&k->field)) {
       if (!value.is_boolean()) {
-        error = "setting \"" + key + "\" must be true or false";
+        error = (project.dir / kManifestName).string() + ": setting \"" + key + "\" must be true or false";
         return false;
       }
       s.*(*b) = value.get<bool>();
     } else if (auto* i = std::get_if<IntField>(&k->field)) {
-      if (!value.is_number_integer()) {
-        error = "setting \"" + key + "\" must be a whole number";
+      if (!JsonToInteger(value, s.*(*i))) {
+        error = (project.dir / kManifestName).string() + ": setting " + IntegerRangeMessage<int32_t>(key);
         return false;
       }
-      s.*(*i) = value.get<int32_t>();
     } else {
       auto p = std::get<PictureField>(k->field);
       if (value.is_null()) continue;
       fs::path file;
       RPixels pixels;
       if (!value.is_string()) {
-        error = "setting \"" + key + "\" must name a PNG file";
+        error = (project.dir / kManifestName).string() + ": setting \"" + key + "\" must name a PNG file";
         return false;
       }
       if (!project.Resolve(value.get<std::string>(), file, error) || !ReadPng(file, pixels, error))

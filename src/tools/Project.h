@@ -3,10 +3,13 @@
 // scripts as plain text and pictures as PNG.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "resources/BmpFile.h"
@@ -24,6 +27,39 @@ struct CProject {
   // leave the folder.
   bool Resolve(const std::string& relative, std::filesystem::path& out, std::string& error) const;
 };
+
+// A whole number of a project file as T: false when the value is not a whole number or lies outside
+// T's range (a plain conversion would wrap it silently: 4294967297 would become 1).
+template <typename T>
+bool JsonToInteger(const nlohmann::json& j, T& out) {
+  if (j.is_number_unsigned()) {
+    const uint64_t v = j.get<uint64_t>();
+    if (!std::in_range<T>(v)) return false;
+    out = T(v);
+    return true;
+  }
+  if (j.is_number_integer()) {
+    const int64_t v = j.get<int64_t>();
+    if (!std::in_range<T>(v)) return false;
+    out = T(v);
+    return true;
+  }
+  if (j.is_number_float()) {
+    const double d = j.get<double>();
+    if (d != std::floor(d) || d < double(std::numeric_limits<T>::min()) || d > double(std::numeric_limits<T>::max()))
+      return false;
+    out = T(d);
+    return true;
+  }
+  return false;
+}
+
+// The message for a value JsonToInteger refused.
+template <typename T>
+std::string IntegerRangeMessage(const std::string& key) {
+  return "\"" + key + "\" must be a whole number from " + std::to_string(std::numeric_limits<T>::min()) + " to " +
+         std::to_string(std::numeric_limits<T>::max());
+}
 
 // Reads the manifest; false with a message naming the file and the fault.
 bool LoadProject(const std::filesystem::path& dir, CProject& project, std::string& error);

@@ -55,6 +55,13 @@ const char* kEffects[] = {"chorus", "echo", "flanger", "gargle", "reverb", "comp
                           "equalizer", "distortion", "i3dl2_reverb"};
 const char* kExportActions[] = {"none", "temporary_folder", "working_folder", "folder"};
 
+// A number of a project file that must fit in an int.
+int Whole(const json& j, const std::string& what) {
+  int v = 0;
+  if (!JsonToInteger(j, v)) Fail(IntegerRangeMessage<int>(what));
+  return v;
+}
+
 // A number written as a name from `names` when it has one, else as the number.
 template <size_t N>
 json EnumOut(int v, const char* (&names)[N]) {
@@ -63,7 +70,7 @@ json EnumOut(int v, const char* (&names)[N]) {
 }
 template <size_t N>
 int EnumIn(const json& j, const char* (&names)[N], const char* what) {
-  if (j.is_number_integer()) return j.get<int>();
+  if (j.is_number()) return Whole(j, what);
   if (j.is_string())
     for (size_t i = 0; i < N; ++i)
       if (j.get<std::string>() == names[i]) return int(i);
@@ -74,6 +81,11 @@ template <typename T>
 T Get(const json& j, const char* key, T def) {
   auto it = j.find(key);
   if (it == j.end() || it->is_null()) return def;
+  if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
+    T v{};
+    if (!JsonToInteger(*it, v)) Fail(IntegerRangeMessage<T>(key));
+    return v;
+  }
   try {
     return it->get<T>();
   } catch (const json::exception&) {
@@ -121,7 +133,8 @@ std::string TextIn(const json& j, const RText& t) {
 
 std::vector<uint8_t> ReadFile(const fs::path& file) {
   std::vector<uint8_t> bytes;
-  if (!os::ReadFileBytes(file.string(), bytes)) Fail(file.string() + ": cannot be read");
+  const os::ReadStatus status = os::ReadFile(file.string(), bytes);
+  if (status != os::ReadStatus::kOk) Fail(file.string() + ": " + os::ReadStatusText(status));
   return bytes;
 }
 
@@ -257,7 +270,7 @@ struct RNames {
 
 int RefIn(const json& j, const RNames& names) {
   if (j.is_null()) return -1;
-  if (j.is_number_integer()) return j.get<int>();
+  if (j.is_number()) return Whole(j, names.what);
   if (j.is_string()) {
     int i = names.Find(j.get<std::string>());
     if (i < 0) Fail(std::string("unknown ") + names.what + " '" + j.get<std::string>() + "'");
@@ -448,8 +461,8 @@ struct CReader {
     }
     s.s_effects = 0;
     for (const json& fx : j.value("effects", json::array())) {
-      if (fx.is_number_integer())
-        s.s_effects |= fx.get<int>();
+      if (fx.is_number())
+        s.s_effects |= Whole(fx, "sound effect");
       else
         s.s_effects |= 1 << EnumIn(fx, kEffects, "sound effect");
     }
@@ -526,7 +539,7 @@ struct CReader {
     for (const json& ev : j.value("events", json::array())) {
       int type = EnumIn(ev.value("type", json()), kEventTypes, "event type");
       json num = ev.value("number", json(0));
-      int n = type == kEvCollision ? RefIn(num, objects) : type == kEvTrigger ? RefIn(num, triggers) : num.get<int>();
+      int n = type == kEvCollision ? RefIn(num, objects) : type == kEvTrigger ? RefIn(num, triggers) : Whole(num, "event number");
       CEvent* slot = o.CreateEvent(type, n);
       if (!slot) Fail("event type must be 0 to 11 and its number 0 or more");
       *slot = ReadEvent(ev.value("actions", json()));
@@ -675,6 +688,17 @@ struct CReader {
     names(kTriggers, triggers);
     RNames extensions;
     names(kExtensions, extensions);
+    // Every name becomes a constant of the game's code: one name, one resource.
+    std::map<std::string, const char*> taken;
+    for (const RNames* n : {&sprites, &backgrounds, &sounds, &paths, &scripts, &fonts, &timelines, &objects, &rooms,
+                            &triggers})
+      for (const REntry& e : n->entries) {
+        if (!e.exists) continue;
+        const auto [at, fresh] = taken.emplace(e.name, n->what);
+        if (!fresh)
+          Fail("the name '" + e.name + "' is given to two resources (" + at->second + " and " + n->what +
+               "): every resource needs a name of its own");
+      }
 
     res.Clear();
     for (const REntry& e : extensions.entries) {

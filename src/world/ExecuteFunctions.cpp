@@ -6,7 +6,9 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <vector>
 
+#include "platform/posix/Files.h"
 #include "resources/GameResources.h"
 #include "script/Code.h"
 #include "script/CodeError.h"
@@ -22,7 +24,7 @@ namespace kestro {
 
 namespace {
 
-constexpr std::streamoff kMaxExecuteFileSize = std::streamoff(16) << 20;
+constexpr uint64_t kMaxExecuteFileSize = uint64_t(16) << 20;
 
 // Compiles and runs `text` with the arguments after the first in the argument slots; the
 // argument count and running script stay the caller's.
@@ -56,25 +58,24 @@ KESTRO_BUILTIN(ExecuteString) {
 
 KESTRO_BUILTIN(ExecuteFile) {
   if (argc < 1) return;
-  std::ifstream f(ArgText(a[0]), std::ios::binary);
-  if (!f) {
-    ReportBuiltinError("Trying to execute non-existing file.");
-    return;
-  }
-  // Code is text an author wrote; a file far larger than any is not read into memory.
-  f.seekg(0, std::ios::end);
-  const std::streamoff length = f.tellg();
-  if (length > kMaxExecuteFileSize) {
-    ReportBuiltinError("Trying to execute a file that is too large.");
-    return;
-  }
-  f.seekg(0, std::ios::beg);
+  // Code is text an author wrote: only a regular file is read (a pipe or a device would never end),
+  // and never more than the cap, whatever size the file reports.
+  std::vector<uint8_t> bytes;
+  const os::ReadStatus status = os::ReadFile(ArgText(a[0]), bytes, kMaxExecuteFileSize);
+  if (status == os::ReadStatus::kTooLarge) return ReportBuiltinError("Trying to execute a file that is too large.");
+  if (status != os::ReadStatus::kOk) return ReportBuiltinError("Trying to execute non-existing file.");
   // Every line followed by a CR, whatever line ends the file has.
-  std::string text, line;
-  while (std::getline(f, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    text += line;
+  std::string text;
+  text.reserve(bytes.size() + 1);
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = start;
+    while (end < bytes.size() && bytes[end] != '\n') ++end;
+    size_t stop = end;
+    if (stop > start && bytes[stop - 1] == '\r') --stop;
+    text.append(reinterpret_cast<const char*>(bytes.data()) + start, stop - start);
     text += '\r';
+    start = end + 1;
   }
   RunText(self, other, text, errhdr::kExecuteFile, argc, a, r);
 }

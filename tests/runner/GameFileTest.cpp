@@ -103,4 +103,42 @@ TEST(ContainerScan, DamagedProgramHeadersAreNotTrusted) {
   eh.e_shoff = 0xFFFFFFFFFFFF0000ull;  // table far outside the file
   std::memcpy(f.data(), &eh, sizeof eh);
   EXPECT_EQ(ElfImageEnd(f.data(), f.size()), 0u);
+
+  // Offsets whose sum with the table's size wraps around to a small number: never read, never
+  // trusted (they once pointed the reader far outside the file).
+  struct Case {
+    const char* what;
+    uint64_t shoff, phoff;
+    uint16_t shnum, phnum, ehsize;
+  };
+  const Case cases[] = {
+      {"section table wraps", 0ull - 64ull * 65535, 64, 65535, 0, 64},
+      {"program table wraps", 0, 0ull - 56, 0, 1, 64},
+      {"program table just past the end", 0, 8192 - 55, 0, 1, 64},
+      {"header size beyond the file", 0, 0, 0, 0, 0xFFFF},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> g(8192, 0);
+    Elf64_Ehdr h{};
+    std::memcpy(h.e_ident, ELFMAG, SELFMAG);
+    h.e_ident[EI_CLASS] = ELFCLASS64;
+    h.e_shoff = c.shoff;
+    h.e_phoff = c.phoff;
+    h.e_shnum = c.shnum;
+    h.e_phnum = c.phnum;
+    h.e_shentsize = sizeof(Elf64_Shdr);
+    h.e_phentsize = sizeof(Elf64_Phdr);
+    h.e_ehsize = c.ehsize;
+    std::memcpy(g.data(), &h, sizeof h);
+    EXPECT_EQ(ElfImageEnd(g.data(), g.size()), 0u) << c.what;
+  }
+  // A section or segment whose own offset and size wrap is skipped, the rest of the image counts.
+  std::vector<uint8_t> g = FakeProgram(8192);
+  std::memcpy(&eh, g.data(), sizeof eh);
+  Elf64_Shdr sh{};
+  sh.sh_type = SHT_PROGBITS;
+  sh.sh_offset = 0xFFFFFFFFFFFFFF00ull;
+  sh.sh_size = 0x200;
+  std::memcpy(g.data() + eh.e_shoff, &sh, sizeof sh);
+  EXPECT_EQ(ElfImageEnd(g.data(), g.size()), g.size());
 }

@@ -149,6 +149,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"if (\"a\") x = 1", "error 1:5 Expression expected"},
         Case{"while (\"a\") {}", "error 1:8 Boolean expression expected"},
         Case{"repeat (\"3\") {}", "error 1:9 Repeat count must be a number"},
+        // Appending grows a text held by one variable in place; every other holder keeps its own.
+        Case{"s = \"a\"; t = s; s += \"b\"; s += \"c\"; show(t); show(s)", "a;abc;"},
+        Case{"var s; s = \"x\"; repeat 3 { global.g = s; s += s } show(s); show(global.g)", "xxxxxxxx;xxxx;"},
+        Case{"a[2] = \"p\"; b = a[2]; a[2] += \"q\"; show(a[2] + b)", "pqp;"},
+        Case{"s = \"a\"; s += 1", "error 1:12 Wrong type of arguments to +."},
         Case{"n = 0; repeat (2.5) n += 1; show(n)", "2;"}, Case{"n = 0; repeat (-1) n += 1; show(n)", "0;"},
         Case{"a = 0; if (a && f()) show(1)", "f;"}, Case{"b = 0 || f(); show(b)", "f;0;"},
         Case{"if 0.5 show(1) else show(2); if 0.4 show(1) else show(2)", "1;2;"},

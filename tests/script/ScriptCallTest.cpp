@@ -2,6 +2,7 @@
 // execute_file and script_execute, the run's name lookup and constants, and the preparation of
 // the game's constants and scripts. Programs run on the scratch host; "|" stands for a CR.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -239,6 +240,14 @@ TEST_F(ScriptCall, ExecuteFileRunsEveryLine) {
   std::filesystem::resize_file(path, std::uintmax_t(17) << 20);
   EXPECT_EQ(Run("execute_file(\"" + path + "\"); show_debug_message(1)"),
             "E[Trying to execute a file that is too large.]1;");
+  // What is not a regular file is never read: a device would give bytes without end, a pipe
+  // without a writer would wait for ever, a folder has no text.
+  const std::string fifo = (dir / "pipe").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& name : {std::string("/dev/zero"), fifo, dir.path().string()})
+    EXPECT_EQ(Run("execute_file(\"" + name + "\"); show_debug_message(1)"),
+              "E[Trying to execute non-existing file.]1;")
+        << name;
 }
 
 TEST_F(ScriptCall, ConstantsAndNames) {

@@ -48,6 +48,28 @@ TEST(Values, StringsAreSharedAndIndependent) {
   EXPECT_TRUE(fresh.str.empty());
 }
 
+TEST(Values, AppendGrowsOnlyAnUnsharedBuffer) {
+  RString s("ab");
+  s.Append("cd");  // a buffer of its own, but full: a new one with room to spare
+  const char* before = s.data();
+  s.Append("e");
+  EXPECT_EQ(s.data(), before);  // grown in place
+  EXPECT_EQ(s.view(), "abcde");
+  RString shared = s;
+  s.Append("f");
+  EXPECT_EQ(shared.view(), "abcde");  // the other holder never sees the change
+  EXPECT_EQ(s.view(), "abcdef");
+  EXPECT_FALSE(s.SameBuffer(shared));
+  RString self = s;
+  s.Append(self.view());  // appending a text to itself
+  EXPECT_EQ(s.view(), "abcdefabcdef");
+  RString empty;
+  empty.Append("");
+  EXPECT_TRUE(empty.empty());
+  empty.Append("z");
+  EXPECT_EQ(std::string(empty.data()), "z");  // still zero-terminated
+}
+
 // Expression -> folded result (a real in %.17g, or a quoted string) or the operator error.
 struct Fold {
   const char* expr;

@@ -1,6 +1,7 @@
 // The `kestro` program as a user runs it: building, running standalone and data-only games,
 // exit statuses, messages, the trace log and the temporary folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -102,6 +103,14 @@ TEST(CommandLine, BuilderRejectsBadProjects) {
       {R"({"settings": {"loading_image": "missing.png"}})", "missing.png"},
       {R"({"room_order": []})", "at least one room"},
       {R"({"guid": "xyz"})", "32 hexadecimal digits"},
+      // Numbers that do not fit their field are refused, never wrapped (4294967297 would be 1).
+      {R"({"game_id": 4294967297})", "\"game_id\" must be a whole number from -2147483648 to 2147483647"},
+      {R"({"settings": {"scaling": 4294967301}})", "game.json: setting \"scaling\" must be a whole number"},
+      {R"({"settings": {"scaling": 2.5}})", "setting \"scaling\" must be a whole number"},
+      // Every name becomes a constant of the game's code.
+      {R"({"sprites": ["thing"], "objects": ["thing"], "rooms": ["rm"]})", "the name 'thing' is given to two resources"},
+      // A misspelt key is reported (and the build goes on to its real fault).
+      {R"({"room_ordr": [], "room_order": []})", "warning: "},
   };
   for (const Case& c : cases) {
     fs::create_directories(dir.path());
@@ -111,6 +120,41 @@ TEST(CommandLine, BuilderRejectsBadProjects) {
     EXPECT_NE(out.find(c.error), std::string::npos) << c.manifest << " -> " << out;
     EXPECT_FALSE(fs::exists(dir / "g.kx"));
   }
+}
+
+TEST(CommandLine, BuilderReadsOnlyRegularFilesInsideTheProject) {
+  ScratchDir dir;
+  const fs::path project = dir / "p";
+  fs::create_directories(project / "rooms");
+  std::ofstream(project / "rooms" / "rm.json") << "{}";
+  std::ofstream(dir / "outside.txt") << "not the project's";
+  std::ofstream(project / "game.json")
+      << R"({"rooms": ["rm"], "included_files": [{"name": "data.txt", "file": "data.txt"}]})";
+  struct Case {
+    const char* what;
+    void (*make)(const fs::path& file, const fs::path& outside);
+    const char* error;
+  };
+  const Case cases[] = {
+      {"a folder", [](const fs::path& f, const fs::path&) { fs::create_directory(f); }, "is not a regular file"},
+      {"a pipe", [](const fs::path& f, const fs::path&) { ASSERT_EQ(mkfifo(f.c_str(), 0600), 0); },
+       "is not a regular file"},
+      {"a link out of the project", [](const fs::path& f, const fs::path& o) { fs::create_symlink(o, f); },
+       "leads outside the project folder"},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(project / "data.txt");
+    c.make(project / "data.txt", dir / "outside.txt");
+    std::string out;
+    EXPECT_EQ(Kx("build " + project.string() + " -o " + (dir / "g.kx").string(), &out), 1) << c.what;
+    EXPECT_NE(out.find(c.error), std::string::npos) << c.what << " -> " << out;
+    EXPECT_NE(out.find("data.txt"), std::string::npos) << c.what << " -> " << out;
+  }
+  // A link that stays inside the project is followed.
+  fs::remove_all(project / "data.txt");
+  std::ofstream(project / "real.txt") << "inside";
+  fs::create_symlink("real.txt", project / "data.txt");
+  EXPECT_EQ(Kx("build " + project.string() + " -o " + (dir / "g.kx").string()), 0);
 }
 
 TEST(CommandLine, ScriptThatDoesNotCompileStopsThePreparation) {
