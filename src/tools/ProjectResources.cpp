@@ -1101,7 +1101,7 @@ struct CWriter {
         fj["final"] = f.s_final;
         if (f.HasContent() && f.s_data) {
           std::string safe = SafeRelativePath(f.s_filename).filename().string();
-          if (safe.empty() || used.count(safe)) safe = "file_" + std::to_string(k);
+          if (safe.empty() || safe.size() > 100 || used.count(safe)) safe = "file_" + std::to_string(k);
           used.insert(safe);
           fs::path file = dir / "extensions" / extStems[i] / safe;
           WriteFile(file, *f.s_data);
@@ -1185,9 +1185,16 @@ struct CWriter {
       fj["store"] = d.s_store;
       fj["size"] = d.s_size;
       if (d.s_exists && d.s_store) {
-        std::string safe = SafeRelativePath(d.s_filename).generic_string();
-        if (safe.empty() || used.count(safe)) safe = "file_" + std::to_string(i);
-        used.insert(safe);
+        // One flat folder: names like "x" and "x/y" cannot both be files, and a name may be
+        // longer than a file name can be. The real name stays in "name".
+        std::string safe = SafeRelativePath(d.s_filename).filename().string();
+        std::string key = safe;
+        for (char& c : key) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (safe.empty() || safe.size() > 100 || used.count(key)) {
+          safe = "file_" + std::to_string(i);
+          key = safe;
+        }
+        used.insert(key);
         fs::path file = dir / "included" / safe;
         WriteFile(file, d.s_data);
         fj["file"] = Rel(file);
