@@ -12,6 +12,7 @@ RBindingTable ExecuteFunctions();  // execute_string, execute_file, script_execu
 RBindingTable InstanceFunctions();  // instance_*, position_* of instances
 RBindingTable RoomFunctions();      // room_goto*, room_restart, room_previous/next, game_end/restart/save/load
 RBindingTable EventFunctions();     // event_perform, event_perform_object, event_user, event_inherited
+RBindingTable CollisionFunctions();  // place_*, move_*, motion_*, distance_*, collision_*
 
 RVariableBindingTable InstanceVariables();  // x, y, speed, sprite_index, alarm, ... of the instance
 

@@ -1,0 +1,188 @@
+#include "world/CollisionGrid.h"
+
+#include <algorithm>
+
+#include "resources/GameResources.h"
+#include "world/World.h"
+
+namespace kestro {
+
+namespace {
+
+bool IsSentinel(const RRect& b) {
+  return b.Left == kNoBox && b.Top == kNoBox && b.Right == kNoBox && b.Bottom == kNoBox;
+}
+
+int64_t Extent(const RRect& b) {
+  return std::max(int64_t(b.Right) - b.Left + 1, int64_t(b.Bottom) - b.Top + 1);
+}
+
+int CeilLog2(int64_t v) {
+  int k = 0;
+  while (k < 62 && (int64_t(1) << k) < v) ++k;
+  return k;
+}
+
+}  // namespace
+
+CCollisionGrid& CollisionGrid() {
+  static CCollisionGrid grid;
+  return grid;
+}
+
+void CCollisionGrid::Reset() { *this = CCollisionGrid(); }
+
+void CCollisionGrid::Sync(CLiveRoom& room) {
+  if (&room != room_ || room.ListsGeneration() != generation_) {
+    Build(room);
+    return;
+  }
+  const auto& order = room.ListOrder();
+  if (order.size() == slots_.size()) return;
+  for (size_t k = slots_.size(); k < order.size(); ++k) Append(order[k]);
+  ++changes_;
+}
+
+void CCollisionGrid::Build(CLiveRoom& room) {
+  room_ = &room;
+  generation_ = room.ListsGeneration();
+  orderStamp_ = 0;  // ranks are computed when first asked for
+  rankedCount_ = 0;
+  ++changes_;
+  slots_.clear();
+  far_ = huge_ = kNone;
+  std::fill(std::begin(levelCount_), std::end(levelCount_), 0);
+  ownCount_.assign(size_t(std::max(0, Objects().Count())), 0);
+  const auto& order = room.ListOrder();
+
+  // The region of the boxes, and the cell size: a power of two near the middle box size, made
+  // larger while the finest level would have more than about two cells per instance.
+  int64_t minX = 0, minY = 0, maxX = 0, maxY = 0;
+  bool any = false;
+  std::vector<int64_t> sizes;
+  for (const CInstance* inst : order) {
+    const RRect& b = inst->i_bbox;
+    if (IsSentinel(b)) continue;
+    if (!any) {
+      minX = b.Left, minY = b.Top, maxX = b.Right, maxY = b.Bottom;
+      any = true;
+    }
+    minX = std::min<int64_t>(minX, b.Left);
+    minY = std::min<int64_t>(minY, b.Top);
+    maxX = std::max<int64_t>(maxX, b.Right);
+    maxY = std::max<int64_t>(maxY, b.Bottom);
+    if (sizes.size() < 4096) sizes.push_back(Extent(b));
+  }
+  int64_t middle = 32;
+  if (!sizes.empty()) {
+    std::nth_element(sizes.begin(), sizes.begin() + ptrdiff_t(sizes.size() / 2), sizes.end());
+    middle = sizes[sizes.size() / 2];
+  }
+  baseShift_ = std::clamp(CeilLog2(middle), 3, 24);
+  const int64_t limit = 2 * int64_t(order.size()) + 1024;
+  while (baseShift_ < 40 && (((maxX - minX) >> baseShift_) + 1) * (((maxY - minY) >> baseShift_) + 1) > limit)
+    ++baseShift_;
+  originX_ = minX;
+  originY_ = minY;
+  for (int k = 0; k < kLevels; ++k) {
+    RLevel& l = levels_[k];
+    l.shift = baseShift_ + k;
+    l.width = ((maxX - minX) >> l.shift) + 1;
+    l.height = ((maxY - minY) >> l.shift) + 1;
+    l.head.assign(size_t(l.width * l.height), kNone);
+  }
+  slots_.reserve(order.size());
+  for (CInstance* inst : order) Append(inst);
+}
+
+void CCollisionGrid::Append(CInstance* inst) {
+  const int s = int(slots_.size());
+  slots_.push_back({});
+  RSlot& slot = slots_.back();
+  slot.inst = inst;
+  slot.box = inst->i_bbox;
+  const int obj = inst->i_objectindex;
+  if (obj >= 0 && size_t(obj) < ownCount_.size()) {
+    slot.object = obj;
+    slot.ownPos = ownCount_[size_t(obj)]++;
+  }
+  inst->i_gridslot = s;
+  Locate(slot.box, slot.level, slot.cell);
+  Place(s);
+}
+
+void CCollisionGrid::Locate(const RRect& b, int& level, int& cell) const {
+  level = 0;
+  if (IsSentinel(b)) {
+    cell = kFarList;
+    return;
+  }
+  const int k = std::max(0, CeilLog2(Extent(b)) - baseShift_);
+  if (k >= kLevels) {
+    cell = kHugeList;
+    return;
+  }
+  const RLevel& l = levels_[k];
+  level = k;
+  cell = int(CellY(l, b.Top) * l.width + CellX(l, b.Left));
+}
+
+void CCollisionGrid::Place(int s) {
+  RSlot& slot = slots_[size_t(s)];
+  int& head = Head(slot.level, slot.cell);
+  slot.prev = kNone;
+  slot.next = head;
+  if (head != kNone) slots_[size_t(head)].prev = s;
+  head = s;
+  if (slot.cell >= 0) ++levelCount_[slot.level];
+}
+
+void CCollisionGrid::Unlink(int s) {
+  RSlot& slot = slots_[size_t(s)];
+  if (slot.prev != kNone)
+    slots_[size_t(slot.prev)].next = slot.next;
+  else
+    Head(slot.level, slot.cell) = slot.next;
+  if (slot.next != kNone) slots_[size_t(slot.next)].prev = slot.prev;
+  if (slot.cell >= 0) --levelCount_[slot.level];
+}
+
+void CCollisionGrid::Moved(CInstance& inst) {
+  // Only the grid of the current room, as it was built: after a rebuild of the room's lists
+  // instances may have been freed, and the next Sync builds the grid again anyway.
+  const CLiveRoom& room = World().Room();
+  if (&room != room_ || room.ListsGeneration() != generation_) return;
+  const int s = SlotOf(inst);
+  if (s < 0) return;
+  RSlot& slot = slots_[size_t(s)];
+  const RRect& b = inst.i_bbox;
+  if (b.Left == slot.box.Left && b.Top == slot.box.Top && b.Right == slot.box.Right && b.Bottom == slot.box.Bottom)
+    return;
+  slot.box = b;
+  ++changes_;
+  int level, cell;
+  Locate(b, level, cell);
+  if (level == slot.level && cell == slot.cell) return;
+  Unlink(s);
+  slot.level = level;
+  slot.cell = cell;
+  Place(s);
+}
+
+int CCollisionGrid::ActiveRank(int slot) {
+  if (room_ && orderStamp_ != room_->OrderStamp()) {
+    orderStamp_ = room_->OrderStamp();
+    rankedCount_ = Count();
+    rank_.assign(size_t(rankedCount_), 0);
+    int k = 0;
+    for (const auto& inst : room_->Active()) {
+      const int s = SlotOf(*inst);
+      if (s >= 0 && s < rankedCount_) rank_[size_t(s)] = k;
+      ++k;
+    }
+  }
+  // Instances appended since the ranks were taken follow all others, in creation order.
+  return slot < rankedCount_ ? rank_[size_t(slot)] : slot;
+}
+
+}  // namespace kestro
