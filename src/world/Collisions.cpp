@@ -109,6 +109,17 @@ auto AtPlace(CInstance& self, double x, double y, Test test) {
   return result;
 }
 
+// The one-pixel step in direction `dir`; parts within 1e-10 of a whole number are made whole, so
+// moving along an axis does not drift off it (cos 270 degrees is not exactly 0).
+void StepOf(double dir, double& dx, double& dy) {
+  auto whole = [](double v) {
+    const double n = std::nearbyint(v);
+    return std::fabs(v - n) < 1e-10 ? n : v;
+  };
+  dx = whole(std::cos(dir * kRad));
+  dy = whole(-std::sin(dir * kRad));
+}
+
 void PutBack(CInstance& inst) {
   inst.SetPosition(inst.i_xprevious, inst.i_yprevious);
   inst.SetPathPosition(inst.i_pathpositionprevious);
@@ -262,7 +273,8 @@ CInstance* InstancePlace(CInstance& self, double x, double y, int32_t designator
 }
 
 void MoveContact(CInstance& self, double dir, double maxdist, bool solidOnly) {
-  const double dx = std::cos(dir * kRad), dy = -std::sin(dir * kRad);
+  double dx, dy;
+  StepOf(dir, dx, dy);
   if (!PlaceFree(self, self.i_x, self.i_y, solidOnly)) return;
   const int64_t n = maxdist > 0 ? RoundToInt64(maxdist) : 1000;
   for (int64_t k = 0; k < n; ++k) {
@@ -272,7 +284,8 @@ void MoveContact(CInstance& self, double dir, double maxdist, bool solidOnly) {
 }
 
 void MoveOutside(CInstance& self, double dir, double maxdist, bool solidOnly) {
-  const double dx = std::cos(dir * kRad), dy = -std::sin(dir * kRad);
+  double dx, dy;
+  StepOf(dir, dx, dy);
   const int64_t n = maxdist > 0 ? RoundToInt64(maxdist) : 1000;
   for (int64_t k = 0; k < n && !PlaceFree(self, self.i_x, self.i_y, solidOnly); ++k)
     self.SetPosition(self.i_x + dx, self.i_y + dy);
