@@ -33,7 +33,7 @@ CCollisionGrid& CollisionGrid() {
 void CCollisionGrid::Reset() { *this = CCollisionGrid(); }
 
 void CCollisionGrid::Sync(CLiveRoom& room) {
-  if (&room != room_ || room.ListsGeneration() != generation_) {
+  if (&room != room_ || room.ListsGeneration() != generation_ || relinks_ > int(slots_.size() / 4) + 64) {
     Build(room);
     return;
   }
@@ -50,6 +50,8 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   rankedCount_ = 0;
   ++changes_;
   slots_.clear();
+  entries_.clear();
+  relinks_ = 0;
   far_ = huge_ = kNone;
   std::fill(std::begin(levelCount_), std::end(levelCount_), 0);
   ownCount_.assign(size_t(std::max(0, Objects().Count())), 0);
@@ -91,24 +93,64 @@ void CCollisionGrid::Build(CLiveRoom& room) {
     l.height = ((maxY - minY) >> l.shift) + 1;
     l.head.assign(size_t(l.width * l.height), kNone);
   }
+  // Slots in list order; entries ordered by level and cell (a counting sort), so the entries of a
+  // cell, and of the cells beside it, lie together.
   slots_.reserve(order.size());
-  for (CInstance* inst : order) Append(inst);
+  entries_.resize(order.size());
+  std::vector<int> level(order.size()), cell(order.size());
+  std::vector<int64_t> start;
+  std::vector<int64_t> offset(kLevels + 3, 0);  // the lists first, then each level's cells
+  for (int k = 0; k < kLevels; ++k) offset[size_t(k) + 3] = offset[size_t(k) + 2] + levels_[k].width * levels_[k].height;
+  auto key = [&](int lv, int c) { return c == kFarList ? 0 : c == kHugeList ? 1 : offset[size_t(lv) + 2] + 2 + c; };
+  start.assign(size_t(offset[kLevels + 2] + 3), 0);
+  for (size_t k = 0; k < order.size(); ++k) {
+    Locate(order[k]->i_bbox, level[k], cell[k]);
+    ++start[size_t(key(level[k], cell[k])) + 1];
+  }
+  for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+  for (size_t k = 0; k < order.size(); ++k) {
+    CInstance* inst = order[k];
+    const int s = int(k);
+    const int e = int(start[size_t(key(level[k], cell[k]))]++);
+    slots_.push_back({});
+    RSlot& slot = slots_.back();
+    slot.inst = inst;
+    slot.entry = e;
+    const int obj = inst->i_objectindex;
+    if (obj >= 0 && size_t(obj) < ownCount_.size()) {
+      slot.object = obj;
+      slot.ownPos = ownCount_[size_t(obj)]++;
+    }
+    inst->i_gridslot = s;
+    REntry& entry = entries_[size_t(e)];
+    entry.box = inst->i_bbox;
+    entry.slot = s;
+    entry.level = level[k];
+    entry.cell = cell[k];
+  }
+  // Linked from the back, so each cell's list runs forwards through memory.
+  for (int e = int(entries_.size()) - 1; e >= 0; --e) Place(e);
 }
 
 void CCollisionGrid::Append(CInstance* inst) {
   const int s = int(slots_.size());
+  const int e = int(entries_.size());
   slots_.push_back({});
+  entries_.push_back({});
   RSlot& slot = slots_.back();
   slot.inst = inst;
-  slot.box = inst->i_bbox;
+  slot.entry = e;
   const int obj = inst->i_objectindex;
   if (obj >= 0 && size_t(obj) < ownCount_.size()) {
     slot.object = obj;
     slot.ownPos = ownCount_[size_t(obj)]++;
   }
   inst->i_gridslot = s;
-  Locate(slot.box, slot.level, slot.cell);
-  Place(s);
+  REntry& entry = entries_.back();
+  entry.box = inst->i_bbox;
+  entry.slot = s;
+  Locate(entry.box, entry.level, entry.cell);
+  Place(e);
 }
 
 void CCollisionGrid::Locate(const RRect& b, int& level, int& cell) const {
@@ -127,46 +169,49 @@ void CCollisionGrid::Locate(const RRect& b, int& level, int& cell) const {
   cell = int(CellY(l, b.Top) * l.width + CellX(l, b.Left));
 }
 
-void CCollisionGrid::Place(int s) {
-  RSlot& slot = slots_[size_t(s)];
-  int& head = Head(slot.level, slot.cell);
-  slot.prev = kNone;
-  slot.next = head;
-  if (head != kNone) slots_[size_t(head)].prev = s;
-  head = s;
-  if (slot.cell >= 0) ++levelCount_[slot.level];
+void CCollisionGrid::Place(int e) {
+  REntry& entry = entries_[size_t(e)];
+  int& head = Head(entry.level, entry.cell);
+  entry.prev = kNone;
+  entry.next = head;
+  if (head != kNone) entries_[size_t(head)].prev = e;
+  head = e;
+  if (entry.cell >= 0) ++levelCount_[entry.level];
 }
 
-void CCollisionGrid::Unlink(int s) {
-  RSlot& slot = slots_[size_t(s)];
-  if (slot.prev != kNone)
-    slots_[size_t(slot.prev)].next = slot.next;
+void CCollisionGrid::Unlink(int e) {
+  REntry& entry = entries_[size_t(e)];
+  if (entry.prev != kNone)
+    entries_[size_t(entry.prev)].next = entry.next;
   else
-    Head(slot.level, slot.cell) = slot.next;
-  if (slot.next != kNone) slots_[size_t(slot.next)].prev = slot.prev;
-  if (slot.cell >= 0) --levelCount_[slot.level];
+    Head(entry.level, entry.cell) = entry.next;
+  if (entry.next != kNone) entries_[size_t(entry.next)].prev = entry.prev;
+  if (entry.cell >= 0) --levelCount_[entry.level];
 }
 
 void CCollisionGrid::Moved(CInstance& inst) {
   // Only the grid of the current room, as it was built: after a rebuild of the room's lists
   // instances may have been freed, and the next Sync builds the grid again anyway.
+  if (held_ > 0) return;
   const CLiveRoom& room = World().Room();
   if (&room != room_ || room.ListsGeneration() != generation_) return;
   const int s = SlotOf(inst);
   if (s < 0) return;
-  RSlot& slot = slots_[size_t(s)];
+  const int e = slots_[size_t(s)].entry;
+  REntry& entry = entries_[size_t(e)];
   const RRect& b = inst.i_bbox;
-  if (b.Left == slot.box.Left && b.Top == slot.box.Top && b.Right == slot.box.Right && b.Bottom == slot.box.Bottom)
+  if (b.Left == entry.box.Left && b.Top == entry.box.Top && b.Right == entry.box.Right && b.Bottom == entry.box.Bottom)
     return;
-  slot.box = b;
+  entry.box = b;
   ++changes_;
   int level, cell;
   Locate(b, level, cell);
-  if (level == slot.level && cell == slot.cell) return;
-  Unlink(s);
-  slot.level = level;
-  slot.cell = cell;
-  Place(s);
+  if (level == entry.level && cell == entry.cell) return;
+  Unlink(e);
+  entry.level = level;
+  entry.cell = cell;
+  Place(e);
+  ++relinks_;
 }
 
 int CCollisionGrid::ActiveRank(int slot) {

@@ -12,7 +12,8 @@
 //
 // Boxes are followed as they change (CInstance::ComputeBoundingBox calls Moved); instances created
 // since the last query are appended by Sync; when the room rebuilds its lists (instances freed,
-// activation changed) or another room is current, the next Sync builds the grid again.
+// activation changed) or another room is current, the next Sync builds the grid again, and so it
+// does once many boxes have changed cells, to lay the cells out together in memory again.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,11 @@ class CCollisionGrid {
   void Sync(CLiveRoom& room);
   // The instance's box changed (ComputeBoundingBox); nothing when it is not in the current grid.
   void Moved(CInstance& inst);
+  // While held, box changes are not followed: for a test that moves an instance and puts it back
+  // exactly where it was before anything else looks at the grid (the instance's old entry stays
+  // meanwhile, and the test skips that instance itself).
+  void Hold() { ++held_; }
+  void Release() { --held_; }
   // Forgets everything (tests, a new game).
   void Reset();
 
@@ -39,7 +45,6 @@ class CCollisionGrid {
 
   int Count() const { return int(slots_.size()); }
   CInstance* At(int slot) const { return slots_[size_t(slot)].inst; }
-  const RRect& Box(int slot) const { return slots_[size_t(slot)].box; }
   // The object whose own list holds the entry, and its position there (-1 for none).
   int Object(int slot) const { return slots_[size_t(slot)].object; }
   int OwnPosition(int slot) const { return slots_[size_t(slot)].ownPos; }
@@ -61,11 +66,18 @@ class CCollisionGrid {
   static constexpr int kFarList = -2;  // the sentinel box's list
   static constexpr int kHugeList = -3;  // boxes larger than the top level's cells
 
+  // Per instance, in list order.
   struct RSlot {
     CInstance* inst = nullptr;
-    RRect box;
     int object = -1;
     int ownPos = -1;
+    int entry = kNone;
+  };
+  // Per instance too, but laid out by cell when the grid is built, so a query walks memory that
+  // lies together.
+  struct REntry {
+    RRect box;
+    int slot = kNone;
     int level = 0;
     int cell = kNone;  // cell index on `level`, or one of the lists
     int next = kNone, prev = kNone;
@@ -78,8 +90,8 @@ class CCollisionGrid {
 
   void Build(CLiveRoom& room);
   void Append(CInstance* inst);
-  void Place(int slot);
-  void Unlink(int slot);
+  void Place(int entry);
+  void Unlink(int entry);
   int& Head(int level, int cell) {
     return cell == kFarList ? far_ : cell == kHugeList ? huge_ : levels_[size_t(level)].head[size_t(cell)];
   }
@@ -93,6 +105,9 @@ class CCollisionGrid {
   uint64_t orderStamp_ = 0;
   uint64_t changes_ = 0;
   std::vector<RSlot> slots_;
+  std::vector<REntry> entries_;
+  int relinks_ = 0;
+  int held_ = 0;  // entries moved to another cell since the grid was built
   std::vector<int> ownCount_;  // per object: entries appended to its own list so far
   std::vector<int> rank_;      // active-list ranks of the first rankedCount_ slots
   int rankedCount_ = 0;
@@ -111,9 +126,9 @@ void CCollisionGrid::ForOverlaps(const RRect& r, F&& fn) const {
   auto overlaps = [&r](const RRect& b) {
     return b.Left <= r.Right && r.Left <= b.Right && b.Top <= r.Bottom && r.Top <= b.Bottom;
   };
-  auto walk = [&](int s) {
-    for (; s != kNone; s = slots_[size_t(s)].next)
-      if (overlaps(slots_[size_t(s)].box)) fn(s);
+  auto walk = [&](int e) {
+    for (; e != kNone; e = entries_[size_t(e)].next)
+      if (overlaps(entries_[size_t(e)].box)) fn(entries_[size_t(e)].slot);
   };
   walk(far_);
   walk(huge_);

@@ -52,8 +52,9 @@ bool InListOf(int obj, int ancestor) {
 
 bool UseGrid(int count) { return g_search == ECollisionSearch::kGrid && count >= kGridMinimum; }
 
-// Calls visit(instance) for the candidates of Candidates(), unordered, until it returns true;
-// true when one did.
+// Calls visit(instance) for the instances of Candidates(), marked ones included (the visitor
+// skips them: it can often tell sooner, with less of the instance read), unordered, until it
+// returns true; true when one did.
 template <class Visit>
 bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
   if (area.Left > area.Right || area.Top > area.Bottom) return false;
@@ -61,7 +62,7 @@ bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
   if (designator == kDesignatorAll) {
     if (!UseGrid(room.ActiveCount())) {
       for (const auto& inst : room.Active())
-        if (!inst->i_marked && Overlaps(inst->i_bbox, area) && visit(inst.get())) return true;
+        if (Overlaps(inst->i_bbox, area) && visit(inst.get())) return true;
       return false;
     }
     CCollisionGrid& grid = CollisionGrid();
@@ -69,7 +70,7 @@ bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
     bool found = false;
     grid.ForOverlaps(area, [&](int s) {
       CInstance* inst = grid.At(s);
-      if (!found && !inst->i_marked && visit(inst)) found = true;
+      if (!found && visit(inst)) found = true;
     });
     return found;
   }
@@ -78,7 +79,7 @@ bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
     if (!UseGrid(n)) {
       for (int k = 0; k < n; ++k)
         if (CInstance* inst = room.Obj_Instance_Recursive(designator, k);
-            inst && !inst->i_marked && Overlaps(inst->i_bbox, area) && visit(inst))
+            inst && Overlaps(inst->i_bbox, area) && visit(inst))
           return true;
       return false;
     }
@@ -87,7 +88,7 @@ bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
     bool found = false;
     grid.ForOverlaps(area, [&](int s) {
       CInstance* inst = grid.At(s);
-      if (!found && !inst->i_marked && InListOf(grid.Object(s), designator) && visit(inst)) found = true;
+      if (!found && InListOf(grid.Object(s), designator) && visit(inst)) found = true;
     });
     return found;
   }
@@ -99,10 +100,21 @@ bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
 }
 
 // Self moved to (x, y) for the length of `test`, then back where it was; the previous position
-// is not touched.
+// is not touched. `test` runs no game code and never counts self as found, so the grid need not
+// follow the visit.
 template <class Test>
 auto AtPlace(CInstance& self, double x, double y, Test test) {
   const double ox = self.i_x, oy = self.i_y;
+  CCollisionGrid& grid = CollisionGrid();
+  // Brought up to date first: a grid built during the visit would take self's visiting box.
+  if (g_search == ECollisionSearch::kGrid) grid.Sync(World().Room());
+  struct Held {
+    CCollisionGrid& grid;
+    explicit Held(CCollisionGrid& g) : grid(g) { grid.Hold(); }
+    ~Held() { grid.Release(); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+  } held(grid);
   self.SetPosition(x, y);
   auto result = test();
   self.SetPosition(ox, oy);
@@ -239,7 +251,7 @@ void Candidates(int32_t designator, const RRect& area, std::vector<CInstance*>& 
                            ? UseGrid(World().Room().Obj_Number_Recursive(designator))
                            : false;
   AnyCandidate(designator, area, [&](CInstance* inst) {
-    out.push_back(inst);
+    if (!inst->i_marked) out.push_back(inst);
     return false;
   });
   if (!ordered || !viaGrid || out.size() < 2) return;
@@ -256,8 +268,9 @@ void Candidates(int32_t designator, const RRect& area, std::vector<CInstance*>& 
 
 bool PlaceFree(CInstance& self, double x, double y, bool solidOnly) {
   return AtPlace(self, x, y, [&] {
+    // Self, then the solid flag, before anything else of the instance is read.
     return !AnyCandidate(kDesignatorAll, self.i_bbox, [&](CInstance* inst) {
-      return (!solidOnly || inst->i_solid) && Collision_Instance(*inst, self, true);
+      return inst != &self && (!solidOnly || inst->i_solid) && Collision_Instance(*inst, self, true);
     });
   });
 }
