@@ -13,9 +13,7 @@ bool IsSentinel(const RRect& b) {
   return b.Left == kNoBox && b.Top == kNoBox && b.Right == kNoBox && b.Bottom == kNoBox;
 }
 
-int64_t Extent(const RRect& b) {
-  return std::max(int64_t(b.Right) - b.Left + 1, int64_t(b.Bottom) - b.Top + 1);
-}
+int64_t Extent(const RRect& b) { return std::max(int64_t(b.Right) - b.Left + 1, int64_t(b.Bottom) - b.Top + 1); }
 
 int CeilLog2(int64_t v) {
   int k = 0;
@@ -100,7 +98,8 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   std::vector<int> level(order.size()), cell(order.size());
   std::vector<int64_t> start;
   std::vector<int64_t> offset(kLevels + 3, 0);  // the lists first, then each level's cells
-  for (int k = 0; k < kLevels; ++k) offset[size_t(k) + 3] = offset[size_t(k) + 2] + levels_[k].width * levels_[k].height;
+  for (int k = 0; k < kLevels; ++k)
+    offset[size_t(k) + 3] = offset[size_t(k) + 2] + levels_[k].width * levels_[k].height;
   auto key = [&](int lv, int c) { return c == kFarList ? 0 : c == kHugeList ? 1 : offset[size_t(lv) + 2] + 2 + c; };
   start.assign(size_t(offset[kLevels + 2] + 3), 0);
   for (size_t k = 0; k < order.size(); ++k) {

@@ -63,7 +63,7 @@ class CCollisionGrid {
  private:
   static constexpr int kLevels = 16;
   static constexpr int kNone = -1;
-  static constexpr int kFarList = -2;  // the sentinel box's list
+  static constexpr int kFarList = -2;   // the sentinel box's list
   static constexpr int kHugeList = -3;  // boxes larger than the top level's cells
 
   // Per instance, in list order.
@@ -106,8 +106,8 @@ class CCollisionGrid {
   uint64_t changes_ = 0;
   std::vector<RSlot> slots_;
   std::vector<REntry> entries_;
-  int relinks_ = 0;
-  int held_ = 0;  // entries moved to another cell since the grid was built
+  int relinks_ = 0;  // entries moved to another cell since the grid was built
+  int held_ = 0;
   std::vector<int> ownCount_;  // per object: entries appended to its own list so far
   std::vector<int> rank_;      // active-list ranks of the first rankedCount_ slots
   int rankedCount_ = 0;

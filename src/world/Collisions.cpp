@@ -422,8 +422,7 @@ void PerformBoundaryEvents() {
       if (Pending()) return;
       const CView& v = room.r_view[size_t(k)];
       if (!room.r_enableviews || !v.visible) continue;
-      const double left = v.xview, top = v.yview, right = double(v.xview) + v.wview,
-                   bottom = double(v.yview) + v.hview;
+      const double left = v.xview, top = v.yview, right = double(v.xview) + v.wview, bottom = double(v.yview) + v.hview;
       DispatchEventIf(kEventOther, (edge == 0 ? 40 : 50) + k, [&](const CInstance& i) {
         return edge == 0 ? OutsideOf(i, left, top, right, bottom) : CrossesEdgeOf(i, left, top, right, bottom);
       });

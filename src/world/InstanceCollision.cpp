@@ -10,6 +10,8 @@ namespace kestro {
 
 namespace {
 
+// Null for an instance without a shape: its box is the sentinel box, which spans no place of the
+// room, so it meets nothing, precise or not.
 const CSprite* MaskSprite(const CInstance& inst) {
   return Sprites().Get(inst.i_maskindex >= 0 ? inst.i_maskindex : inst.i_spriteindex);
 }
@@ -29,7 +31,7 @@ int Image(const CInstance& inst) {
 bool Collision_Point(const CInstance& inst, bool prec, double x, double y) {
   const RRect& b = inst.i_bbox;
   if (inst.i_marked || !(b.Left <= x && x < b.Right + 1 && b.Top <= y && y < b.Bottom + 1)) return false;
-  if (!prec) return true;
+  if (!prec) return MaskSprite(inst) != nullptr;
   const CSprite* s = MaskSprite(inst);
   return s && s->i_numb > 0 && SpriteCollisionPoint(*s, Image(inst), Place(inst, *s), RoundToInt32(x), RoundToInt32(y));
 }
@@ -38,7 +40,7 @@ bool Collision_Rectangle(const CInstance& inst, bool prec, double x1, double y1,
   const double minX = std::min(x1, x2), maxX = std::max(x1, x2), minY = std::min(y1, y2), maxY = std::max(y1, y2);
   const RRect& b = inst.i_bbox;
   if (inst.i_marked || !(minX < b.Right + 1 && maxX >= b.Left && minY < b.Bottom + 1 && maxY >= b.Top)) return false;
-  if (!prec) return true;
+  if (!prec) return MaskSprite(inst) != nullptr;
   const CSprite* s = MaskSprite(inst);
   if (!s || s->i_numb <= 0) return false;
   const RRect r{RoundToInt32(minX), RoundToInt32(minY), RoundToInt32(maxX), RoundToInt32(maxY)};
@@ -64,7 +66,7 @@ bool Collision_Ellipse(const CInstance& inst, bool prec, double x1, double y1, d
     if (!inside(b.Left, b.Top) && !inside(b.Right, b.Top) && !inside(b.Left, b.Bottom) && !inside(b.Right, b.Bottom))
       return false;
   }
-  if (!prec) return true;
+  if (!prec) return MaskSprite(inst) != nullptr;
   const CSprite* s = MaskSprite(inst);
   if (!s || s->i_numb <= 0) return false;
   return SpriteCollisionEllipse(*s, Image(inst), Place(inst, *s), b, r);
@@ -85,7 +87,7 @@ bool Collision_Line(const CInstance& inst, bool prec, double x1, double y1, doub
   if (x2 > b.Right + 1) yb = y1 + (b.Right + 1 - x1) * (y2 - y1) / (x2 - x1);
   const double xa = std::max(x1, double(b.Left)), xb = std::min(x2, double(b.Right) + 1);
   if ((ya < b.Top && yb < b.Top) || (ya >= b.Bottom + 1 && yb >= b.Bottom + 1)) return false;
-  if (!prec) return true;
+  if (!prec) return MaskSprite(inst) != nullptr;
   const CSprite* s = MaskSprite(inst);
   if (!s || s->i_numb <= 0) return false;
   return SpriteCollisionLine(*s, Image(inst), Place(inst, *s), b, RoundToInt32(xa), RoundToInt32(ya), RoundToInt32(xb),
@@ -96,7 +98,7 @@ bool Collision_Instance(const CInstance& a, const CInstance& b, bool prec) {
   if (&a == &b || a.i_marked || b.i_marked) return false;
   const RRect &p = a.i_bbox, &q = b.i_bbox;
   if (p.Left >= q.Right + 1 || q.Left >= p.Right + 1 || p.Top >= q.Bottom + 1 || q.Top >= p.Bottom + 1) return false;
-  if (!prec) return true;
+  if (!prec) return MaskSprite(a) && MaskSprite(b);
   const CSprite* sa = MaskSprite(a);
   const CSprite* sb = MaskSprite(b);
   if (!sa || !sb || sa->i_numb <= 0 || sb->i_numb <= 0) return false;

@@ -1,5 +1,6 @@
 // Collision tests of instances: the bounding boxes first, then, when precise, the masks of the
 // instances' mask sprites placed at their rounded positions with origin, scales, angle and image.
+// An instance without a mask sprite meets nothing, whatever its (sentinel) box says.
 #pragma once
 
 #include "world/Instance.h"

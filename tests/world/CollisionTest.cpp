@@ -334,6 +334,10 @@ TEST_F(Collide_, PlaceAndPositionFunctions) {
   };
   // string() shows two decimals.
   for (const Case& c : cases) EXPECT_NEAR(Value(self, c.expression), c.expected, 0.006) << c.expression;
+  // An instance without a shape meets nothing, not even where its sentinel box lies.
+  Add(4, 5, 5);
+  EXPECT_EQ(Value(self, "collision_rectangle(-100001, -100001, -99999, -99999, all, false, false)"), -4);
+  EXPECT_EQ(Value(self, "collision_point(-100000, -100000, obj_ghost, false, false)"), -4);
   // Precise tests see the mask: only the left half of obj_half is solid.
   CInstance* half = Add(5, 300, 300);
   EXPECT_EQ(Value(self, "collision_point(312, 305, obj_half, true, false)"), -4);
