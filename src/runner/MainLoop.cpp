@@ -10,6 +10,7 @@
 #include "io/RunState.h"
 #include "resources/GameResources.h"
 #include "resources/GameSettings.h"
+#include "world/Collisions.h"
 #include "world/ErrorReport.h"
 #include "world/Events.h"
 #include "world/GameState.h"
@@ -97,12 +98,16 @@ void CMainLoop::RunStep() {
   if (Pending()) return;
   DispatchEvent(kEventStep, 0);
   if (Pending()) return;
-  // Motion, marked instances included.
+  // Motion, marked instances included: friction and gravity, then the move.
   for (size_t k = 0; k < w.Room().Active().size(); ++k) {
     CInstance* inst = w.Room().Active()[k].get();
     inst->Adapt_Speed();
     inst->SetPosition(inst->i_x + inst->i_hspeed, inst->i_y + inst->i_vspeed);
   }
+  PerformBoundaryEvents();
+  if (Pending()) return;
+  PerformCollisionEvents();
+  if (Pending()) return;
   DispatchEvent(kEventStep, 2);
   if (Pending()) return;
   w.Room().RemoveMarked();

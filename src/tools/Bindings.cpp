@@ -19,6 +19,7 @@ std::vector<RBindingTable> GameBindings() {
       RoomFunctions(),
       InputFunctions(),
       ActionDrawFunctions(),
+      CollisionFunctions(),
   };
 }
 

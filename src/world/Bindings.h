@@ -11,8 +11,9 @@ RBindingTable ErrorFunctions();    // show_error, show_debug_message
 RBindingTable ExecuteFunctions();  // execute_string, execute_file, script_execute, get_function_address
 RBindingTable InstanceFunctions();  // instance_*, position_* of instances
 RBindingTable RoomFunctions();      // room_goto*, room_restart, room_previous/next, game_end/restart/save/load
-RBindingTable EventFunctions();
-RBindingTable ActionFunctions();    // action_* of motion, instances, rooms, timing, questions, score, ...     // event_perform, event_perform_object, event_user, event_inherited
+RBindingTable EventFunctions();     // event_perform, event_perform_object, event_user, event_inherited
+RBindingTable ActionFunctions();    // action_* of motion, instances, rooms, timing, questions, score, ...
+RBindingTable CollisionFunctions();  // place_*, move_*, motion_*, distance_*, collision_*
 
 RVariableBindingTable InstanceVariables();  // x, y, speed, sprite_index, alarm, ... of the instance
 

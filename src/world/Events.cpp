@@ -231,6 +231,17 @@ void DispatchEvent(int type, int numb) {
   }
 }
 
+void DispatchEventIf(int type, int numb, const std::function<bool(const CInstance&)>& test) {
+  CLiveRoom& room = World().Room();
+  for (const int obj : EventLists().Objects(type, numb)) {
+    if (Pending()) return;
+    const RFoundEvent found = FindEvent(Objects(), obj, type, numb);
+    for (int k = 0; found.event && k < room.Obj_Number(obj) && !Pending(); ++k)
+      if (CInstance* inst = room.Obj_Instance(obj, k); inst && !inst->i_marked && test(*inst))
+        RunEvent(found, inst, inst, type, numb);
+  }
+}
+
 void StepAlarms() {
   CLiveRoom& room = World().Room();
   for (int alarm = 0; alarm < 12; ++alarm)

@@ -4,6 +4,8 @@
 // the event_* variables read is set for the event's duration and restored after it.
 #pragma once
 
+#include <functional>
+
 namespace kestro {
 
 class CInstance;
@@ -32,6 +34,8 @@ void PerformEventForAll(int type, int numb);
 // on every unmarked instance of the object's own list (instances created meanwhile included while
 // the object's turn lasts).
 void DispatchEvent(int type, int numb);
+// The same, performed only on the instances for which `test` holds when their turn comes.
+void DispatchEventIf(int type, int numb, const std::function<bool(const CInstance&)>& test);
 // The alarm phase of a step: alarms 0 to 11 count down on instances whose object has that alarm
 // event; reaching 0 performs it.
 void StepAlarms();

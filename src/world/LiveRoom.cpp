@@ -6,6 +6,11 @@
 
 namespace kestro {
 
+uint64_t CLiveRoom::NextStamp() {
+  static uint64_t counter = 0;
+  return ++counter;
+}
+
 void CLiveRoom::MakeFrom(const CRoom& design) {
   ClearInstances();
   CRoom::operator=(design);
@@ -39,6 +44,8 @@ CInstance* CLiveRoom::AddInstanceWithId(int id, int objectind, double x, double 
   r_instance.push_back(std::make_unique<CInstance>());
   CInstance* inst = r_instance.back().get();
   inst->Create(id, objectind, x, y);
+  // Before the lists: a rebuild they start takes the whole active list, this instance included.
+  listOrder_.push_back(inst);
   AppendToLists(inst);
   Index(inst);
   return inst;
@@ -50,6 +57,8 @@ void CLiveRoom::ClearInstances() {
   r_obj_instance.clear();
   r_obj_instance_recursive.clear();
   byId_.clear();
+  listOrder_.clear();
+  generation_ = orderStamp_ = NextStamp();
 }
 
 int CLiveRoom::Obj_Number(int objind) const {
@@ -120,6 +129,10 @@ void CLiveRoom::RebuildObjectLists() {
   r_obj_instance.assign(count, {});
   r_obj_instance_recursive.assign(count, {});
   byId_.clear();
+  listOrder_.clear();
+  listOrder_.reserve(r_instance.size());
+  for (const auto& inst : r_instance) listOrder_.push_back(inst.get());
+  generation_ = orderStamp_ = NextStamp();
   for (const auto& inst : r_instance_deact) Index(inst.get());
   for (const auto& inst : r_instance) {
     if (inst->i_objectindex >= 0 && size_t(inst->i_objectindex) < count) AppendToLists(inst.get());
@@ -133,6 +146,7 @@ void CLiveRoom::SortInstances() {
   for (size_t i = 1; i < r_instance.size() && sorted; ++i)
     if (r_instance[i]->i_depth > r_instance[i - 1]->i_depth) sorted = false;
   if (sorted) return;
+  orderStamp_ = NextStamp();
   for (size_t i = 1; i < r_instance.size(); ++i)
     for (size_t j = i; j > 0 && r_instance[j]->i_depth > r_instance[j - 1]->i_depth; --j)
       std::swap(r_instance[j], r_instance[j - 1]);
