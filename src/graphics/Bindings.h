@@ -9,5 +9,6 @@ namespace kestro {
 
 RBindingTable InputFunctions();          // keyboard_*, mouse_*, joystick_*, io_clear, io_handle
 RVariableBindingTable InputVariables();  // mouse_x, mouse_y, mouse_button, keyboard_key, ...
+RBindingTable TileFunctions();           // tile_* of the current room
 
 }  // namespace kestro

@@ -17,6 +17,7 @@ std::vector<RBindingTable> GameBindings() {
       EventFunctions(),
       RoomFunctions(),
       InputFunctions(),
+      TileFunctions(),
   };
 }
 
