@@ -4,6 +4,7 @@
 // real device in tests/platform.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <memory>
 #include <string>
@@ -205,6 +206,39 @@ TEST_F(RoomDraw_, InstancesTilesAndParticleSystemsMergeByDepth) {
   room.Mark(ib);
   DrawRoom();
   EXPECT_EQ(Drawn(), "CT");
+}
+
+TEST_F(RoomDraw_, LargeRoomsSortAsTheInsertionSortWould) {
+  // Many instances on few depths, shuffled: whether the sort finishes by moving instances one
+  // place at a time or goes by depth and position, equal depths keep their order.
+  const int obj = AddObject(-1);
+  StartWorld();
+  CLiveRoom& room = World().Room();
+  uint32_t seed = 7;
+  auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 24; };
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 3000; ++i) Add(obj, 0, 0, round == 2 && i == 1500 ? 50 : double(next() % 16));
+    if (round == 1)  // nearly sorted: one instance out of place
+      for (const auto& inst : room.Active()) inst->i_depth = 0;
+    if (round == 1) room.Active()[2999]->i_depth = 5;
+    std::vector<std::pair<double, int>> expect;
+    for (const auto& inst : room.Active()) expect.push_back({inst->i_depth, inst->i_id});
+    for (size_t i = 1; i < expect.size(); ++i)
+      for (size_t j = i; j > 0 && expect[j].first > expect[j - 1].first; --j) std::swap(expect[j], expect[j - 1]);
+    room.SortInstances();
+    std::vector<std::pair<double, int>> got;
+    for (const auto& inst : room.Active()) got.push_back({inst->i_depth, inst->i_id});
+    EXPECT_EQ(got, expect) << "round " << round;
+    room.ClearInstances();
+  }
+  // A depth that is not a number stays where it is.
+  Add(obj, 0, 0, 1);
+  Add(obj, 0, 0, std::nan(""));
+  Add(obj, 0, 0, 2);
+  room.SortInstances();
+  EXPECT_EQ(room.Active()[0]->i_depth, 1);
+  EXPECT_TRUE(std::isnan(room.Active()[1]->i_depth));
+  EXPECT_EQ(room.Active()[2]->i_depth, 2);
 }
 
 TEST_F(RoomDraw_, DepthAboveTheNearestPlaneIsDrawnFirstAtTheNearestZ) {
