@@ -15,9 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <tuple>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "graphics/Graphics.h"
@@ -82,8 +82,8 @@ struct Game {
     CLiveRoom& room = World().Room();
     room.ClearInstances();
     for (int i = 0; i < kInstances; ++i) {
-      CInstance* inst = room.AddInstance(object, 16 + (i * 7919) % 608, 16 + (int64_t(i) * 104729) % 448,
-                                         World().lastInstanceId);
+      CInstance* inst =
+          room.AddInstance(object, 16 + (i * 7919) % 608, 16 + (int64_t(i) * 104729) % 448, World().lastInstanceId);
       inst->i_hspeed = (i % 7) - 3;
       inst->i_vspeed = (i % 5) - 2;
       inst->i_imagespeed = 0;

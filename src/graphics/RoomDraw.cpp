@@ -76,8 +76,8 @@ void DrawLayers(const CLiveRoom& room, bool foreground, const RViewRect& r) {
     if (!b.visible || b.foreground != foreground) continue;
     const CBackground* bg = Backgrounds().Get(b.index);
     if (!bg) continue;
-    DrawTiled(*bg, b.htiled, b.vtiled, b.x, b.y, b.xscale, b.yscale, r.left, r.top, r.right - r.left,
-              r.bottom - r.top, b.blend, b.alpha);
+    DrawTiled(*bg, b.htiled, b.vtiled, b.x, b.y, b.xscale, b.yscale, r.left, r.top, r.right - r.left, r.bottom - r.top,
+              b.blend, b.alpha);
   }
 }
 
@@ -122,8 +122,8 @@ void DrawInstance(CInstance* inst) {
   const CSprite* s = Sprites().Get(inst->i_spriteindex);
   if (!s) return;
   const int frame = ImageOf(inst->i_imageindex);
-  if (inst->i_imagescalex != 1 || inst->i_imagescaley != 1 || inst->i_imageangle != 0 ||
-      inst->i_imageblend != kWhite || inst->i_imagealpha != 1)
+  if (inst->i_imagescalex != 1 || inst->i_imagescaley != 1 || inst->i_imageangle != 0 || inst->i_imageblend != kWhite ||
+      inst->i_imagealpha != 1)
     Draw(*s, frame, inst->i_imageblend, inst->i_imagealpha, inst->i_imageangle, inst->i_imagescalex,
          inst->i_imagescaley, inst->i_x, inst->i_y);
   else

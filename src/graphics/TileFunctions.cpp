@@ -58,19 +58,45 @@ KESTRO_BUILTIN(F_tile_delete) {
 }
 KESTRO_BUILTIN(F_tile_exists) { r.SetReal(FindTile(Room(), Int(a[0])) >= 0 ? 1 : 0); }
 
-KESTRO_BUILTIN(F_tile_get_x) { Get(r, a, [](const RTile& t) { return t.x; }); }
-KESTRO_BUILTIN(F_tile_get_y) { Get(r, a, [](const RTile& t) { return t.y; }); }
-KESTRO_BUILTIN(F_tile_get_left) { Get(r, a, [](const RTile& t) { return double(t.xo); }); }
-KESTRO_BUILTIN(F_tile_get_top) { Get(r, a, [](const RTile& t) { return double(t.yo); }); }
-KESTRO_BUILTIN(F_tile_get_width) { Get(r, a, [](const RTile& t) { return double(t.w); }); }
-KESTRO_BUILTIN(F_tile_get_height) { Get(r, a, [](const RTile& t) { return double(t.h); }); }
-KESTRO_BUILTIN(F_tile_get_depth) { Get(r, a, [](const RTile& t) { return t.depth; }); }
-KESTRO_BUILTIN(F_tile_get_visible) { Get(r, a, [](const RTile& t) { return t.visible ? 1.0 : 0.0; }); }
-KESTRO_BUILTIN(F_tile_get_xscale) { Get(r, a, [](const RTile& t) { return t.xscale; }); }
-KESTRO_BUILTIN(F_tile_get_yscale) { Get(r, a, [](const RTile& t) { return t.yscale; }); }
-KESTRO_BUILTIN(F_tile_get_blend) { Get(r, a, [](const RTile& t) { return double(t.blend); }); }
-KESTRO_BUILTIN(F_tile_get_alpha) { Get(r, a, [](const RTile& t) { return t.alpha; }); }
-KESTRO_BUILTIN(F_tile_get_background) { Get(r, a, [](const RTile& t) { return double(t.index); }); }
+KESTRO_BUILTIN(F_tile_get_x) {
+  Get(r, a, [](const RTile& t) { return t.x; });
+}
+KESTRO_BUILTIN(F_tile_get_y) {
+  Get(r, a, [](const RTile& t) { return t.y; });
+}
+KESTRO_BUILTIN(F_tile_get_left) {
+  Get(r, a, [](const RTile& t) { return double(t.xo); });
+}
+KESTRO_BUILTIN(F_tile_get_top) {
+  Get(r, a, [](const RTile& t) { return double(t.yo); });
+}
+KESTRO_BUILTIN(F_tile_get_width) {
+  Get(r, a, [](const RTile& t) { return double(t.w); });
+}
+KESTRO_BUILTIN(F_tile_get_height) {
+  Get(r, a, [](const RTile& t) { return double(t.h); });
+}
+KESTRO_BUILTIN(F_tile_get_depth) {
+  Get(r, a, [](const RTile& t) { return t.depth; });
+}
+KESTRO_BUILTIN(F_tile_get_visible) {
+  Get(r, a, [](const RTile& t) { return t.visible ? 1.0 : 0.0; });
+}
+KESTRO_BUILTIN(F_tile_get_xscale) {
+  Get(r, a, [](const RTile& t) { return t.xscale; });
+}
+KESTRO_BUILTIN(F_tile_get_yscale) {
+  Get(r, a, [](const RTile& t) { return t.yscale; });
+}
+KESTRO_BUILTIN(F_tile_get_blend) {
+  Get(r, a, [](const RTile& t) { return double(t.blend); });
+}
+KESTRO_BUILTIN(F_tile_get_alpha) {
+  Get(r, a, [](const RTile& t) { return t.alpha; });
+}
+KESTRO_BUILTIN(F_tile_get_background) {
+  Get(r, a, [](const RTile& t) { return double(t.index); });
+}
 
 KESTRO_BUILTIN(F_tile_set_visible) {
   if (RTile* t = Tile(a)) t->visible = ArgBool(a[1]);
@@ -120,9 +146,8 @@ double FirstId(const std::function<bool(const RTile&)>& pick) {
 KESTRO_BUILTIN(F_tile_find) {
   const double x = a[0].val, y = a[1].val;
   const bool foreground = ArgBool(a[2]);
-  r.SetReal(FirstId([&](const RTile& t) {
-    return (foreground ? t.depth < 0 : t.depth >= 0) && BoxHolds(TileBox(t), x, y);
-  }));
+  r.SetReal(
+      FirstId([&](const RTile& t) { return (foreground ? t.depth < 0 : t.depth >= 0) && BoxHolds(TileBox(t), x, y); }));
 }
 KESTRO_BUILTIN(F_tile_delete_at) {
   const double x = a[0].val, y = a[1].val;

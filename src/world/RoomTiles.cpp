@@ -83,7 +83,9 @@ RTileBox TileBox(const RTile& t) {
   return {std::min(t.x, x2), std::min(t.y, y2), std::max(t.x, x2), std::max(t.y, y2)};
 }
 
-bool BoxHolds(const RTileBox& b, double x, double y) { return x >= b.left && x < b.right && y >= b.top && y < b.bottom; }
+bool BoxHolds(const RTileBox& b, double x, double y) {
+  return x >= b.left && x < b.right && y >= b.top && y < b.bottom;
+}
 
 bool BoxHoldsClosed(const RTileBox& b, double x, double y) {
   return x >= b.left && x <= b.right && y >= b.top && y <= b.bottom;

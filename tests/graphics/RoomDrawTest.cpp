@@ -126,7 +126,8 @@ class RoomDraw_ : public WorldFixture {
   // none, '?' for an unknown one); draw events' messages are interleaved where they happen.
   std::string Drawn() {
     std::string s;
-    for (const auto& c : dev.calls) s += c.texture == 0 ? '-' : labels_.count(int(c.texture)) ? labels_[int(c.texture)] : '?';
+    for (const auto& c : dev.calls)
+      s += c.texture == 0 ? '-' : labels_.count(int(c.texture)) ? labels_[int(c.texture)] : '?';
     dev.calls.clear();
     dev.viewports.clear();
     return s;
@@ -190,7 +191,9 @@ TEST_F(RoomDraw_, InstancesTilesAndParticleSystemsMergeByDepth) {
   log.clear();
   struct Counting : FakeParticles {
     ViewDevice* d = nullptr;
-    void DrawAt(double depth) override { *log += std::to_string(d->calls.size()) + "@" + std::to_string(int(depth)) + " "; }
+    void DrawAt(double depth) override {
+      *log += std::to_string(d->calls.size()) + "@" + std::to_string(int(depth)) + " ";
+    }
   } counting;
   counting.depths = {200, 100, -5};
   counting.log = &log;
@@ -378,15 +381,15 @@ TEST_F(RoomDraw_, ViewsFollowWithBordersSpeedsAndTheRoomEdges) {
     double x;
     int expect;
   } cases[] = {
-      {1000, 200, 0, 32, -1, 100, 0},      // inside the borders: stays
-      {1000, 200, 0, 32, -1, 180, 12},     // past the right border
+      {1000, 200, 0, 32, -1, 100, 0},        // inside the borders: stays
+      {1000, 200, 0, 32, -1, 180, 12},       // past the right border
       {1000, 200, 300, 32, -1, 310.5, 278},  // before the left border (310.5 rounds to 310)
-      {1000, 200, 300, 32, 4, 310, 296},   // at most 4 per step
-      {1000, 200, 0, 32, 4, 980, 4},
-      {1000, 640, 0, 400, -1, 500, 180},   // borders wider than the view: centred
-      {1000, 200, 0, 32, -1, 5, 0},        // never left of the room
-      {1000, 200, 0, 32, -1, 990, 800},    // nor past its right edge
-      {400, 640, 0, 32, -1, 100, -240},    // a view wider than the room
+      {1000, 200, 300, 32, 4, 310, 296},     // at most 4 per step
+      {1000, 200, 0, 32, 4, 980, 4},         // the other way
+      {1000, 640, 0, 400, -1, 500, 180},     // borders wider than the view: centred
+      {1000, 200, 0, 32, -1, 5, 0},          // never left of the room
+      {1000, 200, 0, 32, -1, 990, 800},      // nor past its right edge
+      {400, 640, 0, 32, -1, 100, -240},      // a view wider than the room
   };
   for (const auto& c : cases) {
     room.r_width = c.roomW;

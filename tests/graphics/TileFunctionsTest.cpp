@@ -49,19 +49,20 @@ TEST_F(TileFunctions_, AddGivesIdsFromTheGameCounterAndFieldsReadBack) {
   EXPECT_EQ(World().lastTileId, 10000022);
   EXPECT_EQ(World().Room().r_tnumb, 2);
   const char* reads[][2] = {
-      {"tile_get_x(10000021)", "10.25"},      {"tile_get_y(10000021)", "20.5"},
-      {"tile_get_left(10000021)", "1"},       {"tile_get_top(10000021)", "3"},
-      {"tile_get_width(10000021)", "8"},      {"tile_get_height(10000021)", "16"},
-      {"tile_get_depth(10000021)", "-3.5"},   {"tile_get_visible(10000021)", "1"},
-      {"tile_get_xscale(10000021)", "1"},     {"tile_get_yscale(10000021)", "1"},
+      {"tile_get_x(10000021)", "10.25"},        {"tile_get_y(10000021)", "20.5"},
+      {"tile_get_left(10000021)", "1"},         {"tile_get_top(10000021)", "3"},
+      {"tile_get_width(10000021)", "8"},        {"tile_get_height(10000021)", "16"},
+      {"tile_get_depth(10000021)", "-3.5"},     {"tile_get_visible(10000021)", "1"},
+      {"tile_get_xscale(10000021)", "1"},       {"tile_get_yscale(10000021)", "1"},
       {"tile_get_blend(10000021)", "16777215"}, {"tile_get_alpha(10000021)", "1"},
-      {"tile_get_background(10000021)", "0"}, {"tile_exists(10000021)", "1"},
+      {"tile_get_background(10000021)", "0"},   {"tile_exists(10000021)", "1"},
       {"tile_exists(10000023)", "0"},
   };
   for (auto& [expr, want] : reads) EXPECT_EQ(Eval(std::string("return ") + expr), std::stod(want)) << expr;
-  Eval("tile_set_visible(10000021, 0.4); tile_set_background(10000021, 7); tile_set_region(10000021, 1, 2, 3, 4.5);"
-       "tile_set_position(10000021, -1.5, 2.5); tile_set_depth(10000021, 9); tile_set_scale(10000021, -1, 2);"
-       "tile_set_blend(10000021, 255); tile_set_alpha(10000021, 0.25)");
+  Eval(
+      "tile_set_visible(10000021, 0.4); tile_set_background(10000021, 7); tile_set_region(10000021, 1, 2, 3, 4.5);"
+      "tile_set_position(10000021, -1.5, 2.5); tile_set_depth(10000021, 9); tile_set_scale(10000021, -1, 2);"
+      "tile_set_blend(10000021, 255); tile_set_alpha(10000021, 0.25)");
   const RTile& t = Tiles()[0];
   EXPECT_FALSE(t.visible);
   EXPECT_EQ(t.index, 7);
@@ -79,8 +80,9 @@ TEST_F(TileFunctions_, AddGivesIdsFromTheGameCounterAndFieldsReadBack) {
   EXPECT_EQ(Eval("return tile_get_x(5)"), 0);
   EXPECT_EQ(Eval("tile_set_depth(5, 1); tile_delete(5); return 1"), 1);
   EXPECT_EQ(Eval("return tile_add(3, 0, 0, 4, 4, 0, 0, 0)"), -1);
-  EXPECT_EQ(out_, "E[Tile does not exist.];E[Tile does not exist.];E[Tile does not exist.];"
-                  "E[Background does not exist.];");
+  EXPECT_EQ(out_,
+            "E[Tile does not exist.];E[Tile does not exist.];E[Tile does not exist.];"
+            "E[Background does not exist.];");
   EXPECT_EQ(World().lastTileId, 10000022);  // nothing was added
 }
 
@@ -105,20 +107,21 @@ TEST_F(TileFunctions_, FoundByIdAfterSortingAndDeletingKeepsTheOrder) {
 
 TEST_F(TileFunctions_, SearchesAndLayerOperations) {
   // 1: 10 ... 20 at depth 0; 2: 10 ... 20 at depth -1; 3: mirrored 0 ... 10 at depth 5.
-  Eval("tile_add(back, 0, 0, 10, 10, 10, 10, 0); tile_add(back, 0, 0, 10, 10, 10, 10, -1);"
-       "t = tile_add(back, 0, 0, 10, 10, 10, 10, 5); tile_set_scale(t, -1, -1)");
+  Eval(
+      "tile_add(back, 0, 0, 10, 10, 10, 10, 0); tile_add(back, 0, 0, 10, 10, 10, 10, -1);"
+      "t = tile_add(back, 0, 0, 10, 10, 10, 10, 5); tile_set_scale(t, -1, -1)");
   const struct {
     const char* expr;
     double want;
   } finds[] = {
-      {"tile_find(10, 10, 0)", 10000021},   // the left and top edges are inside
-      {"tile_find(19.9, 15, 1)", 10000022},
-      {"tile_find(20, 15, 0)", -1},         // the right edge is not
-      {"tile_find(5, 5, 0)", 10000023},     // a mirrored tile by its mirrored box
-      {"tile_find(5, 5, 1)", -1},
-      {"tile_layer_find(-1, 15, 15)", 10000022},
-      {"tile_layer_find(-1, 15, 20)", -1},
-      {"tile_layer_find(3, 15, 15)", -1},
+      {"tile_find(10, 10, 0)", 10000021},         // the left and top edges are inside
+      {"tile_find(19.9, 15, 1)", 10000022},       // a foreground tile lies below 0
+      {"tile_find(20, 15, 0)", -1},               // the right edge is not inside
+      {"tile_find(5, 5, 0)", 10000023},           // a mirrored tile by its mirrored box
+      {"tile_find(5, 5, 1)", -1},                 // which is a background tile
+      {"tile_layer_find(-1, 15, 15)", 10000022},  // by depth
+      {"tile_layer_find(-1, 15, 20)", -1},        // the bottom edge is not inside
+      {"tile_layer_find(3, 15, 15)", -1},         // no tile at that depth
   };
   for (const auto& f : finds) EXPECT_EQ(Eval(std::string("return ") + f.expr), f.want) << f.expr;
 

@@ -20,7 +20,8 @@ namespace {
 constexpr uint32_t kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, kWhite = 0xFFFFFFFFu;
 // Legend of Picture: the colours as 0xRRGGBB.
 const std::vector<std::pair<char, uint32_t>> kLegend = {
-    {'.', 0x000000}, {'R', 0xFF0000}, {'G', 0x00FF00}, {'B', 0x0000FF}, {'W', 0xFFFFFF}, {'-', 0x404040}, {'y', 0xFFFF00},
+    {'.', 0x000000}, {'R', 0xFF0000}, {'G', 0x00FF00}, {'B', 0x0000FF},
+    {'W', 0xFFFFFF}, {'-', 0x404040}, {'y', 0xFFFF00},
 };
 
 // 4 x 4 of four 2 x 2 quarters: red, green above; blue, white below.
@@ -53,6 +54,7 @@ class RoomPixels : public WorldFixture {
     room.r_color = 0;
   }
   void TearDown() override {
+    SetGameWindow(nullptr);
     Ports().Clear();
     GameState().Reset();
     WorldFixture::TearDown();
