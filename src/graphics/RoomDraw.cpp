@@ -234,6 +234,13 @@ void FollowViews(CLiveRoom& room) {
 std::string RoomCaption() { return BuildCaption(World().Room().r_caption, GameState()); }
 
 void DrawRoom() {
+  // A draw event that asks for the room to be drawn again would otherwise never end.
+  static bool drawing = false;
+  if (drawing) return;
+  struct RDrawing {
+    RDrawing() { drawing = true; }
+    ~RDrawing() { drawing = false; }
+  } scope;
   CLiveRoom& room = World().Room();
   CGraphics& g = Graphics();
   CGameState& state = GameState();

@@ -202,6 +202,14 @@ TEST_F(RoomDraw_, InstancesTilesAndParticleSystemsMergeByDepth) {
   DrawRoom();
   EXPECT_EQ(log, "0@200 0@100 5@-5 ");
   EXPECT_EQ(Drawn(), "ATBCT");
+  // Drawing the room again from inside the draw step does nothing.
+  struct Again : FakeParticles {
+    void DrawAt(double) override { DrawRoom(); }
+  } again;
+  again.depths = {0};
+  SetRoomParticles(&again);
+  DrawRoom();
+  EXPECT_EQ(Drawn(), "ATBCT");
   // Invisible and destroyed instances and invisible tiles are passed over.
   SetRoomParticles(nullptr);
   ia->i_visible = false;
