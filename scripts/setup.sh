@@ -9,6 +9,7 @@ PACKAGES=(
   libpng-dev libjpeg62-turbo-dev libgif-dev zlib1g-dev
   libimgui-dev libffi-dev libenet-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev lua5.4 nlohmann-json3-dev clang
+  love
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

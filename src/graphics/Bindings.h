@@ -8,7 +8,8 @@
 namespace kestro {
 
 RBindingTable InputFunctions();          // keyboard_*, mouse_*, joystick_*, io_clear, io_handle
-RVariableBindingTable InputVariables();
-RBindingTable ActionDrawFunctions();     // action_* that draw, read the mouse, wait or change the window  // mouse_x, mouse_y, mouse_button, keyboard_key, ...
+RVariableBindingTable InputVariables();  // mouse_x, mouse_y, mouse_button, keyboard_key, ...
+RBindingTable ActionDrawFunctions();     // action_* that draw, read the mouse, wait or change the window
+RBindingTable TileFunctions();           // tile_* of the current room
 
 }  // namespace kestro

@@ -20,6 +20,7 @@ std::vector<RBindingTable> GameBindings() {
       InputFunctions(),
       ActionDrawFunctions(),
       CollisionFunctions(),
+      TileFunctions(),
   };
 }
 
