@@ -9,5 +9,8 @@ namespace kestro {
 
 RBindingTable InputFunctions();          // keyboard_*, mouse_*, joystick_*, io_clear, io_handle
 RVariableBindingTable InputVariables();  // mouse_x, mouse_y, mouse_button, keyboard_key, ...
+RBindingTable DrawFunctions();           // draw_* shapes, sprites, backgrounds, colours, textures, screen_*
+RBindingTable SurfaceFunctions();        // surface_*, draw_surface*
+RBindingTable TextFunctions();           // draw_text*, string_width/height*, font_*
 
 }  // namespace kestro

@@ -17,6 +17,9 @@ std::vector<RBindingTable> GameBindings() {
       EventFunctions(),
       RoomFunctions(),
       InputFunctions(),
+      DrawFunctions(),
+      SurfaceFunctions(),
+      TextFunctions(),
   };
 }
 
