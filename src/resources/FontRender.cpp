@@ -85,7 +85,9 @@ int64_t Pack(CFont& f, const std::vector<int>& order, int w, bool place) {
 
 }  // namespace
 
-void CFont::CreateFont(const std::string& name, int size, bool bold, bool italic, int first, int last) {
+void CFont::CreateFont(const std::string& typeface, int size, bool bold, bool italic, int first, int last) {
+  // A copy first: the name may be this font's own, which Clear empties.
+  std::string name = typeface;
   Clear();
   s_name = name;
   s_size = size;

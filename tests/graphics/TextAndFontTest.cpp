@@ -43,8 +43,10 @@ class BoxRasterizer : public ITypefaceRasterizer {
  public:
   int tall = -1, wide = -1;
   std::vector<int> sizes;
+  std::vector<std::string> names;
   std::unique_ptr<ITypeface> Open(const std::string& name, int pixels, bool, bool) override {
     sizes.push_back(pixels);
+    names.push_back(name);
     if (name == "broken") return nullptr;
     auto f = std::make_unique<BoxFace>();
     f->tall = tall;
@@ -154,7 +156,10 @@ TEST_F(TextModel, SheetSizesAndBounds) {
   // Nothing to pack: a tiny sheet; a face that cannot be read: no glyphs.
   f.CreateFont("Boxes", 12, false, false, 100, 50);
   EXPECT_EQ(f.s_bw * f.s_bh, 1);
-  f.CreateFont("broken", 12, false, false, 32, 127);
+  f.s_name = "broken";
+  f.CreateFont(f.s_name, 12, false, false, 32, 127);  // the font's own name, as the builder passes it
+  EXPECT_EQ(raster.names.back(), "broken");
+  EXPECT_EQ(f.s_name, "broken");
   EXPECT_EQ(f.s_shift[65], 0);
   EXPECT_EQ(f.s_w[65], 0);
   // Sizes are bounded; 0 is the usual 12 points.
