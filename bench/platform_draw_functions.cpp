@@ -61,7 +61,8 @@ void Run(benchmark::State& state, const std::vector<RCall>& calls) {
   RValue r;
   auto frame = [&] {
     Graphics().ClearScreen(0x202020);
-    for (const RCall& c : calls) BuiltinRegistry().Call(c.id, nullptr, nullptr, int32_t(c.args.size()), c.args.data(), r);
+    for (const RCall& c : calls)
+      BuiltinRegistry().Call(c.id, nullptr, nullptr, int32_t(c.args.size()), c.args.data(), r);
     Graphics().GrabScreen(0, 0, 1, 1, grab);  // waits for the frame to be drawn
   };
   frame();  // programs, the default font and its sheet are made on first use

@@ -50,9 +50,7 @@ KESTRO_BUILTIN(ColorGetValue) { SetReal(r, Hsv(a[0], 2)); }
 KESTRO_BUILTIN(MergeColor) { SetReal(r, double(MergeColour(ArgInt(a[0]), ArgInt(a[1]), D(a[2])))); }
 KESTRO_BUILTIN(DrawSetBlendMode) { G().SetBlendMode(int(ArgInt(a[0]))); }
 KESTRO_BUILTIN(DrawSetBlendModeExt) { G().SetBlendFactors(int(ArgInt(a[0])), int(ArgInt(a[1]))); }
-KESTRO_BUILTIN(DrawSetCirclePrecision) {
-  G().SetCirclePrecision(int(std::clamp<int64_t>(ArgInt(a[0]), -1000, 1000)));
-}
+KESTRO_BUILTIN(DrawSetCirclePrecision) { G().SetCirclePrecision(int(std::clamp<int64_t>(ArgInt(a[0]), -1000, 1000))); }
 
 // --- primitives ---
 
@@ -77,7 +75,9 @@ KESTRO_BUILTIN(DrawRectangleColor) {
   uint32_t c[4] = {Ca(a[4]), Ca(a[5]), Ca(a[6]), Ca(a[7])};
   G().DrawRectangle(D(a[0]), D(a[1]), D(a[2]), D(a[3]), c, ArgBool(a[8]));
 }
-KESTRO_BUILTIN(DrawRoundrect) { G().DrawRoundRect(D(a[0]), D(a[1]), D(a[2]), D(a[3]), 10, 10, Dc(), Dc(), ArgBool(a[4])); }
+KESTRO_BUILTIN(DrawRoundrect) {
+  G().DrawRoundRect(D(a[0]), D(a[1]), D(a[2]), D(a[3]), 10, 10, Dc(), Dc(), ArgBool(a[4]));
+}
 KESTRO_BUILTIN(DrawRoundrectColor) {
   G().DrawRoundRect(D(a[0]), D(a[1]), D(a[2]), D(a[3]), 10, 10, Ca(a[4]), Ca(a[5]), ArgBool(a[6]));
 }
@@ -210,7 +210,9 @@ void AddVertex(double x, double y, double u, double v, uint32_t c) {
   p.vertices.push_back(RVertex{float(x), float(y), float(G().Depth()), c, float(u), float(v)});
 }
 KESTRO_BUILTIN(DrawPrimitiveBegin) { BeginPrimitive(ArgInt(a[0]), -1); }
-KESTRO_BUILTIN(DrawPrimitiveBeginTexture) { BeginPrimitive(ArgInt(a[0]), int(std::clamp<int64_t>(ArgInt(a[1]), -1, INT32_MAX))); }
+KESTRO_BUILTIN(DrawPrimitiveBeginTexture) {
+  BeginPrimitive(ArgInt(a[0]), int(std::clamp<int64_t>(ArgInt(a[1]), -1, INT32_MAX)));
+}
 KESTRO_BUILTIN(DrawVertex) { AddVertex(D(a[0]), D(a[1]), 0, 0, Dc()); }
 KESTRO_BUILTIN(DrawVertexColor) { AddVertex(D(a[0]), D(a[1]), 0, 0, VertexColour(Col(a[2]), D(a[3]))); }
 KESTRO_BUILTIN(DrawVertexTexture) { AddVertex(D(a[0]), D(a[1]), D(a[2]), D(a[3]), Dc()); }
@@ -262,7 +264,8 @@ KESTRO_BUILTIN(DrawSpriteExt) {
     Draw(*s, Frame(a[1], self), Col(a[7]), D(a[8]), D(a[6]), D(a[4]), D(a[5]), D(a[2]), D(a[3]));
 }
 KESTRO_BUILTIN(DrawSpriteStretched) {
-  if (const CSprite* s = SpriteArg(a[0])) DrawStretched(*s, Frame(a[1], self), 0xFFFFFF, 1, D(a[4]), D(a[5]), D(a[2]), D(a[3]));
+  if (const CSprite* s = SpriteArg(a[0]))
+    DrawStretched(*s, Frame(a[1], self), 0xFFFFFF, 1, D(a[4]), D(a[5]), D(a[2]), D(a[3]));
 }
 KESTRO_BUILTIN(DrawSpriteStretchedExt) {
   if (const CSprite* s = SpriteArg(a[0]))
@@ -274,8 +277,8 @@ KESTRO_BUILTIN(DrawSpritePart) {
 }
 KESTRO_BUILTIN(DrawSpritePartExt) {
   if (const CSprite* s = SpriteArg(a[0]))
-    DrawPart(*s, Frame(a[1], self), Col(a[10]), D(a[11]), D(a[2]), D(a[3]), D(a[4]), D(a[5]), D(a[6]), D(a[7]),
-             D(a[8]), D(a[9]));
+    DrawPart(*s, Frame(a[1], self), Col(a[10]), D(a[11]), D(a[2]), D(a[3]), D(a[4]), D(a[5]), D(a[6]), D(a[7]), D(a[8]),
+             D(a[9]));
 }
 KESTRO_BUILTIN(DrawSpriteGeneral) {
   if (const CSprite* s = SpriteArg(a[0])) {
@@ -397,7 +400,8 @@ KESTRO_BUILTIN(DrawGetpixel) {
     double rx = 0, ry = 0;
     if (p.used && CPortTable::RoomToRegion(p, x, y, rx, ry)) x = rx, y = ry;
   }
-  int32_t c = G().GetPixel(int(std::clamp<double>(std::round(x), -1e9, 1e9)), int(std::clamp<double>(std::round(y), -1e9, 1e9)));
+  int32_t c = G().GetPixel(int(std::clamp<double>(std::round(x), -1e9, 1e9)),
+                           int(std::clamp<double>(std::round(y), -1e9, 1e9)));
   SetReal(r, c < 0 ? 0 : c);
 }
 

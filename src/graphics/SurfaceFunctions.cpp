@@ -69,14 +69,14 @@ KESTRO_BUILTIN(DrawSurfacePart) {
 }
 KESTRO_BUILTIN(DrawSurfacePartExt) {
   if (const RSurface* s = SurfaceArg(a[0]))
-    G().DrawTexturePart(s->tex, Col(a[9]), D(a[1]), D(a[2]), D(a[3]), D(a[4]), D(a[5]), D(a[6]), D(a[7]), D(a[8]),
-                        0, D(a[10]));
+    G().DrawTexturePart(s->tex, Col(a[9]), D(a[1]), D(a[2]), D(a[3]), D(a[4]), D(a[5]), D(a[6]), D(a[7]), D(a[8]), 0,
+                        D(a[10]));
 }
 KESTRO_BUILTIN(DrawSurfaceGeneral) {
   if (const RSurface* s = SurfaceArg(a[0])) {
     int32_t c[4] = {Col(a[10]), Col(a[11]), Col(a[12]), Col(a[13])};
-    G().DrawTextureGeneral(s->tex, c, D(a[14]), D(a[1]), D(a[2]), D(a[3]), D(a[4]), D(a[5]), D(a[6]), D(a[7]),
-                           D(a[8]), D(a[9]) * kDegrees);
+    G().DrawTextureGeneral(s->tex, c, D(a[14]), D(a[1]), D(a[2]), D(a[3]), D(a[4]), D(a[5]), D(a[6]), D(a[7]), D(a[8]),
+                           D(a[9]) * kDegrees);
   }
 }
 void Tiled(const RSurface& s, double x, double y, double xs, double ys, int32_t colour, double alpha) {

@@ -136,4 +136,3 @@ void SaveGrab(const RGrab& grab, const std::string& fname, bool opaque) {
 }
 
 }  // namespace kestro
-

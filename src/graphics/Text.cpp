@@ -56,7 +56,11 @@ namespace {
 void Decode(const std::string& s, size_t from, size_t to, std::vector<uint32_t>& out) {
   for (size_t i = from; i < to;) {
     unsigned char b = static_cast<unsigned char>(s[i]);
-    int len = b < 0x80 ? 1 : (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3 : (b >= 0xF0 && b <= 0xF4) ? 4 : 0;
+    int len = b < 0x80                   ? 1
+              : (b >= 0xC2 && b <= 0xDF) ? 2
+              : (b >= 0xE0 && b <= 0xEF) ? 3
+              : (b >= 0xF0 && b <= 0xF4) ? 4
+                                         : 0;
     uint32_t c = len == 1 ? b : len == 2 ? b & 0x1Fu : len == 3 ? b & 0x0Fu : b & 0x07u;
     bool ok = len > 0 && i + size_t(len) <= to;
     for (int k = 1; ok && k < len; ++k) {
@@ -104,13 +108,17 @@ std::vector<RTextLine> LayoutText(const CFont& f, const std::string& text, doubl
           lineEnd = ends[k];
           lineWidth += word;
         } else {
-          lines.push_back({std::vector<uint32_t>(codes.begin() + std::ptrdiff_t(lineStart), codes.begin() + std::ptrdiff_t(lineEnd)), lineWidth});
+          lines.push_back({std::vector<uint32_t>(codes.begin() + std::ptrdiff_t(lineStart),
+                                                 codes.begin() + std::ptrdiff_t(lineEnd)),
+                           lineWidth});
           lineStart = lineEnd;
           lineEnd = ends[k];
           lineWidth = word;
         }
       }
-      lines.push_back({std::vector<uint32_t>(codes.begin() + std::ptrdiff_t(lineStart), codes.begin() + std::ptrdiff_t(lineEnd)), lineWidth});
+      lines.push_back(
+          {std::vector<uint32_t>(codes.begin() + std::ptrdiff_t(lineStart), codes.begin() + std::ptrdiff_t(lineEnd)),
+           lineWidth});
     }
     if (end == std::string::npos) break;
     start = end + 1;
@@ -200,8 +208,8 @@ void DrawText(double x, double y, const std::string& text, double sep, double wi
       RGlyphSource s = GlyphSource(f, c);
       if (s.tex >= 0) {
         Corners(colours, plain, double(pen), adv, double(l.width), corners);
-        g.DrawTextureGeneral(s.tex, corners, alpha, s.left, s.top, s.w, s.h, double(lx + pen + f.s_offset[c]), double(py),
-                             1, 1, 0);
+        g.DrawTextureGeneral(s.tex, corners, alpha, s.left, s.top, s.w, s.h, double(lx + pen + f.s_offset[c]),
+                             double(py), 1, 1, 0);
       }
       pen += adv;
     }

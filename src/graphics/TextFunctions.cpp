@@ -67,10 +67,10 @@ KESTRO_BUILTIN(FontGetFontname) {
   const CFont* f = FontArg(a[0]);
   SetText(r, f ? f->s_name : std::string());
 }
-#define KESTRO_FONT_FIELD(fn, expr)       \
-  KESTRO_BUILTIN(fn) {                    \
-    const CFont* f = FontArg(a[0]);       \
-    SetReal(r, f ? double(expr) : -1.0);  \
+#define KESTRO_FONT_FIELD(fn, expr)      \
+  KESTRO_BUILTIN(fn) {                   \
+    const CFont* f = FontArg(a[0]);      \
+    SetReal(r, f ? double(expr) : -1.0); \
   }
 KESTRO_FONT_FIELD(FontGetSize, f->s_size)
 KESTRO_FONT_FIELD(FontGetBold, f->s_bold ? 1 : 0)

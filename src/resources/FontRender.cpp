@@ -52,8 +52,7 @@ void CFont::FreeTexture() {
 void CFont::InitTexture() {
   FreeTexture();
   // A sheet whose bytes fall short (damaged data) gets no texture rather than a read past its end.
-  if (s_spr >= 0 || s_bw <= 0 || s_bh <= 0 || s_bytes.size() < size_t(s_bw) * size_t(s_bh) || !TextureSource())
-    return;
+  if (s_spr >= 0 || s_bw <= 0 || s_bh <= 0 || s_bytes.size() < size_t(s_bw) * size_t(s_bh) || !TextureSource()) return;
   TBitmap32 bm(s_bw, s_bh);
   TColor32* px = bm.Data();
   for (size_t i = 0; i < size_t(s_bw) * size_t(s_bh); ++i) px[i] = TColor32{255, 255, 255, s_bytes[i]};
@@ -97,11 +96,14 @@ void CFont::CreateFont(const std::string& typeface, int size, bool bold, bool it
   s_last = std::min(last, 255);
   s_charset = 1;
   s_AntiAlias = 3;
-  std::unique_ptr<ITypeface> face = g_rasterizer ? g_rasterizer->Open(name, FontPixelSize(size), bold, italic) : nullptr;
+  std::unique_ptr<ITypeface> face =
+      g_rasterizer ? g_rasterizer->Open(name, FontPixelSize(size), bold, italic) : nullptr;
   if (!face) return;  // no metrics: the font has no glyphs
   const RTypefaceMetrics& m = face->Metrics();
   // The glyph images are read twice (metrics, then the sheet) rather than all kept at once.
-  auto spaceWidth = [&](const RGlyphImage& g) { return g.advance != 0 ? g.advance : std::min(m.avgCharWidth, m.maxCharWidth); };
+  auto spaceWidth = [&](const RGlyphImage& g) {
+    return g.advance != 0 ? g.advance : std::min(m.avgCharWidth, m.maxCharWidth);
+  };
   RGlyphImage g;
   int space = 0;
   s_FontHeight = -1;

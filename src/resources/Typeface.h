@@ -12,8 +12,8 @@
 namespace kestro {
 
 struct RTypefaceMetrics {
-  int ascent = 0;        // pixels above the baseline
-  int height = 0;        // ascent plus descent
+  int ascent = 0;  // pixels above the baseline
+  int height = 0;  // ascent plus descent
   int avgCharWidth = 0;
   int maxCharWidth = 0;
 };

@@ -281,9 +281,9 @@ TEST_F(TextModel, FontFunctions) {
   EXPECT_EQ(Call("font_add_sprite", {N(3), N(32), N(1), N(0)}).val, 0);
   Call("font_replace", {N(9), S("x"), N(1), N(0), N(0), N(0), N(1)});
   Call("font_delete", {N(9)});
-  EXPECT_EQ(errors, (std::vector<std::string>{"Trying to create font from non-existing sprite.",
-                                               "Trying to replace non-existing font.",
-                                               "Trying to delete non-existing font."}));
+  EXPECT_EQ(errors,
+            (std::vector<std::string>{"Trying to create font from non-existing sprite.",
+                                      "Trying to replace non-existing font.", "Trying to delete non-existing font."}));
   // A sprite font: frame c - first per character, advances from the frames' boxes.
   CSprite* s = new CSprite;
   TBitmap32 a(6, 5), b(6, 5);

@@ -63,9 +63,12 @@ TEST_F(DrawPixels, PrimitivesExactAndPresent) {
   Call("draw_rectangle", {N(10), N(2), N(14), N(6), N(1)});
   Call("draw_point", {N(20), N(3)});
   Call("draw_line", {N(30), N(3), N(35), N(3)});
-  struct Case { int x, y; Px want; };
+  struct Case {
+    int x, y;
+    Px want;
+  };
   const Case exact[] = {
-      {2, 2, R}, {5, 5, R}, {6, 5, K}, {5, 6, K}, {1, 2, K},     // filled, both far edges included
+      {2, 2, R},  {5, 5, R},  {6, 5, K},  {5, 6, K},  {1, 2, K},   // filled, both far edges included
       {10, 2, R}, {14, 6, R}, {12, 4, K}, {14, 2, R}, {10, 6, R},  // outline, hollow inside
       {20, 3, R}, {21, 3, K}, {19, 3, K},                          // one pixel
       {30, 3, R}, {35, 3, R}, {36, 3, K}, {29, 3, K},              // a line with its last pixel
@@ -215,7 +218,7 @@ TEST_F(DrawPixels, SurfacesRoundTripAndScreenImages) {
   Call("surface_free", {N(s)});
   EXPECT_EQ(Call("surface_exists", {N(s)}).val, 0);
   EXPECT_EQ(errors, (std::vector<std::string>{"Trying to save surface to empty image file name.",
-                                               "Trying to use non-existing surface."}));
+                                              "Trying to use non-existing surface."}));
   // The screen: PNG by its extension (any case), opaque; any other extension a bitmap file.
   Call("screen_save_part", {S((dir / "part.png").string()), N(30), N(30), N(4), N(4)});
   ASSERT_TRUE(bm.LoadFromPng((dir / "part.png").string(), error)) << error;

@@ -16,10 +16,15 @@ std::string Kx(const std::string& args, int* status) {
 
 TEST(FontBuild, TypefaceFontsAreRenderedByTheBuilderAndNotedWhenReplaced) {
   ScratchDir dir;
-  const nlohmann::json code = {{"type", "create"}, {"number", 0},
-                               {"actions", {{{"kind", "code"}, {"exec", "code"}, {"arg_kinds", {1}},
-                                             {"args", {"font_add(\"No Such Typeface Kx\", 12, 0, 0, 32, 127); "
-                                                       "font_add(\"No Such Typeface Kx\", 20, 1, 0, 32, 127);"}}}}}};
+  const nlohmann::json code = {{"type", "create"},
+                               {"number", 0},
+                               {"actions",
+                                {{{"kind", "code"},
+                                  {"exec", "code"},
+                                  {"arg_kinds", {1}},
+                                  {"args",
+                                   {"font_add(\"No Such Typeface Kx\", 12, 0, 0, 32, 127); "
+                                    "font_add(\"No Such Typeface Kx\", 20, 1, 0, 32, 127);"}}}}}};
   WriteProject(dir.path(), {{"fonts", {"fnt"}}, {"objects", {"obj"}}, {"rooms", {"rm"}}},
                {{"fonts/fnt.json", R"({"typeface": "Arial", "size": 12, "first": 32, "last": 127})"},
                 {"objects/obj.json", nlohmann::json{{"events", {code}}}.dump()},

@@ -6,10 +6,11 @@
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <strings.h>
 
 namespace kestro::platform {
 
@@ -104,7 +105,8 @@ class CFreeTypeFace final : public ITypeface {
     int grays = std::max(int(bm.num_grays) - 1, 1);
     for (int y = 0; y < out.bh; ++y) {
       const unsigned char* row = bm.buffer + std::ptrdiff_t(y) * bm.pitch;
-      for (int x = 0; x < out.bw; ++x) out.levels[size_t(y) * size_t(out.bw) + size_t(x)] = uint8_t((row[x] * 64 + grays / 2) / grays);
+      for (int x = 0; x < out.bw; ++x)
+        out.levels[size_t(y) * size_t(out.bw) + size_t(x)] = uint8_t((row[x] * 64 + grays / 2) / grays);
     }
     return true;
   }
