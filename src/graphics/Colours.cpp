@@ -12,7 +12,12 @@ namespace {
 int64_t Byte(int64_t v) { return ((v % 256) + 256) % 256; }
 }  // namespace
 
-int64_t MakeColourRgb(int64_t red, int64_t green, int64_t blue) { return red + green * 256 + blue * 65536; }
+int64_t MakeColourRgb(int64_t red, int64_t green, int64_t blue) {
+  // Exact for every colour a game makes; arguments far outside the bytes saturate instead of
+  // overflowing.
+  double v = double(red) + double(green) * 256 + double(blue) * 65536;
+  return int64_t(std::clamp(v, -9.0e18, 9.0e18));
+}
 int64_t ColourRed(int64_t c) { return Byte(c); }
 int64_t ColourGreen(int64_t c) { return Byte(c >> 8); }
 int64_t ColourBlue(int64_t c) { return Byte(c >> 16); }
@@ -32,7 +37,7 @@ int64_t MakeColourHsv(int64_t hue, int64_t saturation, int64_t value) {
   double r = v, g = v, b = v;
   if (s != 0) {
     double hh = h / 60;
-    int64_t i = int64_t(std::trunc(hh));
+    int64_t i = int64_t(std::trunc(std::clamp(hh, -9e18, 9e18)));
     double f = hh - double(i);
     double p = v * (1 - s), q = v * (1 - s * f), t = v * (1 - s * (1 - f));
     switch (((i % 6) + 6) % 6) {
@@ -44,7 +49,7 @@ int64_t MakeColourHsv(int64_t hue, int64_t saturation, int64_t value) {
       default: r = v, g = p, b = q; break;
     }
   }
-  auto ch = [](double x) { return std::isfinite(x) ? int64_t(std::trunc(x * 255)) : 0; };
+  auto ch = [](double x) { return std::isfinite(x) ? int64_t(std::trunc(std::clamp(x * 255, -9e18, 9e18))) : 0; };
   return MakeColourRgb(ch(r), ch(g), ch(b));
 }
 

@@ -78,10 +78,11 @@ void CSurfaces::ResetTarget() {
   g.SetProjection(0, 0, g.RegionWidth(), g.RegionHeight(), 0);
 }
 
-void CSurfaces::CopyPart(int dest, int x, int y, int src, int xs, int ys, int ws, int hs) {
+void CSurfaces::CopyPart(int dest, int xd, int yd, int src, int xsrc, int ysrc, int wsrc, int hsrc) {
   const RSurface* d = Get(dest);
   const RSurface* s = Get(src);
   if (!d || !s) return;
+  int64_t x = xd, y = yd, xs = xsrc, ys = ysrc, ws = wsrc, hs = hsrc;
   // A negative source corner moves the destination corner with it; then the size is cut to the
   // source and the destination.
   if (xs < 0) {
@@ -94,8 +95,8 @@ void CSurfaces::CopyPart(int dest, int x, int y, int src, int xs, int ys, int ws
     hs += ys;
     ys = 0;
   }
-  ws = std::min({ws, s->w - xs, d->w - x});
-  hs = std::min({hs, s->h - ys, d->h - y});
+  ws = std::min({ws, int64_t(s->w) - xs, int64_t(d->w) - x});
+  hs = std::min({hs, int64_t(s->h) - ys, int64_t(d->h) - y});
   if (ws <= 0 || hs <= 0) return;
   CGraphics& g = Graphics();
   // Drawn as an exact copy: one texel per pixel, no blending, no filtering, no modulation.
@@ -108,7 +109,8 @@ void CSurfaces::CopyPart(int dest, int x, int y, int src, int xs, int ys, int ws
   g.SetBlendFactors(kBlendOne, kBlendZero);
   g.SetInterpolation(false);
   g.SetTextureBlending(false);
-  g.DrawTexturePart(s->tex, 0xFFFFFF, xs, ys, ws, hs, x, y, 1, 1, 0, 1);
+  g.DrawTexturePart(s->tex, 0xFFFFFF, double(xs), double(ys), double(ws), double(hs), double(x), double(y), 1, 1, 0,
+                    1);
   g.SetBlendFactors(kept.srcBlend, kept.destBlend);
   g.SetInterpolation(kept.linearFilter);
   g.SetTextureBlending(kept.modulate);

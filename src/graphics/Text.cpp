@@ -166,7 +166,11 @@ RGlyphSource GlyphSource(const CFont& f, uint32_t c) {
   return g;
 }
 
-double PixelStart(double v) { return v >= 0 ? std::floor(v + 0.001) : std::floor(v - 0.001); }
+// Positions far outside any room are held where whole numbers still convert exactly.
+double PixelStart(double v) {
+  v = std::isnan(v) ? 0 : std::clamp(v, -1e15, 1e15);
+  return v >= 0 ? std::floor(v + 0.001) : std::floor(v - 0.001);
+}
 
 int32_t Mix(const RTextColours& c, int a, int b, double p) { return int32_t(MergeColour(c.c[a], c.c[b], p)); }
 

@@ -256,6 +256,14 @@ TEST_F(TextModel, ColourRules) {
   EXPECT_EQ(c("color_get_hue", {N(0x00FF00)}), 85);
   EXPECT_EQ(c("color_get_saturation", {N(0x808080)}), 0);
   EXPECT_EQ(c("color_get_value", {N(0x000080)}), 128);
+  // Arguments far outside any colour or room give some result and nothing worse.
+  for (double v : {1e300, -1e300, 9.3e18}) {
+    Call("make_color_rgb", {N(v), N(v), N(v)});
+    Call("make_color_hsv", {N(v), N(v), N(v)});
+    Call("merge_color", {N(v), N(0), N(v)});
+    Call("draw_text", {N(v), N(-v), S("A#B")});
+    Call("draw_text_ext", {N(0), N(0), S("A B"), N(v), N(v)});
+  }
   Call("draw_set_color", {N(0x123456)});
   Call("draw_set_alpha", {N(7)});
   EXPECT_EQ(c("draw_get_color", {}), 0x123456);
