@@ -109,8 +109,7 @@ void CSurfaces::CopyPart(int dest, int xd, int yd, int src, int xsrc, int ysrc, 
   g.SetBlendFactors(kBlendOne, kBlendZero);
   g.SetInterpolation(false);
   g.SetTextureBlending(false);
-  g.DrawTexturePart(s->tex, 0xFFFFFF, double(xs), double(ys), double(ws), double(hs), double(x), double(y), 1, 1, 0,
-                    1);
+  g.DrawTexturePart(s->tex, 0xFFFFFF, double(xs), double(ys), double(ws), double(hs), double(x), double(y), 1, 1, 0, 1);
   g.SetBlendFactors(kept.srcBlend, kept.destBlend);
   g.SetInterpolation(kept.linearFilter);
   g.SetTextureBlending(kept.modulate);

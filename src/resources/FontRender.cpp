@@ -190,7 +190,8 @@ void CFont::CreateFromSprite(int sprite, int first, bool proportional, int sep) 
   for (int c = s_first; c <= s_last; ++c) {
     size_t i = size_t(c);
     RRect r{0, 0, w, h};
-    if (proportional && size_t(c - s_first) < spr->i_bitmap.size()) r = spr->i_bitmap[size_t(c - s_first)].BoundingBox(0);
+    if (proportional && size_t(c - s_first) < spr->i_bitmap.size())
+      r = spr->i_bitmap[size_t(c - s_first)].BoundingBox(0);
     s_h[i] = h;
     s_shift[i] = r.Right + sep - r.Left;
     s_offset[i] = -r.Left;
