@@ -11,5 +11,8 @@ RBindingTable InputFunctions();          // keyboard_*, mouse_*, joystick_*, io_
 RVariableBindingTable InputVariables();  // mouse_x, mouse_y, mouse_button, keyboard_key, ...
 RBindingTable ActionDrawFunctions();     // action_* that draw, read the mouse, wait or change the window
 RBindingTable TileFunctions();           // tile_* of the current room
+RBindingTable DrawFunctions();           // draw_* shapes, sprites, backgrounds, colours, textures, screen_*
+RBindingTable SurfaceFunctions();        // surface_*, draw_surface*
+RBindingTable TextFunctions();           // draw_text*, string_width/height*, font_*
 
 }  // namespace kestro

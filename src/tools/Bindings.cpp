@@ -21,6 +21,9 @@ std::vector<RBindingTable> GameBindings() {
       ActionDrawFunctions(),
       CollisionFunctions(),
       TileFunctions(),
+      DrawFunctions(),
+      SurfaceFunctions(),
+      TextFunctions(),
   };
 }
 

@@ -501,6 +501,12 @@ struct CReader {
     f.s_AntiAlias = Get<int>(j, "antialias", 3);
     f.s_first = Get<int>(j, "first", 32);
     f.s_last = Get<int>(j, "last", 128);
+    // A font that brings neither glyphs nor a sheet is rendered from its typeface, as the run-time
+    // renders the fonts a game adds.
+    if (!j.contains("glyphs") && (!j.contains("sheet") || j["sheet"].is_null()) && !j.contains("sheet_size")) {
+      f.CreateFont(f.s_name, f.s_size, f.s_bold, f.s_italic, f.s_first, f.s_last);
+      return;
+    }
     for (const std::vector<int>& g : Get<std::vector<std::vector<int>>>(j, "glyphs", {})) {
       if (g.size() != 7 || g[0] < 0 || g[0] > 255) Fail("glyphs are [code, x, y, w, h, shift, offset]");
       size_t c = size_t(g[0]);

@@ -8,10 +8,12 @@
 #include "graphics/SpriteDraw.h"
 #include "platform/posix/Files.h"
 #include "platform/posix/Process.h"
+#include "platform/sdl/FreeTypeFonts.h"
 #include "platform/sdl/SdlGraphics.h"
 #include "platform/sdl/SdlLoadWindow.h"
 #include "platform/sdl/SdlMessageBox.h"
 #include "resources/GameSettings.h"
+#include "resources/Typeface.h"
 #include "runner/GameFile.h"
 #include "io/Messages.h"
 #include "tools/Bindings.h"
@@ -34,6 +36,9 @@ bool CarriesGame(const std::string& self) {
 int main(int argc, char** argv) {
   using namespace kestro::tools;
   InstallGameBindings();
+  // Fonts made from typefaces, by the builder and the run alike.
+  kestro::platform::FreeTypeRasterizer typefaces;
+  kestro::SetTypefaceRasterizer(&typefaces);
   kestro::platform::SdlMessageBox box;
   if (kestro::platform::DisplayAvailable()) kestro::SetMessageBox(&box);
 
