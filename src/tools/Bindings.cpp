@@ -1,5 +1,6 @@
 #include "tools/Bindings.h"
 
+#include "datastructures/Bindings.h"
 #include "graphics/Bindings.h"
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
@@ -17,6 +18,7 @@ std::vector<RBindingTable> GameBindings() {
       EventFunctions(),
       RoomFunctions(),
       InputFunctions(),
+      DataStructureFunctions(),
   };
 }
 
