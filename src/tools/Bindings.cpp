@@ -19,6 +19,8 @@ std::vector<RBindingTable> GameBindings() {
       RoomFunctions(),
       InputFunctions(),
       DataStructureFunctions(),
+      DateFunctions(),
+      ProcessFunctions(),
   };
 }
 
