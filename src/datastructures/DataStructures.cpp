@@ -24,6 +24,9 @@ int DsCompare(const RValue& a, const RValue& b) {
     const int c = CompareStrings(a.str.view(), b.str.view());
     return c < 0 ? -1 : c > 0 ? 1 : 0;
   }
+  // Not-a-number sorts after every other real and equals itself, so the order stays one order.
+  const bool aNan = std::isnan(a.val), bNan = std::isnan(b.val);
+  if (aNan || bNan) return aNan == bNan ? 0 : aNan ? 1 : -1;
   double tolerance = g_precision;
   if (tolerance == 0) tolerance = std::max(1e-12 * std::min(std::fabs(a.val), std::fabs(b.val)), 1e-12);
   if (std::fabs(a.val - b.val) <= tolerance) return 0;

@@ -178,6 +178,7 @@ class CDS_Grid {
 
   // Grids hold at most this many cells; a larger size is refused rather than allocated.
   static constexpr int64_t kMaxCells = int64_t(1) << 25;
+  int32_t Size() const { return static_cast<int32_t>(i_val.size()); }  // the number of cells
   // False (and nothing changed) when w * h exceeds kMaxCells; negative sizes are taken as 0.
   bool Resize(int64_t w, int64_t h);
   bool Inside(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < i_w && y < i_h; }
