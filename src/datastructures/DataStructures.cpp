@@ -200,32 +200,84 @@ const RValue* CDS_Map::Next(const RValue& key) const {
 // ---------------------------------------------------------------------------------------------
 // Priority queue
 
+void CDS_Priority::Clear() {
+  i_entries.clear();
+  builtWith_ = -1;
+}
+
+bool CDS_Priority::Current() const { return builtWith_ >= 0 && builtWith_ == DsPrecision(); }
+
+void CDS_Priority::Add(const RValue& v, const RValue& priority) {
+  i_entries.push_back({v, priority});
+  if (Current() && i_entries.size() <= leaves_)
+    Update(i_entries.size() - 1);
+  else
+    builtWith_ = -1;  // rebuilt, larger, when next asked
+}
+
+void CDS_Priority::SetPriority(int32_t i, const RValue& priority) {
+  if (i < 0 || size_t(i) >= i_entries.size()) return;
+  i_entries[size_t(i)].priority = priority;
+  if (Current()) Update(size_t(i));
+}
+
 int32_t CDS_Priority::FindValue(const RValue& v) const {
   for (size_t i = 0; i < i_entries.size(); ++i)
     if (DsCompare(i_entries[i].value, v) == 0) return static_cast<int32_t>(i);
   return -1;
 }
 
-int32_t CDS_Priority::FindMin() const {
-  if (i_entries.empty()) return -1;
-  size_t best = 0;
-  for (size_t i = 1; i < i_entries.size(); ++i)
-    if (DsCompare(i_entries[i].priority, i_entries[best].priority) < 0) best = i;
-  return static_cast<int32_t>(best);
+void CDS_Priority::Rebuild() {
+  leaves_ = 16;
+  while (leaves_ < i_entries.size()) leaves_ *= 2;
+  min_.assign(2 * leaves_, -1);
+  max_.assign(2 * leaves_, -1);
+  for (size_t k = 0; k < i_entries.size(); ++k) min_[leaves_ + k] = max_[leaves_ + k] = int32_t(k);
+  builtWith_ = DsPrecision();
+  for (size_t n = leaves_ - 1; n >= 1; --n) {
+    const int32_t l = min_[2 * n], r = min_[2 * n + 1];
+    min_[n] = r >= 0 && (l < 0 || DsCompare(i_entries[size_t(r)].priority, i_entries[size_t(l)].priority) < 0) ? r : l;
+    const int32_t ml = max_[2 * n], mr = max_[2 * n + 1];
+    max_[n] =
+        mr >= 0 && (ml < 0 || DsCompare(i_entries[size_t(mr)].priority, i_entries[size_t(ml)].priority) > 0) ? mr : ml;
+  }
 }
 
-int32_t CDS_Priority::FindMax() const {
-  if (i_entries.empty()) return -1;
-  size_t best = 0;
-  for (size_t i = 1; i < i_entries.size(); ++i)
-    if (DsCompare(i_entries[i].priority, i_entries[best].priority) > 0) best = i;
-  return static_cast<int32_t>(best);
+void CDS_Priority::Update(size_t i) {
+  size_t n = leaves_ + i;
+  min_[n] = max_[n] = i < i_entries.size() ? int32_t(i) : -1;
+  for (n /= 2; n >= 1; n /= 2) {
+    const int32_t l = min_[2 * n], r = min_[2 * n + 1];
+    min_[n] = r >= 0 && (l < 0 || DsCompare(i_entries[size_t(r)].priority, i_entries[size_t(l)].priority) < 0) ? r : l;
+    const int32_t ml = max_[2 * n], mr = max_[2 * n + 1];
+    max_[n] =
+        mr >= 0 && (ml < 0 || DsCompare(i_entries[size_t(mr)].priority, i_entries[size_t(ml)].priority) > 0) ? mr : ml;
+  }
 }
 
-void CDS_Priority::Remove(int32_t i) {
-  if (i < 0 || size_t(i) >= i_entries.size()) return;
-  if (size_t(i) + 1 != i_entries.size()) i_entries[size_t(i)] = std::move(i_entries.back());
+int32_t CDS_Priority::FindMin() {
+  if (i_entries.empty()) return -1;
+  if (!Current()) Rebuild();
+  return min_[1];
+}
+
+int32_t CDS_Priority::FindMax() {
+  if (i_entries.empty()) return -1;
+  if (!Current()) Rebuild();
+  return max_[1];
+}
+
+RValue CDS_Priority::Remove(int32_t i) {
+  if (i < 0 || size_t(i) >= i_entries.size()) return {};
+  RValue removed = std::move(i_entries[size_t(i)].value);
+  const size_t last = i_entries.size() - 1;
+  if (size_t(i) != last) i_entries[size_t(i)] = std::move(i_entries.back());
   i_entries.pop_back();
+  if (Current()) {
+    Update(last);
+    if (size_t(i) != last) Update(size_t(i));
+  }
+  return removed;
 }
 
 // ---------------------------------------------------------------------------------------------

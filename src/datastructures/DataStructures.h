@@ -135,27 +135,41 @@ class CDS_Map {
 };
 
 // Entries in insertion order until removals move the last entry into the removed one's place.
+// Two tournament trees over the positions (kept up to date as entries change, rebuilt when the
+// comparison's precision has changed) give the smallest and largest priority without a scan: each
+// node holds the better of its two halves, the left (earlier) one when they compare equal.
 class CDS_Priority {
  public:
   struct REntry {
     RValue value;
     RValue priority;
   };
-  std::vector<REntry> i_entries;
 
+  const std::vector<REntry>& Entries() const { return i_entries; }
   int32_t Size() const { return static_cast<int32_t>(i_entries.size()); }
-  void Clear() { i_entries.clear(); }
-  void Add(const RValue& v, const RValue& priority) { i_entries.push_back({v, priority}); }
+  void Clear();
+  void Add(const RValue& v, const RValue& priority);
+  void SetPriority(int32_t i, const RValue& priority);
   // The first entry whose value equals `v`, or -1.
   int32_t FindValue(const RValue& v) const;
   // The entry of the smallest (largest) priority, the earliest among equal ones; -1 when empty.
-  int32_t FindMin() const;
-  int32_t FindMax() const;
-  // Removes entry i by moving the last entry into its place.
-  void Remove(int32_t i);
+  int32_t FindMin();
+  int32_t FindMax();
+  // Removes entry i by moving the last entry into its place; gives the removed value.
+  RValue Remove(int32_t i);
 
   std::string Write() const;
   EDsRead Read(std::string_view text);
+
+ private:
+  void Rebuild();
+  void Update(size_t i);
+  bool Current() const;
+
+  std::vector<REntry> i_entries;
+  std::vector<int32_t> min_, max_;  // 2 * leaves_ nodes; node 1 is the root, leaf k is leaves_ + k
+  size_t leaves_ = 0;
+  double builtWith_ = -1;  // the precision the trees were made with; -1 while they are out of date
 };
 
 enum class ECellOp { kSet, kAdd, kMultiply };

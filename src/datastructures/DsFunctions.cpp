@@ -197,12 +197,12 @@ KESTRO_BUILTIN(F_ds_priority_add) {
 KESTRO_BUILTIN(F_ds_priority_change_priority) {
   DS_GET(priorities, d, a[0]);
   const int32_t i = d->FindValue(a[1]);
-  if (i >= 0) d->i_entries[size_t(i)].priority = a[2];
+  d->SetPriority(i, a[2]);
 }
 KESTRO_BUILTIN(F_ds_priority_find_priority) {
   DS_GET(priorities, d, a[0]);
   const int32_t i = d->FindValue(a[1]);
-  if (i >= 0) r = d->i_entries[size_t(i)].priority;
+  if (i >= 0) r = d->Entries()[size_t(i)].priority;
 }
 KESTRO_BUILTIN(F_ds_priority_delete_value) {
   DS_GET(priorities, d, a[0]);
@@ -211,26 +211,22 @@ KESTRO_BUILTIN(F_ds_priority_delete_value) {
 KESTRO_BUILTIN(F_ds_priority_find_min) {
   DS_GET(priorities, d, a[0]);
   const int32_t i = d->FindMin();
-  if (i >= 0) r = d->i_entries[size_t(i)].value;
+  if (i >= 0) r = d->Entries()[size_t(i)].value;
 }
 KESTRO_BUILTIN(F_ds_priority_find_max) {
   DS_GET(priorities, d, a[0]);
   const int32_t i = d->FindMax();
-  if (i >= 0) r = d->i_entries[size_t(i)].value;
+  if (i >= 0) r = d->Entries()[size_t(i)].value;
 }
 KESTRO_BUILTIN(F_ds_priority_delete_min) {
   DS_GET(priorities, d, a[0]);
   const int32_t i = d->FindMin();
-  if (i < 0) return;
-  r = std::move(d->i_entries[size_t(i)].value);
-  d->Remove(i);
+  if (i >= 0) r = d->Remove(i);
 }
 KESTRO_BUILTIN(F_ds_priority_delete_max) {
   DS_GET(priorities, d, a[0]);
   const int32_t i = d->FindMax();
-  if (i < 0) return;
-  r = std::move(d->i_entries[size_t(i)].value);
-  d->Remove(i);
+  if (i >= 0) r = d->Remove(i);
 }
 
 // ---- grid ----

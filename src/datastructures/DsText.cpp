@@ -176,6 +176,7 @@ EDsRead CDS_Priority::Read(std::string_view text) {
     for (REntry& e : entries) e.priority = ReadValue(s);
     for (REntry& e : entries) e.value = ReadValue(s);
     i_entries = std::move(entries);
+    builtWith_ = -1;
   });
 }
 

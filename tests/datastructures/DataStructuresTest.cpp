@@ -396,6 +396,60 @@ TEST_F(DataStructures_, PriorityQueues) {
   EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(DataStructures_, PriorityQueuesAgreeWithAScanOverTheArray) {
+  // Random adds, removals and changes against the array the rule describes: a scan for the first
+  // smallest (largest) priority, removals moving the last entry into the gap.
+  struct Entry {
+    double value, priority;
+  };
+  std::vector<Entry> model;
+  auto scan = [&model](bool smallest) {
+    int best = model.empty() ? -1 : 0;
+    for (size_t i = 1; i < model.size(); ++i)
+      if (smallest ? model[i].priority < model[size_t(best)].priority : model[i].priority > model[size_t(best)].priority)
+        best = int(i);
+    return best;
+  };
+  auto remove = [&model](int i) {
+    const double v = model[size_t(i)].value;
+    model[size_t(i)] = model.back();
+    model.pop_back();
+    return v;
+  };
+  const double p = Call("ds_priority_create", {}).val;
+  RandomSetSeed(11);
+  for (int step = 0; step < 3000; ++step) {
+    const uint32_t op = RandomBelow(10);
+    if (step == 1500) Call("ds_set_precision", {R(0.25)});  // the trees are made again
+    if (op < 5 || model.empty()) {
+      const Entry e{double(step), double(RandomBelow(40))};
+      model.push_back(e);
+      Call("ds_priority_add", {R(p), R(e.value), R(e.priority)});
+    } else if (op < 7) {
+      const int i = scan(op == 5);
+      const double want = remove(i);
+      ASSERT_EQ(Call(op == 5 ? "ds_priority_delete_min" : "ds_priority_delete_max", {R(p)}).val, want) << step;
+    } else if (op == 7) {
+      const int i = int(RandomBelow(model.size()));
+      const double v = remove(i);
+      Call("ds_priority_delete_value", {R(p), R(v)});
+    } else if (op == 8) {
+      const int i = int(RandomBelow(model.size()));
+      model[size_t(i)].priority = double(RandomBelow(40));
+      Call("ds_priority_change_priority", {R(p), R(model[size_t(i)].value), R(model[size_t(i)].priority)});
+    } else {
+      ASSERT_EQ(Call("ds_priority_find_min", {R(p)}).val, model[size_t(scan(true))].value) << step;
+      ASSERT_EQ(Call("ds_priority_find_max", {R(p)}).val, model[size_t(scan(false))].value) << step;
+    }
+    ASSERT_EQ(Call("ds_priority_size", {R(p)}).val, double(model.size()));
+  }
+  // The array itself, in its order.
+  CDS_Priority& q = *DataStructures().priorities.Get(0);
+  ASSERT_EQ(q.Entries().size(), model.size());
+  for (size_t i = 0; i < model.size(); ++i) EXPECT_EQ(q.Entries()[i].value.val, model[i].value);
+  EXPECT_TRUE(errors.empty());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Grid
 
