@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 #include "script/builtins/Random.h"
@@ -91,7 +92,7 @@ RValue CDS_Queue::Dequeue() {
 
 void CDS_List::Insert(int64_t pos, const RValue& v) {
   if (pos < 0 || pos > int64_t(i_val.size())) return;
-  i_val.insert(i_val.begin() + pos, v);
+  i_val.insert(size_t(pos), v);
 }
 
 void CDS_List::Replace(int64_t pos, const RValue& v) {
@@ -101,7 +102,7 @@ void CDS_List::Replace(int64_t pos, const RValue& v) {
 
 void CDS_List::Delete(int64_t pos) {
   if (pos < 0 || pos >= int64_t(i_val.size())) return;
-  i_val.erase(i_val.begin() + pos);
+  i_val.erase(size_t(pos));
 }
 
 int32_t CDS_List::FindIndex(const RValue& v) const {
@@ -116,7 +117,7 @@ namespace {
 // a strict order (reals equal within a tolerance need not be transitively equal), so nothing here
 // relies on it being one: every loop is bounded by its ranges.
 template <class After>
-void StableSort(std::vector<RValue>& v, After after) {
+void StableSort(CValueArray& v, After after) {
   const size_t n = v.size();
   // Short runs by straight insertion: an element moves left past neighbours it must follow.
   constexpr size_t kRun = 16;
@@ -133,9 +134,10 @@ void StableSort(std::vector<RValue>& v, After after) {
     }
   }
   if (n <= kRun) return;
-  std::vector<RValue> buffer(n);
-  std::vector<RValue>* from = &v;
-  std::vector<RValue>* to = &buffer;
+  std::vector<RValue> a(std::make_move_iterator(v.begin()), std::make_move_iterator(v.end()));
+  std::vector<RValue> b(n);
+  std::vector<RValue>* from = &a;
+  std::vector<RValue>* to = &b;
   for (size_t width = kRun; width < n; width *= 2) {
     for (size_t lo = 0; lo < n; lo += 2 * width) {
       const size_t mid = std::min(n, lo + width), hi = std::min(n, lo + 2 * width);
@@ -146,7 +148,7 @@ void StableSort(std::vector<RValue>& v, After after) {
     }
     std::swap(from, to);
   }
-  if (from != &v) v = std::move(*from);
+  for (size_t i = 0; i < n; ++i) v[i] = std::move((*from)[i]);
 }
 
 }  // namespace

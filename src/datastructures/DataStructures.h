@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "datastructures/ValueArray.h"
 #include "script/Value.h"
 
 namespace kestro {
@@ -53,7 +54,7 @@ inline constexpr int32_t kDsGridCode = 601;
 
 class CDS_Stack {
  public:
-  std::vector<RValue> i_val;  // element 0 is the bottom
+  CValueArray i_val;  // element 0 is the bottom
 
   int32_t Size() const { return static_cast<int32_t>(i_val.size()); }
   void Clear() { i_val.clear(); }
@@ -88,7 +89,7 @@ class CDS_Queue {
 
 class CDS_List {
  public:
-  std::vector<RValue> i_val;
+  CValueArray i_val;
 
   int32_t Size() const { return static_cast<int32_t>(i_val.size()); }
   void Clear() { i_val.clear(); }

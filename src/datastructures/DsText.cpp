@@ -90,8 +90,10 @@ std::string CDS_Stack::Write() const {
 
 EDsRead CDS_Stack::Read(std::string_view text) {
   return ReadRecord(text, kDsStackCode, [this](CStream& s) {
-    std::vector<RValue> values(ReadCount(s, 1));
-    for (RValue& v : values) v = ReadValue(s);
+    const size_t n = ReadCount(s, 1);
+    CValueArray values;
+    values.reserve(n);
+    for (size_t i = 0; i < n; ++i) values.push_back(ReadValue(s));
     i_val = std::move(values);
   });
 }
@@ -134,8 +136,10 @@ std::string CDS_List::Write() const {
 
 EDsRead CDS_List::Read(std::string_view text) {
   return ReadRecord(text, kDsListCode, [this](CStream& s) {
-    std::vector<RValue> values(ReadCount(s, 1));
-    for (RValue& v : values) v = ReadValue(s);
+    const size_t n = ReadCount(s, 1);
+    CValueArray values;
+    values.reserve(n);
+    for (size_t i = 0; i < n; ++i) values.push_back(ReadValue(s));
     i_val = std::move(values);
   });
 }
