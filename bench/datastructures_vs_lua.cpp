@@ -4,11 +4,10 @@
 //   bench_datastructures_vs_lua --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 
-#include "LuaSeconds.h"
-
 #include <algorithm>
 #include <ctime>
 
+#include "LuaSeconds.h"
 #include "datastructures/DataStructures.h"
 #include "script/BuiltinNames.h"
 #include "script/Code.h"
@@ -48,14 +47,16 @@ const Program kGrid = {
     "s += ds_grid_get_sum(g, 0, 500, 499, 999); s += ds_grid_get_sum(g, 500, 500, 999, 999) } "
     "ds_grid_destroy(g); return s",
     "local t = os.clock() local g = {} for x = 1, 1000 do local c = {} for y = 1, 1000 do c[y] = 1 end g[x] = c end "
-    "local function sum(x1, y1, x2, y2) local s = 0 for x = x1, x2 do local c = g[x] for y = y1, y2 do s = s + c[y] end end "
+    "local function sum(x1, y1, x2, y2) local s = 0 for x = x1, x2 do local c = g[x] for y = y1, y2 do s = s + c[y] "
+    "end end "
     "return s end local s = 0 for r = 1, 5 do s = s + sum(1, 1, 500, 500) + sum(501, 1, 1000, 500) + "
     "sum(1, 501, 500, 1000) + sum(501, 501, 1000, 1000) end print(os.clock() - t)"};
 
 // Adding entries with scattered priorities, then taking the smallest until none is left; Lua keeps
 // a binary heap.
 const Program kPriority = {
-    "var p, i, s; p = ds_priority_create(); for (i = 0; i < 100000; i += 1) ds_priority_add(p, i, (i * 7919) mod 100003); "
+    "var p, i, s; p = ds_priority_create(); for (i = 0; i < 100000; i += 1) ds_priority_add(p, i, (i * 7919) mod "
+    "100003); "
     "s = 0; repeat 100000 s += ds_priority_delete_min(p); ds_priority_destroy(p); return s",
     "local t = os.clock() local h, n = {}, 0 "
     "local function push(v, p) n = n + 1 local i = n h[i] = {v, p} while i > 1 do local j = i // 2 "

@@ -324,8 +324,7 @@ void CDS_Grid::ApplyRegion(int64_t x1, int64_t y1, int64_t x2, int64_t y2, const
     for (int64_t y = y1; y <= y2; ++y) ApplyCell(Cell(x, y), v, op);
 }
 
-bool CDS_Grid::DiskBounds(double xm, double ym, double r, int64_t& x1, int64_t& y1, int64_t& x2,
-                          int64_t& y2) const {
+bool CDS_Grid::DiskBounds(double xm, double ym, double r, int64_t& x1, int64_t& y1, int64_t& x2, int64_t& y2) const {
   // NaN and far-away values fall out here, before anything becomes an integer.
   auto low = [](double v) { return std::isnan(v) ? 0.0 : std::clamp(std::floor(v), -1.0, 1e12); };
   auto high = [](double v) { return std::isnan(v) ? -1.0 : std::clamp(std::ceil(v), -1.0, 1e12); };
@@ -351,8 +350,8 @@ void CDS_Grid::ApplyDisk(double xm, double ym, double r, const RValue& v, ECellO
       if (InDisk(x, y, xm, ym, r)) ApplyCell(Cell(x, y), v, op);
 }
 
-void CDS_Grid::ApplyGridRegion(const CDS_Grid& source, int64_t x1, int64_t y1, int64_t x2, int64_t y2,
-                               int64_t xpos, int64_t ypos, ECellOp op) {
+void CDS_Grid::ApplyGridRegion(const CDS_Grid& source, int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t xpos,
+                               int64_t ypos, ECellOp op) {
   if (!source.Clip(x1, y1, x2, y2)) return;
   // A negative destination moves the start of the source by as much.
   if (xpos < 0) {

@@ -247,9 +247,7 @@ class CDsTable {
     slots_.push_back(std::make_unique<T>());
     return static_cast<int32_t>(slots_.size() - 1);
   }
-  T* Get(int64_t id) const {
-    return id >= 0 && id < int64_t(slots_.size()) ? slots_[size_t(id)].get() : nullptr;
-  }
+  T* Get(int64_t id) const { return id >= 0 && id < int64_t(slots_.size()) ? slots_[size_t(id)].get() : nullptr; }
   bool Destroy(int64_t id) {
     if (!Get(id)) return false;
     slots_[size_t(id)].reset();

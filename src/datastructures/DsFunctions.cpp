@@ -33,37 +33,37 @@ void ReadResult(EDsRead result, const char* fn) {
 
 // ---- common to every kind ----
 
-#define DS_COMMON(kind, table)                                                                 \
-  KESTRO_BUILTIN(F_ds_##kind##_destroy) {                                                      \
-    if (!DataStructures().table.Destroy(ArgInt(a[0]))) NoStructure();                          \
-  }                                                                                            \
-  KESTRO_BUILTIN(F_ds_##kind##_copy) {                                                         \
-    DS_GET(table, dst, a[0]);                                                                  \
-    DS_GET(table, src, a[1]);                                                                  \
-    if (dst != src) *dst = *src;                                                               \
-  }                                                                                            \
-  KESTRO_BUILTIN(F_ds_##kind##_write) {                                                        \
-    DS_GET(table, d, a[0]);                                                                    \
-    SetText(r, d->Write());                                                                    \
-  }                                                                                            \
-  KESTRO_BUILTIN(F_ds_##kind##_read) {                                                         \
-    DS_GET(table, d, a[0]);                                                                    \
-    ReadResult(d->Read(a[1].str.view()), "ds_" #kind "_read");                                 \
+#define DS_COMMON(kind, table)                                        \
+  KESTRO_BUILTIN(F_ds_##kind##_destroy) {                             \
+    if (!DataStructures().table.Destroy(ArgInt(a[0]))) NoStructure(); \
+  }                                                                   \
+  KESTRO_BUILTIN(F_ds_##kind##_copy) {                                \
+    DS_GET(table, dst, a[0]);                                         \
+    DS_GET(table, src, a[1]);                                         \
+    if (dst != src) *dst = *src;                                      \
+  }                                                                   \
+  KESTRO_BUILTIN(F_ds_##kind##_write) {                               \
+    DS_GET(table, d, a[0]);                                           \
+    SetText(r, d->Write());                                           \
+  }                                                                   \
+  KESTRO_BUILTIN(F_ds_##kind##_read) {                                \
+    DS_GET(table, d, a[0]);                                           \
+    ReadResult(d->Read(a[1].str.view()), "ds_" #kind "_read");        \
   }
 
-#define DS_SIZED(kind, table)                                                                  \
-  KESTRO_BUILTIN(F_ds_##kind##_create) { r.SetReal(DataStructures().table.Create()); }         \
-  KESTRO_BUILTIN(F_ds_##kind##_clear) {                                                        \
-    DS_GET(table, d, a[0]);                                                                    \
-    d->Clear();                                                                                \
-  }                                                                                            \
-  KESTRO_BUILTIN(F_ds_##kind##_size) {                                                         \
-    DS_GET(table, d, a[0]);                                                                    \
-    r.SetReal(d->Size());                                                                      \
-  }                                                                                            \
-  KESTRO_BUILTIN(F_ds_##kind##_empty) {                                                        \
-    DS_GET(table, d, a[0]);                                                                    \
-    SetBool(r, d->Size() == 0);                                                                \
+#define DS_SIZED(kind, table)                                                          \
+  KESTRO_BUILTIN(F_ds_##kind##_create) { r.SetReal(DataStructures().table.Create()); } \
+  KESTRO_BUILTIN(F_ds_##kind##_clear) {                                                \
+    DS_GET(table, d, a[0]);                                                            \
+    d->Clear();                                                                        \
+  }                                                                                    \
+  KESTRO_BUILTIN(F_ds_##kind##_size) {                                                 \
+    DS_GET(table, d, a[0]);                                                            \
+    r.SetReal(d->Size());                                                              \
+  }                                                                                    \
+  KESTRO_BUILTIN(F_ds_##kind##_empty) {                                                \
+    DS_GET(table, d, a[0]);                                                            \
+    SetBool(r, d->Size() == 0);                                                        \
   }
 
 DS_COMMON(stack, stacks)
@@ -271,38 +271,37 @@ KESTRO_BUILTIN(F_ds_grid_get) {
   if (d->Inside(x, y)) r = d->Cell(x, y);
 }
 
-#define DS_GRID_OPS(op, kOp)                                                                      \
-  KESTRO_BUILTIN(F_ds_grid_##op) {                                                                \
-    DS_GET(grids, d, a[0]);                                                                       \
-    d->Apply(ArgInt(a[1]), ArgInt(a[2]), a[3], kOp);                                              \
-  }                                                                                               \
-  KESTRO_BUILTIN(F_ds_grid_##op##_region) {                                                       \
-    DS_GET(grids, d, a[0]);                                                                       \
-    d->ApplyRegion(ArgInt(a[1]), ArgInt(a[2]), ArgInt(a[3]), ArgInt(a[4]), a[5], kOp);            \
-  }                                                                                               \
-  KESTRO_BUILTIN(F_ds_grid_##op##_disk) {                                                         \
-    DS_GET(grids, d, a[0]);                                                                       \
-    d->ApplyDisk(a[1].val, a[2].val, a[3].val, a[4], kOp);                                        \
-  }                                                                                               \
-  KESTRO_BUILTIN(F_ds_grid_##op##_grid_region) {                                                  \
-    DS_GET(grids, d, a[0]);                                                                       \
-    DS_GET(grids, src, a[1]);                                                                     \
-    d->ApplyGridRegion(*src, ArgInt(a[2]), ArgInt(a[3]), ArgInt(a[4]), ArgInt(a[5]), ArgInt(a[6]), \
-                       ArgInt(a[7]), kOp);                                                        \
+#define DS_GRID_OPS(op, kOp)                                                                                           \
+  KESTRO_BUILTIN(F_ds_grid_##op) {                                                                                     \
+    DS_GET(grids, d, a[0]);                                                                                            \
+    d->Apply(ArgInt(a[1]), ArgInt(a[2]), a[3], kOp);                                                                   \
+  }                                                                                                                    \
+  KESTRO_BUILTIN(F_ds_grid_##op##_region) {                                                                            \
+    DS_GET(grids, d, a[0]);                                                                                            \
+    d->ApplyRegion(ArgInt(a[1]), ArgInt(a[2]), ArgInt(a[3]), ArgInt(a[4]), a[5], kOp);                                 \
+  }                                                                                                                    \
+  KESTRO_BUILTIN(F_ds_grid_##op##_disk) {                                                                              \
+    DS_GET(grids, d, a[0]);                                                                                            \
+    d->ApplyDisk(a[1].val, a[2].val, a[3].val, a[4], kOp);                                                             \
+  }                                                                                                                    \
+  KESTRO_BUILTIN(F_ds_grid_##op##_grid_region) {                                                                       \
+    DS_GET(grids, d, a[0]);                                                                                            \
+    DS_GET(grids, src, a[1]);                                                                                          \
+    d->ApplyGridRegion(*src, ArgInt(a[2]), ArgInt(a[3]), ArgInt(a[4]), ArgInt(a[5]), ArgInt(a[6]), ArgInt(a[7]), kOp); \
   }
 
 DS_GRID_OPS(set, ECellOp::kSet)
 DS_GRID_OPS(add, ECellOp::kAdd)
 DS_GRID_OPS(multiply, ECellOp::kMultiply)
 
-#define DS_GRID_AGGREGATE(name, field)                                                 \
-  KESTRO_BUILTIN(F_ds_grid_get_##name) {                                               \
-    DS_GET(grids, d, a[0]);                                                            \
-    r.SetReal(d->Aggregate(ArgInt(a[1]), ArgInt(a[2]), ArgInt(a[3]), ArgInt(a[4]))field); \
-  }                                                                                    \
-  KESTRO_BUILTIN(F_ds_grid_get_disk_##name) {                                          \
-    DS_GET(grids, d, a[0]);                                                            \
-    r.SetReal(d->AggregateDisk(a[1].val, a[2].val, a[3].val)field);                    \
+#define DS_GRID_AGGREGATE(name, field)                                                     \
+  KESTRO_BUILTIN(F_ds_grid_get_##name) {                                                   \
+    DS_GET(grids, d, a[0]);                                                                \
+    r.SetReal(d->Aggregate(ArgInt(a[1]), ArgInt(a[2]), ArgInt(a[3]), ArgInt(a[4])) field); \
+  }                                                                                        \
+  KESTRO_BUILTIN(F_ds_grid_get_disk_##name) {                                              \
+    DS_GET(grids, d, a[0]);                                                                \
+    r.SetReal(d->AggregateDisk(a[1].val, a[2].val, a[3].val) field);                       \
   }
 
 DS_GRID_AGGREGATE(sum, .sum)
@@ -321,18 +320,18 @@ void Found(RValue& r, bool found, int64_t x, int64_t y, EFound what) {
   }
 }
 
-#define DS_GRID_VALUE(name, what)                                                                           \
-  KESTRO_BUILTIN(F_ds_grid_value_##name) {                                                                  \
-    DS_GET(grids, d, a[0]);                                                                                 \
-    int64_t x = 0, y = 0;                                                                                   \
-    const bool found = d->FindValue(ArgInt(a[1]), ArgInt(a[2]), ArgInt(a[3]), ArgInt(a[4]), a[5], x, y);    \
-    Found(r, found, x, y, what);                                                                            \
-  }                                                                                                         \
-  KESTRO_BUILTIN(F_ds_grid_value_disk_##name) {                                                             \
-    DS_GET(grids, d, a[0]);                                                                                 \
-    int64_t x = 0, y = 0;                                                                                   \
-    const bool found = d->FindValueDisk(a[1].val, a[2].val, a[3].val, a[4], x, y);                          \
-    Found(r, found, x, y, what);                                                                            \
+#define DS_GRID_VALUE(name, what)                                                                        \
+  KESTRO_BUILTIN(F_ds_grid_value_##name) {                                                               \
+    DS_GET(grids, d, a[0]);                                                                              \
+    int64_t x = 0, y = 0;                                                                                \
+    const bool found = d->FindValue(ArgInt(a[1]), ArgInt(a[2]), ArgInt(a[3]), ArgInt(a[4]), a[5], x, y); \
+    Found(r, found, x, y, what);                                                                         \
+  }                                                                                                      \
+  KESTRO_BUILTIN(F_ds_grid_value_disk_##name) {                                                          \
+    DS_GET(grids, d, a[0]);                                                                              \
+    int64_t x = 0, y = 0;                                                                                \
+    const bool found = d->FindValueDisk(a[1].val, a[2].val, a[3].val, a[4], x, y);                       \
+    Found(r, found, x, y, what);                                                                         \
   }
 
 DS_GRID_VALUE(exists, EFound::kExists)
@@ -344,7 +343,8 @@ KESTRO_BUILTIN(F_ds_grid_shuffle) {
   d->Shuffle();
 }
 
-#define DS_BIND(name) RBinding{#name, F_##name}
+#define DS_BIND(name) \
+  RBinding { #name, F_##name }
 
 constexpr RBinding kDataStructureFunctions[] = {
     DS_BIND(ds_set_precision),

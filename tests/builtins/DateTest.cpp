@@ -100,9 +100,9 @@ class Dates : public ::testing::Test {
 };
 
 // A few dates as their reals.
-constexpr double k2000 = 36526;            // 1 January 2000, a Saturday
-constexpr double kLeapDay2024 = 45351;     // 29 February 2024
-constexpr double kDec29_0600 = -1.25;      // 29 December 1899, 6:00
+constexpr double k2000 = 36526;         // 1 January 2000, a Saturday
+constexpr double kLeapDay2024 = 45351;  // 29 February 2024
+constexpr double kDec29_0600 = -1.25;   // 29 December 1899, 6:00
 constexpr double kHour = 1.0 / 24;
 constexpr double kMs = 1.0 / 86400000;
 
@@ -164,15 +164,15 @@ TEST_F(Dates, PartsOfDates) {
       {"date_get_weekday", {R(1)}, R(1)},
       {"date_get_weekday", {R(kDec29_0600)}, R(6)},
       {"date_get_weekday", {R(k2000)}, R(7)},
-      {"date_get_week", {R(k2000)}, R(52)},                // still the last week of 1999
-      {"date_get_week", {R(44199)}, R(53)},                // 3 January 2021
-      {"date_get_week", {R(45656)}, R(1)},                 // 30 December 2024: week 1 of 2025
+      {"date_get_week", {R(k2000)}, R(52)},  // still the last week of 1999
+      {"date_get_week", {R(44199)}, R(53)},  // 3 January 2021
+      {"date_get_week", {R(45656)}, R(1)},   // 30 December 2024: week 1 of 2025
       {"date_get_week", {R(kLeapDay2024)}, R(9)},
-      {"date_get_day_of_year", {R(45657)}, R(366)},        // 31 December 2024
+      {"date_get_day_of_year", {R(45657)}, R(366)},  // 31 December 2024
       {"date_get_year", {R(kDec29_0600)}, R(1899)},
       {"date_get_day", {R(kDec29_0600)}, R(29)},
       {"date_get_hour", {R(kDec29_0600)}, R(6)},
-      {"date_get_day", {R(-0.5)}, R(30)},                  // -0.5 is noon of the origin day too
+      {"date_get_day", {R(-0.5)}, R(30)},  // -0.5 is noon of the origin day too
       {"date_get_hour", {R(-0.5)}, R(12)},
       {"date_get_year", {R(-693593)}, R(1)},
       // Within half a millisecond of midnight: the next day's 0:00:00, never a 24th hour.
@@ -181,11 +181,11 @@ TEST_F(Dates, PartsOfDates) {
       {"date_get_year", {R(std::nan(""))}, R(0)},
       {"date_get_month", {R(1e300)}, R(0)},
       {"date_days_in_month", {R(kLeapDay2024 - 10)}, R(29)},
-      {"date_days_in_month", {R(61 - 5)}, R(28)},           // February 1900
+      {"date_days_in_month", {R(61 - 5)}, R(28)},  // February 1900
       {"date_days_in_year", {R(k2000)}, R(366)},
       {"date_days_in_year", {R(2)}, R(365)},
       {"date_leap_year", {R(kLeapDay2024)}, R(1)},
-      {"date_leap_year", {R(73051)}, R(0)},                 // 2100
+      {"date_leap_year", {R(73051)}, R(0)},  // 2100
       {"date_date_of", {R(k2000 + 0.75)}, R(k2000)},
       {"date_time_of", {R(k2000 + 0.75)}, R(0.75)},
       {"date_date_of", {R(kDec29_0600)}, R(-1)},
@@ -195,22 +195,22 @@ TEST_F(Dates, PartsOfDates) {
 
 TEST_F(Dates, ArithmeticAcrossMonthsMidnightAndTheOrigin) {
   Check({
-      {"date_inc_month", {R(36922), R(1)}, R(36950)},                    // 31 Jan 2001 -> 28 Feb 2001
+      {"date_inc_month", {R(36922), R(1)}, R(36950)},                       // 31 Jan 2001 -> 28 Feb 2001
       {"date_inc_month", {R(45322 + 0.75), R(1)}, R(kLeapDay2024 + 0.75)},  // 31 Jan 2024 18:00 -> 29 Feb
-      {"date_inc_month", {R(45382), R(-1)}, R(kLeapDay2024)},            // 31 Mar 2024 -> 29 Feb
-      {"date_inc_month", {R(k2000), R(-13)}, R(36130)},                  // 1 Dec 1998
-      {"date_inc_month", {R(kDec29_0600), R(1)}, R(30.25)},              // 29 Jan 1900, 6:00
-      {"date_inc_month", {R(31), R(-1)}, R(0)},                          // 30 Jan 1900 -> 30 Dec 1899
-      {"date_inc_year", {R(kLeapDay2024), R(1)}, R(45716)},              // 28 Feb 2025
+      {"date_inc_month", {R(45382), R(-1)}, R(kLeapDay2024)},               // 31 Mar 2024 -> 29 Feb
+      {"date_inc_month", {R(k2000), R(-13)}, R(36130)},                     // 1 Dec 1998
+      {"date_inc_month", {R(kDec29_0600), R(1)}, R(30.25)},                 // 29 Jan 1900, 6:00
+      {"date_inc_month", {R(31), R(-1)}, R(0)},                             // 30 Jan 1900 -> 30 Dec 1899
+      {"date_inc_year", {R(kLeapDay2024), R(1)}, R(45716)},                 // 28 Feb 2025
       {"date_inc_year", {R(kLeapDay2024), R(4)}, R(kLeapDay2024 + 1461)},
       {"date_inc_week", {R(k2000 + 0.5), R(2)}, R(k2000 + 14.5)},
       {"date_inc_day", {R(k2000 + 0.5), R(-1)}, R(k2000 - 0.5)},
-      {"date_inc_day", {R(kDec29_0600), R(2)}, R(1.25)},                 // 31 Dec 1899, 6:00
+      {"date_inc_day", {R(kDec29_0600), R(2)}, R(1.25)},  // 31 Dec 1899, 6:00
       {"date_inc_day", {R(0.25), R(-1)}, R(kDec29_0600)},
       {"date_inc_hour", {R(k2000 + 0.5), R(13)}, R(k2000 + 1 + kHour), 1e-9},
       {"date_inc_hour", {R(kDec29_0600), R(1)}, R(-1 - 7 * kHour), 1e-9},
-      {"date_inc_hour", {R(0), R(-1)}, R(-1 - 23 * kHour), 1e-9},        // 29 Dec 1899, 23:00
-      {"date_inc_hour", {R(-1 - 23 * kHour), R(2)}, R(kHour), 1e-9},     // across the origin
+      {"date_inc_hour", {R(0), R(-1)}, R(-1 - 23 * kHour), 1e-9},     // 29 Dec 1899, 23:00
+      {"date_inc_hour", {R(-1 - 23 * kHour), R(2)}, R(kHour), 1e-9},  // across the origin
       {"date_inc_minute", {R(k2000), R(90)}, R(k2000 + 0.0625)},
       {"date_inc_second", {R(k2000), R(-1)}, R(k2000 - 1.0 / 86400), 1e-9},
       {"date_inc_second", {R(k2000), R(2.5)}, R(k2000 + 2.0 / 86400), 1e-9},  // 2.5 rounds to 2

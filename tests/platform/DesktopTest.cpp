@@ -1,9 +1,8 @@
 // The desktop of the process functions over SDL, headless: the clipboard through SDL while its
 // video system runs and the in-process one before, the application's title reaching the window
 // while the window shows it, and the handle of a window.
-#include <gtest/gtest.h>
-
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>

@@ -25,7 +25,8 @@ KESTRO_BUILTIN(F_date_current_time) { r.SetReal(TimeOf(Now())); }
 KESTRO_BUILTIN(F_date_create_datetime) {
   const int64_t y = ArgInt(a[0]), mo = ArgInt(a[1]), d = ArgInt(a[2]);
   const int64_t h = ArgInt(a[3]), mi = ArgInt(a[4]), s = ArgInt(a[5]);
-  if (ValidDate(y, mo, d) && ValidTime(h, mi, s)) r.SetReal(Encode(DayNumber(y, int(mo), int(d)), TimeFraction(h, mi, s)));
+  if (ValidDate(y, mo, d) && ValidTime(h, mi, s))
+    r.SetReal(Encode(DayNumber(y, int(mo), int(d)), TimeFraction(h, mi, s)));
 }
 KESTRO_BUILTIN(F_date_create_date) {
   const int64_t y = ArgInt(a[0]), mo = ArgInt(a[1]), d = ArgInt(a[2]);
@@ -36,7 +37,8 @@ KESTRO_BUILTIN(F_date_create_time) {
   if (ValidTime(h, mi, s)) r.SetReal(TimeFraction(h, mi, s));
 }
 KESTRO_BUILTIN(F_date_valid_datetime) {
-  const bool ok = ValidDate(ArgInt(a[0]), ArgInt(a[1]), ArgInt(a[2])) && ValidTime(ArgInt(a[3]), ArgInt(a[4]), ArgInt(a[5]));
+  const bool ok =
+      ValidDate(ArgInt(a[0]), ArgInt(a[1]), ArgInt(a[2])) && ValidTime(ArgInt(a[3]), ArgInt(a[4]), ArgInt(a[5]));
   r.SetReal(ok ? 1 : 0);
 }
 KESTRO_BUILTIN(F_date_valid_date) { r.SetReal(ValidDate(ArgInt(a[0]), ArgInt(a[1]), ArgInt(a[2])) ? 1 : 0); }
@@ -60,15 +62,33 @@ void GetPart(RValue& r, const RValue& d, Part part) {
   if (Decode(d.val, p)) r.SetReal(double(part(p)));
 }
 
-KESTRO_BUILTIN(F_date_get_year) { GetPart(r, a[0], [](const RDateParts& p) { return p.year; }); }
-KESTRO_BUILTIN(F_date_get_month) { GetPart(r, a[0], [](const RDateParts& p) { return p.month; }); }
-KESTRO_BUILTIN(F_date_get_week) { GetPart(r, a[0], [](const RDateParts& p) { return p.isoWeek; }); }
-KESTRO_BUILTIN(F_date_get_day) { GetPart(r, a[0], [](const RDateParts& p) { return p.day; }); }
-KESTRO_BUILTIN(F_date_get_hour) { GetPart(r, a[0], [](const RDateParts& p) { return p.hour; }); }
-KESTRO_BUILTIN(F_date_get_minute) { GetPart(r, a[0], [](const RDateParts& p) { return p.minute; }); }
-KESTRO_BUILTIN(F_date_get_second) { GetPart(r, a[0], [](const RDateParts& p) { return p.second; }); }
-KESTRO_BUILTIN(F_date_get_weekday) { GetPart(r, a[0], [](const RDateParts& p) { return p.weekday; }); }
-KESTRO_BUILTIN(F_date_get_day_of_year) { GetPart(r, a[0], [](const RDateParts& p) { return p.dayOfYear; }); }
+KESTRO_BUILTIN(F_date_get_year) {
+  GetPart(r, a[0], [](const RDateParts& p) { return p.year; });
+}
+KESTRO_BUILTIN(F_date_get_month) {
+  GetPart(r, a[0], [](const RDateParts& p) { return p.month; });
+}
+KESTRO_BUILTIN(F_date_get_week) {
+  GetPart(r, a[0], [](const RDateParts& p) { return p.isoWeek; });
+}
+KESTRO_BUILTIN(F_date_get_day) {
+  GetPart(r, a[0], [](const RDateParts& p) { return p.day; });
+}
+KESTRO_BUILTIN(F_date_get_hour) {
+  GetPart(r, a[0], [](const RDateParts& p) { return p.hour; });
+}
+KESTRO_BUILTIN(F_date_get_minute) {
+  GetPart(r, a[0], [](const RDateParts& p) { return p.minute; });
+}
+KESTRO_BUILTIN(F_date_get_second) {
+  GetPart(r, a[0], [](const RDateParts& p) { return p.second; });
+}
+KESTRO_BUILTIN(F_date_get_weekday) {
+  GetPart(r, a[0], [](const RDateParts& p) { return p.weekday; });
+}
+KESTRO_BUILTIN(F_date_get_day_of_year) {
+  GetPart(r, a[0], [](const RDateParts& p) { return p.dayOfYear; });
+}
 KESTRO_BUILTIN(F_date_get_hour_of_year) {
   GetPart(r, a[0], [](const RDateParts& p) { return int64_t(p.dayOfYear - 1) * 24 + p.hour; });
 }
@@ -86,7 +106,9 @@ KESTRO_BUILTIN(F_date_days_in_month) {
 KESTRO_BUILTIN(F_date_days_in_year) {
   GetPart(r, a[0], [](const RDateParts& p) { return IsLeapYear(p.year) ? 366 : 365; });
 }
-KESTRO_BUILTIN(F_date_leap_year) { GetPart(r, a[0], [](const RDateParts& p) { return IsLeapYear(p.year) ? 1 : 0; }); }
+KESTRO_BUILTIN(F_date_leap_year) {
+  GetPart(r, a[0], [](const RDateParts& p) { return IsLeapYear(p.year) ? 1 : 0; });
+}
 KESTRO_BUILTIN(F_date_is_today) {
   RDateParts p, today;
   r.SetReal(Decode(a[0].val, p) && Decode(Now(), today) && p.dayNumber == today.dayNumber ? 1 : 0);
@@ -111,7 +133,8 @@ KESTRO_BUILTIN(F_date_datetime_string) { SetText(r, DateTimeString(a[0].val)); }
 KESTRO_BUILTIN(F_date_date_string) { SetText(r, DateString(a[0].val)); }
 KESTRO_BUILTIN(F_date_time_string) { SetText(r, TimeString(a[0].val)); }
 
-#define DATE_BIND(name) RBinding{#name, F_##name}
+#define DATE_BIND(name) \
+  RBinding { #name, F_##name }
 
 constexpr RBinding kDateFunctions[] = {
     DATE_BIND(date_current_datetime),

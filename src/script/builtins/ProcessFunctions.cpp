@@ -40,12 +40,9 @@ KESTRO_BUILTIN(F_set_program_priority) {
 KESTRO_BUILTIN(F_window_handle) { r.SetReal(Desktop().WindowHandle()); }
 
 constexpr RBinding kProcessFunctions[] = {
-    {"clipboard_has_text", F_clipboard_has_text},
-    {"clipboard_get_text", F_clipboard_get_text},
-    {"clipboard_set_text", F_clipboard_set_text},
-    {"set_application_title", F_set_application_title},
-    {"set_program_priority", F_set_program_priority},
-    {"window_handle", F_window_handle},
+    {"clipboard_has_text", F_clipboard_has_text},     {"clipboard_get_text", F_clipboard_get_text},
+    {"clipboard_set_text", F_clipboard_set_text},     {"set_application_title", F_set_application_title},
+    {"set_program_priority", F_set_program_priority}, {"window_handle", F_window_handle},
 };
 
 }  // namespace
