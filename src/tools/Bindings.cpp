@@ -1,5 +1,6 @@
 #include "tools/Bindings.h"
 
+#include "datastructures/Bindings.h"
 #include "graphics/Bindings.h"
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
@@ -24,6 +25,9 @@ std::vector<RBindingTable> GameBindings() {
       DrawFunctions(),
       SurfaceFunctions(),
       TextFunctions(),
+      DataStructureFunctions(),
+      DateFunctions(),
+      ProcessFunctions(),
   };
 }
 

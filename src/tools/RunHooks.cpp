@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "datastructures/DataStructures.h"
 #include "resources/GameResources.h"
 #include "resources/GameSettings.h"
 #include "script/Scripts.h"
@@ -41,6 +42,8 @@ CRunHooks MakeRunHooks() {
     RegisterArgumentVariables();
     InstallGameScriptNames();
     World().Reset();
+    // A fresh run starts without containers (a restart inside the run keeps them).
+    ResetDataStructures();
     InstallWorldHost();
     // From here on the game's names are complete: an action function that is not found now is
     // missing for good, and is reported when its action is prepared.
@@ -69,6 +72,7 @@ CRunHooks MakeRunHooks() {
     std::error_code ec;
     fs::path working = fs::current_path(ec);
     for (const CDataFile& f : GameResources().includedFiles) f.Remove(RunState().tempFolder, working);
+    ResetDataStructures();  // the game has ended: its containers go with it
   };
   if (g_wiring) g_wiring(hooks);
   return hooks;

@@ -9,12 +9,14 @@
 #include "platform/posix/Files.h"
 #include "platform/posix/Process.h"
 #include "platform/sdl/FreeTypeFonts.h"
+#include "platform/sdl/SdlDesktop.h"
 #include "platform/sdl/SdlGraphics.h"
 #include "platform/sdl/SdlLoadWindow.h"
 #include "platform/sdl/SdlMessageBox.h"
 #include "resources/GameSettings.h"
 #include "resources/Typeface.h"
 #include "runner/GameFile.h"
+#include "script/builtins/Desktop.h"
 #include "io/Messages.h"
 #include "tools/Bindings.h"
 #include "tools/Commands.h"
@@ -41,6 +43,9 @@ int main(int argc, char** argv) {
   kestro::SetTypefaceRasterizer(&typefaces);
   kestro::platform::SdlMessageBox box;
   if (kestro::platform::DisplayAvailable()) kestro::SetMessageBox(&box);
+  // The clipboard, title and priority of game code reach the desktop.
+  kestro::platform::SdlDesktop desktop;
+  kestro::SetDesktop(&desktop);
 
   // The desktop side of a run: the loading window, the game window and drawing device.
   kestro::platform::SdlLoadWindow loadWindow;
