@@ -3,6 +3,7 @@
 #include "graphics/Bindings.h"
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
+#include "sound/Bindings.h"
 #include "world/Bindings.h"
 
 namespace kestro::tools {
@@ -19,6 +20,8 @@ std::vector<RBindingTable> GameBindings() {
       RoomFunctions(),
       InputFunctions(),
       ActionDrawFunctions(),
+      SoundFunctions(),
+      SoundResourceFunctions(),
   };
 }
 

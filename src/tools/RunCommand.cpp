@@ -57,6 +57,7 @@ int RunGameFile(const std::string& gameFile, const std::vector<std::string>& par
   TeeProgress both(window ? window : &progress, &progress);
   ILoadWindow* shown = verbose ? (window ? static_cast<ILoadWindow*>(&both) : &progress) : window;
   InstallErrorReporting();
+  RunState().verbose = verbose;
   // Debug messages belong to the debug window; until it exists a debug run prints them, and
   // other runs drop them.
   SetDebugMessageSink([](const std::string& text) {
