@@ -285,6 +285,13 @@ class CMidiStream : public IPcmStream {
   int Rate() const override { return rate_; }
   int64_t Read(int16_t* out, int64_t frames) override {
     if (!player_ || fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING) return 0;
+    // The player reports the end of a file seconds after its last event; the music is over once
+    // the last tick is reached and its notes have had half a second to fade.
+    const int total = fluid_player_get_total_ticks(player_);
+    if (total > 0 && fluid_player_get_current_tick(player_) >= total) {
+      if (tail_ >= rate_ / 2) return 0;
+      tail_ += std::min<int64_t>(frames, 8192);
+    }
     // The synthesizer renders at most this many frames per call.
     const int64_t n = std::min<int64_t>(frames, 8192);
     if (fluid_synth_write_s16(synth_, int(n), out, 0, 2, out, 1, 2) != FLUID_OK) return 0;
@@ -302,6 +309,7 @@ class CMidiStream : public IPcmStream {
 
  private:
   void Start() {
+    tail_ = 0;
     fluid_synth_system_reset(synth_);
     player_ = new_fluid_player(synth_);
     if (!player_) return;
@@ -323,6 +331,7 @@ class CMidiStream : public IPcmStream {
   std::shared_ptr<const std::vector<uint8_t>> bytes_;
   double tempo_;
   fluid_player_t* player_ = nullptr;
+  int64_t tail_ = 0;
 };
 
 }  // namespace
