@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -403,31 +404,32 @@ void DropVoice(std::vector<ALuint>& pool, std::vector<std::shared_ptr<RStream>>&
 uint32_t AlSoundDevice::CreateFromMemory(const uint8_t* data, size_t size, ESoundPath path) {
   RImpl& d = *impl_;
   if (!d.context || !data || size == 0) return 0;
-  int64_t frames = 0;
-  int rate = 0;
-  const ESoundData kind = ProbeSound(data, size, &frames, &rate);
-  if (kind == ESoundData::kUnknown) return 0;
   REntry e;
   e.path = path;
-  if (kind == ESoundData::kMidi || frames > kStreamSeconds * int64_t(rate)) {
-    // Music and long sounds stream from the bytes kept in memory.
-    e.stream = true;
-    e.midi = kind == ESoundData::kMidi;
+  RPcm pcm;
+  bool longSound = false;
+  const bool midi = size >= 4 && std::memcmp(data, "MThd", 4) == 0;
+  if (midi && !MidiFileValid(data, size)) return 0;
+  if (midi || !DecodeSound(data, size, pcm, kMaxDecodedFrames, kStreamSeconds, &longSound)) {
+    if (!midi && !longSound) return 0;
+    // Music and long sounds stream from the bytes kept in memory; a long sound's data must
+    // open as a stream too.
     e.bytes = std::make_shared<const std::vector<uint8_t>>(data, data + size);
+    if (longSound && !OpenSampledStream(e.bytes)) return 0;
+    e.stream = true;
+    e.midi = midi;
   } else {
-    RPcm pcm;
-    if (!DecodeSound(data, size, pcm, kMaxDecodedFrames)) return 0;
     const int64_t n = pcm.Frames();
     const int ch = pcm.channels;
-    std::vector<int16_t> left(static_cast<size_t>(n));
-    std::vector<int16_t> right;
+    std::vector<int16_t> left, right;
     const bool stereo = path != ESoundPath::kThreeD && ch >= 2;
     if (stereo) right.resize(size_t(n));
-    for (int64_t f = 0; f < n; ++f) {
+    // Mono data goes to the device as decoded; other data is split or mixed down first.
+    if (ch == 1) left = std::move(pcm.samples);
+    else left.resize(size_t(n));
+    for (int64_t f = 0; ch > 1 && f < n; ++f) {
       const int16_t* s = &pcm.samples[size_t(f * ch)];
-      if (ch == 1) {
-        left[size_t(f)] = s[0];
-      } else if (stereo) {
+      if (stereo) {
         // The first two channels; further ones are folded into both sides.
         int32_t l = s[0], r = s[1];
         for (int c = 2; c < ch; ++c) l += s[c] / 2, r += s[c] / 2;

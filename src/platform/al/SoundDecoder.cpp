@@ -197,8 +197,10 @@ ESoundData ProbeSound(const uint8_t* data, size_t size, int64_t* frames, int* ra
   return ESoundData::kSampled;
 }
 
-bool DecodeSound(const uint8_t* data, size_t size, RPcm& out, int64_t maxFrames) {
+bool DecodeSound(const uint8_t* data, size_t size, RPcm& out, int64_t maxFrames, int64_t streamSeconds,
+                 bool* longSound) {
   out = RPcm();
+  if (longSound) *longSound = false;
   if (!data || size == 0) return false;
   RMemoryFile mem{data, sf_count_t(size)};
   SF_INFO info{};
@@ -206,6 +208,11 @@ bool DecodeSound(const uint8_t* data, size_t size, RPcm& out, int64_t maxFrames)
   if (!f) return false;
   if (!Sensible(info)) {
     sf_close(f);
+    return false;
+  }
+  if (streamSeconds > 0 && info.frames > streamSeconds * info.samplerate) {
+    sf_close(f);
+    if (longSound) *longSound = true;
     return false;
   }
   out.channels = info.channels;

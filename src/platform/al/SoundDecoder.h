@@ -29,7 +29,10 @@ ESoundData ProbeSound(const uint8_t* data, size_t size, int64_t* frames = nullpt
 bool MidiFileValid(const uint8_t* data, size_t size);
 
 // Decodes sampled data whole; false when it cannot be opened, has no frames or more than maxFrames.
-bool DecodeSound(const uint8_t* data, size_t size, RPcm& out, int64_t maxFrames);
+// With streamSeconds > 0, data whose header announces a longer sound is not decoded: false with
+// *longSound set, so the caller streams it instead.
+bool DecodeSound(const uint8_t* data, size_t size, RPcm& out, int64_t maxFrames, int64_t streamSeconds = 0,
+                 bool* longSound = nullptr);
 
 // A source of interleaved 16-bit samples read chunk by chunk (for streaming).
 class IPcmStream {
