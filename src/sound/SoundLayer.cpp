@@ -73,14 +73,23 @@ bool CSoundLayer::Start(int count) {
   primary_ = player_ = -1;
   std::unique_ptr<ISoundDevice> device = factory_ ? factory_() : nullptr;
   if (!device || !device->Open()) {
+    failed_ = true;
+    lastFailure_ = std::chrono::steady_clock::now();
     // The game runs silently: the note is given once, however often the layer tries again.
     if (!noticed_ && notice_) notice_(kNoSoundDevice);
     noticed_ = true;
     return false;
   }
   device_ = std::move(device);
+  failed_ = false;
   SetGlobalVolume(1);
   return true;
+}
+
+bool CSoundLayer::EnsureStarted() {
+  if (device_) return true;
+  if (failed_ && std::chrono::steady_clock::now() - lastFailure_ < std::chrono::seconds(5)) return false;
+  return Start(1);
 }
 
 void CSoundLayer::Shutdown() {
@@ -94,6 +103,7 @@ void CSoundLayer::Shutdown() {
   primary_ = player_ = -1;
   tempo_ = 1;
   globalVolume_ = 0;
+  failed_ = false;
 }
 
 int CSoundLayer::Allocate(int kind) {

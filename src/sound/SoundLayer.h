@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -92,7 +93,10 @@ class CSoundLayer {
 
  private:
   bool Valid(int h) const { return h >= 0 && h < int(table_.size()) && table_[size_t(h)].inuse; }
-  bool EnsureStarted() { return device_ || Start(1); }
+  // Operations that need the device start the layer again when it is absent; after a failed
+  // start they wait a while before trying once more, so a machine without sound never pays for
+  // opening a device on every call.
+  bool EnsureStarted();
   int Allocate(int kind);
   // The entry when it is valid and played by the device on a stereo or 3-D path.
   RSoundSample* Leveled(int h);
@@ -101,6 +105,8 @@ class CSoundLayer {
   DeviceFactory factory_;
   std::function<void(const std::string&)> notice_;
   bool noticed_ = false;
+  std::chrono::steady_clock::time_point lastFailure_{};
+  bool failed_ = false;
   std::unique_ptr<ISoundDevice> device_;
   std::vector<RSoundSample> table_;
   int primary_ = -1;  // the background music playing, -1 none
