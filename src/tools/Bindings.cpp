@@ -4,6 +4,7 @@
 #include "graphics/Bindings.h"
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
+#include "sound/Bindings.h"
 #include "world/Bindings.h"
 
 namespace kestro::tools {
@@ -28,6 +29,8 @@ std::vector<RBindingTable> GameBindings() {
       DataStructureFunctions(),
       DateFunctions(),
       ProcessFunctions(),
+      SoundFunctions(),
+      SoundResourceFunctions(),
   };
 }
 

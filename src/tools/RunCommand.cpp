@@ -59,6 +59,7 @@ int RunGameFile(const std::string& gameFile, const std::vector<std::string>& par
   ILoadWindow* shown = verbose ? (window ? static_cast<ILoadWindow*>(&both) : &progress) : window;
   InstallErrorReporting();
   SetTypefaceNotes(verbose);
+  RunState().verbose = verbose;
   // Debug messages belong to the debug window; until it exists a debug run prints them, and
   // other runs drop them.
   SetDebugMessageSink([](const std::string& text) {

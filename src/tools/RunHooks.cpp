@@ -6,6 +6,7 @@
 #include "resources/GameResources.h"
 #include "resources/GameSettings.h"
 #include "script/Scripts.h"
+#include "sound/SoundResource.h"
 #include "world/EventLists.h"
 #include "world/GameScripts.h"
 #include "world/World.h"
@@ -68,7 +69,11 @@ CRunHooks MakeRunHooks() {
     fs::path working = fs::current_path(ec);
     for (CDataFile& f : GameResources().includedFiles) f.Prepare(RunState().tempFolder, working);
   };
+  hooks.prepareSounds = [] { PrepareGameSounds(); };
+  hooks.shutdownSounds = [] { ShutdownGameSounds(); };
   hooks.finishGame = [] {
+    // The end of the game silences every sound.
+    ShutdownGameSounds();
     std::error_code ec;
     fs::path working = fs::current_path(ec);
     for (const CDataFile& f : GameResources().includedFiles) f.Remove(RunState().tempFolder, working);

@@ -6,6 +6,7 @@
 #include "graphics/Graphics.h"
 #include "graphics/RoomDraw.h"
 #include "graphics/SpriteDraw.h"
+#include "platform/al/AlSoundDevice.h"
 #include "platform/posix/Files.h"
 #include "platform/posix/Process.h"
 #include "platform/sdl/FreeTypeFonts.h"
@@ -17,6 +18,7 @@
 #include "resources/Typeface.h"
 #include "runner/GameFile.h"
 #include "script/builtins/Desktop.h"
+#include "sound/SoundLayer.h"
 #include "io/Messages.h"
 #include "tools/Bindings.h"
 #include "tools/Commands.h"
@@ -62,6 +64,13 @@ int main(int argc, char** argv) {
         };
       },
       &loadWindow);
+
+  // Sound through the machine's audio device; without one the game runs silently, which only a
+  // verbose run mentions.
+  kestro::SoundLayer().SetDeviceFactory([] { return kestro::platform::MakeSoundDevice(); });
+  kestro::SoundLayer().SetNotice([](const std::string& text) {
+    if (kestro::RunState().verbose) std::fprintf(stderr, "[kestro] %s\n", text.c_str());
+  });
 
   // The main loop's desktop side: messages, the window's focus, drawing and presenting the room.
   kestro::CLoopHooks loop;
