@@ -1,5 +1,7 @@
 #include "tools/Bindings.h"
 
+#include "files/Bindings.h"
+#include "files/Files.h"
 #include "graphics/Bindings.h"
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
@@ -17,6 +19,9 @@ std::vector<RBindingTable> GameBindings() {
       EventFunctions(),
       RoomFunctions(),
       InputFunctions(),
+      FileFunctions(),
+      RegistryFunctions(),
+      IniFunctions(),
   };
 }
 
@@ -25,10 +30,13 @@ std::vector<RVariableBindingTable> GameVariableBindings() {
       InstanceVariables(),
       GameVariables(),
       InputVariables(),
+      FileVariables(),
   };
 }
 
 void InstallGameBindings() {
+  // Secure mode is fixed before any game code can run.
+  files::DecideSecureMode();
   SetBuiltinBindings(GameBindings());
   SetVariableBindings(GameVariableBindings());
 }

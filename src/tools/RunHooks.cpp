@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "files/Files.h"
 #include "resources/GameResources.h"
 #include "resources/GameSettings.h"
 #include "script/Scripts.h"
@@ -69,6 +70,7 @@ CRunHooks MakeRunHooks() {
     std::error_code ec;
     fs::path working = fs::current_path(ec);
     for (const CDataFile& f : GameResources().includedFiles) f.Remove(RunState().tempFolder, working);
+    files::EndGameFiles();
   };
   if (g_wiring) g_wiring(hooks);
   return hooks;

@@ -1,0 +1,129 @@
+// Directory searches with attributes, file attributes, programs started without a shell, the
+// command line, the environment and the drives.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "FilesFixture.h"
+
+namespace kestro::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Search = FilesTest;
+using Programs = FilesTest;
+
+constexpr int kHidden = 2, kSystem = 4, kDirectory = 16, kArchive = 32;
+
+std::vector<std::string> FindAll(FilesTest& t, const std::string& mask, double attr) {
+  std::vector<std::string> names;
+  for (std::string n = t.Text("file_find_first", {S(mask), R(attr)}); !n.empty() && names.size() < 50;
+       n = t.Text("file_find_next"))
+    names.push_back(n);
+  return names;
+}
+
+TEST_F(Search, EntriesQualifyByMaskAndAttributes) {
+  for (const char* f : {"b.TXT", "a.txt", ".hidden.txt", "noext", "c.dat", "Levels/one.lvl", "Levels/Two.LVL"}) Write(f, "x");
+  fs::create_directories(Path("sub.txt"));
+  const struct {
+    const char* mask;
+    int attr;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"*.txt", 0, {"a.txt", "b.TXT"}},
+      {"*.TXT", kHidden, {".hidden.txt", "a.txt", "b.TXT"}},
+      {"*.txt", kDirectory, {"a.txt", "b.TXT", "sub.txt"}},
+      {"*.txt", kArchive | kSystem, {"a.txt", "b.TXT"}},  // the other bits change nothing
+      {"?.*", 0, {"a.txt", "b.TXT", "c.dat"}},
+      {"*.*", 0, {"a.txt", "b.TXT", "c.dat", "noext"}},
+      {"*", kDirectory, {".", "..", "a.txt", "b.TXT", "c.dat", "Levels", "noext", "sub.txt"}},
+      {"levels\\*.lvl", 0, {"one.lvl", "Two.LVL"}},
+      {"LEVELS/t*", 0, {"Two.LVL"}},
+      {"NOEXT", 0, {"noext"}},
+      {"*.none", 0, {}},
+      {"missing\\*", 0, {}},
+      {"levels\\", 0, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FindAll(*this, c.mask, c.attr), c.names) << c.mask;
+
+  // One search at a time: a new one replaces it, a closed one gives nothing more.
+  EXPECT_EQ(Text("file_find_first", {S("*.txt"), R(0)}), "a.txt");
+  EXPECT_EQ(Text("file_find_first", {S("*.dat"), R(0)}), "c.dat");
+  EXPECT_EQ(Text("file_find_next"), "");
+  EXPECT_EQ(Text("file_find_first", {S("*.txt"), R(0)}), "a.txt");
+  Call("file_find_close");
+  EXPECT_EQ(Text("file_find_next"), "");
+  EXPECT_TRUE(TakeErrors().empty());
+}
+
+TEST_F(Search, FileAttributes) {
+  Write("plain.txt", "x");
+  Write(".hidden", "x");
+  fs::create_directories(Path("Folder"));
+  const struct {
+    const char* name;
+    int attr;
+    double want;
+  } cases[] = {
+      {"missing", kDirectory, -1}, {"folder", kDirectory, 1}, {"FOLDER", kArchive, 0}, {"plain.txt", kDirectory, 0},
+      {"PLAIN.TXT", kArchive, 1},  {".hidden", kHidden, 1},   {"plain.txt", kHidden, 0}, {"plain.txt", 0, 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Real("file_attributes", {S(c.name), R(c.attr)}), c.want) << c.name;
+  if (::getuid() != 0) {
+    fs::permissions(Path("plain.txt"), fs::perms::owner_read);
+    EXPECT_EQ(Real("file_attributes", {S("plain.txt"), R(1)}), 1);
+  }
+}
+
+TEST_F(Programs, ProgramsStartWithoutAShell) {
+  Call("execute_program", {S("/bin/true"), S(""), R(1)});
+  EXPECT_TRUE(TakeErrors().empty());
+  // Shell syntax in the arguments is plain text: touch makes exactly these three files.
+  Call("execute_program", {S("touch"), S("\"a b\" $(id) ;c"), R(1)});
+  EXPECT_TRUE(TakeErrors().empty());
+  EXPECT_TRUE(fs::exists(Path("a b")));
+  EXPECT_TRUE(fs::exists(Path("$(id)")));
+  EXPECT_TRUE(fs::exists(Path(";c")));
+  // A program in the current folder, named with backslashes and another case.
+  Write("tools/Make.sh", "#!/bin/sh\necho made > made.txt\n");
+  fs::permissions(Path("tools/Make.sh"), fs::perms::owner_all);
+  Call("execute_program", {S("TOOLS\\make.sh"), S(""), R(1)});
+  EXPECT_EQ(Read("made.txt"), "made\n");
+  Call("execute_program", {S("no-such-program-here"), S("x"), R(0)});
+  Call("execute_shell", {S("no\\such\\document.txt"), S("")});
+  EXPECT_EQ(TakeErrors(), (std::vector<std::string>{"Cannot execute no-such-program-here",
+                                                    "Cannot execute no\\such\\document.txt"}));
+  // Not waiting: the program runs on and is collected later.
+  Call("execute_program", {S("/bin/true"), S(""), R(0)});
+  EXPECT_TRUE(TakeErrors().empty());
+}
+
+TEST_F(Programs, ParametersEnvironmentAndDrives) {
+  RunState().parameters = {"games/demo.exe", "-fast", "two words"};
+  EXPECT_EQ(Real("parameter_count"), 2);
+  EXPECT_EQ(Text("parameter_string", {R(0)}), (fs::current_path() / "games/demo.exe").string());
+  EXPECT_EQ(Text("parameter_string", {R(1)}), "-fast");
+  EXPECT_EQ(Text("parameter_string", {R(2)}), "two words");
+  EXPECT_EQ(Text("parameter_string", {R(3)}), "");
+  EXPECT_EQ(Text("parameter_string", {R(-1)}), "");
+  ::setenv("KESTRO_FILES_TEST", "value", 1);
+  EXPECT_EQ(Text("environment_get_variable", {S("KESTRO_FILES_TEST")}), "value");
+  ::unsetenv("KESTRO_FILES_TEST");
+  EXPECT_EQ(Text("environment_get_variable", {S("KESTRO_FILES_TEST")}), "");
+
+  EXPECT_GT(Real("disk_size"), 0);
+  EXPECT_GE(Real("disk_free"), 0);
+  EXPECT_LE(Real("disk_free"), Real("disk_size"));
+  EXPECT_GT(Real("disk_size", {S("c")}), 0);
+  EXPECT_GT(Real("disk_free", {S("")}), 0);
+  EXPECT_EQ(Real("disk_free", {S("1")}), -1);
+  EXPECT_EQ(Real("disk_size", {S("?")}), -1);
+  EXPECT_TRUE(TakeErrors().empty());
+}
+
+}  // namespace
+}  // namespace kestro::test
