@@ -33,6 +33,11 @@ char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 // "*" and "?" against a name without regard to letter case; a star is retried one byte further
 // each time the rest fails, which bounds the work by mask length times name length.
 bool Glob(std::string_view mask, std::string_view name) {
+  // A mask with more characters to match than the name has bytes cannot match: this bounds the
+  // work for masks of any length, since names are short.
+  size_t literal = 0;
+  for (char c : mask) literal += c != '*' ? 1 : 0;
+  if (literal > name.size()) return false;
   size_t m = 0, n = 0, starM = std::string_view::npos, starN = 0;
   while (n < name.size()) {
     if (m < mask.size() && (mask[m] == '?' || Lower(mask[m]) == Lower(name[n]))) {
@@ -569,6 +574,11 @@ std::string CGameFiles::FindFirst(const std::string& mask, int64_t attr) {
     pattern = spelled.substr(slash + 1);
   }
   if (pattern.empty()) return {};
+  // Runs of stars match what one star matches.
+  std::string mask1;
+  for (char c : pattern)
+    if (c != '*' || mask1.empty() || mask1.back() != '*') mask1 += c;
+  pattern = std::move(mask1);
   // Hidden, system and folder entries qualify only when asked for; the other bits change nothing.
   const int excluded = (os::kAttrHidden | os::kAttrSystem | os::kAttrFolder) & ~int(attr);
   for (const os::RFolderEntry& e : os::ListFolder(folder))

@@ -127,3 +127,39 @@ TEST_F(Programs, ParametersEnvironmentAndDrives) {
 
 }  // namespace
 }  // namespace kestro::test
+
+namespace kestro::test {
+namespace {
+
+using BadInput = FilesTest;
+
+// Names of any length and masks of any shape: the neutral result or the function's message, at
+// once, and nothing created.
+TEST_F(BadInput, HugeNamesAndMasks) {
+  const std::string huge(100 * 1024, 'a');
+  const std::string deep = [] {
+    std::string s;
+    for (int i = 0; i < 20000; ++i) s += "d\\..\\";
+    return s + "x";
+  }();
+  Write("aaaa", "x");
+  for (const std::string& name : {huge, deep, std::string(50000, '*') + "b"}) {
+    EXPECT_EQ(Real("file_exists", {S(name)}), 0);
+    EXPECT_EQ(Real("file_text_open_write", {S(name)}), -1);
+    EXPECT_EQ(Real("file_bin_open", {S(name), R(0)}), -1);
+    EXPECT_EQ(Real("file_attributes", {S(name), R(0)}), -1);
+    Call("directory_create", {S(name)});
+    Call("file_copy", {S("aaaa"), S(name)});
+    EXPECT_EQ(Text("file_find_first", {S(name), R(16)}), "");
+    TakeErrors();
+  }
+  EXPECT_EQ(Text("file_find_first", {S(std::string(100000, '*')), R(0)}), "aaaa");
+  EXPECT_EQ(Text("file_find_first", {S(std::string(30000, '*') + std::string(30000, '?')), R(0)}), "");
+  EXPECT_EQ(Text("filename_ext", {S(huge + ".x")}), ".x");
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(std::filesystem::current_path())) ++entries;
+  EXPECT_EQ(entries, 1u);
+}
+
+}  // namespace
+}  // namespace kestro::test

@@ -81,15 +81,16 @@ std::string HostPath(std::string_view gameName) {
   std::string current = absolute ? "/" : "";
   bool matching = true;
   for (const std::string& part : SplitParts(path)) {
-    std::string next = Join(current, part);
-    if (matching && part != "." && part != ".." && !Exists(next)) {
+    std::string use = part;
+    if (matching && part != "." && part != ".." && !Exists(Join(current, part))) {
       std::string found;
       if (FindIgnoringCase(current, part, found))
-        next = Join(current, found);
+        use = std::move(found);
       else
         matching = false;  // a new name from here on: nothing further down can exist
     }
-    current = std::move(next);
+    if (!current.empty() && current.back() != '/') current += '/';
+    current += use;
   }
   if (folderEnd && !current.empty() && current.back() != '/') current += '/';
   return current;
