@@ -9,6 +9,7 @@
 #include "platform/posix/GameNames.h"
 #include "platform/posix/Spawn.h"
 #include "script/Numeric.h"
+#include "script/Value.h"
 #include "script/builtins/BuiltinError.h"
 
 namespace kestro::files {
@@ -391,6 +392,8 @@ std::string CGameFiles::ReadStringFrom(RTextSlot& t) {
       }
       continue;
     }
+    // A line longer than a string may be is read in parts.
+    if (s.size() >= kMaxStringLength) break;
     s += char(in.Get());
   }
   if (in.Failed()) Report("Error reading string.");

@@ -121,10 +121,12 @@ bool CHostFile::OpenFile(const std::string& path, Access access, Open how) {
   if (how != Open::kExisting) flags |= O_CREAT;
   // Emptying on open needs write access; a read-only file that must be emptied is emptied below.
   if (how == Open::kCreateEmpty && access != Access::kRead) flags |= O_TRUNC;
-  const int fd = ::open(path.c_str(), flags, 0666);
+  // Not blocking on a pipe without a writer; only plain files are opened (a device such as an
+  // endless stream of zeros would make a text line without end).
+  const int fd = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
   if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     ::close(fd);
     return false;
   }

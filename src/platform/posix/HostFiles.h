@@ -26,7 +26,8 @@ class CHostFile {
   CHostFile(CHostFile&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
   CHostFile& operator=(CHostFile&& o) noexcept;
 
-  // False (and closed) when the file cannot be opened or is a folder.
+  // False (and closed) when the file cannot be opened or is not a plain file (a folder, a pipe,
+  // a device).
   bool OpenFile(const std::string& path, Access access, Open how);
   bool IsOpen() const { return fd_ >= 0; }
   // False when closing reported an error; the file is closed in any case.
