@@ -20,8 +20,8 @@ inline constexpr int kFileSlots = 32;
 class CTextSource {
  public:
   void Reset(os::CHostFile* file, int64_t start = 0);
-  int Peek();  // the next byte, or -1 at the end (or after an error)
-  int Get();   // as Peek, and consumes it
+  int Peek();    // the next byte, or -1 at the end (or after an error)
+  int Get();     // as Peek, and consumes it
   void Unget();  // gives back the byte the last Get consumed
   bool Failed() const { return failed_; }
 

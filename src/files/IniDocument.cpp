@@ -259,7 +259,6 @@ double IniRealValue(std::string_view text) {
   return signMantissa * std::strtod(number.c_str(), nullptr);
 }
 
-
 bool CIniFile::Open(const std::string& path) {
   open_ = true;
   dirty_ = false;

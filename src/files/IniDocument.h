@@ -54,7 +54,6 @@ std::string IniRealText(double x);
 // mantissa or of the exponent; any other character ends the number.
 double IniRealValue(std::string_view text);
 
-
 // The one settings file game code has open: its document, where it is written back, and whether
 // anything changed since it was read.
 class CIniFile {

@@ -66,9 +66,7 @@ KESTRO_BUILTIN(RegistryWriteReal) {
 }
 KESTRO_BUILTIN(RegistryReadString) { SetText(r, ReadString(ERegistryRoot::kCurrentUser, GameKey(), Text(a[0]))); }
 KESTRO_BUILTIN(RegistryReadReal) { r = RValue::Real(ReadReal(ERegistryRoot::kCurrentUser, GameKey(), Text(a[0]))); }
-KESTRO_BUILTIN(RegistryExists) {
-  r = RValue::Real(Exists(ERegistryRoot::kCurrentUser, GameKey(), Text(a[0])) ? 1 : 0);
-}
+KESTRO_BUILTIN(RegistryExists) { r = RValue::Real(Exists(ERegistryRoot::kCurrentUser, GameKey(), Text(a[0])) ? 1 : 0); }
 
 // In secure mode the _ext writers write nothing anywhere.
 bool RefusedInSecureMode(const std::string& key) {

@@ -1,5 +1,6 @@
 #include "files/RegistryStore.h"
 
+#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <pwd.h>
 #include <system_error>
 
 namespace kestro::files {

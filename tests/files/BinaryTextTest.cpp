@@ -91,8 +91,14 @@ TEST_F(Files, NumbersAreWrittenWithACutSixDigitFraction) {
     double x;
     const char* text;
   } cases[] = {
-      {3, " 3"},         {2.5, " 2.500000"},  {-1.25, " -1.250000"}, {0.0000001, " 0"},
-      {-0.5, " -0.500000"}, {0, " 0"},       {1e20, " 100000000000000000000"}, {0.9999999, " 0.999999"},
+      {3, " 3"},
+      {2.5, " 2.500000"},
+      {-1.25, " -1.250000"},
+      {0.0000001, " 0"},
+      {-0.5, " -0.500000"},
+      {0, " 0"},
+      {1e20, " 100000000000000000000"},
+      {0.9999999, " 0.999999"},
   };
   for (const auto& c : cases) EXPECT_EQ(files::RealText(c.x), c.text) << c.x;
 }
@@ -129,9 +135,9 @@ TEST_F(Files, NumbersAreReadByTheHandleAndTheSingleFileRules) {
     double handle;  // file_text_read_real
     double single;  // file_read_real
   } cases[] = {
-      {"12 34", 12, 1234},  {"3,25", 3.25, 3.25}, {"1.2.3", 1.2, 1.2},   {"  -7x", -7, -7},
-      {"4-5", 4, -45},      {"0.3", 0.3, 0.3},    {"- . 5", -0.5, -0.5}, {"abc", 0, 0},
-      {"", 0, 0},           {"9\r\n8", 9, 9},     {"9\n8", 9, 9},
+      {"12 34", 12, 1234}, {"3,25", 3.25, 3.25}, {"1.2.3", 1.2, 1.2},   {"  -7x", -7, -7},
+      {"4-5", 4, -45},     {"0.3", 0.3, 0.3},    {"- . 5", -0.5, -0.5}, {"abc", 0, 0},
+      {"", 0, 0},          {"9\r\n8", 9, 9},     {"9\n8", 9, 9},
   };
   for (const auto& c : cases) {
     Write("r.txt", c.text);
@@ -153,8 +159,10 @@ TEST_F(Files, LinesEndAtCrLfOrLf) {
       {"ab\r\ncd\r\n", {"ab", "cd"}},
       {"ab\ncd\n", {"ab", "cd"}},
       {"ab\ncd", {"ab", "cd"}},
-      {"a\rb\r\nc", {"ab", "c"}},   // a lone CR is left out
-      {"ab\x1a" "cd", {"ab"}},      // byte 26 ends the file
+      {"a\rb\r\nc", {"ab", "c"}},  // a lone CR is left out
+      {"ab\x1a"
+       "cd",
+       {"ab"}},  // byte 26 ends the file
       {"no line end", {"no line end"}},
       {"\n\nx", {"", "", "x"}},
   };

@@ -34,7 +34,9 @@ TEST_F(Ini, ReadsAndWritesKeepingLineEndsAndEncoding) {
       {"no line end", "[s]\nk=v", "[s]\nk=v\nk2=w\n\n"},
       {"UTF-8 mark", "\xEF\xBB\xBF[s]\r\nk=v\r\n", "\xEF\xBB\xBF[s]\r\nk=v\r\nk2=w\r\n\r\n"},
       {"UTF-16 LE", u16le,
-       std::string("\xFF\xFE", 2) + std::string("[\0s\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0k\0" "2\0=\0w\0\r\0\n\0\r\0\n\0", 36)},
+       std::string("\xFF\xFE", 2) + std::string("[\0s\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0k\0"
+                                                "2\0=\0w\0\r\0\n\0\r\0\n\0",
+                                                36)},
   };
   for (const auto& c : cases) {
     Write("settings.ini", c.bytes);
@@ -61,7 +63,7 @@ TEST_F(Ini, SectionsKeysAndNumbersFollowTheirRules) {
   const struct {
     const char* value;
     double want;
-  } numbers[] = {{"1.5E3", 1500}, {"--2", 2},  {"2,5", 2.5},     {"1E+5", 1}, {" 7", 0},
+  } numbers[] = {{"1.5E3", 1500}, {"--2", 2},   {"2,5", 2.5},     {"1E+5", 1}, {" 7", 0},
                  {"1.2.3", 1.2},  {"0.3", 0.3}, {"-1e-2", -0.01}, {"", 0},     {"1e99999999999", HUGE_VAL}};
   for (const auto& n : numbers) {
     Call("ini_write_string", {S("n"), S("x"), S(n.value)});
@@ -70,8 +72,15 @@ TEST_F(Ini, SectionsKeysAndNumbersFollowTheirRules) {
   const struct {
     double x;
     const char* text;
-  } texts[] = {{1e20, "1E20"}, {0.00000015, "1.5E-7"}, {0.0001, "0.0001"}, {123, "123"},     {-2.5, "-2.5"},
-               {1e15, "1E15"}, {123456789012345, "123456789012345"}, {0.1, "0.1"}, {1.0 / 3, "0.333333333333333"},
+  } texts[] = {{1e20, "1E20"},
+               {0.00000015, "1.5E-7"},
+               {0.0001, "0.0001"},
+               {123, "123"},
+               {-2.5, "-2.5"},
+               {1e15, "1E15"},
+               {123456789012345, "123456789012345"},
+               {0.1, "0.1"},
+               {1.0 / 3, "0.333333333333333"},
                {0, "0"}};
   for (const auto& t : texts) {
     Call("ini_write_real", {S("n"), S("r"), R(t.x)});
@@ -154,7 +163,9 @@ TEST_F(Ini, AFailedWriteLeavesTheOldFileWhole) {
 
 TEST_F(Ini, AnyBytesLoadWithoutHarm) {
   std::mt19937 rng(17);
-  const char alphabet[] = "[]=;\r\n \t\x1a\xFF\xFE\xEF\xBB\xBF" "abcK0";
+  const char alphabet[] =
+      "[]=;\r\n \t\x1a\xFF\xFE\xEF\xBB\xBF"
+      "abcK0";
   for (int i = 0; i < 3000; ++i) {
     std::string bytes(rng() % 200, '\0');
     for (char& c : bytes) c = (rng() % 4 == 0) ? char(rng()) : alphabet[rng() % (sizeof alphabet - 1)];

@@ -61,11 +61,11 @@ TEST_F(Names, BackslashesDrivesAndLetterCaseFindTheFilesOnDisk) {
       {"data\\levels\\one.txt", "Data/Levels/One.TXT"},
       {"DATA/LEVELS/ONE.TXT", "Data/Levels/One.TXT"},
       {"Data\\Levels\\One.TXT", "Data/Levels/One.TXT"},
-      {"data\\new\\x.txt", "Data/new/x.txt"},          // the rest of a new name stays as written
+      {"data\\new\\x.txt", "Data/new/x.txt"},  // the rest of a new name stays as written
       {"data\\levels\\", "Data/Levels/"},
       {".\\data\\..\\DATA\\levels", "./Data/../Data/Levels"},
       {"C:" + Backslashed(root) + "\\DATA\\levels\\ONE.txt", root + "/Data/Levels/One.TXT"},
-      {"c:data", "Data"},                              // drive-relative: the current folder
+      {"c:data", "Data"},  // drive-relative: the current folder
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(os::HostPath(c.name), c.want) << c.name;
@@ -130,18 +130,30 @@ TEST_F(SecureMode, EachForbiddenOperationIsRefusedWithItsMessage) {
       {"file_text_open_append", {S("data\\save.txt")}, "In secure mode you cannot append to file data\\save.txt"},
       {"file_open_append", {S("data\\save.txt")}, "In secure mode you cannot append to file data\\save.txt"},
       {"file_delete", {S("data\\save.txt")}, "In Secure mode you cannot delete file data\\save.txt"},
-      {"file_rename", {S("inside.txt"), S("data\\x.txt")}, "In Secure mode you cannot rename file inside.txt into data\\x.txt"},
-      {"file_rename", {S("data\\save.txt"), S("x.txt")}, "In Secure mode you cannot rename file data\\save.txt into x.txt"},
-      {"file_copy", {S("inside.txt"), S("data\\x.txt")}, "In Secure mode you cannot copy file inside.txt to data\\x.txt"},
+      {"file_rename",
+       {S("inside.txt"), S("data\\x.txt")},
+       "In Secure mode you cannot rename file inside.txt into data\\x.txt"},
+      {"file_rename",
+       {S("data\\save.txt"), S("x.txt")},
+       "In Secure mode you cannot rename file data\\save.txt into x.txt"},
+      {"file_copy",
+       {S("inside.txt"), S("data\\x.txt")},
+       "In Secure mode you cannot copy file inside.txt to data\\x.txt"},
       {"directory_create", {S("data\\new")}, "In Secure mode you cannot create directory data\\new"},
       {"directory_create", {S("..")}, "In Secure mode you cannot create directory .."},
       {"execute_program", {S("/bin/true"), S(""), R(1)}, "In Secure mode you cannot execute program /bin/true"},
-      {"execute_shell", {S("http://example.org"), S("")}, "In Secure mode you cannot execute program http://example.org"},
-      {"registry_write_string_ext", {S("Software\\Other"), S("v"), S("x")},
+      {"execute_shell",
+       {S("http://example.org"), S("")},
+       "In Secure mode you cannot execute program http://example.org"},
+      {"registry_write_string_ext",
+       {S("Software\\Other"), S("v"), S("x")},
        "In Secure mode you cannot write registry entries in Software\\Other"},
-      {"registry_write_real_ext", {S("\\Software\\Kestro\\4711"), S("v"), R(1)},
+      {"registry_write_real_ext",
+       {S("\\Software\\Kestro\\4711"), S("v"), R(1)},
        "In Secure mode you cannot write registry entries in \\Software\\Kestro\\4711"},
-      {"export_include_file_location", {S("a.txt"), S("b.txt")}, "In secure mode you cannot export a file to a location."},
+      {"export_include_file_location",
+       {S("a.txt"), S("b.txt")},
+       "In secure mode you cannot export a file to a location."},
       {"ini_open", {S("..")}, "INI files must be located in the same directory as the program"},
   };
   for (const Case& c : cases) {

@@ -27,7 +27,8 @@ std::vector<std::string> FindAll(FilesTest& t, const std::string& mask, double a
 }
 
 TEST_F(Search, EntriesQualifyByMaskAndAttributes) {
-  for (const char* f : {"b.TXT", "a.txt", ".hidden.txt", "noext", "c.dat", "Levels/one.lvl", "Levels/Two.LVL"}) Write(f, "x");
+  for (const char* f : {"b.TXT", "a.txt", ".hidden.txt", "noext", "c.dat", "Levels/one.lvl", "Levels/Two.LVL"})
+    Write(f, "x");
   fs::create_directories(Path("sub.txt"));
   const struct {
     const char* mask;
@@ -69,7 +70,7 @@ TEST_F(Search, FileAttributes) {
     int attr;
     double want;
   } cases[] = {
-      {"missing", kDirectory, -1}, {"folder", kDirectory, 1}, {"FOLDER", kArchive, 0}, {"plain.txt", kDirectory, 0},
+      {"missing", kDirectory, -1}, {"folder", kDirectory, 1}, {"FOLDER", kArchive, 0},   {"plain.txt", kDirectory, 0},
       {"PLAIN.TXT", kArchive, 1},  {".hidden", kHidden, 1},   {"plain.txt", kHidden, 0}, {"plain.txt", 0, 0},
   };
   for (const auto& c : cases) EXPECT_EQ(Real("file_attributes", {S(c.name), R(c.attr)}), c.want) << c.name;
@@ -95,8 +96,8 @@ TEST_F(Programs, ProgramsStartWithoutAShell) {
   EXPECT_EQ(Read("made.txt"), "made\n");
   Call("execute_program", {S("no-such-program-here"), S("x"), R(0)});
   Call("execute_shell", {S("no\\such\\document.txt"), S("")});
-  EXPECT_EQ(TakeErrors(), (std::vector<std::string>{"Cannot execute no-such-program-here",
-                                                    "Cannot execute no\\such\\document.txt"}));
+  EXPECT_EQ(TakeErrors(),
+            (std::vector<std::string>{"Cannot execute no-such-program-here", "Cannot execute no\\such\\document.txt"}));
   // Not waiting: the program runs on and is collected later.
   Call("execute_program", {S("/bin/true"), S(""), R(0)});
   EXPECT_TRUE(TakeErrors().empty());

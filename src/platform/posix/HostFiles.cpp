@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -13,7 +12,6 @@
 #include <filesystem>
 #include <random>
 #include <system_error>
-
 
 namespace kestro::os {
 

@@ -14,9 +14,9 @@ class CHostFile {
  public:
   enum class Access { kRead, kWrite, kReadWrite };
   enum class Open {
-    kExisting,      // the file must exist
-    kCreate,        // created empty when missing, the content kept otherwise
-    kCreateEmpty,   // created, or emptied when it exists
+    kExisting,     // the file must exist
+    kCreate,       // created empty when missing, the content kept otherwise
+    kCreateEmpty,  // created, or emptied when it exists
   };
 
   CHostFile() = default;

@@ -88,9 +88,7 @@ void CollectEndedPrograms() {
   });
 }
 
-bool OpenWithDesktop(const std::string& target) {
-  return StartProgram({"xdg-open", target}) >= 0;
-}
+bool OpenWithDesktop(const std::string& target) { return StartProgram({"xdg-open", target}) >= 0; }
 
 bool IsProgramFile(const std::string& path) {
   struct stat st {};
