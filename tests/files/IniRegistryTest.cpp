@@ -161,6 +161,15 @@ TEST_F(Ini, AFailedWriteLeavesTheOldFileWhole) {
   EXPECT_EQ(files, 1u);  // no temporary file left
 }
 
+TEST_F(Ini, AnOpenFileIsWrittenBackWhenTheRunEnds) {
+  const std::string here = fs::current_path().string();
+  const std::string command = "cd '" + here + "' && KESTRO_REGISTRY_DIR='" + here + "/registry' " KESTRO_BINARY
+                              " script -e 'ini_open(\"end.ini\"); ini_write_real(\"a\", \"b\", 2)' 2>&1";
+  std::string output;
+  EXPECT_EQ(RunProcess(command, &output), 0) << output;
+  EXPECT_EQ(Read("end.ini"), "[a]\r\nb=2\r\n\r\n");
+}
+
 TEST_F(Ini, AnyBytesLoadWithoutHarm) {
   std::mt19937 rng(17);
   const char alphabet[] =
