@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FilesFixture.h"
+#include "resources/GameResources.h"
 
 namespace kestro::test {
 namespace {
@@ -160,6 +161,43 @@ TEST_F(BadInput, HugeNamesAndMasks) {
   size_t entries = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(std::filesystem::current_path())) ++entries;
   EXPECT_EQ(entries, 1u);
+}
+
+}  // namespace
+}  // namespace kestro::test
+
+namespace kestro::test {
+namespace {
+
+using IncludedFiles = FilesTest;
+
+TEST_F(IncludedFiles, ExportedByTheirSettingsOrToAPlaceAndDiscarded) {
+  CDataFile f;
+  f.s_filename = "readme.txt";
+  f.s_exists = true;
+  f.s_store = true;
+  f.s_data = {'h', 'i'};
+  f.s_exportaction = 2;  // the working folder
+  f.s_freedata = false;
+  auto& list = GameResources().includedFiles;
+  const auto saved = list;
+  list = {f, f};
+  list[1].s_data = {'n', 'o'};  // the lowest index wins
+  std::filesystem::create_directories(Path("Copies"));
+  Call("export_include_file", {S("readme.txt")});
+  Call("export_include_file_location", {S("readme.txt"), S("copies\\out.txt")});
+  EXPECT_EQ(Read("readme.txt"), "hi");
+  EXPECT_EQ(Read("Copies/out.txt"), "hi");
+  Call("discard_include_file", {S("readme.txt")});
+  Call("export_include_file_location", {S("readme.txt"), S("after.txt")});
+  EXPECT_FALSE(std::filesystem::exists(Path("after.txt")));
+  Call("export_include_file", {S("README.TXT")});
+  Call("export_include_file_location", {S("other.txt"), S("x.txt")});
+  Call("discard_include_file", {S("other.txt")});
+  EXPECT_EQ(TakeErrors(), (std::vector<std::string>{"Trying to export non-existing file.",
+                                                    "Trying to export non-existing file.",
+                                                    "Trying to discard non-existing file."}));
+  list = saved;
 }
 
 }  // namespace
