@@ -44,7 +44,11 @@ KESTRO_BUILTIN(FileTextOpenRead) { Real(r, GameFiles().TextOpenRead(Text(a[0])))
 KESTRO_BUILTIN(FileTextOpenWrite) { Real(r, GameFiles().TextOpenWrite(Text(a[0]))); }
 KESTRO_BUILTIN(FileTextOpenAppend) { Real(r, GameFiles().TextOpenAppend(Text(a[0]))); }
 KESTRO_BUILTIN(FileTextClose) { GameFiles().TextClose(ArgInt(a[0])); }
-KESTRO_BUILTIN(FileTextReadString) { SetText(r, GameFiles().TextReadString(ArgInt(a[0]))); }
+// A refused handle gives real 0, as every refusal does.
+KESTRO_BUILTIN(FileTextReadString) {
+  std::string line;
+  if (GameFiles().TextReadString(ArgInt(a[0]), line)) SetText(r, line);
+}
 KESTRO_BUILTIN(FileTextReadReal) { Real(r, GameFiles().TextReadReal(ArgInt(a[0]))); }
 KESTRO_BUILTIN(FileTextReadln) { GameFiles().TextReadln(ArgInt(a[0])); }
 KESTRO_BUILTIN(FileTextEof) { Real(r, GameFiles().TextEof(ArgInt(a[0])) ? 1 : 0); }
@@ -60,7 +64,10 @@ KESTRO_BUILTIN(FileOpenRead) { GameFiles().OpenRead(Text(a[0])); }
 KESTRO_BUILTIN(FileOpenWrite) { GameFiles().OpenWrite(Text(a[0])); }
 KESTRO_BUILTIN(FileOpenAppend) { GameFiles().OpenAppend(Text(a[0])); }
 KESTRO_BUILTIN(FileClose) { GameFiles().Close(); }
-KESTRO_BUILTIN(FileReadString) { SetText(r, GameFiles().ReadString()); }
+KESTRO_BUILTIN(FileReadString) {
+  std::string line;
+  if (GameFiles().ReadString(line)) SetText(r, line);
+}
 KESTRO_BUILTIN(FileReadReal) { Real(r, GameFiles().ReadReal()); }
 KESTRO_BUILTIN(FileReadln) { GameFiles().Readln(); }
 KESTRO_BUILTIN(FileEof) { Real(r, GameFiles().Eof() ? 1 : 0); }

@@ -420,13 +420,14 @@ bool CGameFiles::WriteTo(RTextSlot& t, const std::string& bytes) {
   return true;
 }
 
-std::string CGameFiles::TextReadString(int64_t h) {
+bool CGameFiles::TextReadString(int64_t h, std::string& out) {
   RTextSlot* t = TextFor(h, kReading);
   if (!t) {
     Report(kNotOpenedForReading);
-    return {};
+    return false;
   }
-  return ReadStringFrom(*t);
+  out = ReadStringFrom(*t);
+  return true;
 }
 
 double CGameFiles::TextReadReal(int64_t h) {
@@ -511,13 +512,14 @@ void CGameFiles::Close() {
   if (!ok) Report("Error closing file.");
 }
 
-std::string CGameFiles::ReadString() {
+bool CGameFiles::ReadString(std::string& out) {
   RTextSlot* t = TextFor(0, kReading);
   if (!t) {
     Report("File not opened for reading.");
-    return {};
+    return false;
   }
-  return ReadStringFrom(*t);
+  out = ReadStringFrom(*t);
+  return true;
 }
 
 double CGameFiles::ReadReal() {

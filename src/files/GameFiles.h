@@ -63,7 +63,8 @@ class CGameFiles {
   int TextOpenWrite(const std::string& name);
   int TextOpenAppend(const std::string& name);
   void TextClose(int64_t h);
-  std::string TextReadString(int64_t h);
+  // False (nothing read) when the handle is refused.
+  bool TextReadString(int64_t h, std::string& out);
   double TextReadReal(int64_t h);
   void TextReadln(int64_t h);
   bool TextEof(int64_t h);
@@ -77,7 +78,7 @@ class CGameFiles {
   void OpenWrite(const std::string& name);
   void OpenAppend(const std::string& name);
   void Close();
-  std::string ReadString();
+  bool ReadString(std::string& out);
   double ReadReal();
   void Readln();
   bool Eof();
