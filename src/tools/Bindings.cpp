@@ -1,6 +1,8 @@
 #include "tools/Bindings.h"
 
 #include "datastructures/Bindings.h"
+#include "files/Bindings.h"
+#include "files/Files.h"
 #include "graphics/Bindings.h"
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
@@ -31,6 +33,9 @@ std::vector<RBindingTable> GameBindings() {
       ProcessFunctions(),
       SoundFunctions(),
       SoundResourceFunctions(),
+      FileFunctions(),
+      RegistryFunctions(),
+      IniFunctions(),
   };
 }
 
@@ -39,10 +44,13 @@ std::vector<RVariableBindingTable> GameVariableBindings() {
       InstanceVariables(),
       GameVariables(),
       InputVariables(),
+      FileVariables(),
   };
 }
 
 void InstallGameBindings() {
+  // Secure mode is fixed before any game code can run.
+  files::DecideSecureMode();
   SetBuiltinBindings(GameBindings());
   SetVariableBindings(GameVariableBindings());
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "datastructures/DataStructures.h"
+#include "files/Files.h"
 #include "resources/GameResources.h"
 #include "resources/GameSettings.h"
 #include "script/Scripts.h"
@@ -78,6 +79,7 @@ CRunHooks MakeRunHooks() {
     fs::path working = fs::current_path(ec);
     for (const CDataFile& f : GameResources().includedFiles) f.Remove(RunState().tempFolder, working);
     ResetDataStructures();  // the game has ended: its containers go with it
+    files::EndGameFiles();
   };
   if (g_wiring) g_wiring(hooks);
   return hooks;

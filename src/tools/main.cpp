@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "files/GameFiles.h"
 #include "graphics/Graphics.h"
 #include "graphics/RoomDraw.h"
 #include "graphics/SpriteDraw.h"
@@ -78,6 +79,8 @@ int main(int argc, char** argv) {
   loop.drawRoom = [] { kestro::DrawRoom(); };
   loop.presentFrame = [] { kestro::Graphics().PresentFrame(); };
   SetLoopHooks(loop);
+  // execute_program keeps the window answering while it waits for the program to end.
+  kestro::files::SetProgramWaitHook([] { kestro::platform::GamePlatform().window.ProcessMessages(); });
   kestro::World().hooks.sizeRegion = [] { kestro::SizeRegionToRoom(); };
 
   std::string self = kestro::os::SelfExecutablePath();
