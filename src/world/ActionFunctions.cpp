@@ -16,6 +16,7 @@
 #include <string>
 
 #include "io/Messages.h"
+#include "io/RunState.h"
 #include "resources/GameResources.h"
 #include "script/Numeric.h"
 #include "script/builtins/BuiltinArgs.h"
@@ -578,6 +579,7 @@ KESTRO_BUILTIN(F_action_cd_resume) { CallBuiltin("cd_resume", self, other, {}); 
 KESTRO_BUILTIN(F_action_cd_present) { r = CallBuiltin("cd_present", self, other, {}); }
 KESTRO_BUILTIN(F_action_cd_playing) { r = CallBuiltin("cd_playing", self, other, {}); }
 KESTRO_BUILTIN(F_action_webpage) {
+  if (RunState().secureMode) return ReportBuiltinError("In secure mode you cannot open webpages.");
   if (!IsTrue(CallBuiltin("execute_shell", self, other, {a[0], RValue::String(RString(""))})))
     ReportBuiltinError("Failed to open the webpage.");
 }
