@@ -17,6 +17,7 @@
 
 #include "io/Messages.h"
 #include "io/RunState.h"
+#include "platform/posix/Spawn.h"
 #include "resources/GameResources.h"
 #include "script/Numeric.h"
 #include "script/builtins/BuiltinArgs.h"
@@ -580,7 +581,9 @@ KESTRO_BUILTIN(F_action_cd_present) { r = CallBuiltin("cd_present", self, other,
 KESTRO_BUILTIN(F_action_cd_playing) { r = CallBuiltin("cd_playing", self, other, {}); }
 KESTRO_BUILTIN(F_action_webpage) {
   if (RunState().secureMode) return ReportBuiltinError("In secure mode you cannot open webpages.");
-  if (!IsTrue(CallBuiltin("execute_shell", self, other, {a[0], RValue::String(RString(""))})))
+  // The desktop's browser; a bare "www." address is a web address too.
+  const std::string url = ArgText(a[0]);
+  if (!os::OpenWithDesktop(url.rfind("www.", 0) == 0 ? "http://" + url : url))
     ReportBuiltinError("Failed to open the webpage.");
 }
 
