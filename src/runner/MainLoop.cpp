@@ -13,6 +13,8 @@
 #include "world/ErrorReport.h"
 #include "world/Events.h"
 #include "world/GameState.h"
+#include "world/PathFollowing.h"
+#include "world/TimeLines.h"
 #include "world/World.h"
 
 namespace kestro {
@@ -85,7 +87,10 @@ void CMainLoop::RunStep() {
     inst->i_yprevious = inst->i_y;
     inst->SetPathPositionPrevious(inst->i_pathposition);
   }
+  EvaluateTriggers(kTriggerBeginStep);
   DispatchEvent(kEventStep, 1);
+  if (Pending()) return;
+  StepTimelines();
   if (Pending()) return;
   StepAlarms();
   if (Pending()) return;
@@ -95,14 +100,17 @@ void CMainLoop::RunStep() {
   if (Pending()) return;
   DispatchMouseEvents();
   if (Pending()) return;
+  EvaluateTriggers(kTriggerNormalStep);
   DispatchEvent(kEventStep, 0);
   if (Pending()) return;
   // Motion, marked instances included.
   for (size_t k = 0; k < w.Room().Active().size(); ++k) {
     CInstance* inst = w.Room().Active()[k].get();
     inst->Adapt_Speed();
+    if (Adapt_Path(*inst)) PerformInstanceEvent(inst, inst, kEventOther, kEventEndOfPath);
     inst->SetPosition(inst->i_x + inst->i_hspeed, inst->i_y + inst->i_vspeed);
   }
+  EvaluateTriggers(kTriggerEndStep);
   DispatchEvent(kEventStep, 2);
   if (Pending()) return;
   w.Room().RemoveMarked();

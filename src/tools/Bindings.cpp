@@ -17,6 +17,10 @@ std::vector<RBindingTable> GameBindings() {
       EventFunctions(),
       RoomFunctions(),
       InputFunctions(),
+      PathFunctions(),
+      TimeLineFunctions(),
+      MotionFunctions(),
+      MotionGridDrawFunctions(),
   };
 }
 
