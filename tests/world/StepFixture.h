@@ -81,6 +81,7 @@ class StepFixture : public WorldFixture {
   // `steps` steps (the game ends after them).
   std::string Play(int64_t steps) {
     StartWorld();
+    if (actionErrors_) InstallErrorReporting();
     auto compile = [](CEvent& ev) {
       for (CAction& a : ev.e_actions) EXPECT_TRUE(a.act_codecode->Compile()) << a.act_codecode->CompileError();
     };
@@ -96,6 +97,9 @@ class StepFixture : public WorldFixture {
     return out_;
   }
   CManualClock clock_;
+  // Errors of built-in functions and code go to the error window with their action header
+  // instead of out_.
+  bool actionErrors_ = false;
 };
 
 }  // namespace kestro::test
