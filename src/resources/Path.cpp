@@ -240,8 +240,11 @@ RWayPoint CPath::GetPosition(double t) const {
   if (i_intcount == 1 || i_length == 0) return {f.x, f.y, f.speed};
   t = std::clamp(t, 0.0, 1.0);
   double L = i_length * t;
-  int i = 0;
-  while (i < i_intcount - 2 && i_intpoints[size_t(i + 1)].l <= L) ++i;
+  // The segment i is the last whose start lies at or before L (l never decreases), found by
+  // bisection; i stays below count - 1.
+  const auto begin = i_intpoints.begin() + 1, end = i_intpoints.begin() + (i_intcount - 1);
+  const int i = int(std::upper_bound(begin, end, L, [](double v, const RIntPoint& p) { return v < p.l; }) -
+                    i_intpoints.begin()) - 1;
   const RIntPoint& a = i_intpoints[size_t(i)];
   const RIntPoint& b = i_intpoints[size_t(i + 1)];
   double D = b.l - a.l;

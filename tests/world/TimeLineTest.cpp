@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "graphics/Clock.h"
+#include "io/RunState.h"
 #include "runner/Runner.h"
 #include "support/TestSupport.h"
 #include "tools/RunHooks.h"
@@ -176,6 +178,51 @@ TEST_F(Triggers_, ABadConditionIsReportedWhenTheGameIsPrepared) {
   EXPECT_TRUE(Triggers().Get(0)->i_code);
   EXPECT_FALSE(Triggers().Get(1)->i_code);
   SetErrorWindow(nullptr);
+  test::ResetGameState();
+}
+
+// A game from the builder: a path, a time line and a trigger read from the game data, prepared as
+// the program prepares them and played by the main loop.
+TEST(BuiltGame, PathsTimeLinesAndTriggersRunFromTheGameData) {
+  test::ResetGameState();
+  test::ScratchDir dir;
+  auto code = [](const std::string& text) {
+    return nlohmann::json{{"kind", "code"}, {"exec", "code"}, {"arg_kinds", {1}}, {"args", {text}}};
+  };
+  auto event = [&](const std::string& type, const nlohmann::json& number, const std::string& text) {
+    return nlohmann::json{{"type", type}, {"number", number}, {"actions", {code(text)}}};
+  };
+  const nlohmann::json obj = {
+      {"events",
+       {event("create", 0, "global.n = 0; path_start(pth, 8, 0, false); timeline_index = tl; timeline_running = true"),
+        event("step", 1, "global.n += 1"), event("trigger", "trg", "show_debug_message('far ' + string(global.n))"),
+        event("other", 8, "show_debug_message('end ' + string(global.n) + ' ' + string(x))")}}};
+  const nlohmann::json moments = {
+      {"moments", {{{"step", 1}, {"actions", {code("show_debug_message('moment ' + string(global.n))")}}}}}};
+  test::WriteProject(dir.path(),
+                     {{"paths", {"pth"}}, {"time_lines", {"tl"}}, {"triggers", {"trg"}}, {"objects", {"obj"}},
+                      {"rooms", {"rm"}}},
+                     {{"paths/pth.json", R"({"kind": "straight", "closed": false, "points": [[0, 0], [64, 0]]})"},
+                      {"time_lines/tl.json", moments.dump()},
+                      {"triggers/trg.json", R"({"condition": "return x >= 32", "moment": 2})"},
+                      {"objects/obj.json", obj.dump()},
+                      {"rooms/rm.json", R"({"instances": [{"x": 0, "y": 0, "object": "obj"}]})"}});
+  const std::filesystem::path game = test::BuildDataOnly(dir.path());
+  std::string out;
+  SetDebugMessageSink([&](const std::string& t) { out += t + ";"; });
+  CManualClock clock;
+  StepClock().SetSource(&clock);
+  RunState().tempFolder = dir.path().string();
+  tools::SetStepLimit(9);
+  CRunner runner(tools::MakeRunHooks(), nullptr);
+  ASSERT_TRUE(runner.LoadGameFile(game.string()));
+  ASSERT_TRUE(runner.PrepareGame());
+  tools::MakeRunHooks().runGame();
+  tools::SetStepLimit(-1);
+  StepClock().SetSource(nullptr);
+  SetDebugMessageSink(nullptr);
+  // The trigger is tested at the end step, after the motion that reached the end of the path.
+  EXPECT_EQ(out, "moment 2;far 4;far 5;far 6;far 7;end 8 64;far 8;far 9;");
   test::ResetGameState();
 }
 
