@@ -1,7 +1,5 @@
 // The motion planning functions: steps towards a goal, planned paths, the potential field's
 // settings and the grids of cells (mp_grid_draw is drawn by the drawing layer).
-#include <algorithm>
-
 #include "resources/GameResources.h"
 #include "script/Designators.h"
 #include "script/builtins/BuiltinArgs.h"
@@ -15,6 +13,8 @@ namespace {
 
 int Int(const RValue& v) { return RoundToInt32(v.val); }
 int32_t Target(const RValue& v) { return DesignatorOf(v.val); }
+// Raised to at least 1 (also what is not a number).
+double AtLeastOne(double v) { return v >= 1 ? v : 1; }
 
 KESTRO_BUILTIN(F_mp_linear_step) {
   if (self) r.SetReal(LinearStep(*self, other, a[0].val, a[1].val, a[2].val, kDesignatorAll, ArgBool(a[3])));
@@ -30,9 +30,9 @@ KESTRO_BUILTIN(F_mp_potential_step_object) {
 }
 KESTRO_BUILTIN(F_mp_potential_settings) {
   RPotentialSettings& s = PotentialSettings();
-  s.maxRotation = std::max(a[0].val, 1.0);
-  s.rotationStep = std::max(a[1].val, 1.0);
-  s.ahead = std::max(a[2].val, 1.0);
+  s.maxRotation = AtLeastOne(a[0].val);
+  s.rotationStep = AtLeastOne(a[1].val);
+  s.ahead = AtLeastOne(a[2].val);
   s.onSpot = a[3].val >= 0.5;
 }
 

@@ -308,5 +308,18 @@ TEST_F(Motion_, PlannedPathsLeaveTheInstanceWhereItWas) {
   EXPECT_EQ(out_, "E[Trying to assign to a non-existing path.];");
 }
 
+TEST_F(Motion_, PotentialSettingsAreRaisedToOne) {
+  CInstance* self = Add(kMover, 0, 0);
+  Eval(self, "mp_potential_settings(0, -5, 0.5, 0.4)");
+  EXPECT_EQ(PotentialSettings().maxRotation, 1);
+  EXPECT_EQ(PotentialSettings().rotationStep, 1);
+  EXPECT_EQ(PotentialSettings().ahead, 1);
+  EXPECT_FALSE(PotentialSettings().onSpot);
+  Eval(self, "mp_potential_settings(45, sqrt(-1), 2, 1)");
+  EXPECT_EQ(PotentialSettings().maxRotation, 45);
+  EXPECT_EQ(PotentialSettings().rotationStep, 1);
+  EXPECT_TRUE(PotentialSettings().onSpot);
+}
+
 }  // namespace
 }  // namespace kestro
