@@ -88,9 +88,10 @@ void EvaluateTriggers(int moment) {
   CLiveRoom& room = World().Room();
   const CResourceList<CTrigger>& list = Triggers();
   for (int q = 0; q < list.Count() && !Pending(); ++q) {
-    const std::vector<int32_t>& objects = EventLists().Objects(kEventTrigger, q);
     const CTrigger* t = list.Get(q);
-    if (objects.empty() || !t || t->i_moment != moment || !t->i_code) continue;
+    if (!t || t->i_moment != moment || !t->i_code || EventLists().Objects(kEventTrigger, q).empty()) continue;
+    // A copy: the events performed may rebuild the lists.
+    const std::vector<int32_t> objects = EventLists().Objects(kEventTrigger, q);
     // The trigger is kept alive by its own reference while conditions and events run.
     const std::shared_ptr<CCode> code = t->i_code;
     const std::string name = t->i_name;
