@@ -8,6 +8,7 @@
 namespace kestro {
 
 RBindingTable InputFunctions();          // keyboard_*, mouse_*, joystick_*, io_clear, io_handle
+RBindingTable MotionGridDrawFunctions();  // mp_grid_draw
 RVariableBindingTable InputVariables();  // mouse_x, mouse_y, mouse_button, keyboard_key, ...
 RBindingTable ActionDrawFunctions();     // action_* that draw, read the mouse, wait or change the window
 RBindingTable TileFunctions();           // tile_* of the current room

@@ -14,6 +14,8 @@
 #include "world/ErrorReport.h"
 #include "world/Events.h"
 #include "world/GameState.h"
+#include "world/PathFollowing.h"
+#include "world/TimeLines.h"
 #include "world/World.h"
 
 namespace kestro {
@@ -86,7 +88,10 @@ void CMainLoop::RunStep() {
     inst->i_yprevious = inst->i_y;
     inst->SetPathPositionPrevious(inst->i_pathposition);
   }
+  EvaluateTriggers(kTriggerBeginStep);
   DispatchEvent(kEventStep, 1);
+  if (Pending()) return;
+  StepTimelines();
   if (Pending()) return;
   StepAlarms();
   if (Pending()) return;
@@ -96,18 +101,21 @@ void CMainLoop::RunStep() {
   if (Pending()) return;
   DispatchMouseEvents();
   if (Pending()) return;
+  EvaluateTriggers(kTriggerNormalStep);
   DispatchEvent(kEventStep, 0);
   if (Pending()) return;
   // Motion, marked instances included: friction and gravity, then the move.
   for (size_t k = 0; k < w.Room().Active().size(); ++k) {
     CInstance* inst = w.Room().Active()[k].get();
     inst->Adapt_Speed();
+    if (Adapt_Path(*inst)) PerformInstanceEvent(inst, inst, kEventOther, kEventEndOfPath);
     inst->SetPosition(inst->i_x + inst->i_hspeed, inst->i_y + inst->i_vspeed);
   }
   PerformBoundaryEvents();
   if (Pending()) return;
   PerformCollisionEvents();
   if (Pending()) return;
+  EvaluateTriggers(kTriggerEndStep);
   DispatchEvent(kEventStep, 2);
   if (Pending()) return;
   w.Room().RemoveMarked();

@@ -36,6 +36,10 @@ std::vector<RBindingTable> GameBindings() {
       FileFunctions(),
       RegistryFunctions(),
       IniFunctions(),
+      PathFunctions(),
+      TimeLineFunctions(),
+      MotionFunctions(),
+      MotionGridDrawFunctions(),
   };
 }
 

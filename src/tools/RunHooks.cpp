@@ -13,6 +13,7 @@
 #include "world/World.h"
 #include "world/WorldHost.h"
 #include "world/ObjectPreparation.h"
+#include "world/TimeLines.h"
 
 namespace kestro::tools {
 
@@ -52,6 +53,7 @@ CRunHooks MakeRunHooks() {
     SetReportMissingActionFunctions(true);
     return DefineGameConstants();
   };
+  hooks.prepareTriggers = [] { return CompileGameTriggers(); };
   hooks.compileScripts = [] { return CompileGameScripts(); };
   hooks.runGame = [] {
     CMainLoop loop(g_loopHooks);

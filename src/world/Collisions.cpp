@@ -1,5 +1,7 @@
 #include "world/Collisions.h"
 
+#include "world/PathFollowing.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -146,6 +148,9 @@ void Meet(CInstance& i, CInstance& j) {
   PerformEvent(&i, &j, i.i_objectindex, kEventCollision, j.i_objectindex);
   if (!j.i_marked) PerformEvent(&j, &i, j.i_objectindex, kEventCollision, i.i_objectindex);
   if (i.i_solid || j.i_solid) {
+    // Along their paths again, then by their speed (an end reached here has no event of its own).
+    Adapt_Path(i);
+    Adapt_Path(j);
     i.SetPosition(i.i_x + i.i_hspeed, i.i_y + i.i_vspeed);
     j.SetPosition(j.i_x + j.i_hspeed, j.i_y + j.i_vspeed);
     if (Collision_Instance(i, j, true)) {

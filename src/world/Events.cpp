@@ -219,6 +219,11 @@ void PerformEvent(CInstance* self, CInstance* other, int objind, int type, int n
   if (found.event) RunEvent(found, self, other, type, numb);
 }
 
+void PerformActionList(const CEvent& event, int contextObject, CInstance* self, CInstance* other, int type,
+                       int numb) {
+  if (!Pending()) RunEvent(RFoundEvent{&event, contextObject}, self, other, type, numb);
+}
+
 void PerformInstanceEvent(CInstance* self, CInstance* other, int type, int numb) {
   if (self) PerformEvent(self, other, self->i_objectindex, type, numb);
 }

@@ -8,6 +8,7 @@
 
 namespace kestro {
 
+class CEvent;
 class CInstance;
 
 inline constexpr int kEventCreate = 0;
@@ -24,6 +25,10 @@ inline constexpr int kMaxEventDepth = 256;
 // Runs the event found from object `objind` (FindEvent, EventLists.h) with the given self and other. Nothing while a room
 // change or the end of the game is pending.
 void PerformEvent(CInstance* self, CInstance* other, int objind, int type, int numb);
+// An action list that belongs to no object's event (a time line's moment), run with self and
+// other under the context (contextObject, type, numb). Nothing while a change is pending.
+void PerformActionList(const CEvent& event, int contextObject, CInstance* self, CInstance* other, int type,
+                       int numb);
 // The same from self's own object.
 void PerformInstanceEvent(CInstance* self, CInstance* other, int type, int numb);
 // The event for every unmarked active instance, in list order, each as its own other.
