@@ -1,7 +1,5 @@
 #include "world/Collisions.h"
 
-#include "world/PathFollowing.h"
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -14,6 +12,7 @@
 #include "world/EventLists.h"
 #include "world/Events.h"
 #include "world/InstanceCollision.h"
+#include "world/PathFollowing.h"
 #include "world/World.h"
 
 namespace kestro {

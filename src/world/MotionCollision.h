@@ -1,7 +1,6 @@
-// The collision questions motion planning asks: whether an instance would be free at a place
-// (the solid sense, the all sense, or free of a designated set) and whether an instance's shape
-// meets a rectangle. Built on the instance collision tests; kept in this one place so that they
-// can follow the shared place and collision functions once those exist.
+// The collision questions motion planning asks, in its terms: whether an instance would be free at
+// a place (the solid sense, the all sense, or free of a designated set) and whether an instance's
+// shape meets a rectangle. They are the place and collision tests of the collision functions.
 #pragma once
 
 #include <cstdint>
