@@ -4,6 +4,7 @@
 #include <string>
 
 #include "graphics/Graphics.h"
+#include "graphics/Input.h"
 #include "graphics/RoomDraw.h"
 #include "graphics/SpriteDraw.h"
 #include "platform/posix/Files.h"
@@ -56,6 +57,10 @@ int main(int argc, char** argv) {
   // The main loop's desktop side: messages, the window's focus, drawing and presenting the room.
   kestro::CLoopHooks loop;
   loop.pumpMessages = [] { kestro::platform::GamePlatform().window.ProcessMessages(); };
+  loop.windowActive = [] {
+    kestro::IInputDevice* device = kestro::InputDevice();
+    return !device || device->WindowActive();
+  };
   loop.drawRoom = [] { kestro::DrawRoom(); };
   loop.presentFrame = [] { kestro::Graphics().PresentFrame(); };
   SetLoopHooks(loop);

@@ -68,8 +68,27 @@ TEST(StepClock, WaitEndsWhenTheClockGoesBackwards) {
 TEST(StepClock, ManualClockMakesWaitsExact) {
   CManualClock m;
   CStepClock clock(&m);
+  int pumps = 0;
+  clock.SetMessagePump([&] { ++pumps; });
   clock.WaitMicroseconds(33333);
-  EXPECT_EQ(clock.MicrosecondClock(), 34000);  // whole slices
+  // Virtual time passes only by sleeping, so a wait on it is one sleep of exactly its length
+  // (not whole 1 ms slices, which would make every step of a headless run 667 us too long).
+  EXPECT_EQ(clock.MicrosecondClock(), 33333);
+  EXPECT_EQ(pumps, 1);
+  clock.WaitMicroseconds(0);
+  EXPECT_EQ(clock.MicrosecondClock(), 33333);
+}
+
+TEST(StepClock, InterruptEndsAWaitAtTheNextSlice) {
+  ScriptedClock c;
+  CStepClock clock(&c);
+  int pumps = 0;
+  clock.SetMessagePump([&] { ++pumps; });
+  clock.SetInterruptCheck([&] { return pumps >= 2; });
+  clock.WaitMicroseconds(10000);
+  // The bulk (9 ms), then slices until the check says stop.
+  EXPECT_EQ(c.sleeps, (std::vector<int64_t>{9000, 1000, 1000}));
+  EXPECT_TRUE(clock.Interrupted());
 }
 
 TEST(StepClock, VerticalBlankWaitReachesTheNextRefresh) {
