@@ -79,15 +79,23 @@ TEST(StepClock, ManualClockMakesWaitsExact) {
   EXPECT_EQ(clock.MicrosecondClock(), 33333);
 }
 
-TEST(StepClock, InterruptEndsAWaitAtTheNextSlice) {
+TEST(StepClock, InterruptEndsAWaitBeforeTheNextSlice) {
   ScriptedClock c;
   CStepClock clock(&c);
   int pumps = 0;
+  bool stop = false;
   clock.SetMessagePump([&] { ++pumps; });
-  clock.SetInterruptCheck([&] { return pumps >= 2; });
+  clock.SetInterruptCheck([&] { return stop; });
+  clock.WaitMicroseconds(3000);
+  EXPECT_EQ(c.sleeps, (std::vector<int64_t>{2000, 1000}));
+  stop = true;
+  c.sleeps.clear();
+  // The long sleep itself wakes up for a stop signal (the system clock's sleep); no slice follows.
   clock.WaitMicroseconds(10000);
-  // The bulk (9 ms), then slices until the check says stop.
-  EXPECT_EQ(c.sleeps, (std::vector<int64_t>{9000, 1000, 1000}));
+  EXPECT_EQ(c.sleeps, (std::vector<int64_t>{9000}));
+  clock.WaitMicroseconds(1500);
+  EXPECT_EQ(c.sleeps, (std::vector<int64_t>{9000}));
+  EXPECT_EQ(pumps, 1);
   EXPECT_TRUE(clock.Interrupted());
 }
 

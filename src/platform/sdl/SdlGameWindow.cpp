@@ -198,6 +198,11 @@ void SdlGameWindow::WindowPointToClient(double wx, double wy, double& cx, double
   cy = (wy - (wh - ch * s) / 2) / s;
 }
 
+bool SdlGameWindow::Displayed() {
+  const char* d = SDL_GetCurrentVideoDriver();
+  return window_ && !(d && (std::string(d) == "offscreen" || std::string(d) == "dummy"));
+}
+
 void SdlGameWindow::Swap(bool synchronise) {
   if (!window_) return;
   int interval = synchronise ? 1 : 0;
