@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "graphics/GameWindow.h"
 #include "graphics/Graphics.h"
 #include "graphics/Input.h"
 #include "graphics/RoomDraw.h"
@@ -65,6 +66,10 @@ int main(int argc, char** argv) {
   loop.presentFrame = [] { kestro::Graphics().PresentFrame(); };
   SetLoopHooks(loop);
   kestro::World().hooks.sizeRegion = [] { kestro::SizeRegionToRoom(); };
+  // The window is made hidden; it appears when the first room is entered.
+  kestro::World().hooks.showWindow = [] {
+    if (kestro::CGameWindow* window = kestro::GameWindow()) window->SetVisible(true);
+  };
 
   std::string self = kestro::os::SelfExecutablePath();
   if (CarriesGame(self)) {
