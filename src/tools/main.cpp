@@ -4,7 +4,9 @@
 #include <string>
 
 #include "files/GameFiles.h"
+#include "graphics/GameWindow.h"
 #include "graphics/Graphics.h"
+#include "graphics/Input.h"
 #include "graphics/RoomDraw.h"
 #include "graphics/SpriteDraw.h"
 #include "platform/al/AlSoundDevice.h"
@@ -76,12 +78,20 @@ int main(int argc, char** argv) {
   // The main loop's desktop side: messages, the window's focus, drawing and presenting the room.
   kestro::CLoopHooks loop;
   loop.pumpMessages = [] { kestro::platform::GamePlatform().window.ProcessMessages(); };
+  loop.windowActive = [] {
+    kestro::IInputDevice* device = kestro::InputDevice();
+    return !device || device->WindowActive();
+  };
   loop.drawRoom = [] { kestro::DrawRoom(); };
   loop.presentFrame = [] { kestro::Graphics().PresentFrame(); };
   SetLoopHooks(loop);
   // execute_program keeps the window answering while it waits for the program to end.
   kestro::files::SetProgramWaitHook([] { kestro::platform::GamePlatform().window.ProcessMessages(); });
   kestro::World().hooks.sizeRegion = [] { kestro::SizeRegionToRoom(); };
+  // The window is made hidden; it appears when the first room is entered.
+  kestro::World().hooks.showWindow = [] {
+    if (kestro::CGameWindow* window = kestro::GameWindow()) window->SetVisible(true);
+  };
 
   std::string self = kestro::os::SelfExecutablePath();
   if (CarriesGame(self)) {
