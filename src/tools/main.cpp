@@ -88,6 +88,11 @@ int main(int argc, char** argv) {
   // execute_program keeps the window answering while it waits for the program to end.
   kestro::files::SetProgramWaitHook([] { kestro::platform::GamePlatform().window.ProcessMessages(); });
   kestro::World().hooks.sizeRegion = [] { kestro::SizeRegionToRoom(); };
+  // A room is drawn and shown as soon as it has started (transitions are not built yet).
+  kestro::World().hooks.drawRoom = [] {
+    kestro::DrawRoom();
+    kestro::Graphics().PresentFrame();
+  };
   // The window is made hidden; it appears when the first room is entered.
   kestro::World().hooks.showWindow = [] {
     if (kestro::CGameWindow* window = kestro::GameWindow()) window->SetVisible(true);
