@@ -182,6 +182,7 @@ struct REntry {
   bool exists = false;
   std::string name;
   std::string stem;
+  bool duplicateName = false;  // the entry says another resource has its name (kept from a game)
 };
 
 bool UsableStem(const std::string& s) {
@@ -205,6 +206,7 @@ std::vector<REntry> ReadEntries(const CProject& p, const RKindInfo& kind) {
       r.exists = true;
       r.name = Get<std::string>(e, "name", "");
       r.stem = Get<std::string>(e, "file", r.name);
+      r.duplicateName = Get<bool>(e, "duplicate_name", false);
     } else if (!e.is_null()) {
       Fail(std::string("entries of \"") + kind.key + "\" must be names, objects or null");
     }
@@ -218,7 +220,7 @@ std::vector<REntry> ReadEntries(const CProject& p, const RKindInfo& kind) {
 // File stems for unpacking: the name when usable and not taken (file systems may ignore case),
 // else the kind and slot.
 std::vector<json> MakeEntries(const std::vector<std::pair<bool, std::string>>& slots, const RKindInfo& kind,
-                              std::vector<std::string>& stems) {
+                              std::vector<std::string>& stems, std::set<std::string>* names = nullptr) {
   std::set<std::string> taken;
   auto lower = [](std::string s) {
     for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -242,10 +244,15 @@ std::vector<json> MakeEntries(const std::vector<std::pair<bool, std::string>>& s
     }
     taken.insert(lower(stem));
     stems[i] = stem;
-    if (stem == name)
+    // A name an earlier resource already has: the stored form allows it (such resources are
+    // referred to by number), the builder only when the entry says so.
+    const bool duplicate = names && !names->insert(name).second;
+    if (stem == name && !duplicate)
       out.push_back(name);
-    else
+    else if (!duplicate)
       out.push_back(json{{"name", name}, {"file", stem}});
+    else
+      out.push_back(json{{"name", name}, {"file", stem}, {"duplicate_name", true}});
   }
   return out;
 }
@@ -701,7 +708,7 @@ struct CReader {
       for (const REntry& e : n->entries) {
         if (!e.exists) continue;
         const auto [at, fresh] = taken.emplace(e.name, n->what);
-        if (!fresh)
+        if (!fresh && !e.duplicateName)
           Fail("the name '" + e.name + "' is given to two resources (" + at->second + " and " + n->what +
                "): every resource needs a name of its own");
       }
@@ -849,6 +856,7 @@ struct CWriter {
   fs::path dir;
   json& manifest;
   RText text;
+  std::set<std::string> names;  // every resource name written so far
 
   std::string Rel(const fs::path& p) const { return p.lexically_relative(dir).generic_string(); }
 
@@ -1063,7 +1071,7 @@ struct CWriter {
   void WriteList(const RKindInfo& kind, const CResourceList<T>& list,
                  const std::vector<std::pair<bool, std::string>>& slots, F write) {
     std::vector<std::string> stems;
-    std::vector<json> entries = MakeEntries(slots, kind, stems);
+    std::vector<json> entries = MakeEntries(slots, kind, stems, &names);
     for (int i = 0; i < list.Count(); ++i)
       if (const T* obj = list.Get(i)) write(*obj, stems[size_t(i)]);
     manifest[kind.key] = entries;
@@ -1295,7 +1303,7 @@ bool ReadProjectResources(const CProject& project, CGameResources& res, std::str
 }
 
 bool WriteProjectResources(const CGameResources& res, const fs::path& dir, json& manifest, std::string& error) {
-  CWriter w{res, dir, manifest, {}};
+  CWriter w{res, dir, manifest, {}, {}};
   try {
     w.WriteAll();
     return true;
