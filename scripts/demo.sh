@@ -14,5 +14,5 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Running it in a window (Esc ends it):"
   exec "$BUILD_DIR/demo" "$@"
 fi
-echo "No display: running it without a window for 300 steps."
-SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null exec "$BUILD_DIR/src/kestro" run --steps 300 "$BUILD_DIR/demo" "$@"
+echo "No display: running it headless for 300 steps."
+exec "$BUILD_DIR/src/kestro" run --headless --steps 300 "$BUILD_DIR/demo" "$@"

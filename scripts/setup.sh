@@ -4,11 +4,12 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 xvfb xauth
-  libopenal-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
+  libopenal-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont fluid-soundfont-gm
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   libpng-dev libjpeg62-turbo-dev libgif-dev zlib1g-dev
   libimgui-dev libffi-dev libenet-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev lua5.4 nlohmann-json3-dev clang
+  love
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -8,7 +8,12 @@
 namespace kestro {
 
 RBindingTable InputFunctions();          // keyboard_*, mouse_*, joystick_*, io_clear, io_handle
-RVariableBindingTable InputVariables();
-RBindingTable ActionDrawFunctions();     // action_* that draw, read the mouse, wait or change the window  // mouse_x, mouse_y, mouse_button, keyboard_key, ...
+RBindingTable MotionGridDrawFunctions();  // mp_grid_draw
+RVariableBindingTable InputVariables();  // mouse_x, mouse_y, mouse_button, keyboard_key, ...
+RBindingTable ActionDrawFunctions();     // action_* that draw, read the mouse, wait or change the window
+RBindingTable TileFunctions();           // tile_* of the current room
+RBindingTable DrawFunctions();           // draw_* shapes, sprites, backgrounds, colours, textures, screen_*
+RBindingTable SurfaceFunctions();        // surface_*, draw_surface*
+RBindingTable TextFunctions();           // draw_text*, string_width/height*, font_*
 
 }  // namespace kestro

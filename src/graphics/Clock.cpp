@@ -1,7 +1,8 @@
 #include "graphics/Clock.h"
 
 #include <chrono>
-#include <thread>
+
+#include "platform/posix/Signals.h"
 
 namespace kestro {
 
@@ -11,7 +12,7 @@ int64_t CSystemClock::NowMicroseconds() {
 }
 
 void CSystemClock::Sleep(int64_t microseconds) {
-  if (microseconds > 0) std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+  if (microseconds > 0) os::SleepMicroseconds(microseconds);
 }
 
 namespace {
@@ -32,9 +33,15 @@ int64_t CStepClock::MicrosecondClock() { return clock_->NowMicroseconds() - star
 
 void CStepClock::WaitMicroseconds(int64_t t) {
   if (t <= 0) return;
+  if (clock_->Exact()) {
+    if (pump_) pump_();
+    clock_->Sleep(t);
+    return;
+  }
   int64_t begin = clock_->NowMicroseconds();
   if (t >= 2000) clock_->Sleep((t - 1000) / 1000 * 1000);
   for (;;) {
+    if (Interrupted()) break;
     clock_->Sleep(1000);
     if (pump_) pump_();
     int64_t now = clock_->NowMicroseconds();

@@ -28,6 +28,12 @@ void BlendModeFactors(int mode, int& src, int& dest) {
 }
 
 namespace {
+// Generations count across every drawing layer of the process, so a new layer never repeats one.
+int NextGeneration() {
+  static int last = 0;
+  return ++last;
+}
+
 // Sprites and backgrounds get their textures from the texture table once the drawing layer exists.
 class CTableTextures final : public ITextureSource {
  public:
@@ -60,6 +66,7 @@ void CGraphics::Start(bool synchronise) {
   regionW_ = std::min(640, device_->BackBufferWidth());
   regionH_ = std::min(480, device_->BackBufferHeight());
   textures_.Clear();
+  generation_ = NextGeneration();
   target_ = -1;
   device_->SetRenderTarget(0);
   SetViewport(0, 0, device_->BackBufferWidth(), device_->BackBufferHeight());
@@ -73,6 +80,7 @@ void CGraphics::Stop() {
   if (device_)
     for (int i = 0; i < textures_.Count(); ++i) TextureFree(i);
   textures_.Clear();
+  generation_ = NextGeneration();
   device_ = nullptr;
 }
 
@@ -547,6 +555,30 @@ bool CGraphics::GrabScreen(int left, int top, int w, int h, RGrab& out) {
     }
   }
   return true;
+}
+
+bool CGraphics::GrabTexture(int id, int left, int top, int w, int h, RGrab& out) {
+  out = RGrab{};
+  const RTexture* t = textures_.Get(id);
+  if (!device_ || !t || !t->renderTarget) return false;
+  left = std::max(left, 0);
+  top = std::max(top, 0);
+  w = std::min(w, t->w - left);
+  h = std::min(h, t->h - top);
+  if (w <= 0 || h <= 0) return false;
+  if (!device_->ReadPixels(t->handle, {left, top, w, h}, out.bgra)) return false;
+  out.width = w;
+  out.height = h;
+  return true;
+}
+
+void CGraphics::RestoreView(const RViewState& v) {
+  viewport_ = v.viewport;
+  view_ = v.view;
+  projection_ = v.projection;
+  if (!device_) return;
+  device_->SetViewport(viewport_);
+  device_->SetTransforms(world_, view_, projection_);
 }
 
 int32_t CGraphics::GetPixel(int x, int y) {

@@ -139,6 +139,19 @@ class CGraphics {
 
   // Part of the current target (cut to the device region); empty when nothing is left.
   bool GrabScreen(int left, int top, int w, int h, RGrab& out);
+  // Part of a render-target texture (cut to its image size); false when nothing can be read.
+  bool GrabTexture(int id, int left, int top, int w, int h, RGrab& out);
+
+  // The view (viewport, view and projection transforms) to put back after drawing elsewhere.
+  struct RViewState {
+    RPixelRect viewport;
+    RMatrix view, projection;
+  };
+  RViewState SaveView() const { return {viewport_, view_, projection_}; }
+  void RestoreView(const RViewState& v);
+  // Changes whenever the texture table is emptied (device start and stop), so that holders of
+  // texture ids outside the resources can tell that theirs are gone.
+  int Generation() const { return generation_; }
   // A game colour of one pixel, -1 when it cannot be read.
   int32_t GetPixel(int x, int y);
 
@@ -184,6 +197,7 @@ class CGraphics {
   RMatrix world_ = RMatrix::Identity();
   RMatrix view_ = RMatrix::Identity();
   RMatrix projection_ = RMatrix::Identity();
+  int generation_ = 0;
   int circleN_ = 24;
   std::vector<double> cos_, sin_;
   std::vector<RVertex> scratch_;

@@ -10,6 +10,7 @@ namespace kestro {
 namespace {
 IInputDevice* g_device = nullptr;
 IJoysticks* g_joysticks = nullptr;
+InputFeedFilter g_filter;
 
 bool IsContinuation(char b) { return (static_cast<unsigned char>(b) & 0xC0) == 0x80; }
 
@@ -21,6 +22,15 @@ size_t CharCount(const std::string& s) {
 CInput& Input() {
   static CInput input;
   return input;
+}
+
+void SetInputFeedFilter(InputFeedFilter filter) { g_filter = std::move(filter); }
+
+void FeedDeviceEvent(const RInputEvent& e) {
+  if (g_filter)
+    g_filter(e);
+  else
+    Input().Feed(e);
 }
 
 IInputDevice* InputDevice() { return g_device; }
@@ -155,6 +165,19 @@ void CInput::CloseRequest() {
   held_[vk::kEscape] = true;
   currentKey_ = vk::kEscape;
   lastKey_ = vk::kEscape;
+}
+
+void CInput::Feed(const RInputEvent& e) {
+  switch (e.kind) {
+    case RInputEvent::kKeyDown: KeyDown(int(std::clamp<int64_t>(e.value, -1, kKeys))); break;
+    case RInputEvent::kKeyUp: KeyUp(int(std::clamp<int64_t>(e.value, -1, kKeys))); break;
+    case RInputEvent::kChar: Character(uint32_t(std::clamp<int64_t>(e.value, 0, 0x110000))); break;
+    case RInputEvent::kButtonDown: ButtonDown(int(std::clamp<int64_t>(e.value, 0, 4))); break;
+    case RInputEvent::kButtonUp: ButtonUp(int(std::clamp<int64_t>(e.value, 0, 4))); break;
+    case RInputEvent::kWheel: Wheel(e.value > 0 ? 1 : e.value < 0 ? -1 : 0); break;
+    case RInputEvent::kMouse: MouseMove(e.x, e.y); break;
+    case RInputEvent::kClose: CloseRequest(); break;
+  }
 }
 
 // --- the main loop ---

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -89,6 +90,15 @@ class IInputOverlay {
   virtual void Close() = 0;
 };
 
+// One event of the desktop's keyboard, mouse or window as it reaches the input state.
+struct RInputEvent {
+  enum EKind { kKeyDown, kKeyUp, kChar, kButtonDown, kButtonUp, kWheel, kMouse, kClose };
+  EKind kind = kKeyDown;
+  int64_t value = 0;    // key code, character, button (1..3), wheel direction (above 0: up)
+  double x = 0, y = 0;  // kMouse: the position in the window's client area
+  bool operator==(const RInputEvent&) const = default;
+};
+
 class CInput {
  public:
   static constexpr int kKeys = 256;
@@ -114,6 +124,8 @@ class CInput {
   // The window was asked to close: the overlay closes, or Escape is marked held (setting "close
   // button acts as Esc"), or the close-button event is asked for (TakeCloseButton).
   void CloseRequest();
+  // Any of the above, by the event's kind.
+  void Feed(const RInputEvent& e);
 
   // --- the main loop ---
   // End of a step: the pressed and released flags of keys and buttons and the wheel flags.
@@ -206,6 +218,12 @@ class CInput {
 
 // The process-wide input state.
 CInput& Input();
+
+// The desktop's events go through here: straight into Input(), or to the filter installed while a
+// run records or replays its input (the filter then feeds Input() itself, now or later).
+using InputFeedFilter = std::function<void(const RInputEvent&)>;
+void SetInputFeedFilter(InputFeedFilter filter);  // empty: straight in
+void FeedDeviceEvent(const RInputEvent& e);
 
 // The desktop's services (null: none, as in headless runs).
 IInputDevice* InputDevice();

@@ -16,14 +16,8 @@ bool CreateGameTextures(CGameResources& res) {
     if (CBackground* b = res.backgrounds.Get(i)) b->InitTexture();
   for (int i = 0; i < res.sprites.Count(); ++i)
     if (CSprite* s = res.sprites.Get(i)) s->InitTexture();
-  for (int i = 0; i < res.fonts.Count(); ++i) {
-    CFont* f = res.fonts.Get(i);
-    if (!f) continue;
-    if (f->s_tex >= 0) Graphics().TextureFree(f->s_tex);
-    f->s_tex = -1;
-    if (f->s_bw > 0 && f->s_bh > 0 && f->s_bytes.size() >= size_t(f->s_bw) * size_t(f->s_bh))
-      f->s_tex = Graphics().TextureCreateFromAlpha(f->s_bw, f->s_bh, f->s_bytes.data());
-  }
+  for (int i = 0; i < res.fonts.Count(); ++i)
+    if (CFont* f = res.fonts.Get(i)) f->InitTexture();
   return true;
 }
 

@@ -19,6 +19,7 @@ struct CRunState {
   std::string tempFolder;  // per-run temporary folder, empty when it could not be made
   std::vector<std::string> parameters;  // the program name then the game's parameters
   bool trace = false;
+  bool verbose = false;  // `kestro run --verbose`: progress and notes on standard error
   bool debugMode = false;
   // Secure mode, fixed at start-up: while on, writing files named with a folder part, starting
   // programs, extension packages and the like are refused.

@@ -25,4 +25,10 @@ struct CGameInformation {
   void SaveToStream(CStream& s) const;
 };
 
+// The text of a rich text as plain lines: paragraphs and line breaks become "\n", tabs and
+// escaped characters are kept (code-page escapes as Latin-1, \u escapes as themselves), and the
+// font, colour and style tables and other destinations are left out. Text that is not rich
+// text comes back unchanged.
+std::string RichTextToPlain(const std::string& rtf);
+
 }  // namespace kestro

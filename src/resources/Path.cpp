@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace kestro {
 
@@ -85,6 +86,106 @@ int CPath::AddPoint(double x, double y, double speed) {
   return i_count - 1;
 }
 
+void CPath::InsertPoint(int ind, double x, double y, double speed) {
+  if (ind < 0 || ind > i_count) return;
+  i_points.insert(i_points.begin() + ind, RWayPoint{x, y, speed});
+  i_count = int(i_points.size());
+  Recompute();
+}
+
+void CPath::ChangePoint(int ind, double x, double y, double speed) {
+  if (ind < 0 || ind >= i_count) return;
+  i_points[size_t(ind)] = {x, y, speed};
+  Recompute();
+}
+
+void CPath::DeletePoint(int ind) {
+  if (ind < 0 || ind >= i_count) return;
+  i_points.erase(i_points.begin() + ind);
+  i_count = int(i_points.size());
+  Recompute();
+}
+
+RWayPoint CPath::Point(int ind) const {
+  if (ind < 0 || ind >= i_count) return {0, 0, 1};
+  return i_points[size_t(ind)];
+}
+
+void CPath::SetPoints(std::vector<RWayPoint> points) {
+  i_points = std::move(points);
+  i_count = int(i_points.size());
+  Recompute();
+}
+
+void CPath::Center(double& x, double& y) const {
+  double minx = 100000000, miny = 100000000, maxx = -100000000, maxy = -100000000;
+  for (const RWayPoint& p : i_points) {
+    minx = std::min(minx, p.x);
+    maxx = std::max(maxx, p.x);
+    miny = std::min(miny, p.y);
+    maxy = std::max(maxy, p.y);
+  }
+  x = (minx + maxx) / 2;
+  y = (miny + maxy) / 2;
+}
+
+void CPath::Reverse() {
+  std::reverse(i_points.begin(), i_points.end());
+  Recompute();
+}
+
+void CPath::Mirror() {
+  double cx, cy;
+  Center(cx, cy);
+  for (RWayPoint& p : i_points) p.x = 2 * cx - p.x;
+  Recompute();
+}
+
+void CPath::Flip() {
+  double cx, cy;
+  Center(cx, cy);
+  for (RWayPoint& p : i_points) p.y = 2 * cy - p.y;
+  Recompute();
+}
+
+void CPath::Rotate(double angle) {
+  double cx, cy;
+  Center(cx, cy);
+  const double a = angle * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
+  for (RWayPoint& p : i_points) {
+    const double dx = p.x - cx, dy = p.y - cy;
+    p.x = cx + c * dx + s * dy;
+    p.y = cy + c * dy - s * dx;
+  }
+  Recompute();
+}
+
+void CPath::Scale(double xscale, double yscale) {
+  double cx, cy;
+  Center(cx, cy);
+  for (RWayPoint& p : i_points) {
+    p.x = cx + (p.x - cx) * xscale;
+    p.y = cy + (p.y - cy) * yscale;
+  }
+  Recompute();
+}
+
+void CPath::Shift(double x, double y) {
+  for (RWayPoint& p : i_points) {
+    p.x += x;
+    p.y += y;
+  }
+  Recompute();
+}
+
+void CPath::Append(const CPath& other) {
+  if (other.i_count <= 0) return;
+  const std::vector<RWayPoint> copy = other.i_points;  // `other` may be this path
+  i_points.insert(i_points.end(), copy.begin(), copy.end());
+  i_count = int(i_points.size());
+  Recompute();
+}
+
 void CPath::AddInternal(double x, double y, double speed) {
   i_intpoints.push_back({x, y, speed, 0});
 }
@@ -139,8 +240,11 @@ RWayPoint CPath::GetPosition(double t) const {
   if (i_intcount == 1 || i_length == 0) return {f.x, f.y, f.speed};
   t = std::clamp(t, 0.0, 1.0);
   double L = i_length * t;
-  int i = 0;
-  while (i < i_intcount - 2 && i_intpoints[size_t(i + 1)].l <= L) ++i;
+  // The segment i is the last whose start lies at or before L (l never decreases), found by
+  // bisection; i stays below count - 1.
+  const auto begin = i_intpoints.begin() + 1, end = i_intpoints.begin() + (i_intcount - 1);
+  const int i = int(std::upper_bound(begin, end, L, [](double v, const RIntPoint& p) { return v < p.l; }) -
+                    i_intpoints.begin()) - 1;
   const RIntPoint& a = i_intpoints[size_t(i)];
   const RIntPoint& b = i_intpoints[size_t(i + 1)];
   double D = b.l - a.l;

@@ -42,6 +42,26 @@ class CPath {
   void SetClosed(bool b);
   void SetPrecision(int p);
   int AddPoint(double x, double y, double speed);
+  // Before index ind (ind = count appends); nothing when ind lies outside 0 ... count.
+  void InsertPoint(int ind, double x, double y, double speed);
+  // Nothing outside 0 ... count - 1.
+  void ChangePoint(int ind, double x, double y, double speed);
+  void DeletePoint(int ind);
+  // Control point ind; outside 0 ... count - 1 it is (0, 0) with speed 1.
+  RWayPoint Point(int ind) const;
+  // Replaces every control point at once (one recomputation).
+  void SetPoints(std::vector<RWayPoint> points);
+  // The middle of the control points' bounding box.
+  void Center(double& x, double& y) const;
+  void Reverse();
+  void Mirror();  // x about the centre
+  void Flip();    // y about the centre
+  // About the centre; positive angles (degrees) turn counter-clockwise on the screen.
+  void Rotate(double angle);
+  void Scale(double xscale, double yscale);  // about the centre
+  void Shift(double x, double y);
+  // Copies of the other path's control points at the end (the path itself may be given).
+  void Append(const CPath& other);
   void Recompute();
   // Position and speed at fraction t of the length.
   RWayPoint GetPosition(double t) const;

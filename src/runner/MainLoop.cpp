@@ -5,14 +5,21 @@
 #include <string>
 
 #include "graphics/Clock.h"
+#include "graphics/GameWindow.h"
+#include "graphics/Graphics.h"
 #include "graphics/Input.h"
 #include "graphics/InputEvents.h"
+#include "graphics/ScreenSnapshot.h"
+#include "io/Messages.h"
 #include "io/RunState.h"
 #include "resources/GameResources.h"
 #include "resources/GameSettings.h"
+#include "world/Collisions.h"
 #include "world/ErrorReport.h"
 #include "world/Events.h"
 #include "world/GameState.h"
+#include "world/PathFollowing.h"
+#include "world/TimeLines.h"
 #include "world/World.h"
 
 namespace kestro {
@@ -43,18 +50,27 @@ void CMainLoop::Hotkeys() {
   const CGameSettings& s = GameSettings();
   bool handled = true;
   if (key == 112 && s.f1ShowsInfo) {
-    Call(hooks_.showGameInformation);
+    if (hooks_.showGameInformation)
+      hooks_.showGameInformation();
+    else
+      ShowGameInformationMessage();
     Input().Clear();
   } else if (key == 27 && s.escEndsGame) {
     World().pendingChange = kChangeEndGame;
   } else if (key == 115 && s.f4SwitchesScreen) {
-    Call(hooks_.toggleFullScreen);
+    if (hooks_.toggleFullScreen)
+      hooks_.toggleFullScreen();
+    else if (CGameWindow* window = GameWindow())
+      window->SetFullScreen(!window->State().fullScreen);
   } else if ((key == 116 || key == 117) && s.f5SavesF6Loads) {
     // Saved games are not built yet: say so instead of doing nothing.
     ReportActionError(key == 116 ? "Saving the game is not available yet." : "Loading a saved game is not available yet.",
                       false);
   } else if (key == 120 && s.f9Screenshot) {
-    if (hooks_.saveScreenshot) hooks_.saveScreenshot(ScreenshotName());
+    if (hooks_.saveScreenshot)
+      hooks_.saveScreenshot(ScreenshotName());
+    else
+      SaveScreenSnapshot(ScreenshotName());
   } else {
     handled = false;
   }
@@ -74,37 +90,48 @@ void CMainLoop::Animate() {
   }
 }
 
-void CMainLoop::RunStep() {
+bool CMainLoop::RunStep() {
   CWorld& w = World();
-  if (GameSettings().freezeWhenInactive && hooks_.windowActive && !hooks_.windowActive()) return;
+  const bool active = !hooks_.windowActive || hooks_.windowActive();
+  if (GameSettings().freezeWhenInactive && !active) return false;
   Hotkeys();
-  if (hooks_.windowActive && !hooks_.windowActive()) Input().Clear();
+  if (!active) Input().Clear();
   DispatchCloseButton();
   for (const auto& inst : w.Room().Active()) {
     inst->i_xprevious = inst->i_x;
     inst->i_yprevious = inst->i_y;
     inst->SetPathPositionPrevious(inst->i_pathposition);
   }
+  EvaluateTriggers(kTriggerBeginStep);
   DispatchEvent(kEventStep, 1);
-  if (Pending()) return;
+  if (Pending()) return true;
+  StepTimelines();
+  if (Pending()) return true;
   StepAlarms();
-  if (Pending()) return;
+  if (Pending()) return true;
   DispatchKeyboardEvents();
-  if (Pending()) return;
+  if (Pending()) return true;
   DispatchJoystickEvents();
-  if (Pending()) return;
+  if (Pending()) return true;
   DispatchMouseEvents();
-  if (Pending()) return;
+  if (Pending()) return true;
+  EvaluateTriggers(kTriggerNormalStep);
   DispatchEvent(kEventStep, 0);
-  if (Pending()) return;
-  // Motion, marked instances included.
+  if (Pending()) return true;
+  // Motion, marked instances included: friction and gravity, then the move.
   for (size_t k = 0; k < w.Room().Active().size(); ++k) {
     CInstance* inst = w.Room().Active()[k].get();
     inst->Adapt_Speed();
+    if (Adapt_Path(*inst)) PerformInstanceEvent(inst, inst, kEventOther, kEventEndOfPath);
     inst->SetPosition(inst->i_x + inst->i_hspeed, inst->i_y + inst->i_vspeed);
   }
+  PerformBoundaryEvents();
+  if (Pending()) return true;
+  PerformCollisionEvents();
+  if (Pending()) return true;
+  EvaluateTriggers(kTriggerEndStep);
   DispatchEvent(kEventStep, 2);
-  if (Pending()) return;
+  if (Pending()) return true;
   w.Room().RemoveMarked();
   Call(hooks_.drawRoom);
   for (CBack& b : w.Room().r_background) {
@@ -114,6 +141,7 @@ void CMainLoop::RunStep() {
   Animate();
   ++GameState().cursorFrame;
   Input().EndStep();
+  return true;
 }
 
 bool CMainLoop::CarryOutPendingChange() {
@@ -137,12 +165,24 @@ bool CMainLoop::CarryOutPendingChange() {
   return true;
 }
 
+int64_t CMainLoop::NextPeriod(int speed, bool exact) {
+  if (!exact) return 1000000 / speed;
+  if (speed != scheduleSpeed_) {
+    scheduleSpeed_ = speed;
+    schedulePeriods_ = 0;
+  }
+  const int64_t k = ++schedulePeriods_;
+  return k * 1000000 / speed - (k - 1) * 1000000 / speed;
+}
+
 void CMainLoop::RunGame(int64_t maxSteps) {
   CWorld& w = World();
   running_ = true;
   w.hooks.clearInput = [] { Input().Clear(); };
   StartGame();
   CStepClock& clock = StepClock();
+  scheduleSpeed_ = 0;
+  auto stopAsked = [this] { return hooks_.stopRequested && hooks_.stopRequested(); };
   if (CarryOutPendingChange() && maxSteps != 0) {
     int64_t T = clock.MicrosecondClock(), F = T;
     int counter = 0;
@@ -150,14 +190,26 @@ void CMainLoop::RunGame(int64_t maxSteps) {
     GameState().fps = 0;
     Call(hooks_.pumpMessages);
     while (running_) {
+      if (maxSteps >= 0 && steps_ >= maxSteps) break;
       try {
-        RunStep();
-        ++steps_;
-        if (hooks_.afterStep) hooks_.afterStep(steps_);
+        if (stopAsked()) w.pendingChange = kChangeEndGame;
+        if (!Pending()) {
+          if (hooks_.beforeStep) hooks_.beforeStep(steps_ + 1);
+          // A step that fails half-way still counts: it ran.
+          bool ran = true;
+          try {
+            ran = RunStep();
+          } catch (const std::exception&) {
+          }
+          if (ran) {
+            ++steps_;
+            if (hooks_.afterStep) hooks_.afterStep(steps_);
+          }
+        }
         const int64_t N = clock.MicrosecondClock();
         if (N < T) T = N;
         if (w.Room().r_speed < 1) w.Room().r_speed = 1;
-        const int64_t period = 1000000 / w.Room().r_speed;
+        const int64_t period = NextPeriod(w.Room().r_speed, clock.Exact());
         int64_t wait = period - (N - T);
         wait = wait < 0 ? 0 : wait > 1000000 ? 1000000 : wait;
         clock.WaitMicroseconds(wait);
@@ -170,18 +222,31 @@ void CMainLoop::RunGame(int64_t maxSteps) {
           F = T;
         }
         ++counter;
-        if (!Pending()) Call(hooks_.presentFrame);
+        if (stopAsked()) w.pendingChange = kChangeEndGame;
+        if (!Pending()) {
+          Call(hooks_.presentFrame);
+          CGraphics& g = Graphics();
+          if (g.DisplayResetPending()) g.ApplyDisplayReset();
+          g.BeginFrame();
+        }
         if (!CarryOutPendingChange()) break;
-        if (maxSteps >= 0 && steps_ >= maxSteps) break;
         Call(hooks_.pumpMessages);
       } catch (const std::exception&) {
-        // A failure inside one step never ends the game; the next step runs.
+        // A failure inside one iteration never ends the game; the next one runs.
       }
     }
   }
   w.pendingChange = kNoChange;
   EndGame();
   running_ = false;
+}
+
+void ShowGameInformationMessage() {
+  const CGameInformation& info = GameInformation();
+  std::string text = info.caption.empty() ? std::string("Game Information") : info.caption;
+  const std::string body = RichTextToPlain(info.text);
+  if (!body.empty()) text += "\n\n" + body;
+  ShowMessage(text);
 }
 
 }  // namespace kestro

@@ -12,10 +12,16 @@ namespace kestro {
 struct CLoopHooks {
   std::function<void()> pumpMessages;
   std::function<bool()> windowActive;  // empty: always active
+  // Asked after every step: true ends the game as the game itself would (room end and game end
+  // events run). A stop signal's request.
+  std::function<bool()> stopRequested;
+  // Right before step `step` (from 1) runs, after the messages are processed: input replays.
+  std::function<void(int64_t step)> beforeStep;
   // The frame: drawing the room (sorts the instances and performs draw events) and presenting it.
   std::function<void()> drawRoom;
   std::function<void()> presentFrame;
-  // Hotkeys.
+  // Hotkeys. Empty ones do what the model can do by itself: the game information's text as a
+  // message, full screen switched in the game window, the screen snapshot written.
   std::function<void()> showGameInformation;
   std::function<void()> toggleFullScreen;
   std::function<void(const std::string& file)> saveScreenshot;
@@ -30,8 +36,9 @@ class CMainLoop {
   // Starts the game, runs steps until it ends (or, when `maxSteps` is not negative, until that many
   // steps and the change they asked for are done), and ends it.
   void RunGame(int64_t maxSteps = -1);
-  // One step in the fixed order; returns at the first pending check that finds a change.
-  void RunStep();
+  // One step in the fixed order; returns at the first pending check that finds a change. False
+  // when the step was skipped (the window is inactive and the game freezes then).
+  bool RunStep();
   // Carries out the pending change; false when the game is over (end or abort).
   bool CarryOutPendingChange();
 
@@ -41,11 +48,20 @@ class CMainLoop {
  private:
   void Hotkeys();
   void Animate();
+  int64_t NextPeriod(int speed, bool exact);
 
   CLoopHooks hooks_;
   bool running_ = false;
   int fps_ = 0;
   int64_t steps_ = 0;
+  // On an exact clock the periods of a speed are whole microseconds that add up to whole
+  // seconds: period k since the speed was last set ends at floor(k * 1000000 / speed).
+  int scheduleSpeed_ = 0;
+  int64_t schedulePeriods_ = 0;
 };
+
+// The game information's text as the message path shows it (F1 while the game information window
+// does not exist).
+void ShowGameInformationMessage();
 
 }  // namespace kestro

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/posix/Process.h"
+#include "platform/posix/Signals.h"
 #include "platform/posix/TempFolder.h"
 #include "resources/ResourceBlocks.h"
 #include "runner/GameFile.h"
@@ -215,8 +216,11 @@ int CRunner::Run(const std::string& gameFile, const std::vector<std::string>& pa
           status = kExitFailed;
         } else {
           if (run.debugMode && hooks_.showDebugWindow) hooks_.showDebugWindow();
+          // From here a stop signal ends the game the way the game ends itself.
+          os::InstallStopSignals();
           if (hooks_.runGame && !hooks_.runGame()) status = kExitFailed;
           FinishGame();
+          if (os::StopRequested()) status = 128 + os::StopSignal();
         }
       } catch (const std::exception&) {
         ShowMessage(msg::kUnexpected);
@@ -228,6 +232,7 @@ int CRunner::Run(const std::string& gameFile, const std::vector<std::string>& pa
     status = kExitFailed;
   }
   os::RemoveRegisteredTempFolder();
+  os::RemoveStopSignals();
   run.tempFolder.clear();
   return status;
 }

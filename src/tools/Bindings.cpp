@@ -1,8 +1,12 @@
 #include "tools/Bindings.h"
 
+#include "datastructures/Bindings.h"
+#include "files/Bindings.h"
+#include "files/Files.h"
 #include "graphics/Bindings.h"
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
+#include "sound/Bindings.h"
 #include "world/Bindings.h"
 
 namespace kestro::tools {
@@ -19,6 +23,23 @@ std::vector<RBindingTable> GameBindings() {
       RoomFunctions(),
       InputFunctions(),
       ActionDrawFunctions(),
+      CollisionFunctions(),
+      TileFunctions(),
+      DrawFunctions(),
+      SurfaceFunctions(),
+      TextFunctions(),
+      DataStructureFunctions(),
+      DateFunctions(),
+      ProcessFunctions(),
+      SoundFunctions(),
+      SoundResourceFunctions(),
+      FileFunctions(),
+      RegistryFunctions(),
+      IniFunctions(),
+      PathFunctions(),
+      TimeLineFunctions(),
+      MotionFunctions(),
+      MotionGridDrawFunctions(),
   };
 }
 
@@ -27,10 +48,13 @@ std::vector<RVariableBindingTable> GameVariableBindings() {
       InstanceVariables(),
       GameVariables(),
       InputVariables(),
+      FileVariables(),
   };
 }
 
 void InstallGameBindings() {
+  // Secure mode is fixed before any game code can run.
+  files::DecideSecureMode();
   SetBuiltinBindings(GameBindings());
   SetVariableBindings(GameVariableBindings());
 }

@@ -501,6 +501,12 @@ struct CReader {
     f.s_AntiAlias = Get<int>(j, "antialias", 3);
     f.s_first = Get<int>(j, "first", 32);
     f.s_last = Get<int>(j, "last", 128);
+    // A font that brings neither glyphs nor a sheet is rendered from its typeface, as the run-time
+    // renders the fonts a game adds.
+    if (!j.contains("glyphs") && (!j.contains("sheet") || j["sheet"].is_null()) && !j.contains("sheet_size")) {
+      f.CreateFont(f.s_name, f.s_size, f.s_bold, f.s_italic, f.s_first, f.s_last);
+      return;
+    }
     for (const std::vector<int>& g : Get<std::vector<std::vector<int>>>(j, "glyphs", {})) {
       if (g.size() != 7 || g[0] < 0 || g[0] > 255) Fail("glyphs are [code, x, y, w, h, shift, offset]");
       size_t c = size_t(g[0]);
@@ -1101,7 +1107,7 @@ struct CWriter {
         fj["final"] = f.s_final;
         if (f.HasContent() && f.s_data) {
           std::string safe = SafeRelativePath(f.s_filename).filename().string();
-          if (safe.empty() || used.count(safe)) safe = "file_" + std::to_string(k);
+          if (safe.empty() || safe.size() > 100 || used.count(safe)) safe = "file_" + std::to_string(k);
           used.insert(safe);
           fs::path file = dir / "extensions" / extStems[i] / safe;
           WriteFile(file, *f.s_data);
@@ -1185,9 +1191,16 @@ struct CWriter {
       fj["store"] = d.s_store;
       fj["size"] = d.s_size;
       if (d.s_exists && d.s_store) {
-        std::string safe = SafeRelativePath(d.s_filename).generic_string();
-        if (safe.empty() || used.count(safe)) safe = "file_" + std::to_string(i);
-        used.insert(safe);
+        // One flat folder: names like "x" and "x/y" cannot both be files, and a name may be
+        // longer than a file name can be. The real name stays in "name".
+        std::string safe = SafeRelativePath(d.s_filename).filename().string();
+        std::string key = safe;
+        for (char& c : key) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (safe.empty() || safe.size() > 100 || used.count(key)) {
+          safe = "file_" + std::to_string(i);
+          key = safe;
+        }
+        used.insert(key);
         fs::path file = dir / "included" / safe;
         WriteFile(file, d.s_data);
         fj["file"] = Rel(file);

@@ -1,21 +1,44 @@
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
+#include "resources/Typeface.h"
+#include "io/Messages.h"
 
 #include "runner/Runner.h"
 #include "world/ErrorReport.h"
 #include "tools/Commands.h"
 #include "tools/RunHooks.h"
+#include "world/World.h"
 
 namespace kestro::tools {
 
 namespace {
 
 const char* kUsage =
-    "usage: kestro run GAME [--verbose] [GAME PARAMETERS...]\n"
-    "  Loads GAME (a standalone game or a data-only file) and runs it.\n"
-    "  --verbose     print each loading step on standard error\n"
-    "  --steps N     end the game after N steps (room end and game end events run)\n"
-    "  --ZRTrace     append progress lines to Trace.log beside the game (also ZRLOG_TRACE=1)\n";
+    "usage: kestro run [OPTIONS] GAME [GAME PARAMETERS...]\n"
+    "  Loads GAME (a standalone game or a data-only file) and runs it until it ends.\n"
+    "  --headless          no window, no sound device, no message boxes (their texts go to standard\n"
+    "                      error), and virtual time: every step lasts exactly one period of the room\n"
+    "                      speed (current_time, fps, alarms and waits see that time) while the steps\n"
+    "                      run as fast as the machine allows. Errors go to standard error and, when\n"
+    "                      the game asks for it, to game_errors.log\n"
+    "  --steps N           end the game after N steps (room end and game end events run)\n"
+    "  --seed S            the random generator's seed at game start (0 .. 4294967295); headless\n"
+    "                      runs without it seed from the virtual clock, the same every run\n"
+    "  --input FILE        replay keyboard, mouse, window and joystick events from FILE instead of\n"
+    "                      the player's (one event a line: STEP EVENT ..., see docs/HEADLESS.md)\n"
+    "  --record FILE       write the events that reach the game to FILE, in the same form\n"
+    "  --frames DIR        write every presented frame as DIR/NNNNNN.png (NNNNNN: the step)\n"
+    "  --state-hash FILE   write \"STEP HASH\" after every step: a hash of the room, the global\n"
+    "                      variables and every instance's variables and built-in fields\n"
+    "  --debug-messages    print show_debug_message texts on standard output (debug runs always do)\n"
+    "  --verbose           print each loading step on standard error\n"
+    "  --ZRTrace           append progress lines to Trace.log beside the game (also ZRLOG_TRACE=1)\n"
+    "  A stop signal (SIGINT, SIGTERM) ends the game as the game would end itself (room end and game\n"
+    "  end events run); a second one ends it at once. Options go before GAME; what follows GAME is\n"
+    "  the game's own parameters.\n";
 
 // The loading progress as lines on standard error.
 class StderrProgress : public ILoadWindow {
@@ -53,37 +76,88 @@ class TeeProgress : public ILoadWindow {
 
 int RunGameFile(const std::string& gameFile, const std::vector<std::string>& parameters, bool verbose) {
   StderrProgress progress;
-  ILoadWindow* window = PlatformLoadWindow();
+  ILoadWindow* window = RunOptions().headless ? nullptr : PlatformLoadWindow();
   TeeProgress both(window ? window : &progress, &progress);
   ILoadWindow* shown = verbose ? (window ? static_cast<ILoadWindow*>(&both) : &progress) : window;
   InstallErrorReporting();
-  // Debug messages belong to the debug window; until it exists a debug run prints them, and
-  // other runs drop them.
+  SetTypefaceNotes(verbose);
+  RunState().verbose = verbose;
+  CErrorHooks errorHooks;
+  // A fatal error ends the game through the pending change.
+  errorHooks.abortGame = [] { World().pendingChange = kChangeAbort; };
+  SetErrorHooks(std::move(errorHooks));
+  // Without an error window every error still reaches standard error.
+  SetUndisplayedErrorSink([](std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+  });
+  // Debug messages belong to the debug window; until it exists a debug run prints them (as does
+  // any run asked to), and other runs drop them.
   SetDebugMessageSink([](const std::string& text) {
-    if (RunState().debugMode) std::printf("%s\n", text.c_str());
+    if (!RunState().debugMode && !RunOptions().debugMessages) return;
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
   });
   CRunner runner(MakeRunHooks(), shown);
   return runner.Run(gameFile, parameters);
 }
+
+namespace {
+
+bool Number(const std::string& text, uint64_t max, uint64_t& out) {
+  if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long n = std::strtoull(text.c_str(), &end, 10);
+  if (*end != '\0' || errno != 0 || n > max) return false;
+  out = n;
+  return true;
+}
+
+int Usage(const std::string& message) {
+  std::fprintf(stderr, "kestro run: %s\n%s", message.c_str(), kUsage);
+  return 2;
+}
+
+}  // namespace
 
 int RunCommand(const Args& args) {
   if (HandleHelpVersion(args, kUsage)) return 0;
   std::string game;
   bool verbose = false;
   std::vector<std::string> parameters;
+  CRunOptions options;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    const bool option = game.empty();
+    const bool hasValue = i + 1 < args.size();
+    const std::string value = hasValue ? args[i + 1] : std::string();
+    uint64_t n = 0;
     if (a == "--verbose") {
       verbose = true;
-    } else if (a == "--steps" && game.empty()) {
-      char* end = nullptr;
-      const long long n = i + 1 < args.size() ? std::strtoll(args[i + 1].c_str(), &end, 10) : -1;
-      if (i + 1 >= args.size() || *end != '\0' || n < 0) {
-        std::fprintf(stderr, "kestro run: --steps needs a number of steps\n%s", kUsage);
-        return 2;
-      }
-      SetStepLimit(n);
+    } else if (option && a == "--headless") {
+      options.headless = true;
+    } else if (option && a == "--debug-messages") {
+      options.debugMessages = true;
+    } else if (option && a == "--steps") {
+      if (!Number(value, INT64_MAX, n)) return Usage("--steps needs a number of steps");
+      options.steps = int64_t(n);
       ++i;
+    } else if (option && a == "--seed") {
+      if (!Number(value, UINT32_MAX, n)) return Usage("--seed needs a number from 0 to 4294967295");
+      options.hasSeed = true;
+      options.seed = uint32_t(n);
+      ++i;
+    } else if (option && (a == "--input" || a == "--record" || a == "--frames" || a == "--state-hash")) {
+      if (!hasValue || value.empty()) return Usage(a + " needs a " + (a == "--frames" ? "folder" : "file"));
+      (a == "--input" ? options.inputFile : a == "--record" ? options.recordFile
+                                          : a == "--frames" ? options.framesDir
+                                                            : options.stateHashFile) = value;
+      ++i;
+    } else if (option && a.rfind("--", 0) == 0 && a != "--ZRTrace") {
+      return Usage("unknown option " + a);
     } else if (game.empty() && a.rfind("--", 0) != 0) {
       game = a;
     } else {
@@ -92,6 +166,19 @@ int RunCommand(const Args& args) {
   }
   if (game.empty()) {
     std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  if (options.headless) {
+    // Before anything starts SDL; what the caller set stays.
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setenv("ALSOFT_DRIVERS", "null", 0);
+    SetMessageBox(nullptr);
+  }
+  SetRunOptions(options);
+  std::string error;
+  if (!OpenRunFiles(error)) {
+    std::fprintf(stderr, "kestro run: %s\n", error.c_str());
     return 2;
   }
   parameters.insert(parameters.begin(), game);

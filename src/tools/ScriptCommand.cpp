@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "files/Files.h"
 #include "script/BuiltinNames.h"
 #include "script/Code.h"
 #include "script/CodeError.h"
@@ -118,6 +119,8 @@ int RunProgram(const std::string& text, const std::string& gameFile) {
     ClearCodeError();
     ReportActionError(message, false);
   }
+  // As at the end of a game: open files closed, an open settings file written back.
+  files::EndGameFiles();
   return ok && !ErrorTerminating() ? 0 : 1;
 }
 

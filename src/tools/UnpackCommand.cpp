@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 
@@ -5,6 +7,7 @@
 #include "resources/IncludedFile.h"
 #include "io/Stream.h"
 #include "tools/Commands.h"
+#include "runner/Runner.h"
 #include "tools/GameData.h"
 #include "tools/Project.h"
 #include "tools/ProjectResources.h"
@@ -22,14 +25,8 @@ const char* kUsage =
     "  empty): game.json with the settings and the resource lists, one file per resource,\n"
     "  pictures as PNG. Building DIR gives a game with the same resources.\n";
 
-bool Unpack(const fs::path& game, const fs::path& dir, std::string& error) {
-  CGameData data;
-  if (!ReadGameData(game, data, error)) return false;
+bool WriteProject(const CGameData& data, const fs::path& dir, std::string& error) {
   std::error_code ec;
-  if (fs::exists(dir, ec) && !fs::is_empty(dir, ec)) {
-    error = dir.string() + ": exists and is not empty";
-    return false;
-  }
   fs::create_directories(dir, ec);
   if (ec) {
     error = dir.string() + ": " + ec.message();
@@ -58,7 +55,7 @@ bool Unpack(const fs::path& game, const fs::path& dir, std::string& error) {
   json lib = {{"name", data.libraryName}};
   if (!data.library.empty()) {
     std::string safe = SafeRelativePath(data.libraryName).filename().string();
-    std::string rel = "library/" + (safe.empty() ? std::string("library.bin") : safe);
+    std::string rel = "library/" + (safe.empty() || safe.size() > 100 ? std::string("library.bin") : safe);
     fs::create_directories(dir / "library", ec);
     if (!WriteFileAtomic(dir / rel, data.library, error)) return false;
     lib["file"] = rel;
@@ -67,6 +64,37 @@ bool Unpack(const fs::path& game, const fs::path& dir, std::string& error) {
   if (!WriteProjectResources(data.resources, dir, m, error)) return false;
   std::string text = DumpJson(m);
   return WriteFileAtomic(dir / kManifestName, std::vector<uint8_t>(text.begin(), text.end()), error);
+}
+
+// The project is written into a folder of its own beside DIR and renamed to DIR when whole, so a
+// failure never leaves a half-written project behind.
+bool Unpack(const fs::path& game, const fs::path& dir, std::string& error, bool& damaged) {
+  CGameData data;
+  if (!ReadGameData(game, data, error)) {
+    damaged = error == msg::kDamaged;
+    return false;
+  }
+  std::error_code ec;
+  const bool existed = fs::exists(dir, ec);
+  if (existed && !fs::is_empty(dir, ec)) {
+    error = dir.string() + ": exists and is not empty";
+    return false;
+  }
+  const fs::path target = fs::absolute(dir, ec);
+  const fs::path work = target.parent_path() / ("." + target.filename().string() + ".unpacking-" + std::to_string(getpid()));
+  fs::remove_all(work, ec);
+  if (!WriteProject(data, work, error)) {
+    fs::remove_all(work, ec);
+    return false;
+  }
+  if (existed) fs::remove(target, ec);
+  fs::rename(work, target, ec);
+  if (ec) {
+    error = dir.string() + ": " + ec.message();
+    fs::remove_all(work, ec);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -89,9 +117,10 @@ int UnpackCommand(const Args& args) {
     return 2;
   }
   std::string error;
-  if (!Unpack(game, out, error)) {
+  bool damaged = false;
+  if (!Unpack(game, out, error, damaged)) {
     std::fprintf(stderr, "kestro unpack: %s\n", error.c_str());
-    return 1;
+    return damaged ? kExitDamaged : kExitFailed;
   }
   return 0;
 }

@@ -3,16 +3,25 @@
 #include <cstdio>
 #include <string>
 
+#include "files/GameFiles.h"
+#include "graphics/GameWindow.h"
 #include "graphics/Graphics.h"
+#include "graphics/Input.h"
 #include "graphics/RoomDraw.h"
 #include "graphics/SpriteDraw.h"
+#include "platform/al/AlSoundDevice.h"
 #include "platform/posix/Files.h"
 #include "platform/posix/Process.h"
+#include "platform/sdl/FreeTypeFonts.h"
+#include "platform/sdl/SdlDesktop.h"
 #include "platform/sdl/SdlGraphics.h"
 #include "platform/sdl/SdlLoadWindow.h"
 #include "platform/sdl/SdlMessageBox.h"
 #include "resources/GameSettings.h"
+#include "resources/Typeface.h"
 #include "runner/GameFile.h"
+#include "script/builtins/Desktop.h"
+#include "sound/SoundLayer.h"
 #include "io/Messages.h"
 #include "tools/Bindings.h"
 #include "tools/Commands.h"
@@ -34,8 +43,14 @@ bool CarriesGame(const std::string& self) {
 int main(int argc, char** argv) {
   using namespace kestro::tools;
   InstallGameBindings();
+  // Fonts made from typefaces, by the builder and the run alike.
+  kestro::platform::FreeTypeRasterizer typefaces;
+  kestro::SetTypefaceRasterizer(&typefaces);
   kestro::platform::SdlMessageBox box;
   if (kestro::platform::DisplayAvailable()) kestro::SetMessageBox(&box);
+  // The clipboard, title and priority of game code reach the desktop.
+  kestro::platform::SdlDesktop desktop;
+  kestro::SetDesktop(&desktop);
 
   // The desktop side of a run: the loading window, the game window and drawing device.
   kestro::platform::SdlLoadWindow loadWindow;
@@ -53,13 +68,35 @@ int main(int argc, char** argv) {
       },
       &loadWindow);
 
+  // Sound through the machine's audio device; without one the game runs silently, which only a
+  // verbose run mentions.
+  kestro::SoundLayer().SetDeviceFactory([] { return kestro::platform::MakeSoundDevice(); });
+  kestro::SoundLayer().SetNotice([](const std::string& text) {
+    if (kestro::RunState().verbose) std::fprintf(stderr, "[kestro] %s\n", text.c_str());
+  });
+
   // The main loop's desktop side: messages, the window's focus, drawing and presenting the room.
   kestro::CLoopHooks loop;
   loop.pumpMessages = [] { kestro::platform::GamePlatform().window.ProcessMessages(); };
+  loop.windowActive = [] {
+    kestro::IInputDevice* device = kestro::InputDevice();
+    return !device || device->WindowActive();
+  };
   loop.drawRoom = [] { kestro::DrawRoom(); };
   loop.presentFrame = [] { kestro::Graphics().PresentFrame(); };
   SetLoopHooks(loop);
+  // execute_program keeps the window answering while it waits for the program to end.
+  kestro::files::SetProgramWaitHook([] { kestro::platform::GamePlatform().window.ProcessMessages(); });
   kestro::World().hooks.sizeRegion = [] { kestro::SizeRegionToRoom(); };
+  // A room is drawn and shown as soon as it has started (transitions are not built yet).
+  kestro::World().hooks.drawRoom = [] {
+    kestro::DrawRoom();
+    kestro::Graphics().PresentFrame();
+  };
+  // The window is made hidden; it appears when the first room is entered.
+  kestro::World().hooks.showWindow = [] {
+    if (kestro::CGameWindow* window = kestro::GameWindow()) window->SetVisible(true);
+  };
 
   std::string self = kestro::os::SelfExecutablePath();
   if (CarriesGame(self)) {

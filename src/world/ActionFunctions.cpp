@@ -16,6 +16,8 @@
 #include <string>
 
 #include "io/Messages.h"
+#include "io/RunState.h"
+#include "platform/posix/Spawn.h"
 #include "resources/GameResources.h"
 #include "script/Numeric.h"
 #include "script/builtins/BuiltinArgs.h"
@@ -578,7 +580,10 @@ KESTRO_BUILTIN(F_action_cd_resume) { CallBuiltin("cd_resume", self, other, {}); 
 KESTRO_BUILTIN(F_action_cd_present) { r = CallBuiltin("cd_present", self, other, {}); }
 KESTRO_BUILTIN(F_action_cd_playing) { r = CallBuiltin("cd_playing", self, other, {}); }
 KESTRO_BUILTIN(F_action_webpage) {
-  if (!IsTrue(CallBuiltin("execute_shell", self, other, {a[0], RValue::String(RString(""))})))
+  if (RunState().secureMode) return ReportBuiltinError("In secure mode you cannot open webpages.");
+  // The desktop's browser; a bare "www." address is a web address too.
+  const std::string url = ArgText(a[0]);
+  if (!os::OpenWithDesktop(url.rfind("www.", 0) == 0 ? "http://" + url : url))
     ReportBuiltinError("Failed to open the webpage.");
 }
 

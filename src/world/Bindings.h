@@ -11,8 +11,12 @@ RBindingTable ErrorFunctions();    // show_error, show_debug_message
 RBindingTable ExecuteFunctions();  // execute_string, execute_file, script_execute, get_function_address
 RBindingTable InstanceFunctions();  // instance_*, position_* of instances
 RBindingTable RoomFunctions();      // room_goto*, room_restart, room_previous/next, game_end/restart/save/load
-RBindingTable EventFunctions();
-RBindingTable ActionFunctions();    // action_* of motion, instances, rooms, timing, questions, score, ...     // event_perform, event_perform_object, event_user, event_inherited
+RBindingTable EventFunctions();     // event_perform, event_perform_object, event_user, event_inherited
+RBindingTable ActionFunctions();    // action_* of motion, instances, rooms, timing, questions, score, ...
+RBindingTable CollisionFunctions();  // place_*, move_*, motion_*, distance_*, collision_*
+RBindingTable PathFunctions();      // path_start, path_end, path_get_*, path_add, path_*_point, path_rotate, ...
+RBindingTable TimeLineFunctions();  // timeline_exists, timeline_add, timeline_delete, timeline_moment_*, ...
+RBindingTable MotionFunctions();    // mp_linear_*, mp_potential_*, mp_grid_* (mp_grid_draw is the drawing layer's)
 
 RVariableBindingTable InstanceVariables();  // x, y, speed, sprite_index, alarm, ... of the instance
 

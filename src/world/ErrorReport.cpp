@@ -25,6 +25,11 @@ CErrorHooks& Hooks() {
   return hooks;
 }
 
+std::function<void(std::string_view)>& UndisplayedSink() {
+  static std::function<void(std::string_view)> sink;
+  return sink;
+}
+
 DebugMessageSink& DebugSink() {
   static DebugMessageSink sink;
   return sink;
@@ -112,11 +117,14 @@ CErrorState& ErrorState() {
 
 void SetErrorHooks(CErrorHooks hooks) { Hooks() = std::move(hooks); }
 
+void SetUndisplayedErrorSink(std::function<void(std::string_view text)> sink) { UndisplayedSink() = std::move(sink); }
+
 void ResetErrorReporting() {
   ErrorState() = CErrorState();
   ErrorMemo().Clear();
   Window() = nullptr;
   Hooks() = CErrorHooks();
+  UndisplayedSink() = nullptr;
   EventContext() = REventContext();
   DebugSink() = nullptr;
 }
@@ -139,6 +147,8 @@ void HandleError(std::string_view text, bool fatal) {
     EErrorChoice choice = Window() ? Window()->Show(memo, first, !fatal)
                                    : ShowOnStandardError(memo, first, !fatal);
     if (choice != EErrorChoice::kIgnore) fatal = true;
+  } else if (UndisplayedSink()) {
+    UndisplayedSink()(text);
   }
   // Keys held while the window was open must not stay pressed.
   if (Hooks().resetInput) Hooks().resetInput();

@@ -123,6 +123,9 @@ struct CErrorHooks {
   std::function<void()> abortGame;   // pending change -400 and ask the application to end
 };
 void SetErrorHooks(CErrorHooks hooks);
+// Receives the text of every error the settings do not display (a run prints it on standard
+// error, so no error goes unseen). Empty: nothing.
+void SetUndisplayedErrorSink(std::function<void(std::string_view text)> sink);
 
 // Back to the state of a fresh process: error state, memo, window, hooks, event context and
 // debug message receiver.

@@ -219,6 +219,11 @@ void PerformEvent(CInstance* self, CInstance* other, int objind, int type, int n
   if (found.event) RunEvent(found, self, other, type, numb);
 }
 
+void PerformActionList(const CEvent& event, int contextObject, CInstance* self, CInstance* other, int type,
+                       int numb) {
+  if (!Pending()) RunEvent(RFoundEvent{&event, contextObject}, self, other, type, numb);
+}
+
 void PerformInstanceEvent(CInstance* self, CInstance* other, int type, int numb) {
   if (self) PerformEvent(self, other, self->i_objectindex, type, numb);
 }
@@ -228,6 +233,17 @@ void DispatchEvent(int type, int numb) {
   for (const int obj : EventLists().Objects(type, numb)) {
     if (Pending()) return;
     RunForObject(obj, type, numb, room);
+  }
+}
+
+void DispatchEventIf(int type, int numb, const std::function<bool(const CInstance&)>& test) {
+  CLiveRoom& room = World().Room();
+  for (const int obj : EventLists().Objects(type, numb)) {
+    if (Pending()) return;
+    const RFoundEvent found = FindEvent(Objects(), obj, type, numb);
+    for (int k = 0; found.event && k < room.Obj_Number(obj) && !Pending(); ++k)
+      if (CInstance* inst = room.Obj_Instance(obj, k); inst && !inst->i_marked && test(*inst))
+        RunEvent(found, inst, inst, type, numb);
   }
 }
 

@@ -4,8 +4,11 @@
 // the event_* variables read is set for the event's duration and restored after it.
 #pragma once
 
+#include <functional>
+
 namespace kestro {
 
+class CEvent;
 class CInstance;
 
 inline constexpr int kEventCreate = 0;
@@ -22,6 +25,10 @@ inline constexpr int kMaxEventDepth = 256;
 // Runs the event found from object `objind` (FindEvent, EventLists.h) with the given self and other. Nothing while a room
 // change or the end of the game is pending.
 void PerformEvent(CInstance* self, CInstance* other, int objind, int type, int numb);
+// An action list that belongs to no object's event (a time line's moment), run with self and
+// other under the context (contextObject, type, numb). Nothing while a change is pending.
+void PerformActionList(const CEvent& event, int contextObject, CInstance* self, CInstance* other, int type,
+                       int numb);
 // The same from self's own object.
 void PerformInstanceEvent(CInstance* self, CInstance* other, int type, int numb);
 // The event for every unmarked active instance, in list order, each as its own other.
@@ -32,6 +39,8 @@ void PerformEventForAll(int type, int numb);
 // on every unmarked instance of the object's own list (instances created meanwhile included while
 // the object's turn lasts).
 void DispatchEvent(int type, int numb);
+// The same, performed only on the instances for which `test` holds when their turn comes.
+void DispatchEventIf(int type, int numb, const std::function<bool(const CInstance&)>& test);
 // The alarm phase of a step: alarms 0 to 11 count down on instances whose object has that alarm
 // event; reaching 0 performs it.
 void StepAlarms();

@@ -5,10 +5,8 @@
 // the language core and the mouse and keyboard variables to input.
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <string>
-#include <system_error>
 
 #include "io/RunState.h"
 #include "resources/GameResources.h"
@@ -148,20 +146,6 @@ bool SetShowScore(CInstance*, int32_t, const RValue& v) {
 // The run: folders, identity, modes.
 
 int GameId(int32_t) { return RunState().gameId; }
-std::string WorkingDirectory(int32_t) {
-  std::error_code ec;
-  std::string path = std::filesystem::current_path(ec).string();
-  return ec ? std::string() : path;
-}
-std::string TempDirectory(int32_t) { return RunState().tempFolder; }
-// The game file's folder without a closing separator; a file named without one is in the folder
-// the run started in.
-std::string ProgramDirectory(int32_t) {
-  std::string folder = RunState().gameFolder;
-  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
-  return folder.empty() ? std::string(".") : folder;
-}
-bool SecureMode(int32_t) { return RunState().secureMode; }
 bool DebugMode(int32_t) { return RunState().debugMode; }
 bool Relative(int32_t) { return ActionRelative(); }
 
@@ -219,9 +203,6 @@ constexpr RVariableBinding kGameVariables[] = {
     {"lives", Get<State, &CGameState::lives>, SetLives},
     {"health", Get<State, &CGameState::health>, SetHealth},
     COMPUTED("game_id", GameId),
-    COMPUTED("working_directory", WorkingDirectory),
-    COMPUTED("temp_directory", TempDirectory),
-    COMPUTED("program_directory", ProgramDirectory),
     COMPUTED("instance_count", InstanceCount),
     COMPUTED("instance_id", InstanceId),
     READ_ONLY("room_width", LiveRoom, &CRoom::r_width),
@@ -283,7 +264,6 @@ constexpr RVariableBinding kGameVariables[] = {
     COMPUTED("event_number", EventNumber),
     COMPUTED("event_object", EventObject),
     COMPUTED("event_action", EventAction),
-    COMPUTED("secure_mode", SecureMode),
     COMPUTED("debug_mode", DebugMode),
     {"error_occurred", ErrorOccurred, SetErrorOccurred},
     {"error_last", ErrorLast, SetErrorLast},

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "resources/GameResources.h"
+#include "world/CollisionGrid.h"
 
 namespace kestro {
 
@@ -165,6 +166,12 @@ int CInstance::ImageNumber() const {
 }
 
 void CInstance::ComputeBoundingBox() {
+  ComputeBox();
+  // The collision grid follows every box it holds.
+  if (i_gridslot >= 0) CollisionGrid().Moved(*this);
+}
+
+void CInstance::ComputeBox() {
   const CSprite* s = Sprites().Get(i_maskindex >= 0 ? i_maskindex : i_spriteindex);
   if (s == nullptr) {
     i_bbox = {kNoBox, kNoBox, kNoBox, kNoBox};

@@ -56,6 +56,9 @@ class CInstance {
   double i_timelineposition = 0, i_timelinespeed = 1;
   bool i_timelinerunning = false, i_timelineloop = false;
   std::string i_initcode;
+  // The instance's entry in the collision grid (CollisionGrid.h), -1 while it has none; the grid
+  // checks it before trusting it, so a copied value does no harm.
+  int32_t i_gridslot = -1;
 
   CInstance() { i_timer.fill(-1); }
   // The defaults, taking sprite, mask, depth and flags from the object.
@@ -95,6 +98,9 @@ class CInstance {
   void ComputeBoundingBox();
   void ComputeDirectionSpeed();
   void ComputeComponents();
+
+ private:
+  void ComputeBox();
 };
 
 }  // namespace kestro

@@ -1,5 +1,6 @@
 // Collision tests of instances: the bounding boxes first, then, when precise, the masks of the
 // instances' mask sprites placed at their rounded positions with origin, scales, angle and image.
+// An instance without a mask sprite meets nothing, whatever its (sentinel) box says.
 #pragma once
 
 #include "world/Instance.h"
@@ -9,6 +10,15 @@ namespace kestro {
 // Left <= x < Right + 1 and Top <= y < Bottom + 1, not marked, and when precise the mask pixel at
 // the rounded point is solid.
 bool Collision_Point(const CInstance& inst, bool prec, double x, double y);
+// The box overlaps the rectangle (corners in any order), not marked, and when precise the mask has
+// a solid pixel in the rounded rectangle.
+bool Collision_Rectangle(const CInstance& inst, bool prec, double x1, double y1, double x2, double y2);
+// The same for the ellipse inscribed in the rectangle; a rectangle of zero rounded width or
+// height is tested as a rectangle.
+bool Collision_Ellipse(const CInstance& inst, bool prec, double x1, double y1, double x2, double y2);
+// The line from (x1, y1) to (x2, y2), clipped to the box, meets the box (and when precise a solid
+// mask pixel).
+bool Collision_Line(const CInstance& inst, bool prec, double x1, double y1, double x2, double y2);
 // The boxes overlap, the instances differ, neither is marked, and when precise the masks meet.
 bool Collision_Instance(const CInstance& a, const CInstance& b, bool prec);
 

@@ -6,6 +6,7 @@
 #include "resources/GameResources.h"
 #include "script/builtins/BuiltinArgs.h"
 #include "world/Bindings.h"
+#include "world/Collisions.h"
 #include "world/Events.h"
 #include "world/InstanceCollision.h"
 #include "world/World.h"
@@ -74,10 +75,10 @@ bool Change(CInstance* self, int obj, bool perform) {
 }
 
 // Every unmarked active instance whose precise mask holds the point, in list order.
-std::vector<CInstance*> AtPoint(double x, double y) {
+std::vector<CInstance*> AtPoint(double x, double y, int32_t designator = kDesignatorAll) {
   std::vector<CInstance*> out;
-  for (const auto& inst : Room().Active())
-    if (Collision_Point(*inst, true, x, y)) out.push_back(inst.get());
+  Candidates(designator, AreaOf(x, y, x, y), out);
+  std::erase_if(out, [&](const CInstance* inst) { return !Collision_Point(*inst, true, x, y); });
   return out;
 }
 
@@ -140,11 +141,8 @@ KESTRO_BUILTIN(F_instance_find) {
 }
 
 KESTRO_BUILTIN(F_instance_position) {
-  std::vector<CInstance*> found;
-  Matching(self, other, Designator(a[2]), false, found);
-  for (CInstance* inst : found)
-    if (Collision_Point(*inst, true, a[0].val, a[1].val)) return r.SetReal(inst->i_id);
-  r.SetReal(kNoone);
+  const std::vector<CInstance*> found = AtPoint(a[0].val, a[1].val, Designator(a[2]));
+  r.SetReal(found.empty() ? kNoone : found.front()->i_id);
 }
 
 // Squared distances from the point; nearest takes strictly smaller values from 10^10, furthest
@@ -169,26 +167,19 @@ KESTRO_BUILTIN(F_instance_furthest) { Extreme(self, other, a, r, false); }
 
 KESTRO_BUILTIN(F_instance_place) {
   r.SetReal(kNoone);
-  if (!self) return;
-  std::vector<CInstance*> found;
-  Matching(self, other, Designator(a[2]), false, found);
-  const double x = self->i_x, y = self->i_y;
-  self->SetPosition(a[0].val, a[1].val);
-  for (CInstance* inst : found)
-    if (Collision_Instance(*inst, *self, true)) {
-      r.SetReal(inst->i_id);
-      break;
-    }
-  self->SetPosition(x, y);
+  if (self) r.SetReal(IdOf(InstancePlace(*self, a[0].val, a[1].val, Designator(a[2]))));
 }
 
 KESTRO_BUILTIN(F_position_empty) { r.SetReal(AtPoint(a[0].val, a[1].val).empty() ? 1 : 0); }
 
 KESTRO_BUILTIN(F_position_meeting) {
-  std::vector<CInstance*> found;
-  Matching(self, other, Designator(a[2]), true, found);
-  for (CInstance* inst : found)
-    if (Collision_Point(*inst, true, a[0].val, a[1].val)) return r.SetReal(1);
+  int32_t d = Designator(a[2]);
+  if (d == kDesignatorSelf || d == kDesignatorOther) {
+    const CInstance* inst = d == kDesignatorSelf ? self : other;
+    if (!Alive(inst)) return;
+    d = inst->i_id;
+  }
+  r.SetReal(AtPoint(a[0].val, a[1].val, d).empty() ? 0 : 1);
 }
 
 KESTRO_BUILTIN(F_position_destroy) {

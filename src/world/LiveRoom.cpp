@@ -1,10 +1,17 @@
 #include "world/LiveRoom.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 #include "resources/GameResources.h"
 
 namespace kestro {
+
+uint64_t CLiveRoom::NextStamp() {
+  static uint64_t counter = 0;
+  return ++counter;
+}
 
 void CLiveRoom::MakeFrom(const CRoom& design) {
   ClearInstances();
@@ -39,6 +46,8 @@ CInstance* CLiveRoom::AddInstanceWithId(int id, int objectind, double x, double 
   r_instance.push_back(std::make_unique<CInstance>());
   CInstance* inst = r_instance.back().get();
   inst->Create(id, objectind, x, y);
+  // Before the lists: a rebuild they start takes the whole active list, this instance included.
+  listOrder_.push_back(inst);
   AppendToLists(inst);
   Index(inst);
   return inst;
@@ -50,6 +59,8 @@ void CLiveRoom::ClearInstances() {
   r_obj_instance.clear();
   r_obj_instance_recursive.clear();
   byId_.clear();
+  listOrder_.clear();
+  generation_ = orderStamp_ = NextStamp();
 }
 
 int CLiveRoom::Obj_Number(int objind) const {
@@ -120,6 +131,10 @@ void CLiveRoom::RebuildObjectLists() {
   r_obj_instance.assign(count, {});
   r_obj_instance_recursive.assign(count, {});
   byId_.clear();
+  listOrder_.clear();
+  listOrder_.reserve(r_instance.size());
+  for (const auto& inst : r_instance) listOrder_.push_back(inst.get());
+  generation_ = orderStamp_ = NextStamp();
   for (const auto& inst : r_instance_deact) Index(inst.get());
   for (const auto& inst : r_instance) {
     if (inst->i_objectindex >= 0 && size_t(inst->i_objectindex) < count) AppendToLists(inst.get());
@@ -129,13 +144,38 @@ void CLiveRoom::RebuildObjectLists() {
 }
 
 void CLiveRoom::SortInstances() {
-  bool sorted = true;
-  for (size_t i = 1; i < r_instance.size() && sorted; ++i)
-    if (r_instance[i]->i_depth > r_instance[i - 1]->i_depth) sorted = false;
+  const size_t n = r_instance.size();
+  bool sorted = true, nan = false;
+  for (size_t i = 0; i < n; ++i) {
+    if (i > 0 && r_instance[i]->i_depth > r_instance[i - 1]->i_depth) sorted = false;
+    if (std::isnan(r_instance[i]->i_depth)) nan = true;
+  }
   if (sorted) return;
-  for (size_t i = 1; i < r_instance.size(); ++i)
-    for (size_t j = i; j > 0 && r_instance[j]->i_depth > r_instance[j - 1]->i_depth; --j)
+  orderStamp_ = NextStamp();
+  // The order is that of an insertion sort which moves an instance forward only past shallower
+  // ones: by depth, deeper first, equal depths in their order. A nearly sorted room (a few
+  // instances changed their depth) is sorted that way while it takes at most n moves; anything
+  // else by depth and position, in n log n. Both keep equal depths in their order, so the second
+  // may go on from where the first stopped.
+  size_t budget = nan ? SIZE_MAX : n;
+  bool done = true;
+  for (size_t i = 1; i < n && done; ++i)
+    for (size_t j = i; j > 0 && r_instance[j]->i_depth > r_instance[j - 1]->i_depth; --j) {
       std::swap(r_instance[j], r_instance[j - 1]);
+      if (--budget == 0) {
+        done = false;
+        break;
+      }
+    }
+  if (done) return;
+  std::vector<std::pair<double, uint32_t>> keys(n);
+  for (size_t i = 0; i < n; ++i) keys[i] = {r_instance[i]->i_depth, uint32_t(i)};
+  std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+    return a.first > b.first || (a.first == b.first && a.second < b.second);
+  });
+  std::vector<std::unique_ptr<CInstance>> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = std::move(r_instance[keys[i].second]);
+  r_instance.swap(order);
 }
 
 void CLiveRoom::RemoveMarked() {

@@ -8,6 +8,7 @@
 // destroyed instance is only marked, and every search skips marked instances.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -67,6 +68,16 @@ class CLiveRoom : public CRoom {
   void UpdateActive();
   void RebuildObjectLists();
 
+  // The active instances in the order the per-object lists were built from: the active list at
+  // their last rebuild, then the instances created since. Every per-object list is this order
+  // filtered by object, whatever sorting has since done to the active list.
+  const std::vector<CInstance*>& ListOrder() const { return listOrder_; }
+  // Changes whenever the per-object lists are rebuilt or the instances cleared (instances may have
+  // been freed); the values are unique across rooms.
+  uint64_t ListsGeneration() const { return generation_; }
+  // Changes whenever the active list changes other than by appending (sorting, rebuilding).
+  uint64_t OrderStamp() const { return orderStamp_; }
+
  private:
   void Index(CInstance* inst);
   void AppendToLists(CInstance* inst);
@@ -76,6 +87,11 @@ class CLiveRoom : public CRoom {
   std::vector<std::vector<CInstance*>> r_obj_instance;
   std::vector<std::vector<CInstance*>> r_obj_instance_recursive;
   std::unordered_map<int, CInstance*> byId_;
+  std::vector<CInstance*> listOrder_;
+  uint64_t generation_ = NextStamp();
+  uint64_t orderStamp_ = NextStamp();
+
+  static uint64_t NextStamp();
 };
 
 }  // namespace kestro

@@ -25,6 +25,7 @@ void CWorld::Reset() {
   current_ = outside_.get();
   roomIndex = -1;
   lastInstanceId = GameResources().rooms.lastInstanceId;
+  lastTileId = GameResources().rooms.lastTileId;
   pendingChange = kNoChange;
   transitionKind = 0;
   transitionSteps = 80;

@@ -41,6 +41,8 @@ class CWorld {
   int roomIndex = -1;
   // The game-wide instance id counter (read from the game data; stored in saved games).
   int lastInstanceId = 100000;
+  // The game-wide tile id counter: the highest tile id in use (read from the game data).
+  int lastTileId = 10000000;
   int pendingChange = kNoChange;
   int transitionKind = 0;
   int transitionSteps = 80;

@@ -382,12 +382,14 @@ TEST_F(ErrorReportTest, ShowDebugMessageGivesTheDisplayForm) {
   std::vector<std::string> got;
   SetDebugMessageSink([&](const std::string& t) { got.push_back(t); });
   for (RValue v : {RValue::String("hello"), RValue::Real(3), RValue::Real(-2), RValue::Real(0.5),
-                   RValue::Real(1.0 / 3), RValue::Real(2.675)}) {
+                   RValue::Real(1.0 / 3), RValue::Real(2.675), RValue::Real(-0.0), RValue::Real(1e15),
+                   RValue::Real(123456.789), RValue::Real(-1.5), RValue::String(" 1.50 "), RValue::String("")}) {
     RValue args[16], result;
     args[0] = v;
     reg.Call(id, nullptr, nullptr, 1, args, result);
   }
-  EXPECT_EQ(got, (std::vector<std::string>{"hello", "3", "-2", "0.50", "0.33", "2.68"}));
+  EXPECT_EQ(got, (std::vector<std::string>{"hello", "3", "-2", "0.50", "0.33", "2.68", "0", "1000000000000000",
+                                           "123456.79", "-1.50", " 1.50 ", ""}));
 
   // Without a debug window: standard output, a line each.
   SetDebugMessageSink(nullptr);

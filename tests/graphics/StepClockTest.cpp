@@ -68,8 +68,35 @@ TEST(StepClock, WaitEndsWhenTheClockGoesBackwards) {
 TEST(StepClock, ManualClockMakesWaitsExact) {
   CManualClock m;
   CStepClock clock(&m);
+  int pumps = 0;
+  clock.SetMessagePump([&] { ++pumps; });
   clock.WaitMicroseconds(33333);
-  EXPECT_EQ(clock.MicrosecondClock(), 34000);  // whole slices
+  // Virtual time passes only by sleeping, so a wait on it is one sleep of exactly its length
+  // (not whole 1 ms slices, which would make every step of a headless run 667 us too long).
+  EXPECT_EQ(clock.MicrosecondClock(), 33333);
+  EXPECT_EQ(pumps, 1);
+  clock.WaitMicroseconds(0);
+  EXPECT_EQ(clock.MicrosecondClock(), 33333);
+}
+
+TEST(StepClock, InterruptEndsAWaitBeforeTheNextSlice) {
+  ScriptedClock c;
+  CStepClock clock(&c);
+  int pumps = 0;
+  bool stop = false;
+  clock.SetMessagePump([&] { ++pumps; });
+  clock.SetInterruptCheck([&] { return stop; });
+  clock.WaitMicroseconds(3000);
+  EXPECT_EQ(c.sleeps, (std::vector<int64_t>{2000, 1000}));
+  stop = true;
+  c.sleeps.clear();
+  // The long sleep itself wakes up for a stop signal (the system clock's sleep); no slice follows.
+  clock.WaitMicroseconds(10000);
+  EXPECT_EQ(c.sleeps, (std::vector<int64_t>{9000}));
+  clock.WaitMicroseconds(1500);
+  EXPECT_EQ(c.sleeps, (std::vector<int64_t>{9000}));
+  EXPECT_EQ(pumps, 1);
+  EXPECT_TRUE(clock.Interrupted());
 }
 
 TEST(StepClock, VerticalBlankWaitReachesTheNextRefresh) {

@@ -8,6 +8,10 @@
 #include "graphics/Clock.h"
 #include "graphics/Input.h"
 #include "resources/GameResources.h"
+#include "resources/GameSettings.h"
+#include "runner/StateHash.h"
+#include "world/GameState.h"
+#include "support/TestSupport.h"
 #include "runner/MainLoop.h"
 #include "script/Code.h"
 #include "script/builtins/BuiltinError.h"
@@ -36,6 +40,8 @@ class MainLoop_ : public ::testing::Test {
     SetScriptNames(nullptr);
     World().Reset();
     GameResources().Clear();
+    GameSettings().Reset();
+    Input().Reset();
   }
   int Object(const std::string& name) {
     Objects().Add(std::make_unique<CObject>(), name);
@@ -68,7 +74,7 @@ class MainLoop_ : public ::testing::Test {
           for (CAction& a : ev.e_actions) EXPECT_TRUE(a.act_codecode->Compile()) << a.act_codecode->CompileError();
     World().Reset();
     InstallWorldHost();
-    CLoopHooks hooks;
+    CLoopHooks hooks = hooks_;
     hooks.afterStep = afterStep_;
     CMainLoop loop(hooks);
     loop.RunGame(steps);
@@ -76,6 +82,7 @@ class MainLoop_ : public ::testing::Test {
     return out_;
   }
   std::function<void(int64_t)> afterStep_;
+  CLoopHooks hooks_;
   CManualClock clock_;
   std::string out_;
   int64_t steps_ = 0;
@@ -156,6 +163,101 @@ TEST_F(MainLoop_, KeysAndButtonsReachTheirEventsInTheNextStep) {
             "hold A;any key;press A;step;"
             "no key;release A;step;"
             "no key;global left released;step;");
+}
+
+TEST_F(MainLoop_, VirtualTimeGivesEveryStepExactlyItsPeriod) {
+  const int o = Object("obj");
+  On(o, kEventStep, 0, "x += 1");
+  Room("rm", {{0, 0, o, 100001, ""}});
+  Rooms().Get(0)->r_speed = 30;
+  std::vector<int64_t> at;
+  std::vector<int> fps;
+  afterStep_ = [&](int64_t) {
+    at.push_back(StepClock().MicrosecondClock());
+    fps.push_back(GameState().fps);
+  };
+  Play(61);
+  ASSERT_EQ(at.size(), 61u);
+  // Steps run back to back on virtual time: 30 periods at speed 30 are exactly one second (the
+  // periods are 33333 or 33334 us so that none is lost), not 30 x 33333 us.
+  EXPECT_EQ(at[30] - at[0], 1000000);
+  EXPECT_EQ(at[60] - at[30], 1000000);
+  for (size_t k = 1; k < at.size(); ++k) {
+    EXPECT_GE(at[k] - at[k - 1], 33333);
+    EXPECT_LE(at[k] - at[k - 1], 33334);
+  }
+  EXPECT_EQ(fps[0], 0);  // nothing counted in the first second
+  EXPECT_EQ(fps[60], 30);
+}
+
+TEST_F(MainLoop_, AStopRequestEndsTheGameThroughItsEvents) {
+  const int o = Object("obj");
+  On(o, kEventStep, 0, "show_debug_message(\"step\")");
+  On(o, kEventOther, 5, "show_debug_message(\"room end\")");
+  On(o, kEventOther, 3, "show_debug_message(\"game end\")");
+  Room("rm", {{0, 0, o, 100001, ""}});
+  int asked = 0;
+  hooks_.stopRequested = [&] { return ++asked > 4; };
+  EXPECT_EQ(Play(-1), "step;step;room end;game end;");
+  EXPECT_EQ(steps_, 2);
+}
+
+TEST_F(MainLoop_, InactiveWindowFreezesTheGameButMessagesGoOn) {
+  GameSettings().freezeWhenInactive = true;
+  const int o = Object("obj");
+  On(o, kEventStep, 0, "show_debug_message(\"step\")");
+  Room("rm", {{0, 0, o, 100001, ""}});
+  int pumps = 0, asked = 0;
+  hooks_.pumpMessages = [&] { ++pumps; };
+  hooks_.windowActive = [&] { return ++asked > 3; };
+  EXPECT_EQ(Play(2), "step;step;");
+  EXPECT_EQ(steps_, 2);
+  EXPECT_GE(pumps, 5);
+  // Three frozen iterations waited a period each.
+  EXPECT_GE(StepClock().MicrosecondClock(), 5 * 33333);
+}
+
+TEST_F(MainLoop_, F1ShowsTheGameInformationAsAMessageAndClearsInput) {
+  GameSettings().f1ShowsInfo = true;
+  GameInformation().caption = "Help";
+  GameInformation().text =
+      "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}"
+      "\\f0\\fs20 Move with the arrows.\\par Caf\\'e9 \\{x\\}\\tab\\u8364?!\\par}";
+  const int o = Object("obj");
+  On(o, kEventStep, 0, "show_debug_message(keyboard_string)");
+  Room("rm", {{0, 0, o, 100001, ""}});
+  afterStep_ = [](int64_t step) {
+    if (step != 1) return;
+    Input().Character('q');
+    Input().KeyDown(112);
+  };
+  test::MessageRecorder box;
+  EXPECT_EQ(Play(2), ";;");
+  ASSERT_EQ(box.messages.size(), 1u);
+  EXPECT_EQ(box.messages[0], "Help\n\nMove with the arrows.\nCaf\u00e9 {x}\t\u20ac!");
+}
+
+TEST_F(MainLoop_, StateHashFollowsInstancesAndVariables) {
+  const int o = Object("obj");
+  On(o, kEventStep, 0, "if id == 100002 && t < 2 { t += 1 }");
+  Room("rm", {{0, 0, o, 100001, "t = 0; image_speed = 0"}, {5, 0, o, 100002, "t = 0; image_speed = 0"}});
+  std::vector<uint64_t> hashes;
+  afterStep_ = [&](int64_t) { hashes.push_back(WorldStateHash()); };
+  Play(3);
+  ASSERT_EQ(hashes.size(), 3u);
+  EXPECT_NE(hashes[0], hashes[1]);
+  EXPECT_EQ(hashes[1], hashes[2]) << "nothing changed in step 3";
+  // Values are hashed by what they are: -0 is 0, a string is not a real.
+  const int32_t g = VariableId("hash_probe");
+  GlobalVariables().SetVar(g, 0, RValue::Real(0.0));
+  const uint64_t zero = WorldStateHash();
+  GlobalVariables().SetVar(g, 0, RValue::Real(-0.0));
+  EXPECT_EQ(WorldStateHash(), zero);
+  GlobalVariables().SetVar(g, 0, RValue::String(RString("0")));
+  EXPECT_NE(WorldStateHash(), zero);
+  GlobalVariables().SetVar(g, 0, RValue::Real(1e-300));
+  EXPECT_NE(WorldStateHash(), zero);
+  EXPECT_EQ(StateHashLine(7, 0xab), "7 00000000000000ab");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "support/TestSupport.h"
 
@@ -155,6 +156,36 @@ TEST(CommandLine, BuilderReadsOnlyRegularFilesInsideTheProject) {
   std::ofstream(project / "real.txt") << "inside";
   fs::create_symlink("real.txt", project / "data.txt");
   EXPECT_EQ(Kx("build " + project.string() + " -o " + (dir / "g.kx").string()), 0);
+}
+
+TEST(CommandLine, UnpackWritesEveryGameThatLoadsOrNothing) {
+  ScratchDir dir;
+  const fs::path project = dir / "p";
+  fs::create_directories(project / "rooms");
+  std::ofstream(project / "rooms" / "rm.json") << "{}";
+  for (const char* f : {"a.txt", "b.txt", "c.txt"}) std::ofstream(project / f) << f;
+  const std::string longName(300, 'n');
+  std::ofstream(project / "game.json") << R"({"rooms": ["rm"], "included_files": [)"
+                                       << R"({"name": "x", "file": "a.txt"}, {"name": "x/y", "file": "b.txt"},)"
+                                       << R"({"name": ")" << longName << R"(", "file": "c.txt"}]})";
+  const std::string game = (dir / "g.kx").string();
+  std::string out;
+  ASSERT_EQ(Kx("build " + project.string() + " -o " + game, &out), 0) << out;
+  // Names that cannot all be file names are stored under safe ones; the real names stay.
+  ASSERT_EQ(Kx("unpack " + game + " -o " + (dir / "u").string(), &out), 0) << out;
+  std::ifstream manifest(dir / "u" / "game.json");
+  const std::string text((std::istreambuf_iterator<char>(manifest)), std::istreambuf_iterator<char>());
+  for (const std::string& name : {std::string("\"x\""), std::string("\"x/y\""), "\"" + longName + "\""})
+    EXPECT_NE(text.find("\"name\": " + name), std::string::npos) << name;
+  ASSERT_EQ(Kx("build " + (dir / "u").string() + " -o " + (dir / "again.kx").string(), &out), 0) << out;
+  // A damaged game: the run-time's exit status, and no folder at all.
+  std::vector<uint8_t> bytes = ReadBytes(game);
+  bytes[bytes.size() - 10] ^= 0x5A;
+  WriteBytes(dir / "bad.kx", bytes);
+  EXPECT_EQ(Kx("unpack " + (dir / "bad.kx").string() + " -o " + (dir / "v").string(), &out), 3) << out;
+  EXPECT_FALSE(fs::exists(dir / "v"));
+  for (const auto& e : fs::directory_iterator(dir.path()))
+    EXPECT_EQ(e.path().filename().string().find(".unpacking"), std::string::npos) << e.path();
 }
 
 TEST(CommandLine, ScriptThatDoesNotCompileStopsThePreparation) {

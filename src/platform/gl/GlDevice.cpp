@@ -748,7 +748,12 @@ void GlDevice::Resolve() {
 bool GlDevice::Present(const RPixelRect& source, const RPixelRect& destination, int32_t windowColour) {
   if (!created_) return false;
   Flush();
-  if (!surface_) return true;
+  // On a surface nobody sees, the scaled copy and the swap would cost the software rasterizer
+  // more than the whole step of an idle game.
+  if (!surface_ || !surface_->Displayed()) {
+    glFlush();
+    return true;
+  }
   int dw = 0, dh = 0;
   surface_->DrawableSize(dw, dh);
   RPixelRect d = surface_->ClientToDrawable(destination);

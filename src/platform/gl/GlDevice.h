@@ -26,6 +26,9 @@ class IPresentSurface {
   // The client area's size (in client coordinates).
   virtual void ClientSize(int& w, int& h) = 0;
   virtual void Swap(bool synchronise) = 0;
+  // False when nobody can see the surface (a driver without a display): presenting then only
+  // finishes the frame, which is read back from the device's own buffer anyway.
+  virtual bool Displayed() { return true; }
 };
 
 class GlDevice : public IGraphicsDevice {

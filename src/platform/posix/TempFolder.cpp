@@ -136,6 +136,10 @@ std::string TempFileName(const std::string& folder, const std::string& ext) {
 
 void RegisterTempFolder(const std::string& path) {
   std::strncpy(g_registered, path.c_str(), sizeof g_registered - 1);
+  RegisterTempFolderSignals();
+}
+
+void RegisterTempFolderSignals() {
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
   sigemptyset(&sa.sa_mask);

@@ -22,7 +22,10 @@ std::string TempFileName(const std::string& folder, const std::string& ext);
 
 // Registers the folder to be removed when SIGINT, SIGTERM or SIGHUP arrives (the signal then
 // takes its normal course) and by RemoveRegisteredTempFolder. One folder per process.
+// RemoveRegisteredTempFolder is async-signal-safe.
 void RegisterTempFolder(const std::string& path);
 void RemoveRegisteredTempFolder();
+// Installs that handling of the signals again (after os::RemoveStopSignals).
+void RegisterTempFolderSignals();
 
 }  // namespace kestro::os

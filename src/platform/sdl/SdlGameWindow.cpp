@@ -10,6 +10,8 @@ namespace kestro::platform {
 SdlGameWindow::~SdlGameWindow() { Destroy(); }
 
 bool SdlGameWindow::Create(const std::string& caption, std::string& error) {
+  // SIGINT and SIGTERM are the run's own (they end the game through its events), not a quit event.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     error = std::string("Cannot start the video system: ") + SDL_GetError();
     return false;
@@ -194,6 +196,11 @@ void SdlGameWindow::WindowPointToClient(double wx, double wy, double& cx, double
   if (s <= 0) return;
   cx = (wx - (ww - cw * s) / 2) / s;
   cy = (wy - (wh - ch * s) / 2) / s;
+}
+
+bool SdlGameWindow::Displayed() {
+  const char* d = SDL_GetCurrentVideoDriver();
+  return window_ && !(d && (std::string(d) == "offscreen" || std::string(d) == "dummy"));
 }
 
 void SdlGameWindow::Swap(bool synchronise) {

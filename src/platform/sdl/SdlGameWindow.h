@@ -52,6 +52,7 @@ class SdlGameWindow : public CGameWindow, public IPresentSurface {
     h = state_.clientH;
   }
   void Swap(bool synchronise) override;
+  bool Displayed() override;
 
  protected:
   void PlatformVisible(bool on) override;

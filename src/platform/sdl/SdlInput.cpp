@@ -180,26 +180,26 @@ void FeedInputEvent(const SDL_Event& e, const SdlGameWindow* window) {
   auto client = [window](double wx, double wy) {
     double cx = wx, cy = wy;
     if (window) window->WindowPointToClient(wx, wy, cx, cy);
-    Input().MouseMove(cx, cy);
+    FeedDeviceEvent({RInputEvent::kMouse, 0, cx, cy});
   };
-  CInput& in = Input();
+  auto feed = [](RInputEvent::EKind kind, int64_t value) { FeedDeviceEvent({kind, value, 0, 0}); };
   switch (e.type) {
     case SDL_KEYDOWN: {
       if (!ours(e.key.windowID)) return;
       int key = VirtualKey(e.key.keysym);
-      if (key > 0) in.KeyDown(key);
+      if (key > 0) feed(RInputEvent::kKeyDown, key);
       int c = ControlCharacter(e.key.keysym);
-      if (c >= 0) in.Character(uint32_t(c));
+      if (c >= 0) feed(RInputEvent::kChar, c);
       return;
     }
     case SDL_KEYUP: {
       if (!ours(e.key.windowID)) return;
       int key = VirtualKey(e.key.keysym);
-      if (key > 0) in.KeyUp(key);
+      if (key > 0) feed(RInputEvent::kKeyUp, key);
       return;
     }
     case SDL_TEXTINPUT:
-      if (ours(e.text.windowID)) ForEachCodePoint(e.text.text, [&in](uint32_t c) { in.Character(c); });
+      if (ours(e.text.windowID)) ForEachCodePoint(e.text.text, [&](uint32_t c) { feed(RInputEvent::kChar, c); });
       return;
     case SDL_MOUSEMOTION:
       if (ours(e.motion.windowID) && e.motion.which != SDL_TOUCH_MOUSEID) client(e.motion.x, e.motion.y);
@@ -210,28 +210,21 @@ void FeedInputEvent(const SDL_Event& e, const SdlGameWindow* window) {
       client(e.button.x, e.button.y);
       int b = MouseButton(e.button.button);
       if (b == 0) return;
-      if (e.type == SDL_MOUSEBUTTONDOWN)
-        in.ButtonDown(b);
-      else
-        in.ButtonUp(b);
+      feed(e.type == SDL_MOUSEBUTTONDOWN ? RInputEvent::kButtonDown : RInputEvent::kButtonUp, b);
       return;
     }
     case SDL_MOUSEWHEEL: {
       if (!ours(e.wheel.windowID)) return;
       Sint32 y = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
-      if (y != 0) in.Wheel(y);
+      if (y != 0) feed(RInputEvent::kWheel, y > 0 ? 1 : -1);
       return;
     }
     case SDL_WINDOWEVENT:
-      if (e.window.event == SDL_WINDOWEVENT_CLOSE && ours(e.window.windowID)) in.CloseRequest();
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE && ours(e.window.windowID)) feed(RInputEvent::kClose, 0);
       return;
     default:
-      if (e.type == SentKeyEvent() && e.user.code >= 0 && e.user.code < CInput::kKeys) {
-        if (e.user.data1 != nullptr)
-          in.KeyDown(e.user.code);
-        else
-          in.KeyUp(e.user.code);
-      }
+      if (e.type == SentKeyEvent() && e.user.code >= 0 && e.user.code < CInput::kKeys)
+        feed(e.user.data1 != nullptr ? RInputEvent::kKeyDown : RInputEvent::kKeyUp, e.user.code);
       return;
   }
 }
@@ -295,6 +288,8 @@ void SdlInputDevice::SetNumLock(bool on) {
 }
 
 bool SdlInputDevice::WindowActive() {
+  // Drivers without a desktop have no focus to give: their window is always the active one.
+  if (HeadlessDriver()) return true;
   return window_.Handle() && (SDL_GetWindowFlags(window_.Handle()) & SDL_WINDOW_INPUT_FOCUS) != 0;
 }
 

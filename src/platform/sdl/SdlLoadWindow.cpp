@@ -46,6 +46,7 @@ SdlLoadWindow::~SdlLoadWindow() { Close(); }
 void SdlLoadWindow::SetUp(bool debug) {
   KeepContext keep;
   Close();
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // the run handles SIGINT and SIGTERM itself
   if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
   SDL_DisplayMode mode{};
   int sw = 1024, sh = 768;

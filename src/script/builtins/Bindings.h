@@ -8,5 +8,7 @@ namespace kestro {
 
 RBindingTable MathFunctions();      // numbers, random numbers, strings, vectors
 RBindingTable VariableFunctions();  // variable_global_* and variable_local_*
+RBindingTable DateFunctions();      // date_*: dates and times as reals
+RBindingTable ProcessFunctions();   // clipboard_*, set_application_title, set_program_priority, window_handle
 
 }  // namespace kestro

@@ -7,6 +7,7 @@ namespace kestro {
 
 namespace {
 uint32_t g_seed = 0;
+uint64_t (*g_ticks)() = nullptr;
 
 uint32_t Advance() {
   g_seed = g_seed * 134775813u + 1u;  // wraps modulo 2^32
@@ -17,7 +18,13 @@ uint32_t Advance() {
 void RandomSetSeed(uint32_t seed) { g_seed = seed; }
 uint32_t RandomGetSeed() { return g_seed; }
 
+void SetRandomizeClock(uint64_t (*ticks)()) { g_ticks = ticks; }
+
 void RandomizeSeed() {
+  if (g_ticks) {
+    g_seed = static_cast<uint32_t>(g_ticks());
+    return;
+  }
   auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
   g_seed = static_cast<uint32_t>(static_cast<uint64_t>(ticks));
 }

@@ -11,6 +11,9 @@ void RandomSetSeed(uint32_t seed);
 uint32_t RandomGetSeed();
 // Seeds from the high-resolution clock (done at every game start and restart).
 void RandomizeSeed();
+// Where RandomizeSeed reads its clock: runs on virtual time install that time, so a run seeded
+// "from the clock" repeats. Null: the machine's high-resolution clock.
+void SetRandomizeClock(uint64_t (*ticks)());
 
 // Each draw advances the seed first. A real draw lies in [0, 1).
 double RandomReal();

@@ -1,0 +1,232 @@
+#include "world/CollisionGrid.h"
+
+#include <algorithm>
+
+#include "resources/GameResources.h"
+#include "world/World.h"
+
+namespace kestro {
+
+namespace {
+
+bool IsSentinel(const RRect& b) {
+  return b.Left == kNoBox && b.Top == kNoBox && b.Right == kNoBox && b.Bottom == kNoBox;
+}
+
+int64_t Extent(const RRect& b) { return std::max(int64_t(b.Right) - b.Left + 1, int64_t(b.Bottom) - b.Top + 1); }
+
+int CeilLog2(int64_t v) {
+  int k = 0;
+  while (k < 62 && (int64_t(1) << k) < v) ++k;
+  return k;
+}
+
+}  // namespace
+
+CCollisionGrid& CollisionGrid() {
+  static CCollisionGrid grid;
+  return grid;
+}
+
+void CCollisionGrid::Reset() { *this = CCollisionGrid(); }
+
+void CCollisionGrid::Sync(CLiveRoom& room) {
+  if (&room != room_ || room.ListsGeneration() != generation_ || relinks_ > int(slots_.size() / 4) + 64) {
+    Build(room);
+    return;
+  }
+  const auto& order = room.ListOrder();
+  if (order.size() == slots_.size()) return;
+  for (size_t k = slots_.size(); k < order.size(); ++k) Append(order[k]);
+  ++changes_;
+}
+
+void CCollisionGrid::Build(CLiveRoom& room) {
+  room_ = &room;
+  generation_ = room.ListsGeneration();
+  orderStamp_ = 0;  // ranks are computed when first asked for
+  rankedCount_ = 0;
+  ++changes_;
+  slots_.clear();
+  entries_.clear();
+  relinks_ = 0;
+  far_ = huge_ = kNone;
+  std::fill(std::begin(levelCount_), std::end(levelCount_), 0);
+  ownCount_.assign(size_t(std::max(0, Objects().Count())), 0);
+  const auto& order = room.ListOrder();
+
+  // The region of the boxes, and the cell size: a power of two near the middle box size, made
+  // larger while the finest level would have more than about two cells per instance.
+  int64_t minX = 0, minY = 0, maxX = 0, maxY = 0;
+  bool any = false;
+  std::vector<int64_t> sizes;
+  for (const CInstance* inst : order) {
+    const RRect& b = inst->i_bbox;
+    if (IsSentinel(b)) continue;
+    if (!any) {
+      minX = b.Left, minY = b.Top, maxX = b.Right, maxY = b.Bottom;
+      any = true;
+    }
+    minX = std::min<int64_t>(minX, b.Left);
+    minY = std::min<int64_t>(minY, b.Top);
+    maxX = std::max<int64_t>(maxX, b.Right);
+    maxY = std::max<int64_t>(maxY, b.Bottom);
+    if (sizes.size() < 4096) sizes.push_back(Extent(b));
+  }
+  int64_t middle = 32;
+  if (!sizes.empty()) {
+    std::nth_element(sizes.begin(), sizes.begin() + ptrdiff_t(sizes.size() / 2), sizes.end());
+    middle = sizes[sizes.size() / 2];
+  }
+  baseShift_ = std::clamp(CeilLog2(middle), 3, 24);
+  const int64_t limit = 2 * int64_t(order.size()) + 1024;
+  while (baseShift_ < 40 && (((maxX - minX) >> baseShift_) + 1) * (((maxY - minY) >> baseShift_) + 1) > limit)
+    ++baseShift_;
+  originX_ = minX;
+  originY_ = minY;
+  for (int k = 0; k < kLevels; ++k) {
+    RLevel& l = levels_[k];
+    l.shift = baseShift_ + k;
+    l.width = ((maxX - minX) >> l.shift) + 1;
+    l.height = ((maxY - minY) >> l.shift) + 1;
+    l.head.assign(size_t(l.width * l.height), kNone);
+  }
+  // Slots in list order; entries ordered by level and cell (a counting sort), so the entries of a
+  // cell, and of the cells beside it, lie together.
+  slots_.reserve(order.size());
+  entries_.resize(order.size());
+  std::vector<int> level(order.size()), cell(order.size());
+  std::vector<int64_t> start;
+  std::vector<int64_t> offset(kLevels + 3, 0);  // the lists first, then each level's cells
+  for (int k = 0; k < kLevels; ++k)
+    offset[size_t(k) + 3] = offset[size_t(k) + 2] + levels_[k].width * levels_[k].height;
+  auto key = [&](int lv, int c) { return c == kFarList ? 0 : c == kHugeList ? 1 : offset[size_t(lv) + 2] + 2 + c; };
+  start.assign(size_t(offset[kLevels + 2] + 3), 0);
+  for (size_t k = 0; k < order.size(); ++k) {
+    Locate(order[k]->i_bbox, level[k], cell[k]);
+    ++start[size_t(key(level[k], cell[k])) + 1];
+  }
+  for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+  for (size_t k = 0; k < order.size(); ++k) {
+    CInstance* inst = order[k];
+    const int s = int(k);
+    const int e = int(start[size_t(key(level[k], cell[k]))]++);
+    slots_.push_back({});
+    RSlot& slot = slots_.back();
+    slot.inst = inst;
+    slot.entry = e;
+    const int obj = inst->i_objectindex;
+    if (obj >= 0 && size_t(obj) < ownCount_.size()) {
+      slot.object = obj;
+      slot.ownPos = ownCount_[size_t(obj)]++;
+    }
+    inst->i_gridslot = s;
+    REntry& entry = entries_[size_t(e)];
+    entry.box = inst->i_bbox;
+    entry.slot = s;
+    entry.level = level[k];
+    entry.cell = cell[k];
+  }
+  // Linked from the back, so each cell's list runs forwards through memory.
+  for (int e = int(entries_.size()) - 1; e >= 0; --e) Place(e);
+}
+
+void CCollisionGrid::Append(CInstance* inst) {
+  const int s = int(slots_.size());
+  const int e = int(entries_.size());
+  slots_.push_back({});
+  entries_.push_back({});
+  RSlot& slot = slots_.back();
+  slot.inst = inst;
+  slot.entry = e;
+  const int obj = inst->i_objectindex;
+  if (obj >= 0 && size_t(obj) < ownCount_.size()) {
+    slot.object = obj;
+    slot.ownPos = ownCount_[size_t(obj)]++;
+  }
+  inst->i_gridslot = s;
+  REntry& entry = entries_.back();
+  entry.box = inst->i_bbox;
+  entry.slot = s;
+  Locate(entry.box, entry.level, entry.cell);
+  Place(e);
+}
+
+void CCollisionGrid::Locate(const RRect& b, int& level, int& cell) const {
+  level = 0;
+  if (IsSentinel(b)) {
+    cell = kFarList;
+    return;
+  }
+  const int k = std::max(0, CeilLog2(Extent(b)) - baseShift_);
+  if (k >= kLevels) {
+    cell = kHugeList;
+    return;
+  }
+  const RLevel& l = levels_[k];
+  level = k;
+  cell = int(CellY(l, b.Top) * l.width + CellX(l, b.Left));
+}
+
+void CCollisionGrid::Place(int e) {
+  REntry& entry = entries_[size_t(e)];
+  int& head = Head(entry.level, entry.cell);
+  entry.prev = kNone;
+  entry.next = head;
+  if (head != kNone) entries_[size_t(head)].prev = e;
+  head = e;
+  if (entry.cell >= 0) ++levelCount_[entry.level];
+}
+
+void CCollisionGrid::Unlink(int e) {
+  REntry& entry = entries_[size_t(e)];
+  if (entry.prev != kNone)
+    entries_[size_t(entry.prev)].next = entry.next;
+  else
+    Head(entry.level, entry.cell) = entry.next;
+  if (entry.next != kNone) entries_[size_t(entry.next)].prev = entry.prev;
+  if (entry.cell >= 0) --levelCount_[entry.level];
+}
+
+void CCollisionGrid::Moved(CInstance& inst) {
+  // Only the grid of the current room, as it was built: after a rebuild of the room's lists
+  // instances may have been freed, and the next Sync builds the grid again anyway.
+  if (held_ > 0) return;
+  const CLiveRoom& room = World().Room();
+  if (&room != room_ || room.ListsGeneration() != generation_) return;
+  const int s = SlotOf(inst);
+  if (s < 0) return;
+  const int e = slots_[size_t(s)].entry;
+  REntry& entry = entries_[size_t(e)];
+  const RRect& b = inst.i_bbox;
+  if (b.Left == entry.box.Left && b.Top == entry.box.Top && b.Right == entry.box.Right && b.Bottom == entry.box.Bottom)
+    return;
+  entry.box = b;
+  ++changes_;
+  int level, cell;
+  Locate(b, level, cell);
+  if (level == entry.level && cell == entry.cell) return;
+  Unlink(e);
+  entry.level = level;
+  entry.cell = cell;
+  Place(e);
+  ++relinks_;
+}
+
+int CCollisionGrid::ActiveRank(int slot) {
+  if (room_ && orderStamp_ != room_->OrderStamp()) {
+    orderStamp_ = room_->OrderStamp();
+    rankedCount_ = Count();
+    rank_.assign(size_t(rankedCount_), 0);
+    int k = 0;
+    for (const auto& inst : room_->Active()) {
+      const int s = SlotOf(*inst);
+      if (s >= 0 && s < rankedCount_) rank_[size_t(s)] = k;
+      ++k;
+    }
+  }
+  // Instances appended since the ranks were taken follow all others, in creation order.
+  return slot < rankedCount_ ? rank_[size_t(slot)] : slot;
+}
+
+}  // namespace kestro

@@ -1,0 +1,157 @@
+// The collision grid: a spatial index over the bounding boxes of the current room's active
+// instances, so that collision searches look only at instances near the place they test and their
+// cost grows with the number of instances, not its square.
+//
+// Entries ("slots") follow the room's ListOrder(): slot order is the order of every per-object
+// list, so the first match of a per-object list is the smallest slot. The grid is hierarchical:
+// a box lives in exactly one cell, the cell of its top left corner on the level whose cells are
+// at least as large as the box; a query widens its range by one cell on every level, so every box
+// that overlaps it is found, once. Instances without a box (the no-mask sentinel box) sit in a
+// list of their own, and positions outside the region the grid was built for fall into its edge
+// cells: both only cost time, never a result.
+//
+// Boxes are followed as they change (CInstance::ComputeBoundingBox calls Moved); instances created
+// since the last query are appended by Sync; when the room rebuilds its lists (instances freed,
+// activation changed) or another room is current, the next Sync builds the grid again, and so it
+// does once many boxes have changed cells, to lay the cells out together in memory again.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "world/LiveRoom.h"
+
+namespace kestro {
+
+class CCollisionGrid {
+ public:
+  // Brings the grid up to `room`: built again when the room or its lists changed, the instances
+  // created since appended. Every query of a room calls it first.
+  void Sync(CLiveRoom& room);
+  // The instance's box changed (ComputeBoundingBox); nothing when it is not in the current grid.
+  void Moved(CInstance& inst);
+  // While held, box changes are not followed: for a test that moves an instance and puts it back
+  // exactly where it was before anything else looks at the grid (the instance's old entry stays
+  // meanwhile, and the test skips that instance itself).
+  void Hold() { ++held_; }
+  void Release() { --held_; }
+  // Forgets everything (tests, a new game).
+  void Reset();
+
+  // Calls fn(slot) once for every entry whose box overlaps `r` (inclusive on all sides), in no
+  // particular order. Marked instances are included: the caller's tests skip them.
+  template <class F>
+  void ForOverlaps(const RRect& r, F&& fn) const;
+
+  int Count() const { return int(slots_.size()); }
+  CInstance* At(int slot) const { return slots_[size_t(slot)].inst; }
+  // The object whose own list holds the entry, and its position there (-1 for none).
+  int Object(int slot) const { return slots_[size_t(slot)].object; }
+  int OwnPosition(int slot) const { return slots_[size_t(slot)].ownPos; }
+  // The entry of an instance of the synced room, or -1.
+  int SlotOf(const CInstance& inst) const {
+    const int s = inst.i_gridslot;
+    return s >= 0 && s < Count() && slots_[size_t(s)].inst == &inst ? s : -1;
+  }
+  // The entry's place in the active list's order (which sorting by depth may have changed):
+  // smaller comes first.
+  int ActiveRank(int slot);
+  // Grows whenever an entry's box changes, entries are appended or the grid is built: results
+  // gathered before are stale once it has moved.
+  uint64_t Changes() const { return changes_; }
+
+ private:
+  static constexpr int kLevels = 16;
+  static constexpr int kNone = -1;
+  static constexpr int kFarList = -2;   // the sentinel box's list
+  static constexpr int kHugeList = -3;  // boxes larger than the top level's cells
+
+  // Per instance, in list order.
+  struct RSlot {
+    CInstance* inst = nullptr;
+    int object = -1;
+    int ownPos = -1;
+    int entry = kNone;
+  };
+  // Per instance too, but laid out by cell when the grid is built, so a query walks memory that
+  // lies together.
+  struct REntry {
+    RRect box;
+    int slot = kNone;
+    int level = 0;
+    int cell = kNone;  // cell index on `level`, or one of the lists
+    int next = kNone, prev = kNone;
+  };
+  struct RLevel {
+    int shift = 0;
+    int64_t width = 0, height = 0;  // cells
+    std::vector<int> head;
+  };
+
+  void Build(CLiveRoom& room);
+  void Append(CInstance* inst);
+  void Place(int entry);
+  void Unlink(int entry);
+  int& Head(int level, int cell) {
+    return cell == kFarList ? far_ : cell == kHugeList ? huge_ : levels_[size_t(level)].head[size_t(cell)];
+  }
+  // Where a box belongs: its level and cell (or a list).
+  void Locate(const RRect& b, int& level, int& cell) const;
+  int64_t CellX(const RLevel& l, int64_t x) const;
+  int64_t CellY(const RLevel& l, int64_t y) const;
+
+  const CLiveRoom* room_ = nullptr;
+  uint64_t generation_ = 0;
+  uint64_t orderStamp_ = 0;
+  uint64_t changes_ = 0;
+  std::vector<RSlot> slots_;
+  std::vector<REntry> entries_;
+  int relinks_ = 0;  // entries moved to another cell since the grid was built
+  int held_ = 0;
+  std::vector<int> ownCount_;  // per object: entries appended to its own list so far
+  std::vector<int> rank_;      // active-list ranks of the first rankedCount_ slots
+  int rankedCount_ = 0;
+  int64_t originX_ = 0, originY_ = 0;
+  int baseShift_ = 5;
+  RLevel levels_[kLevels];
+  int levelCount_[kLevels] = {};
+  int far_ = kNone, huge_ = kNone;
+};
+
+// The run's grid (for the current room).
+CCollisionGrid& CollisionGrid();
+
+template <class F>
+void CCollisionGrid::ForOverlaps(const RRect& r, F&& fn) const {
+  auto overlaps = [&r](const RRect& b) {
+    return b.Left <= r.Right && r.Left <= b.Right && b.Top <= r.Bottom && r.Top <= b.Bottom;
+  };
+  auto walk = [&](int e) {
+    for (; e != kNone; e = entries_[size_t(e)].next)
+      if (overlaps(entries_[size_t(e)].box)) fn(entries_[size_t(e)].slot);
+  };
+  walk(far_);
+  walk(huge_);
+  for (int k = 0; k < kLevels; ++k) {
+    if (levelCount_[k] == 0) continue;
+    const RLevel& l = levels_[k];
+    // A box on this level is at most one cell wide: its corner lies at most one cell before
+    // the query's.
+    const int64_t size = int64_t(1) << l.shift;
+    const int64_t x0 = CellX(l, int64_t(r.Left) - size + 1), x1 = CellX(l, r.Right);
+    const int64_t y0 = CellY(l, int64_t(r.Top) - size + 1), y1 = CellY(l, r.Bottom);
+    for (int64_t cy = y0; cy <= y1; ++cy)
+      for (int64_t cx = x0; cx <= x1; ++cx) walk(l.head[size_t(cy * l.width + cx)]);
+  }
+}
+
+inline int64_t CCollisionGrid::CellX(const RLevel& l, int64_t x) const {
+  const int64_t c = (x - originX_) >> l.shift;
+  return c < 0 ? 0 : c >= l.width ? l.width - 1 : c;
+}
+inline int64_t CCollisionGrid::CellY(const RLevel& l, int64_t y) const {
+  const int64_t c = (y - originY_) >> l.shift;
+  return c < 0 ? 0 : c >= l.height ? l.height - 1 : c;
+}
+
+}  // namespace kestro

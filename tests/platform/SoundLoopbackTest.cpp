@@ -1,0 +1,375 @@
+// The OpenAL device rendered through a loopback device: the samples show where a sound is heard,
+// how loud, on which side, for how long, and what an effect or a 3-D position does to it. Bad
+// sound data and missing files never play and never crash.
+#include <gtest/gtest.h>
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/al/AlSoundDevice.h"
+#include "io/RunState.h"
+#include "platform/al/SoundDecoder.h"
+#include "resources/GameResources.h"
+#include "script/builtins/FunctionRegistry.h"
+#include "sound/SoundLayer.h"
+#include "sound/SoundResource.h"
+#include "support/TestSupport.h"
+
+namespace kestro {
+namespace {
+
+using platform::AlSoundDevice;
+constexpr int kRate = 44100;
+// The device dithers its 16-bit output: silence is noise of about half a step.
+constexpr double kSilence = 2;
+
+void Put16(std::vector<uint8_t>& b, uint32_t v) { b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8)); }
+void Put32(std::vector<uint8_t>& b, uint32_t v) { Put16(b, v & 0xffff), Put16(b, v >> 16); }
+
+// A 16-bit PCM WAV file of a sine wave (mono) or a sine on the left and silence on the right.
+std::vector<uint8_t> Wav(double seconds, int rate = kRate, int channels = 1, double amplitude = 12000) {
+  const uint32_t frames = uint32_t(seconds * rate);
+  std::vector<uint8_t> b;
+  b.reserve(44 + size_t(frames) * 2 * size_t(channels));
+  auto tag = [&](const char* t) {
+    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
+  };
+  tag("RIFF");
+  Put32(b, 36 + frames * 2 * uint32_t(channels));
+  tag("WAVE");
+  tag("fmt ");
+  Put32(b, 16);
+  Put16(b, 1);
+  Put16(b, uint32_t(channels));
+  Put32(b, uint32_t(rate));
+  Put32(b, uint32_t(rate * 2 * channels));
+  Put16(b, uint32_t(2 * channels));
+  Put16(b, 16);
+  tag("data");
+  Put32(b, frames * 2 * uint32_t(channels));
+  for (uint32_t i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c)
+      Put16(b, uint16_t(int16_t(c == 0 ? amplitude * std::sin(2 * M_PI * 440 * i / rate) : 0)));
+  return b;
+}
+
+// A MIDI file: one note held for `beats` beats at the default 120 beats a minute.
+std::vector<uint8_t> Midi(int beats) {
+  std::vector<uint8_t> track = {0x00, 0xC0, 0x00, 0x00, 0x90, 60, 100};
+  uint32_t ticks = uint32_t(beats) * 480;
+  // The delta time as a variable-length quantity, most significant group first.
+  uint8_t groups[5];
+  int n = 0;
+  do {
+    groups[n++] = uint8_t(ticks & 0x7f);
+    ticks >>= 7;
+  } while (ticks);
+  while (n-- > 0) track.push_back(uint8_t(groups[n] | (n > 0 ? 0x80 : 0)));
+  for (uint8_t x : {0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00}) track.push_back(x);
+  std::vector<uint8_t> m = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
+  for (int shift = 24; shift >= 0; shift -= 8) m.push_back(uint8_t(track.size() >> shift));
+  for (uint8_t x : track) m.push_back(x);
+  return m;
+}
+
+double Rms(const std::vector<int16_t>& s, int channel, int from, int to) {
+  double sum = 0;
+  for (int f = from; f < to; ++f) sum += double(s[size_t(f) * 2 + size_t(channel)]) * s[size_t(f) * 2 + size_t(channel)];
+  return std::sqrt(sum / std::max(1, to - from));
+}
+
+class SoundLoopback : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Music in these tests needs the synthesizer's timing, not a sound font's voices.
+    setenv("KESTRO_SOUNDFONT", "/nonexistent.sf2", 1);
+    SoundLayer().Shutdown();
+    SoundLayer().SetDeviceFactory([this] {
+      auto d = std::make_unique<AlSoundDevice>(platform::RAlDeviceOptions{true, kRate});
+      device = d.get();
+      return d;
+    });
+    Sounds().Clear();
+    RunState().tempFolder = temp.path().string();
+    ASSERT_TRUE(SoundLayer().Start(1)) << "OpenAL Soft's loopback device";
+  }
+  void TearDown() override {
+    SoundLayer().Shutdown();
+    SoundLayer().SetDeviceFactory(nullptr);
+    Sounds().Clear();
+    RunState().tempFolder.clear();
+    unsetenv("KESTRO_SOUNDFONT");
+  }
+  int Add(int kind, std::vector<uint8_t> bytes) {
+    auto s = std::make_unique<CSound>();
+    s->s_kind = kind;
+    s->s_sound = std::move(bytes);
+    s->s_extension = ".wav";
+    const int i = Sounds().Add(std::move(s), "snd");
+    GetSoundId(*Sounds().Get(i));
+    return i;
+  }
+  void Call(const char* name, std::vector<double> args) {
+    RValue slots[16];
+    for (size_t i = 0; i < args.size(); ++i) slots[i] = RValue::Real(args[i]);
+    RValue r;
+    BuiltinRegistry().Call(*BuiltinRegistry().Find(name), nullptr, nullptr, int32_t(args.size()), slots, r);
+  }
+  bool Playing(int snd) { return SoundLayer().IsPlaying(Sounds().Get(snd)->s_soundid); }
+  std::vector<int16_t> Render(double seconds) {
+    std::vector<int16_t> out(size_t(seconds * kRate) * 2);
+    device->Render(out.data(), int(out.size() / 2));
+    return out;
+  }
+  // The RMS of the left and right channels of a short render of one play of the sound.
+  std::pair<double, double> Level(int snd) {
+    Call("sound_play", {double(snd)});
+    auto s = Render(0.1);
+    Call("sound_stop", {double(snd)});
+    return {Rms(s, 0, 441, 4410), Rms(s, 1, 441, 4410)};
+  }
+
+  AlSoundDevice* device = nullptr;
+  test::ScratchDir temp;
+};
+
+TEST_F(SoundLoopback, APlayedSoundSoundsUntilStoppedOrOver) {
+  const int snd = Add(0, Wav(1));
+  Call("sound_play", {double(snd)});
+  auto s = Render(0.2);
+  EXPECT_GT(Rms(s, 0, 441, 8820), 1000);
+  EXPECT_NEAR(Rms(s, 0, 441, 8820), Rms(s, 1, 441, 8820), 1) << "a mono sound is heard on both sides alike";
+  EXPECT_TRUE(Playing(snd));
+  Call("sound_stop", {double(snd)});
+  s = Render(0.1);
+  EXPECT_LT(Rms(s, 0, 64, 4410) + Rms(s, 1, 64, 4410), kSilence) << "silence after sound_stop";
+  EXPECT_FALSE(Playing(snd));
+
+  // Played twice, two voices sound together; a short sound ends by itself.
+  const int blip = Add(0, Wav(0.05));
+  Call("sound_play", {double(blip)});
+  s = Render(0.2);
+  EXPECT_GT(Rms(s, 0, 100, 2000), 1000);
+  EXPECT_LT(Rms(s, 0, 2300, 8820), kSilence);
+  EXPECT_FALSE(Playing(blip));
+  Call("sound_loop", {double(blip)});
+  s = Render(0.5);
+  EXPECT_GT(Rms(s, 0, 20000, 22050), 1000) << "a looping sound goes on";
+  EXPECT_TRUE(Playing(blip));
+}
+
+TEST_F(SoundLoopback, VolumePanAndGlobalVolumeScaleTheSides) {
+  const int snd = Add(0, Wav(1));
+  auto [l0, r0] = Level(snd);
+  ASSERT_GT(l0, 1000);
+  struct Case {
+    const char* fn;
+    double value, left, right;  // expected gains against the sound at full volume in the centre
+  };
+  const Case cases[] = {
+      {"sound_pan", -1, 1, 0},
+      {"sound_pan", 1, 0, 1},
+      {"sound_pan", 0.25, std::pow(10, -2500 / 2000.0), 1},
+      {"sound_pan", -0.1, 1, std::pow(10, -1000 / 2000.0)},
+      {"sound_volume", 0.9, std::pow(10, -960 / 2000.0), std::pow(10, -960 / 2000.0)},
+      {"sound_volume", 0.5, std::pow(10, -4800 / 2000.0), std::pow(10, -4800 / 2000.0)},
+      {"sound_volume", 0, 0, 0},
+      {"sound_global_volume", 0.9, std::pow(10, -1100 / 2000.0), std::pow(10, -1100 / 2000.0)},
+  };
+  for (const Case& c : cases) {
+    Call("sound_pan", {double(snd), 0});
+    Call("sound_volume", {double(snd), 1});
+    Call("sound_global_volume", {1});
+    if (std::string(c.fn) == "sound_global_volume")
+      Call(c.fn, {c.value});
+    else
+      Call(c.fn, {double(snd), c.value});
+    auto [l, r] = Level(snd);
+    EXPECT_NEAR(l / l0, c.left, 0.02 * c.left + 0.002) << c.fn << " " << c.value;
+    EXPECT_NEAR(r / r0, c.right, 0.02 * c.right + 0.002) << c.fn << " " << c.value;
+  }
+  // A stereo sound keeps its sides: the right channel of this one is silent.
+  const int stereo = Add(0, Wav(1, kRate, 2));
+  auto [ls, rs] = Level(stereo);
+  EXPECT_GT(ls, 1000);
+  EXPECT_LT(rs, kSilence);
+}
+
+TEST_F(SoundLoopback, AnEffectChangesTheSignal) {
+  // A short tone: without effects it is silent after 50 ms; the echo repeats it later.
+  const int dry = Add(0, Wav(0.05)), wet = Add(0, Wav(0.05));
+  Call("sound_effect_set", {double(wet), 2});
+  Call("sound_play", {double(dry)});
+  auto s = Render(0.6);
+  EXPECT_LT(Rms(s, 0, 4410, 26460), kSilence);
+  Call("sound_play", {double(wet)});
+  s = Render(0.6);
+  EXPECT_GT(Rms(s, 0, 4410, 26460), 20) << "the echo sounds after the tone";
+}
+
+TEST_F(SoundLoopback, DistortionReplacesTheToneUntilTheEffectsAreRemoved) {
+  const int clean = Add(0, Wav(0.1)), distorted = Add(0, Wav(0.1));
+  Call("sound_effect_set", {double(distorted), 128});
+  Call("sound_play", {double(clean)});
+  auto a = Render(0.15);
+  Call("sound_play", {double(distorted)});
+  auto b = Render(0.15);
+  double diff = 0;
+  for (size_t i = 882; i < 7938; ++i) diff += std::abs(a[i] - b[i]);
+  EXPECT_GT(diff / 7056, 200);
+  Call("sound_effect_set", {double(distorted), 0});
+  Call("sound_play", {double(distorted)});
+  b = Render(0.15);
+  diff = 0;
+  for (size_t i = 882; i < 7938; ++i) diff += std::abs(a[i] - b[i]);
+  EXPECT_LT(diff / 7056, 2);
+}
+
+TEST_F(SoundLoopback, ThreeDSoundsFallOffWithDistance) {
+  const int snd = Add(2, Wav(1));
+  auto at = [&](double z) {
+    Call("sound_3d_set_sound_position", {double(snd), 0, 0, z});
+    auto [l, r] = Level(snd);
+    return l + r;
+  };
+  Call("sound_3d_set_sound_distance", {double(snd), 1, 3});
+  const double one = at(1);
+  ASSERT_GT(one, 500);
+  EXPECT_NEAR(at(0.5) / one, 1, 0.02) << "inside the minimum distance: full volume";
+  EXPECT_NEAR(at(2) / one, 0.5, 0.02);
+  EXPECT_NEAR(at(3) / one, 1 / 3.0, 0.02);
+  EXPECT_NEAR(at(6) / one, 1 / 3.0, 0.02) << "beyond the maximum distance it falls no further";
+  // To the right of the listener it is heard on the right.
+  Call("sound_3d_set_sound_position", {double(snd), 1, 0, 0});
+  auto [l, r] = Level(snd);
+  EXPECT_GT(r, 10 * std::max(l, 1.0));
+}
+
+TEST_F(SoundLoopback, TempoChangesTheLengthOfMusicAndLongSoundsStream) {
+  auto length = [&](int snd) {
+    Call("sound_play", {double(snd)});
+    int frames = 0;
+    while (Playing(snd) && frames < 10 * kRate) {
+      Render(1024.0 / kRate);
+      frames += 1024;
+    }
+    return frames / double(kRate);
+  };
+  const int music = Add(1, Midi(4));  // two seconds at 120 beats a minute
+  const double normal = length(music);
+  Call("sound_background_tempo", {2});
+  const double fast = length(music);
+  EXPECT_NEAR(normal, 2.5, 0.3) << "two seconds of music and the notes' fading";
+  EXPECT_NEAR(normal - fast, 1, 0.2) << normal << " " << fast;
+
+  // A sound too long to decode whole streams from memory; a multimedia sound from its file.
+  const int longSound = Add(0, Wav(31, 8000));
+  Call("sound_play", {double(longSound)});
+  auto s = Render(0.5);
+  EXPECT_GT(Rms(s, 0, 4410, 22050), 1000);
+  Call("sound_stop", {double(longSound)});
+  s = Render(0.1);
+  EXPECT_LT(Rms(s, 0, 64, 4410), kSilence);
+  const int file = Add(3, Wav(0.5));
+  ASSERT_FALSE(Sounds().Get(file)->s_fname.empty());
+  EXPECT_NEAR(length(file), 0.5, 0.2);
+}
+
+TEST_F(SoundLoopback, MusicSoundsWithTheGeneralMidiFont) {
+  const char* font = "/usr/share/sounds/sf2/TimGM6mb.sf2";  // the small font of the set-up script
+  if (!std::filesystem::exists(font)) GTEST_SKIP() << "no sound font";
+  setenv("KESTRO_SOUNDFONT", font, 1);
+  const int music = Add(1, Midi(1));
+  Call("sound_play", {double(music)});
+  auto s = Render(0.3);
+  EXPECT_GT(Rms(s, 0, 0, 13230), 50);
+  Call("sound_stop", {double(music)});
+  s = Render(0.1);
+  EXPECT_LT(Rms(s, 0, 64, 4410), kSilence);
+}
+
+// Every sampled format the device takes, written by libsndfile itself.
+TEST_F(SoundLoopback, SampledFormatsDecode) {
+  struct Format {
+    const char* ext;
+    int format;
+  };
+  const Format formats[] = {{".wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+                            {".flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+                            {".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+                            {".mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III}};
+  for (const Format& f : formats) {
+    const std::string path = (temp / (std::string("tone") + f.ext)).string();
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 1;
+    info.format = f.format;
+    SNDFILE* out = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(out, nullptr) << f.ext << ": " << sf_strerror(nullptr);
+    std::vector<int16_t> tone(kRate / 2);
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = int16_t(12000 * std::sin(2 * M_PI * 440 * double(i) / kRate));
+    sf_writef_short(out, tone.data(), sf_count_t(tone.size()));
+    sf_close(out);
+    std::vector<uint8_t> bytes = test::ReadBytes(path);
+    platform::RPcm pcm;
+    ASSERT_TRUE(platform::DecodeSound(bytes.data(), bytes.size(), pcm, 1 << 20)) << f.ext;
+    EXPECT_NEAR(double(pcm.Frames()), kRate / 2, kRate / 10) << f.ext;
+    const int snd = Add(0, bytes);
+    EXPECT_EQ(Sounds().Get(snd)->s_kind, 0) << f.ext;
+    EXPECT_GT(Level(snd).first, 1000) << f.ext;
+  }
+}
+
+TEST_F(SoundLoopback, BadSoundDataNeverPlays) {
+  const std::vector<uint8_t> wav = Wav(0.1);
+  const std::vector<uint8_t> midi = Midi(2);
+  std::vector<std::vector<uint8_t>> bad = {
+      {}, {'R', 'I', 'F', 'F'}, std::vector<uint8_t>(1000, 0),
+      {0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a, 0, 0, 0, 13, 'I', 'H', 'D', 'R'},
+      std::vector<uint8_t>(wav.begin(), wav.begin() + 44),  // a header and no samples
+  };
+  // Cut at every length of the header and a few beyond; the MIDI file at every length.
+  for (size_t n = 1; n < 46; ++n) bad.emplace_back(wav.begin(), wav.begin() + long(n));
+  for (size_t n = 1; n < midi.size(); ++n) bad.emplace_back(midi.begin(), midi.begin() + long(n));
+  // A header claiming far more than there is, a zero channel count and a rate of 0.
+  std::vector<uint8_t> lying = wav;
+  lying[40] = lying[41] = lying[42] = lying[43] = 0xff;
+  std::vector<uint8_t> noChannels = wav;
+  noChannels[22] = 0;
+  std::vector<uint8_t> noRate = wav;
+  noRate[24] = noRate[25] = noRate[26] = noRate[27] = 0;
+  std::vector<uint8_t> badMidiEvent = midi;
+  badMidiEvent[badMidiEvent.size() - 6] = 0xF3;
+  for (auto* v : {&noChannels, &noRate, &badMidiEvent}) bad.push_back(*v);
+  for (size_t i = 0; i < bad.size(); ++i) {
+    const std::vector<uint8_t>& b = bad[i];
+    EXPECT_EQ(device->CreateFromMemory(b.data(), b.size(), ESoundPath::kStereo), 0u) << "case " << i << " size " << b.size();
+  }
+  // A lying length plays what is there.
+  const uint32_t h = device->CreateFromMemory(lying.data(), lying.size(), ESoundPath::kStereo);
+  ASSERT_NE(h, 0u);
+  device->Play(h, false);
+  Render(0.2);
+  EXPECT_FALSE(device->IsPlaying(h));
+
+  // Missing and unreadable files give no sound; the resource stays silent with handle -1.
+  EXPECT_EQ(device->CreateFromFile((temp / "missing.wav").string()), 0u);
+  test::WriteBytes(temp / "junk.mp3", std::vector<uint8_t>(300, 0x55));
+  EXPECT_EQ(device->CreateFromFile((temp / "junk.mp3").string()), 0u);
+  const int snd = Add(0, std::vector<uint8_t>(64, 0x55));
+  EXPECT_EQ(Sounds().Get(snd)->s_kind, 3) << "played from a file when the device cannot take the data";
+  Call("sound_play", {double(snd)});
+  auto s = Render(0.1);
+  EXPECT_LT(Rms(s, 0, 0, 4410), kSilence);
+  EXPECT_FALSE(Playing(snd));
+}
+
+}  // namespace
+}  // namespace kestro
