@@ -14,5 +14,7 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Running it in a window (Esc ends it):"
   exec "$BUILD_DIR/demo" "$@"
 fi
-echo "No display: running it headless for 300 steps."
-exec "$BUILD_DIR/src/kestro" run --headless --steps 300 "$BUILD_DIR/demo" "$@"
+echo "No display: playing it headless for 300 steps from examples/demo_play.txt; frames in $BUILD_DIR/demo_frames."
+rm -rf "$BUILD_DIR/demo_frames"
+exec "$BUILD_DIR/src/kestro" run --headless --steps 300 --input examples/demo_play.txt --frames "$BUILD_DIR/demo_frames" \
+  "$BUILD_DIR/demo" "$@"

@@ -434,7 +434,7 @@ TEST(ResourceRoundTrip, DemoBuildUnpackBuild) {
 
   ASSERT_EQ(test::RunProcess(kestro + " info " + (dir / "a.kx").string() + " --resources", &out), 0) << out;
   EXPECT_NE(out.find("objects:\n     0  obj_solid\n     1  obj_wall\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("room order:\n     0  rm_start\n     1  rm_end\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("room order:\n     0  rm_title\n     1  rm_level\n     2  rm_end\n"), std::string::npos) << out;
   // A damaged game gives the run-time's message and writes nothing.
   std::vector<uint8_t> cut = test::ReadBytes(dir / "a.kx");
   cut.resize(cut.size() - 100);

@@ -188,6 +188,29 @@ TEST(CommandLine, UnpackWritesEveryGameThatLoadsOrNothing) {
     EXPECT_EQ(e.path().filename().string().find(".unpacking"), std::string::npos) << e.path();
 }
 
+// The demo a newcomer sees first plays its recorded route without an error, the same way twice.
+TEST(CommandLine, DemoPlaysItsRouteWithoutErrors) {
+  ScratchDir dir;
+  const std::string source = KESTRO_SOURCE_DIR;
+  const std::string game = (dir / "demo.kx").string();
+  std::string out;
+  ASSERT_EQ(Kx("build " + source + "/examples/demo -o " + game, &out), 0) << out;
+  std::string hashes[2];
+  for (int run = 0; run < 2; ++run) {
+    const fs::path hash = dir / ("hash" + std::to_string(run) + ".txt");
+    ASSERT_EQ(Kx("run --headless --steps 300 --input " + source + "/examples/demo_play.txt --state-hash " +
+                     hash.string() + " " + game,
+                 &out),
+              0)
+        << out;
+    EXPECT_EQ(out.find("ERROR"), std::string::npos) << out;
+    std::ifstream in(hash);
+    hashes[run].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  EXPECT_FALSE(hashes[0].empty());
+  EXPECT_EQ(hashes[0], hashes[1]);
+}
+
 TEST(CommandLine, ScriptThatDoesNotCompileStopsThePreparation) {
   ScratchDir dir;
   WriteProject(dir.path(), {{"game_id", 7}, {"scripts", {"scr_ok", "scr_bad"}}, {"room_order", {0}}},
