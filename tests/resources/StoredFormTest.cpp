@@ -669,9 +669,9 @@ void Put(std::vector<uint8_t>& b, size_t at, int32_t v) { std::memcpy(b.data() +
 TEST(DamagedBlocks, WrongVersionsCountsAndTruncation) {
   const std::vector<uint8_t> good = DemoSection();
   ASSERT_EQ(LoadSection(good), RLoad::Ok);
-  EXPECT_EQ(Sprites().Count(), 3);
-  EXPECT_EQ(Rooms().Name(1), "rm_end");
-  EXPECT_EQ(RoomOrder().size(), 2u);
+  EXPECT_EQ(Sprites().Count(), 4);
+  EXPECT_EQ(Rooms().Name(2), "rm_end");
+  EXPECT_EQ(RoomOrder().size(), 3u);
   std::vector<size_t> at = BlockOffsets(good);
   for (int k = 0; k < kResourceKindCount; ++k) {
     SCOPED_TRACE(ResourceKindName(ResourceKind(k)));
