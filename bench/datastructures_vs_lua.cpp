@@ -76,28 +76,14 @@ void Compare(benchmark::State& state, const Program& program) {
   }
   CScratchHost host;
   CScratchHostScope scope(host);
-  constexpr int kRuns = 3;
-  double ours = 1e9, lua = 1e9;
-  for (auto _ : state) {
-    for (int run = 0; run < kRuns; ++run) {
-      ResetGlobals();
-      ResetDataStructures();
-      RValue result;
-      std::clock_t t0 = std::clock();
-      bool ok = ExecuteCode(host.Instance(), host.Instance(), code, result);
-      ours = std::min(ours, double(std::clock() - t0) / CLOCKS_PER_SEC);
-      if (!ok) {
-        state.SkipWithError(PendingCodeError().c_str());
-        return;
-      }
-      const double l = bench::LuaSeconds(program.lua);
-      if (l > 0) lua = std::min(lua, l);
-    }
-    state.SetIterationTime(ours);
-  }
-  state.counters["ours_s"] = ours;
-  state.counters["lua_s"] = lua;
-  state.counters["ratio"] = lua < 1e9 ? ours / lua : -1;
+  bench::CompareBestOf(state, 3, program.lua, [&](std::string& error) {
+    ResetGlobals();
+    ResetDataStructures();
+    RValue result;
+    if (ExecuteCode(host.Instance(), host.Instance(), code, result)) return true;
+    error = PendingCodeError();
+    return false;
+  });
 }
 
 BENCHMARK_CAPTURE(Compare, list_1000000, kList)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -85,29 +85,13 @@ void Compare(benchmark::State& state, const Program& program, CInstance* instanc
   }
   char dummy = 0;
   CInstance* self = instance ? instance : reinterpret_cast<CInstance*>(&dummy);
-  // The best of a few runs on each side, so a busy moment on the machine does not decide.
-  constexpr int kRuns = 5;
-  double ours = 1e9, lua = 1e9;
-  for (auto _ : state) {
-    for (int run = 0; run < kRuns; ++run) {
-      ResetGlobals();
-      RValue result;
-      // Processor time, as Lua's os.clock measures it, so other load on the machine does not count.
-      std::clock_t t0 = std::clock();
-      bool ok = ExecuteCode(self, self, code, result);
-      ours = std::min(ours, double(std::clock() - t0) / CLOCKS_PER_SEC);
-      if (!ok) {
-        state.SkipWithError(PendingCodeError().c_str());
-        return;
-      }
-      const double l = bench::LuaSeconds(program.lua);
-      if (l > 0) lua = std::min(lua, l);
-    }
-    state.SetIterationTime(ours);
-  }
-  state.counters["ours_s"] = ours;
-  state.counters["lua_s"] = lua;
-  state.counters["ratio"] = lua < 1e9 ? ours / lua : -1;
+  bench::CompareBestOf(state, 5, program.lua, [&](std::string& error) {
+    ResetGlobals();
+    RValue result;
+    if (ExecuteCode(self, self, code, result)) return true;
+    error = PendingCodeError();
+    return false;
+  });
 }
 // A game with one object and a room of `n` of its instances.
 void MakeRoom(int n) {

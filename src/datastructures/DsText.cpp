@@ -78,25 +78,30 @@ EDsRead ReadRecord(std::string_view text, int32_t code, Read read) {
 
 std::string Finish(const CStream& s) { return s.ConvertToString(); }
 
-}  // namespace
-
-std::string CDS_Stack::Write() const {
+// Stacks and lists share one form: the kind code, the count, the values in order.
+std::string WriteArray(int32_t code, const CValueArray& values) {
   CStream s;
-  s.WriteInteger(kDsStackCode);
-  s.WriteInteger(Size());
-  for (const RValue& v : i_val) WriteValue(s, v);
+  s.WriteInteger(code);
+  s.WriteInteger(static_cast<int32_t>(values.size()));
+  for (const RValue& v : values) WriteValue(s, v);
   return Finish(s);
 }
 
-EDsRead CDS_Stack::Read(std::string_view text) {
-  return ReadRecord(text, kDsStackCode, [this](CStream& s) {
+EDsRead ReadArray(std::string_view text, int32_t code, CValueArray& into) {
+  return ReadRecord(text, code, [&into](CStream& s) {
     const size_t n = ReadCount(s, 1);
     CValueArray values;
     values.reserve(n);
     for (size_t i = 0; i < n; ++i) values.push_back(ReadValue(s));
-    i_val = std::move(values);
+    into = std::move(values);
   });
 }
+
+}  // namespace
+
+std::string CDS_Stack::Write() const { return WriteArray(kDsStackCode, i_val); }
+
+EDsRead CDS_Stack::Read(std::string_view text) { return ReadArray(text, kDsStackCode, i_val); }
 
 std::string CDS_Queue::Write() const {
   CStream s;
@@ -126,23 +131,9 @@ EDsRead CDS_Queue::Read(std::string_view text) {
   });
 }
 
-std::string CDS_List::Write() const {
-  CStream s;
-  s.WriteInteger(kDsListCode);
-  s.WriteInteger(Size());
-  for (const RValue& v : i_val) WriteValue(s, v);
-  return Finish(s);
-}
+std::string CDS_List::Write() const { return WriteArray(kDsListCode, i_val); }
 
-EDsRead CDS_List::Read(std::string_view text) {
-  return ReadRecord(text, kDsListCode, [this](CStream& s) {
-    const size_t n = ReadCount(s, 1);
-    CValueArray values;
-    values.reserve(n);
-    for (size_t i = 0; i < n; ++i) values.push_back(ReadValue(s));
-    i_val = std::move(values);
-  });
-}
+EDsRead CDS_List::Read(std::string_view text) { return ReadArray(text, kDsListCode, i_val); }
 
 std::string CDS_Map::Write() const {
   CStream s;

@@ -4,6 +4,7 @@
 
 #include "graphics/GameWindow.h"
 #include "resources/GameSettings.h"
+#include "script/Value.h"
 
 namespace kestro {
 
@@ -45,26 +46,6 @@ size_t FirstCharLength(std::string_view s) {
   return n;
 }
 
-std::string EncodeUtf8(uint32_t c) {
-  std::string out;
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-  return out;
-}
-
 // --- the feed ---
 
 int CInput::Mapped(int key) const {
@@ -101,7 +82,8 @@ void CInput::KeyUp(int key) {
 void CInput::Character(uint32_t c) {
   // Surrogate halves and values beyond Unicode are no characters; they would make the text invalid.
   if (overlay_ || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return;
-  lastChar_ = EncodeUtf8(c);
+  lastChar_.clear();
+  AppendUtf8(lastChar_, char32_t(c));
   size_t count = CharCount(string_);
   if (count > kStringLimit) {
     size_t drop = count - kStringLimit, at = 0;

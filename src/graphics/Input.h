@@ -244,9 +244,8 @@ int JoystickIndex(int64_t id);
 // The numeric-keypad code of a stick's position (101 when centred or unreadable).
 int JoystickDirection(const RJoystickState* s);
 
-// UTF-8 helpers of the keyboard text: the byte length of the first character of `s` (0 for an
-// empty text), and the text of one code point.
+// The byte length of the first UTF-8 character of `s` (0 for an empty text); the text of one code
+// point is AppendUtf8 (script/Value.h).
 size_t FirstCharLength(std::string_view s);
-std::string EncodeUtf8(uint32_t c);
 
 }  // namespace kestro

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "io/Stream.h"
+#include "script/Value.h"
 
 namespace kestro {
 
@@ -51,19 +52,6 @@ void CGameInformation::SaveToStream(CStream& s) const {
 }
 
 namespace {
-
-void AppendCodePoint(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -116,7 +104,7 @@ std::string RichTextToPlain(const std::string& rtf) {
         if (fallback > 0) {
           --fallback;
         } else if (!g.skip) {
-          AppendCodePoint(out, uint32_t(HexDigit(rtf[i + 2]) * 16 + HexDigit(rtf[i + 3])));
+          AppendUtf8(out, char32_t(HexDigit(rtf[i + 2]) * 16 + HexDigit(rtf[i + 3])));
         }
         i += 4;
         continue;
@@ -156,7 +144,9 @@ std::string RichTextToPlain(const std::string& rtf) {
       } else if (word == "uc" && hasNumber) {
         g.uc = int(number);
       } else if (word == "u" && hasNumber) {
-        AppendCodePoint(out, uint32_t(number < 0 ? number + 65536 : number));
+        // A 16-bit code unit (negative written for the upper half); anything else is dropped.
+        const auto unit = number < 0 ? number + 65536 : number;
+        if (unit >= 0 && unit < 0x10000) AppendUtf8(out, char32_t(unit));
         fallback = g.uc;
       }
       continue;

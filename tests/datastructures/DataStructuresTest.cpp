@@ -14,19 +14,14 @@
 #include "script/builtins/BuiltinError.h"
 #include "script/builtins/FunctionRegistry.h"
 #include "script/builtins/Random.h"
+#include "support/Values.h"
 
 namespace kestro {
 namespace {
 
-RValue R(double v) { return RValue::Real(v); }
-RValue S(std::string_view s) { return RValue::String(RString(s)); }
-
-std::string Show(const RValue& v) {
-  if (v.IsString()) return "\"" + v.str.str() + "\"";
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v.val);
-  return buf;
-}
+using test::R;
+using test::S;
+using test::Show;
 
 constexpr const char* kNoStructure = "Data structure with index does not exist.";
 
