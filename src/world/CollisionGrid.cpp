@@ -108,22 +108,8 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   }
   for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
   for (size_t k = 0; k < order.size(); ++k) {
-    CInstance* inst = order[k];
-    const int s = int(k);
     const int e = int(start[size_t(key(level[k], cell[k]))]++);
-    slots_.push_back({});
-    RSlot& slot = slots_.back();
-    slot.inst = inst;
-    slot.entry = e;
-    const int obj = inst->i_objectindex;
-    if (obj >= 0 && size_t(obj) < ownCount_.size()) {
-      slot.object = obj;
-      slot.ownPos = ownCount_[size_t(obj)]++;
-    }
-    inst->i_gridslot = s;
-    REntry& entry = entries_[size_t(e)];
-    entry.box = inst->i_bbox;
-    entry.slot = s;
+    REntry& entry = AddSlot(order[k], e);
     entry.level = level[k];
     entry.cell = cell[k];
   }
@@ -131,11 +117,9 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   for (int e = int(entries_.size()) - 1; e >= 0; --e) Place(e);
 }
 
-void CCollisionGrid::Append(CInstance* inst) {
+CCollisionGrid::REntry& CCollisionGrid::AddSlot(CInstance* inst, int e) {
   const int s = int(slots_.size());
-  const int e = int(entries_.size());
   slots_.push_back({});
-  entries_.push_back({});
   RSlot& slot = slots_.back();
   slot.inst = inst;
   slot.entry = e;
@@ -145,9 +129,16 @@ void CCollisionGrid::Append(CInstance* inst) {
     slot.ownPos = ownCount_[size_t(obj)]++;
   }
   inst->i_gridslot = s;
-  REntry& entry = entries_.back();
+  REntry& entry = entries_[size_t(e)];
   entry.box = inst->i_bbox;
   entry.slot = s;
+  return entry;
+}
+
+void CCollisionGrid::Append(CInstance* inst) {
+  const int e = int(entries_.size());
+  entries_.push_back({});
+  REntry& entry = AddSlot(inst, e);
   Locate(entry.box, entry.level, entry.cell);
   Place(e);
 }

@@ -89,6 +89,9 @@ class CCollisionGrid {
   };
 
   void Build(CLiveRoom& room);
+  // A new slot for `inst` (the next in list order) holding entry `e`, which gets its box; the
+  // entry's place in the grid is the caller's.
+  REntry& AddSlot(CInstance* inst, int e);
   void Append(CInstance* inst);
   void Place(int entry);
   void Unlink(int entry);
