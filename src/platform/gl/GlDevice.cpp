@@ -1,18 +1,21 @@
 #include "platform/gl/GlDevice.h"
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 #include <string>
 
 namespace kestro::platform {
 
 namespace {
 
-// Sources follow a "#version" line and the switches (UNITS, MODULATE, ALPHATEST, FOG, SHADE).
+// Sources follow a "#version" line and the switches (UNITS, TEXTURE, MODULATE, ALPHATEST, FOG,
+// SHADE, LIGHTING).
 const char* kVertexShader = R"(
 layout(location = 0) in vec3 aPos;
 layout(location = 1) in vec4 aColour;
 layout(location = 2) in vec2 aUV;
-layout(location = 3) in float aSlot;
+layout(location = 3) in int aSlot;
 layout(location = 4) in vec3 aNormal;
 uniform mat4 uMatrix;
 uniform mat4 uWorldView;
@@ -34,7 +37,7 @@ out vec2 vUV;
 out float vDepth;
 flat out int vSlot;
 void main() {
-  vSlot = int(aSlot);
+  vSlot = aSlot;
   vec4 p = uMatrix * vec4(aPos, 1.0);
   // Rows are stored from the top, and pixel centres sit on whole coordinates as on the original
   // device: flip y and move by half a pixel. Depth goes from 0..w to OpenGL's -w..w.
@@ -74,7 +77,8 @@ void main() {
 )";
 
 // Compiled for each combination of the stage's switches (a program per state keeps the
-// per-pixel work of the software rasterizers small), and for one texture or up to eight.
+// per-pixel work of the software rasterizers small), and for no texture, one texture on every
+// vertex, or a texture chosen per vertex among up to eight.
 const char* kFragmentShader = R"(
 SHADE in vec4 vColour;
 in vec2 vUV;
@@ -88,6 +92,9 @@ void main() {
   // Up to eight textures share a batch, each vertex naming its unit. Without a texture the
   // stage reads opaque white.
   vec4 t = vec4(1.0);
+#if TEXTURE == 1
+  t = texture(uTex[0], vUV);
+#elif TEXTURE == 2
 #if UNITS == 1
   if (vSlot == 0) t = texture(uTex[0], vUV);
 #else
@@ -106,6 +113,7 @@ void main() {
     case 7: t = texture(uTex[7], vUV); break;
 #endif
   }
+#endif
 #endif
 #if MODULATE
   vec4 c = t * vColour;
@@ -206,6 +214,8 @@ bool GlDevice::BuildProgram(int key, std::string& error) {
   std::string head = std::string("#version 330 core\n#define SHADE ") + ((key & kProgramFlat) ? "flat" : "smooth") +
                      "\n#define LIGHTING " + ((key & kProgramLit) ? "1" : "0") + "\n";
   std::string fsText = head + "#define UNITS " + std::to_string(units) + "\n";
+  fsText += std::string("#define TEXTURE ") +
+            ((key & kProgramNoTexture) ? "0" : (key & kProgramOneTexture) ? "1" : "2") + "\n";
   fsText += std::string("#define MODULATE ") + ((key & kProgramModulate) ? "1" : "0") + "\n";
   fsText += std::string("#define ALPHATEST ") + ((key & kProgramAlphaTest) ? "1" : "0") + "\n";
   fsText += std::string("#define FOG ") + ((key & kProgramFog) ? "1" : "0") + "\n";
@@ -280,6 +290,9 @@ bool GlDevice::Create(int backW, int backH, std::string& error) {
   glGenVertexArrays(1, &vao_);
   glBindVertexArray(vao_);
   glGenBuffers(1, &vbo_);
+  glGenBuffers(1, &nbo_);
+  glGenBuffers(1, &ibo_);
+  glGenBuffers(1, &quadIbo_);
   glBindBuffer(GL_ARRAY_BUFFER, vbo_);
   glEnableVertexAttribArray(0);
   glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(RGpuVertex), reinterpret_cast<void*>(offsetof(RGpuVertex, x)));
@@ -290,9 +303,10 @@ bool GlDevice::Create(int backW, int backH, std::string& error) {
   glEnableVertexAttribArray(2);
   glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(RGpuVertex), reinterpret_cast<void*>(offsetof(RGpuVertex, u)));
   glEnableVertexAttribArray(3);
-  glVertexAttribPointer(3, 1, GL_FLOAT, GL_FALSE, sizeof(RGpuVertex), reinterpret_cast<void*>(offsetof(RGpuVertex, slot)));
-  glEnableVertexAttribArray(4);
-  glVertexAttribPointer(4, 3, GL_FLOAT, GL_FALSE, sizeof(RGpuVertex), reinterpret_cast<void*>(offsetof(RGpuVertex, nx)));
+  glVertexAttribIPointer(3, 1, GL_INT, sizeof(RGpuVertex), reinterpret_cast<void*>(offsetof(RGpuVertex, slot)));
+  // Normals: enabled for lit batches only.
+  glBindBuffer(GL_ARRAY_BUFFER, nbo_);
+  glVertexAttribPointer(4, 3, GL_FLOAT, GL_FALSE, 3 * sizeof(float), nullptr);
 
   // Samplers: bit 0 linear, bit 1 wrap.
   glGenSamplers(4, samplers_);
@@ -344,7 +358,7 @@ bool GlDevice::Create(int backW, int backH, std::string& error) {
 
 void GlDevice::Destroy() {
   if (!created_) return;
-  batch_.clear();
+  for (RBatch& b : batches_) b = RBatch{};
   for (auto& [h, t] : targets_) {
     glDeleteFramebuffers(1, &t.fbo);
     glDeleteRenderbuffers(1, &t.depth);
@@ -361,7 +375,11 @@ void GlDevice::Destroy() {
   glDeleteRenderbuffers(1, &back_.depth);
   glDeleteTextures(1, &backColour_);
   glDeleteSamplers(4, samplers_);
-  glDeleteBuffers(1, &vbo_);
+  GLuint buffers[4] = {vbo_, nbo_, ibo_, quadIbo_};
+  glDeleteBuffers(4, buffers);
+  vbo_ = nbo_ = ibo_ = quadIbo_ = 0;
+  vboUsed_ = vboCapacity_ = iboUsed_ = iboCapacity_ = 0;
+  quadIndices_ = 0;
   glDeleteVertexArrays(1, &vao_);
   for (RProgram& p : programs_) {
     if (p.id) glDeleteProgram(p.id);
@@ -457,10 +475,14 @@ void GlDevice::SetViewport(const RPixelRect& r) {
   viewport_ = r;
 }
 
-void GlDevice::ApplyBatchState() {
-  int unitClass = unitsUsed_ <= 1 ? 0 : unitsUsed_ <= 2 ? 1 : unitsUsed_ <= 4 ? 2 : 3;
-  int key = unitClass | (mode_ == GL_LINES ? kProgramLines : 0) |
-            (state_.modulate ? kProgramModulate : 0) | (state_.alphaTest ? kProgramAlphaTest : 0) |
+void GlDevice::ApplyBatchState(EBatch kind, const RBatch& b) {
+  int unitClass = b.unitsUsed <= 1 ? 0 : b.unitsUsed <= 2 ? 1 : b.unitsUsed <= 4 ? 2 : 3;
+  int texturing = !b.textured ? kProgramNoTexture : !b.untextured && b.unitsUsed == 1 ? kProgramOneTexture : 0;
+  // Modulating by opaque white changes nothing, and without perspective the interpolated colour
+  // is exactly white: such a batch (sprites drawn plainly) need not carry its colour to the pixels.
+  bool affine = matrix_[3] == 0 && matrix_[7] == 0 && matrix_[11] == 0 && matrix_[15] == 1;
+  bool modulate = state_.modulate && !(b.white && affine && !state_.lighting);
+  int key = unitClass | texturing | (kind == kLines ? kProgramLines : 0) | (modulate ? kProgramModulate : 0) | (state_.alphaTest ? kProgramAlphaTest : 0) |
             (state_.fog ? kProgramFog : 0) | (state_.gouraud ? 0 : kProgramFlat) |
             (state_.lighting ? kProgramLit : 0);
   std::string error;
@@ -500,9 +522,13 @@ void GlDevice::ApplyBatchState() {
     glUniform3fv(p.uLightAtten, 8, att);
   }
   GLuint sampler = samplers_[(state_.linearFilter ? 1 : 0) | (state_.wrap ? 2 : 0)];
-  for (int i = 0; i < unitsUsed_; ++i) {
+  if (state_.lighting)
+    glEnableVertexAttribArray(4);
+  else
+    glDisableVertexAttribArray(4);
+  for (int i = 0; i < b.unitsUsed; ++i) {
     glActiveTexture(GLenum(GL_TEXTURE0 + i));
-    glBindTexture(GL_TEXTURE_2D, units_[i]);
+    glBindTexture(GL_TEXTURE_2D, b.units[i]);
     glBindSampler(GLuint(i), sampler);
   }
   glActiveTexture(GL_TEXTURE0);
@@ -533,84 +559,223 @@ void GlDevice::ApplyBatchState() {
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, target_ != 0);
 }
 
+GlDevice::RCover GlDevice::CoverOf(const RVertex* v, int count) const {
+  const RCover all{0, 0, kCells - 1, kCells - 1};
+  float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  const float* m = matrix_;
+  for (int i = 0; i < count; ++i) {
+    const RVertex& a = v[i];
+    float w = a.x * m[3] + a.y * m[7] + a.z * m[11] + m[15];
+    float x = (a.x * m[0] + a.y * m[4] + a.z * m[8] + m[12]) / w;
+    float y = (a.x * m[1] + a.y * m[5] + a.z * m[9] + m[13]) / w;
+    // Behind the eye or not a number: anywhere.
+    if (!(w > 1e-6f) || !std::isfinite(x) || !std::isfinite(y)) return all;
+    if (i == 0) {
+      x0 = x1 = x;
+      y0 = y1 = y;
+    } else {
+      x0 = std::min(x0, x);
+      x1 = std::max(x1, x);
+      y0 = std::min(y0, y);
+      y1 = std::max(y1, y);
+    }
+  }
+  // Two pixels to spare on every side: the half-pixel shift, a line's last pixel, filtering.
+  const float mx = 4.0f / float(std::max(viewport_.w, 1)), my = 4.0f / float(std::max(viewport_.h, 1));
+  auto cell = [](float ndc) {
+    return int(std::clamp((ndc + 1.0f) * 0.5f * float(kCells), 0.0f, float(kCells - 1)));
+  };
+  return RCover{cell(x0 - mx), cell(y0 - my), cell(x1 + mx), cell(y1 + my)};
+}
+
+bool GlDevice::Overlaps(const RBatch& b, const RCover& c) const {
+  const uint64_t mask = c.Mask();
+  for (int y = c.y0; y <= c.y1; ++y)
+    if (b.rows[y] & mask) return true;
+  return false;
+}
+
+bool GlDevice::TextureSlot(RBatch& b, int32_t& slot) {
+  if (texture_ == 0) {
+    slot = -1;
+    b.untextured = true;
+    return true;
+  }
+  int i = 0;
+  while (i < b.unitsUsed && b.units[i] != texture_) ++i;
+  if (i == kUnits) return false;
+  if (i == b.unitsUsed) b.units[b.unitsUsed++] = texture_;
+  slot = i;
+  b.textured = true;
+  return true;
+}
+
+void GlDevice::Push(RBatch& b, const RVertex& a, int32_t slot) {
+  b.vertices.push_back(RGpuVertex{a.x, a.y, a.z, a.colour, a.u, a.v, slot});
+  b.white = b.white && a.colour == 0xFFFFFFFFu;
+  if (state_.lighting) b.normals.insert(b.normals.end(), {a.nx, a.ny, a.nz});
+}
+
 void GlDevice::Draw(EPrimitive type, const RVertex* v, int count) {
   if (!created_ || !v || count <= 0) return;
-  GLenum mode = GL_TRIANGLES;
-  if (type == EPrimitive::PointList) mode = GL_POINTS;
-  if (type == EPrimitive::LineList || type == EPrimitive::LineStrip) mode = GL_LINES;
-  if (mode != mode_) {
-    Flush();
-    mode_ = mode;
-  }
-  float slot = -1;
-  if (texture_ != 0) {
-    int i = 0;
-    while (i < unitsUsed_ && units_[i] != texture_) ++i;
-    if (i == kUnits) {
+  EBatch kind = type == EPrimitive::PointList                                        ? kPoints
+                : type == EPrimitive::LineList || type == EPrimitive::LineStrip ? kLines
+                                                                                     : kTriangles;
+  // The vertices that make whole primitives.
+  int used = count;
+  if (type == EPrimitive::LineList) used = count & ~1;
+  if (type == EPrimitive::LineStrip && count < 2) used = 0;
+  if (type == EPrimitive::TriangleList) used = count / 3 * 3;
+  if ((type == EPrimitive::TriangleStrip || type == EPrimitive::TriangleFan) && count < 3) used = 0;
+  if (used == 0) return;
+
+  // Batches sent after this one hold primitives drawn earlier: where they may touch the same
+  // pixels, the order of drawing decides, so everything waiting goes first.
+  RCover cover;
+  bool covered = false;
+  for (int k = kind + 1; k < kBatches; ++k) {
+    if (batches_[k].Empty()) continue;
+    if (!covered) cover = CoverOf(v, used);
+    covered = true;
+    if (Overlaps(batches_[k], cover)) {
       Flush();
-      i = 0;
+      break;
     }
-    if (i == unitsUsed_) units_[unitsUsed_++] = texture_;
-    slot = float(i);
   }
-  auto push = [&](const RVertex& a) {
-    batch_.push_back(RGpuVertex{a.x, a.y, a.z, a.colour, a.u, a.v, slot, a.nx, a.ny, a.nz});
-  };
+  RBatch& b = batches_[kind];
+  int32_t slot = -1;
+  if (!TextureSlot(b, slot)) {
+    Flush();
+    TextureSlot(b, slot);
+  }
+  if (kind != kTriangles) {
+    if (!covered) cover = CoverOf(v, used);
+    const uint64_t mask = cover.Mask();
+    for (int y = cover.y0; y <= cover.y1; ++y) b.rows[y] |= mask;
+  }
+
   switch (type) {
     case EPrimitive::PointList:
-      for (int i = 0; i < count; ++i) push(v[i]);
-      break;
     case EPrimitive::LineList:
-      for (int i = 0; i < (count & ~1); ++i) push(v[i]);
-      break;
+      for (int i = 0; i < used; ++i) Push(b, v[i], slot);
+      return;
     case EPrimitive::LineStrip:
-      for (int i = 0; i + 1 < count; ++i) {
-        push(v[i]);
-        push(v[i + 1]);
+      for (int i = 0; i + 1 < used; ++i) {
+        Push(b, v[i], slot);
+        Push(b, v[i + 1], slot);
       }
+      return;
+    default:
       break;
+  }
+  // Sprites, text and rectangles come as fans of four: they need no indices of their own until
+  // something else joins the batch.
+  if (type == EPrimitive::TriangleFan && used == 4 && b.quads) {
+    for (int i = 0; i < 4; ++i) Push(b, v[i], slot);
+    return;
+  }
+  if (b.quads) {
+    for (uint32_t q = 0; q < uint32_t(b.vertices.size()); q += 4)
+      b.indices.insert(b.indices.end(), {q, q + 1, q + 2, q, q + 2, q + 3});
+    b.quads = false;
+  }
+  const uint32_t base = uint32_t(b.vertices.size());
+  for (int i = 0; i < used; ++i) Push(b, v[i], slot);
+  switch (type) {
     case EPrimitive::TriangleList:
-      for (int i = 0; i < count / 3 * 3; ++i) push(v[i]);
+      for (uint32_t i = 0; i < uint32_t(used); ++i) b.indices.push_back(base + i);
       break;
     case EPrimitive::TriangleStrip:
-      for (int i = 0; i + 2 < count; ++i) {
-        if (i & 1) {
-          push(v[i + 1]);
-          push(v[i]);
-        } else {
-          push(v[i]);
-          push(v[i + 1]);
-        }
-        push(v[i + 2]);
+      // Every other triangle turned back, so all face the same way and start where the
+      // original device started them (the first vertex colours a flat triangle).
+      for (uint32_t i = 0; i + 2 < uint32_t(used); ++i) {
+        if (i & 1)
+          b.indices.insert(b.indices.end(), {base + i + 1, base + i, base + i + 2});
+        else
+          b.indices.insert(b.indices.end(), {base + i, base + i + 1, base + i + 2});
       }
       break;
-    case EPrimitive::TriangleFan:
-      for (int i = 1; i + 1 < count; ++i) {
-        push(v[0]);
-        push(v[i]);
-        push(v[i + 1]);
-      }
+    default:  // fan
+      for (uint32_t i = 1; i + 1 < uint32_t(used); ++i) b.indices.insert(b.indices.end(), {base, base + i, base + i + 1});
       break;
   }
 }
 
-void GlDevice::Flush() {
-  if (batch_.empty()) return;
-  ApplyBatchState();
-  glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-  size_t bytes = batch_.size() * sizeof(RGpuVertex);
-  // Batches are appended to one stream buffer, which is renewed only when it is full.
-  if (bytes > vboCapacity_ || vboUsed_ + bytes > vboCapacity_) {
-    vboCapacity_ = std::max({bytes, vboCapacity_, size_t(4) << 20});
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vboCapacity_), nullptr, GL_STREAM_DRAW);
+void GlDevice::EnsureQuadIndices(int quads) {
+  if (quads <= quadIndices_) return;
+  quadIndices_ = std::min(std::max({quads, quadIndices_ * 2, 1024}), kQuadsPerDraw);
+  std::vector<uint16_t> indices;
+  indices.reserve(size_t(quadIndices_) * 6);
+  for (int q = 0; q < quadIndices_; ++q) {
+    const auto i = uint16_t(q * 4);
+    indices.insert(indices.end(), {i, uint16_t(i + 1), uint16_t(i + 2), i, uint16_t(i + 2), uint16_t(i + 3)});
+  }
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * sizeof(uint16_t)), indices.data(), GL_STATIC_DRAW);
+}
+
+void GlDevice::Send(EBatch kind, RBatch& b) {
+  ApplyBatchState(kind, b);
+  const size_t n = b.vertices.size();
+  const bool lit = state_.lighting;
+  // Batches are appended to the stream buffers, which are renewed only when full.
+  if (vboUsed_ + n > vboCapacity_) {
+    vboCapacity_ = std::max({n, vboCapacity_, (size_t(4) << 20) / sizeof(RGpuVertex)});
+    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vboCapacity_ * sizeof(RGpuVertex)), nullptr, GL_STREAM_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, nbo_);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vboCapacity_ * 3 * sizeof(float)), nullptr, GL_STREAM_DRAW);
     vboUsed_ = 0;
   }
-  glBufferSubData(GL_ARRAY_BUFFER, GLintptr(vboUsed_), GLsizeiptr(bytes), batch_.data());
-  glDrawArrays(mode_, GLint(vboUsed_ / sizeof(RGpuVertex)), GLsizei(batch_.size()));
-  vboUsed_ += bytes;
-  ++drawCalls_;
-  batch_.clear();
-  unitsUsed_ = 0;
+  glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+  glBufferSubData(GL_ARRAY_BUFFER, GLintptr(vboUsed_ * sizeof(RGpuVertex)), GLsizeiptr(n * sizeof(RGpuVertex)),
+                  b.vertices.data());
+  if (lit) {
+    glBindBuffer(GL_ARRAY_BUFFER, nbo_);
+    glBufferSubData(GL_ARRAY_BUFFER, GLintptr(vboUsed_ * 3 * sizeof(float)), GLsizeiptr(n * 3 * sizeof(float)),
+                    b.normals.data());
+  }
+  const auto base = GLint(vboUsed_);
+  if (kind != kTriangles) {
+    glDrawArrays(kind == kLines ? GL_LINES : GL_POINTS, base, GLsizei(n));
+    ++drawCalls_;
+  } else if (b.quads) {
+    const int quads = int(n / 4);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, quadIbo_);
+    EnsureQuadIndices(std::min(quads, int(kQuadsPerDraw)));
+    for (int q = 0; q < quads; q += kQuadsPerDraw) {
+      const int c = std::min(int(kQuadsPerDraw), quads - q);
+      glDrawElementsBaseVertex(GL_TRIANGLES, c * 6, GL_UNSIGNED_SHORT, nullptr, base + q * 4);
+      ++drawCalls_;
+    }
+  } else {
+    const size_t ni = b.indices.size();
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
+    if (iboUsed_ + ni > iboCapacity_) {
+      iboCapacity_ = std::max({ni, iboCapacity_, (size_t(1) << 20) / sizeof(uint32_t)});
+      glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(iboCapacity_ * sizeof(uint32_t)), nullptr, GL_STREAM_DRAW);
+      iboUsed_ = 0;
+    }
+    glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, GLintptr(iboUsed_ * sizeof(uint32_t)), GLsizeiptr(ni * sizeof(uint32_t)),
+                    b.indices.data());
+    glDrawElementsBaseVertex(GL_TRIANGLES, GLsizei(ni), GL_UNSIGNED_INT,
+                             reinterpret_cast<void*>(iboUsed_ * sizeof(uint32_t)), base);
+    iboUsed_ += ni;
+    ++drawCalls_;
+  }
+  vboUsed_ += n;
+  b.vertices.clear();
+  b.normals.clear();
+  b.indices.clear();
+  b.quads = true;
+  b.textured = b.untextured = false;
+  b.white = true;
+  b.unitsUsed = 0;
+  if (kind != kTriangles) std::fill(std::begin(b.rows), std::end(b.rows), 0);
+}
+
+void GlDevice::Flush() {
+  for (int k = 0; k < kBatches; ++k)
+    if (!batches_[k].Empty()) Send(EBatch(k), batches_[k]);
 }
 
 bool GlDevice::BindTarget(uint32_t handle) {

@@ -1,8 +1,12 @@
 // The drawing device over OpenGL 3.3 core. It reproduces the fixed-function device the games were
 // made for: one texture stage that modulates or selects, the original blend factors, alpha test,
 // point and linear filtering, clamp and wrap, pixel centres on whole coordinates, render targets
-// and a back buffer whose alpha always reads as opaque. Primitives of the same texture and state
-// are batched (up to eight textures share a batch); any change of state, target, transform or a read-back sends the batch first.
+// and a back buffer whose alpha always reads as opaque.
+// Drawing is batched: triangles of every kind (lists, strips, fans, the quads of sprites and text)
+// share one triangle batch of indexed vertices, lines and points have a batch each, and up to
+// eight textures share a batch. The three are sent in that order, so a primitive joins its batch
+// only when nothing it covers on the screen waits in a batch sent after it; otherwise, and on any
+// change of state, target, transform or a read-back, everything waiting is sent first.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -77,16 +81,48 @@ class GlDevice : public IGraphicsDevice {
   // Multisampled drawing into the back buffer is resolved before it is read or shown.
   void Resolve();
   void DeleteMultisample();
-  void ApplyBatchState();
 
-  // What the shader reads: a vertex and the texture unit of its batch (-1: none).
+  // What the shader reads: a vertex and the texture unit of its batch (-1: none). Normals travel
+  // in a buffer of their own, filled only for lit batches.
   struct RGpuVertex {
     float x, y, z;
     uint32_t colour;
-    float u, v, slot;
-    float nx, ny, nz;
+    float u, v;
+    int32_t slot;
   };
   static constexpr int kUnits = 8;
+  // The pending batches, in the order they are sent.
+  enum EBatch : int { kTriangles = 0, kLines = 1, kPoints = 2, kBatches = 3 };
+  // Which parts of the viewport a batch covers: 64 x 64 cells, a row of cells per word.
+  static constexpr int kCells = 64;
+  struct RCover {
+    int x0 = 0, y0 = 0, x1 = -1, y1 = -1;  // cells, inclusive; empty when x1 < x0
+    uint64_t Mask() const { return (x1 - x0 == 63 ? ~uint64_t(0) : ((uint64_t(1) << (x1 - x0 + 1)) - 1) << x0); }
+  };
+  struct RBatch {
+    std::vector<RGpuVertex> vertices;
+    std::vector<float> normals;     // lit batches: three per vertex
+    std::vector<uint32_t> indices;  // triangles, unless every one so far belongs to a fan of four
+    bool quads = true;              // the vertices are fans of four: the shared quad indices serve
+    bool textured = false, untextured = false;
+    bool white = true;              // every vertex colour is opaque white
+    uint32_t units[kUnits] = {};
+    int unitsUsed = 0;
+    uint64_t rows[kCells] = {};     // lines and points: the cells they may touch
+    bool Empty() const { return vertices.empty(); }
+  };
+  RCover CoverOf(const RVertex* v, int count) const;
+  bool Overlaps(const RBatch& b, const RCover& c) const;
+  // Room for a vertex list in `b` and the slot of the current texture there; false when the
+  // batch's units are all taken by other textures.
+  bool TextureSlot(RBatch& b, int32_t& slot);
+  void Push(RBatch& b, const RVertex& a, int32_t slot);
+  void ApplyBatchState(EBatch kind, const RBatch& b);
+  void Send(EBatch kind, RBatch& b);
+  // The shared index buffer for fans of four: 0 1 2 0 2 3, 4 5 6 4 6 7, ... as 16-bit indices
+  // from a base vertex, `kQuadsPerDraw` quads at most per draw.
+  static constexpr int kQuadsPerDraw = 16384;
+  void EnsureQuadIndices(int quads);
 
   bool created_ = false;
   int backW_ = 0, backH_ = 0, maxTexture_ = 2048;
@@ -105,10 +141,13 @@ class GlDevice : public IGraphicsDevice {
     kProgramFog = 32,
     kProgramFlat = 64,
     kProgramLit = 128,
+    kProgramOneTexture = 256,  // every vertex samples unit 0: no choice per pixel
+    kProgramNoTexture = 512,   // no vertex samples: the stage reads white
   };
   bool BuildProgram(int key, std::string& error);
-  RProgram programs_[256];
-  GLuint vao_ = 0, vbo_ = 0;
+  RProgram programs_[1024];
+  GLuint vao_ = 0, vbo_ = 0, nbo_ = 0, ibo_ = 0, quadIbo_ = 0;
+  int quadIndices_ = 0;  // quads the shared index buffer holds
   GLuint samplers_[4] = {};
   RTarget back_;
   GLuint backColour_ = 0;
@@ -126,14 +165,12 @@ class GlDevice : public IGraphicsDevice {
   float matrix_[16] = {}, worldView_[16] = {}, world_[16] = {}, normalMatrix_[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
   RLighting lighting_;
   RPixelRect viewport_{0, 0, 1, 1};
-  GLenum mode_ = GL_TRIANGLES;
-  std::vector<RGpuVertex> batch_;
-  uint32_t units_[kUnits] = {};
-  int unitsUsed_ = 0;
-  size_t vboUsed_ = 0;
+  RBatch batches_[kBatches];
+  // The stream buffers: batches are appended, and a buffer is renewed only when it is full. The
+  // normals' buffer keeps step with the vertices' (the same vertex numbers).
+  size_t vboUsed_ = 0, vboCapacity_ = 0;  // in vertices
+  size_t iboUsed_ = 0, iboCapacity_ = 0;  // in indices
   int drawCalls_ = 0;
-  size_t vboCapacity_ = 0;
-
 };
 
 }  // namespace kestro::platform
