@@ -116,5 +116,25 @@ TEST(BatchOrderPixels, ShapesAndOutlinesApartShareBatches) {
   g.TextureFree(blue);
 }
 
+// A device made again starts its buffers afresh: what it draws arrives.
+TEST(BatchOrderPixels, DeviceMadeAgainDraws) {
+  platform::GlDevice& device = GlContext::Get().device;
+  for (int round = 0; round < 2; ++round) {
+    CGraphics& g = FreshGraphics(kBlack);
+    const int red = Solid(g, kRed);
+    const uint32_t green[4] = {kOpaque | kGreen, kOpaque | kGreen, kOpaque | kGreen, kOpaque | kGreen};
+    Sprite(g, red, 4, 4);
+    g.DrawTriangle(30, 30, 40, 30, 30, 40, kOpaque | kBlue, kOpaque | kBlue, kOpaque | kBlue, false);
+    g.DrawRectangle(40, 4, 50, 14, green, false);
+    EXPECT_EQ(Rgb(PixelAt(10, 10)), kRed) << round;
+    EXPECT_EQ(Rgb(PixelAt(32, 32)), kBlue) << round;
+    EXPECT_EQ(Rgb(PixelAt(45, 10)), kGreen) << round;
+    g.TextureFree(red);
+    g.Stop();
+    std::string error;
+    ASSERT_TRUE(device.Create(64, 64, error)) << error;
+  }
+}
+
 }  // namespace
 }  // namespace kestro::test
