@@ -442,11 +442,19 @@ void GlDevice::SetTexture(uint32_t handle) {
 }
 
 void GlDevice::SetTransforms(const RMatrix& world, const RMatrix& view, const RMatrix& projection) {
-  Flush();
   RMatrix wv = world * view;
-  ToFloats(wv * projection, matrix_);
-  ToFloats(wv, worldView_);
-  ToFloats(world, world_);
+  float matrix[16], worldView[16], worldOnly[16];
+  ToFloats(wv * projection, matrix);
+  ToFloats(wv, worldView);
+  ToFloats(world, worldOnly);
+  // The same transforms set again (each view and each surface sets them) keep the batches.
+  if (std::equal(matrix, matrix + 16, matrix_) && std::equal(worldView, worldView + 16, worldView_) &&
+      std::equal(worldOnly, worldOnly + 16, world_))
+    return;
+  Flush();
+  std::copy(matrix, matrix + 16, matrix_);
+  std::copy(worldView, worldView + 16, worldView_);
+  std::copy(worldOnly, worldOnly + 16, world_);
   // Normals turn with the inverse of the world's 3 x 3 part (column-major for the shader).
   const auto& m = world.m;
   double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
