@@ -7,7 +7,7 @@
 // that draws nothing, and the depth sort.
 //
 // Run headless: SDL_VIDEODRIVER=offscreen bench_platform_room_draw (LÖVE from the `love` package;
-// its cases report 0 when it cannot be run).
+// its cases report 0 when it cannot be run). LP_NUM_THREADS, when set, holds for both sides.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -171,6 +171,9 @@ void SideBySide(benchmark::State& state, double scale) {
   state.counters["kestro_cpu_ms"] = ac;
   state.counters["love_cpu_ms"] = bc;
   state.counters["cpu_ratio"] = ac > 0 ? bc / ac : 0;
+  // The software rasterizer's threads, the same for both sides (LÖVE inherits the environment).
+  const char* threads = std::getenv("LP_NUM_THREADS");
+  state.SetLabel(std::string("LP_NUM_THREADS=") + (threads ? threads : "unset"));
   const int calls = platform::GamePlatform().device.DrawCalls();
   DrawRoom();
   Graphics().PresentFrame();

@@ -29,22 +29,26 @@ uint32_t Rgb(const Px& p) { return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | 
 TEST(BatchOrderPixels, MixedPrimitivesShowInDrawingOrder) {
   CGraphics& g = FreshGraphics(kBlack);
   const int red = Solid(g, kRed), blue = Solid(g, kBlue);
-  Sprite(g, red, 10, 10);                                        // 1: red square 10..29
-  g.DrawLine(5, 15, 40, 15, kOpaque | kGreen, kOpaque | kGreen);  // 2: across the red square
-  g.DrawPoint(23, 8, kOpaque | kYellow);                         // 3: under the triangle to come
-  g.DrawPoint(12, 12, kOpaque | kYellow);                        // 4: on the red square
-  g.DrawTriangle(20, 5, 35, 5, 20, 20, kOpaque | kWhite, kOpaque | kWhite, kOpaque | kWhite, false);  // 5
-  Sprite(g, blue, 25, 12);                                       // 6: blue square 25..44 x 12..31
-  g.DrawPoint(30, 20, kOpaque | kYellow);                        // 7: on the blue square
-  g.SetBlendMode(1);                                             // 8: additive from here
-  Sprite(g, red, 40, 28, 2, 2);                                  // red 40..47 x 28..35, half on blue
+  // A red square (10..29), a line across it, a point under the triangle to come and one on
+  // the square, the triangle, a blue square (25..44 x 12..31) over all of them, a point on it.
+  Sprite(g, red, 10, 10);
+  g.DrawLine(5, 15, 40, 15, kOpaque | kGreen, kOpaque | kGreen);
+  g.DrawPoint(23, 8, kOpaque | kYellow);
+  g.DrawPoint(12, 12, kOpaque | kYellow);
+  g.DrawTriangle(20, 5, 35, 5, 20, 20, kOpaque | kWhite, kOpaque | kWhite, kOpaque | kWhite, false);
+  Sprite(g, blue, 25, 12);
+  g.DrawPoint(30, 20, kOpaque | kYellow);
+  // Added: red (40..47 x 28..35) half on the blue square, two lines adding up to yellow.
+  g.SetBlendMode(1);
+  Sprite(g, red, 40, 28, 2, 2);
   g.DrawLine(2, 50, 30, 50, kOpaque | kGreen, kOpaque | kGreen);
-  g.DrawLine(2, 50, 30, 50, kOpaque | kRed, kOpaque | kRed);     // adds up to yellow
+  g.DrawLine(2, 50, 30, 50, kOpaque | kRed, kOpaque | kRed);
+  // Normal again: a sprite over a line, a point over a line.
   g.SetBlendMode(0);
   g.DrawLine(2, 55, 30, 55, kOpaque | kGreen, kOpaque | kGreen);
-  Sprite(g, red, 10, 53, 1, 1);                                  // over the line: red
+  Sprite(g, red, 10, 53, 1, 1);
   g.DrawLine(2, 60, 30, 60, kOpaque | kGreen, kOpaque | kGreen);
-  g.DrawPoint(15, 60, kOpaque | kBlue);                          // over the line: blue
+  g.DrawPoint(15, 60, kOpaque | kBlue);
 
   struct RCase {
     int x, y;

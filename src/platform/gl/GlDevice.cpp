@@ -215,7 +215,10 @@ bool GlDevice::BuildProgram(int key, std::string& error) {
                      "\n#define LIGHTING " + ((key & kProgramLit) ? "1" : "0") + "\n";
   std::string fsText = head + "#define UNITS " + std::to_string(units) + "\n";
   fsText += std::string("#define TEXTURE ") +
-            ((key & kProgramNoTexture) ? "0" : (key & kProgramOneTexture) ? "1" : "2") + "\n";
+            ((key & kProgramNoTexture)    ? "0"
+             : (key & kProgramOneTexture) ? "1"
+                                          : "2") +
+            "\n";
   fsText += std::string("#define MODULATE ") + ((key & kProgramModulate) ? "1" : "0") + "\n";
   fsText += std::string("#define ALPHATEST ") + ((key & kProgramAlphaTest) ? "1" : "0") + "\n";
   fsText += std::string("#define FOG ") + ((key & kProgramFog) ? "1" : "0") + "\n";
@@ -490,9 +493,9 @@ void GlDevice::ApplyBatchState(EBatch kind, const RBatch& b) {
   // is exactly white: such a batch (sprites drawn plainly) need not carry its colour to the pixels.
   bool affine = matrix_[3] == 0 && matrix_[7] == 0 && matrix_[11] == 0 && matrix_[15] == 1;
   bool modulate = state_.modulate && !(b.white && affine && !state_.lighting);
-  int key = unitClass | texturing | (kind == kLines ? kProgramLines : 0) | (modulate ? kProgramModulate : 0) | (state_.alphaTest ? kProgramAlphaTest : 0) |
-            (state_.fog ? kProgramFog : 0) | (state_.gouraud ? 0 : kProgramFlat) |
-            (state_.lighting ? kProgramLit : 0);
+  int key = unitClass | texturing | (kind == kLines ? kProgramLines : 0) | (modulate ? kProgramModulate : 0) |
+            (state_.alphaTest ? kProgramAlphaTest : 0) | (state_.fog ? kProgramFog : 0) |
+            (state_.gouraud ? 0 : kProgramFlat) | (state_.lighting ? kProgramLit : 0);
   std::string error;
   if (!programs_[key].id && !BuildProgram(key, error)) key = kProgramModulate;
   const RProgram& p = programs_[key];
@@ -590,9 +593,7 @@ GlDevice::RCover GlDevice::CoverOf(const RVertex* v, int count) const {
   }
   // Two pixels to spare on every side: the half-pixel shift, a line's last pixel, filtering.
   const float mx = 4.0f / float(std::max(viewport_.w, 1)), my = 4.0f / float(std::max(viewport_.h, 1));
-  auto cell = [](float ndc) {
-    return int(std::clamp((ndc + 1.0f) * 0.5f * float(kCells), 0.0f, float(kCells - 1)));
-  };
+  auto cell = [](float ndc) { return int(std::clamp((ndc + 1.0f) * 0.5f * float(kCells), 0.0f, float(kCells - 1))); };
   return RCover{cell(x0 - mx), cell(y0 - my), cell(x1 + mx), cell(y1 + my)};
 }
 
@@ -626,9 +627,9 @@ void GlDevice::Push(RBatch& b, const RVertex& a, int32_t slot) {
 
 void GlDevice::Draw(EPrimitive type, const RVertex* v, int count) {
   if (!created_ || !v || count <= 0) return;
-  EBatch kind = type == EPrimitive::PointList                                        ? kPoints
-                : type == EPrimitive::LineList || type == EPrimitive::LineStrip ? kLines
-                                                                                     : kTriangles;
+  EBatch kind = kTriangles;
+  if (type == EPrimitive::PointList) kind = kPoints;
+  if (type == EPrimitive::LineList || type == EPrimitive::LineStrip) kind = kLines;
   // The vertices that make whole primitives.
   int used = count;
   if (type == EPrimitive::LineList) used = count & ~1;
@@ -673,8 +674,7 @@ void GlDevice::Draw(EPrimitive type, const RVertex* v, int count) {
         Push(b, v[i + 1], slot);
       }
       return;
-    default:
-      break;
+    default: break;
   }
   // Sprites, text and rectangles come as fans of four: they need no indices of their own until
   // something else joins the batch.
@@ -704,7 +704,8 @@ void GlDevice::Draw(EPrimitive type, const RVertex* v, int count) {
       }
       break;
     default:  // fan
-      for (uint32_t i = 1; i + 1 < uint32_t(used); ++i) b.indices.insert(b.indices.end(), {base, base + i, base + i + 1});
+      for (uint32_t i = 1; i + 1 < uint32_t(used); ++i)
+        b.indices.insert(b.indices.end(), {base, base + i, base + i + 1});
       break;
   }
 }

@@ -105,16 +105,16 @@ class GlDevice : public IGraphicsDevice {
     std::vector<uint32_t> indices;  // triangles, unless every one so far belongs to a fan of four
     bool quads = true;              // the vertices are fans of four: the shared quad indices serve
     bool textured = false, untextured = false;
-    bool white = true;              // every vertex colour is opaque white
+    bool white = true;  // every vertex colour is opaque white
     uint32_t units[kUnits] = {};
     int unitsUsed = 0;
-    uint64_t rows[kCells] = {};     // lines and points: the cells they may touch
+    uint64_t rows[kCells] = {};  // lines and points: the cells they may touch
     bool Empty() const { return vertices.empty(); }
   };
   RCover CoverOf(const RVertex* v, int count) const;
   bool Overlaps(const RBatch& b, const RCover& c) const;
-  // Room for a vertex list in `b` and the slot of the current texture there; false when the
-  // batch's units are all taken by other textures.
+  // The unit of the current texture in `b` (-1: none), taking a free one when needed; false
+  // when all of the batch's units hold other textures.
   bool TextureSlot(RBatch& b, int32_t& slot);
   void Push(RBatch& b, const RVertex& a, int32_t slot);
   void ApplyBatchState(EBatch kind, const RBatch& b);
