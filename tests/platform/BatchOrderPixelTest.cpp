@@ -120,6 +120,23 @@ TEST(BatchOrderPixels, ShapesAndOutlinesApartShareBatches) {
   g.TextureFree(blue);
 }
 
+// More quads than one draw of the shared 16-bit indices holds: five layers of 64 x 64 one-pixel
+// squares in one batch; the last layer, drawn in the second part, covers the screen.
+TEST(BatchOrderPixels, QuadsBeyondOneDrawOfSharedIndices) {
+  CGraphics& g = FreshGraphics(kBlack);
+  platform::GlDevice& device = GlContext::Get().device;
+  device.Flush();
+  const int calls = device.DrawCalls();
+  for (int layer = 0; layer < 5; ++layer) {
+    const uint32_t c = kOpaque | (layer == 4 ? kGreen : kRed + uint32_t(layer));
+    const uint32_t cs[4] = {c, c, c, c};
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) g.DrawRectangle(x, y, x, y, cs, false);
+  }
+  EXPECT_EQ(Picture(0, 0, 64, 64, {{'G', kGreen}}), std::vector<std::string>(64, std::string(64, 'G')));
+  EXPECT_EQ(device.DrawCalls() - calls, 2);
+}
+
 // A device made again starts its buffers afresh: what it draws arrives.
 TEST(BatchOrderPixels, DeviceMadeAgainDraws) {
   platform::GlDevice& device = GlContext::Get().device;
