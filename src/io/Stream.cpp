@@ -2,8 +2,10 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 
 namespace kestro {
@@ -82,6 +84,7 @@ void CStream::Skip(size_t n) {
 }
 
 void CStream::WriteBytes(const void* src, size_t n) {
+  InflateAll();
   if (pos_ + n > buf_.size()) buf_.resize(pos_ + n);
   if (n) std::memcpy(buf_.data() + pos_, src, n);
   pos_ += n;
@@ -109,53 +112,143 @@ std::unique_ptr<CStream> CStream::ReadStream() {
 }
 
 void CStream::WriteStream(CStream& src) {
-  WriteInteger(int32_t(src.buf_.size()));
-  WriteBytes(src.buf_.data(), src.buf_.size());
+  const std::vector<uint8_t>& content = src.Buffer();
+  WriteInteger(int32_t(content.size()));
+  WriteBytes(content.data(), content.size());
 }
 
-std::unique_ptr<CStream> CStream::Inflate(const uint8_t* data, size_t n) {
-  auto out = std::make_unique<CStream>();
-  if (n == 0) return out;
+// The rest of a packed block: its packed bytes (a copy, so the stream outlives its source) and
+// zlib's state.
+struct RInflation {
+  std::vector<uint8_t> packed;
   z_stream zs{};
-  if (inflateInit(&zs) != Z_OK) throw EStreamError("zlib error");
-  zs.next_in = const_cast<uint8_t*>(data);
-  zs.avail_in = uInt(n);
-  std::vector<uint8_t>& dst = out->buf_;
-  // Start at twice the packed size and grow geometrically.
-  dst.resize(std::min(kMaxInflatedBlock, std::max<size_t>(n * 2, 32768)));
-  size_t have = 0;
-  int rc = Z_OK;
-  while (rc != Z_STREAM_END) {
-    if (have == dst.size()) {
-      if (dst.size() >= kMaxInflatedBlock) {
-        inflateEnd(&zs);
-        throw EStreamError("zlib error: block too large");
+  size_t limit = kMaxInflatedBlock;
+  bool done = false;
+
+  RInflation(const uint8_t* data, size_t n, size_t maxContent) : packed(data, data + n), limit(maxContent) {
+    if (inflateInit(&zs) != Z_OK) throw EStreamError("zlib error");
+    zs.next_in = packed.data();
+    zs.avail_in = uInt(n);
+  }
+  ~RInflation() { inflateEnd(&zs); }
+  RInflation(const RInflation&) = delete;
+  RInflation& operator=(const RInflation&) = delete;
+
+  // Appends content to dst until it holds `want` bytes or the block ends.
+  void Fill(std::vector<uint8_t>& dst, size_t want) {
+    while (!done && dst.size() < want) {
+      if (dst.size() >= limit) {
+        // One byte more tells a block that ends exactly at the limit from one that goes on.
+        uint8_t probe;
+        zs.next_out = &probe;
+        zs.avail_out = 1;
+        const int rc = inflate(&zs, Z_NO_FLUSH);
+        if (rc == Z_STREAM_END && zs.avail_out == 1) {
+          done = true;
+          return;
+        }
+        throw EStreamError(limit == kMaxInflatedBlock ? "zlib error: block too large"
+                                                      : "packed block larger than its declared size");
       }
-      dst.resize(std::min(kMaxInflatedBlock, dst.size() * 2));
-    }
-    zs.next_out = dst.data() + have;
-    zs.avail_out = uInt(std::min<size_t>(dst.size() - have, 1u << 30));
-    size_t before = zs.avail_out;
-    rc = inflate(&zs, Z_NO_FLUSH);
-    have += before - zs.avail_out;
-    if (rc == Z_STREAM_END) break;
-    if (rc != Z_OK || (zs.avail_in == 0 && zs.avail_out != 0)) {
-      inflateEnd(&zs);
-      throw EStreamError("zlib error");
+      // Grow geometrically (at least 32 KiB a step), never past the limit.
+      const size_t have = dst.size();
+      const size_t target = std::min(limit, std::max({want, have * 2, have + 32768}));
+      dst.resize(target);
+      zs.next_out = dst.data() + have;
+      zs.avail_out = uInt(std::min<size_t>(target - have, 1u << 30));
+      const size_t before = zs.avail_out;
+      const int rc = inflate(&zs, Z_NO_FLUSH);
+      dst.resize(have + (before - zs.avail_out));
+      if (rc == Z_STREAM_END) {
+        done = true;
+      } else if (rc != Z_OK || (zs.avail_in == 0 && zs.avail_out != 0)) {
+        throw EStreamError("zlib error");
+      }
     }
   }
-  inflateEnd(&zs);
-  dst.resize(have);
-  return out;
+};
+
+CStream::CStream() = default;
+CStream::CStream(std::vector<uint8_t> bytes) : buf_(std::move(bytes)) {}
+CStream::~CStream() = default;
+CStream::CStream(CStream&&) noexcept = default;
+CStream& CStream::operator=(CStream&&) noexcept = default;
+CStream::CStream(const CStream& other) : buf_(other.Buffer()), pos_(other.pos_) {}
+CStream& CStream::operator=(const CStream& other) {
+  if (this != &other) {
+    buf_ = other.Buffer();
+    inflation_.reset();
+    pos_ = other.pos_;
+  }
+  return *this;
 }
 
-std::unique_ptr<CStream> CStream::ReadStreamC() {
+void CStream::Clear() {
+  buf_.clear();
+  inflation_.reset();
+  pos_ = 0;
+}
+
+bool CStream::InflateTo(size_t from, size_t n) const {
+  if (n > SIZE_MAX - from) return false;
+  const size_t want = from + n;
+  if (inflation_ && buf_.size() < want) {
+    inflation_->Fill(buf_, want);
+    if (inflation_->done) inflation_.reset();
+  }
+  return buf_.size() >= want;
+}
+
+void CStream::InflateAll() const {
+  if (!inflation_) return;
+  inflation_->Fill(buf_, SIZE_MAX);
+  inflation_.reset();
+}
+
+bool CStream::Holds(size_t n) { return n <= (pos_ < buf_.size() ? buf_.size() - pos_ : 0) || InflateTo(pos_, n); }
+
+std::unique_ptr<CStream> CStream::ReadStreamC(size_t limit) {
   int32_t n = ReadInteger();
   if (n <= 0) return std::make_unique<CStream>();
   Need(size_t(n));
-  auto out = Inflate(buf_.data() + pos_, size_t(n));
+  auto out = std::make_unique<CStream>();
+  out->inflation_ = std::make_unique<RInflation>(buf_.data() + pos_, size_t(n), std::min(limit, kMaxInflatedBlock));
   pos_ += size_t(n);
+  // A damaged header shows at once, as it did when blocks were inflated whole.
+  out->InflateTo(0, 1);
   return out;
+}
+
+void CStream::SkipStreamC() {
+  int32_t n = ReadInteger();
+  if (n > 0) Skip(size_t(n));
+}
+
+size_t CStream::MeasureStreamC() {
+  int32_t n = ReadInteger();
+  if (n <= 0) return 0;
+  Need(size_t(n));
+  z_stream zs{};
+  if (inflateInit(&zs) != Z_OK) throw EStreamError("zlib error");
+  zs.next_in = buf_.data() + pos_;
+  zs.avail_in = uInt(n);
+  pos_ += size_t(n);
+  // Through a small window: the content is counted, never held.
+  std::vector<uint8_t> window(1 << 16);
+  size_t total = 0;
+  for (;;) {
+    zs.next_out = window.data();
+    zs.avail_out = uInt(window.size());
+    const int rc = inflate(&zs, Z_NO_FLUSH);
+    total += window.size() - zs.avail_out;
+    if (rc == Z_STREAM_END) break;
+    if (total > kMaxInflatedBlock || rc != Z_OK || (zs.avail_in == 0 && zs.avail_out != 0)) {
+      inflateEnd(&zs);
+      throw EStreamError(total > kMaxInflatedBlock ? "zlib error: block too large" : "zlib error");
+    }
+  }
+  inflateEnd(&zs);
+  return total;
 }
 
 void CStream::WriteStreamC(const uint8_t* data, size_t n) {
@@ -167,7 +260,7 @@ void CStream::WriteStreamC(const uint8_t* data, size_t n) {
   WriteBytes(packed.data(), bound);
 }
 
-void CStream::WriteStreamC(CStream& src) { WriteStreamC(src.buf_.data(), src.buf_.size()); }
+void CStream::WriteStreamC(CStream& src) { WriteStreamC(src.Buffer().data(), src.Buffer().size()); }
 
 std::unique_ptr<CStream> CStream::ReadStreamE() {
   int32_t p1 = ReadInteger();
@@ -208,7 +301,7 @@ void CStream::WriteStreamE(CStream& src, std::mt19937& rng) {
   WriteBytes(T, 256);
   for (int i = 0; i < b; ++i) WriteInteger(filler(rng));
 
-  std::vector<uint8_t>& M = src.buf_;
+  std::vector<uint8_t>& M = src.Buffer();
   size_t n = M.size();
   for (size_t i = 0; i < n; ++i) {
     size_t j = i >= T[i & 0xFF] ? i - T[i & 0xFF] : 0;
@@ -229,10 +322,17 @@ void CStream::WriteStreamE(CStream& src) {
 std::optional<std::vector<uint8_t>> CStream::ReadBitmap() {
   if (!ReadBoolean()) return std::nullopt;
   std::unique_ptr<CStream> block = ReadStreamC();
-  std::vector<uint8_t>& b = block->buf_;
   // A bitmap file image: "BM", file size, two reserved words, pixel offset, then an info header
   // of at least the 12-byte core size, with the pixels inside the image.
-  if (b.size() < 26 || b[0] != 'B' || b[1] != 'M') return std::nullopt;
+  if (!block->Holds(26)) return std::nullopt;
+  const uint8_t* head = block->PeekBytes(26);
+  if (head[0] != 'B' || head[1] != 'M') return std::nullopt;
+  uint32_t fileSize;
+  std::memcpy(&fileSize, head + 2, 4);
+  // The size the image declares bounds its block: content beyond it is not a bitmap file image
+  // and is never inflated. (Some writers leave the size 0; the block's own cap holds then.)
+  if (fileSize >= 26 && block->Holds(size_t(fileSize) + 1)) return std::nullopt;
+  std::vector<uint8_t>& b = block->Buffer();
   uint32_t offBits, infoSize;
   std::memcpy(&offBits, b.data() + 10, 4);
   std::memcpy(&infoSize, b.data() + 14, 4);
@@ -248,18 +348,16 @@ void CStream::WriteBitmap(const std::vector<uint8_t>* bmpFile) {
 // ---- scrambling ----
 
 size_t CStream::Encrypt(int32_t key, size_t start, int64_t count) {
-  return Substitute(buf_, key, start, count, [](uint8_t v, size_t) { return g_subst[v]; });
+  return Substitute(Buffer(), key, start, count, [](uint8_t v, size_t) { return g_subst[v]; });
 }
 size_t CStream::Decrypt(int32_t key, size_t start, int64_t count) {
-  return Substitute(buf_, key, start, count, [](uint8_t v, size_t) { return g_inverse[v]; });
+  return Substitute(Buffer(), key, start, count, [](uint8_t v, size_t) { return g_inverse[v]; });
 }
 size_t CStream::Encrypt2(int32_t key, size_t start, int64_t count) {
-  return Substitute(buf_, key, start, count,
-                    [](uint8_t v, size_t p) { return g_subst[(v + p) & 0xFF]; });
+  return Substitute(Buffer(), key, start, count, [](uint8_t v, size_t p) { return g_subst[(v + p) & 0xFF]; });
 }
 size_t CStream::Decrypt2(int32_t key, size_t start, int64_t count) {
-  return Substitute(buf_, key, start, count,
-                    [](uint8_t v, size_t p) { return uint8_t(g_inverse[v] - p); });
+  return Substitute(Buffer(), key, start, count, [](uint8_t v, size_t p) { return uint8_t(g_inverse[v] - p); });
 }
 
 // ---- hexadecimal text ----
@@ -267,8 +365,9 @@ size_t CStream::Decrypt2(int32_t key, size_t start, int64_t count) {
 std::string CStream::ConvertToString() const {
   static const char* kHex = "0123456789ABCDEF";
   std::string s;
-  s.reserve(buf_.size() * 2);
-  for (uint8_t b : buf_) {
+  const std::vector<uint8_t>& content = Buffer();
+  s.reserve(content.size() * 2);
+  for (uint8_t b : content) {
     s.push_back(kHex[b >> 4]);
     s.push_back(kHex[b & 15]);
   }
@@ -276,6 +375,7 @@ std::string CStream::ConvertToString() const {
 }
 
 bool CStream::ConvertFromString(std::string_view text) {
+  InflateAll();
   auto digit = [](char c) -> int {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;

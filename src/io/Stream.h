@@ -25,22 +25,47 @@ class EStreamError : public std::runtime_error {
 // A packed block may not inflate beyond this; larger content is treated as damage, never allocated.
 inline constexpr size_t kMaxInflatedBlock = size_t(1) << 30;
 
+struct RInflation;
+
+// A stream read from a packed block inflates as it is read: a reader that stops early (an empty
+// slot, a summary that wants only names) never pays for the rest of the block, and content a
+// stored form does not declare is never inflated. Buffer(), Size() and Remaining() give the whole
+// content and so inflate the rest first; Holds() and PeekBytes() inflate only as far as asked.
 class CStream {
  public:
-  CStream() = default;
-  explicit CStream(std::vector<uint8_t> bytes) : buf_(std::move(bytes)) {}
+  CStream();
+  explicit CStream(std::vector<uint8_t> bytes);
+  ~CStream();
+  CStream(CStream&&) noexcept;
+  CStream& operator=(CStream&&) noexcept;
+  // A copy holds the whole content.
+  CStream(const CStream& other);
+  CStream& operator=(const CStream& other);
 
   // The buffer, for loaders that work on it in place (the game file, descrambling).
-  std::vector<uint8_t>& Buffer() { return buf_; }
-  const std::vector<uint8_t>& Buffer() const { return buf_; }
-  size_t Size() const { return buf_.size(); }
+  std::vector<uint8_t>& Buffer() {
+    InflateAll();
+    return buf_;
+  }
+  const std::vector<uint8_t>& Buffer() const {
+    InflateAll();
+    return buf_;
+  }
+  size_t Size() const { return Buffer().size(); }
   size_t Position() const { return pos_; }
   void SetPosition(size_t pos) { pos_ = pos; }
-  size_t Remaining() const { return pos_ < buf_.size() ? buf_.size() - pos_ : 0; }
-  void Clear() {
-    buf_.clear();
-    pos_ = 0;
+  size_t Remaining() const {
+    const size_t size = Size();
+    return pos_ < size ? size - pos_ : 0;
   }
+  // Whether n more bytes follow the position (inflating at most that far).
+  bool Holds(size_t n);
+  // The next n bytes in place, without moving the position; raises like a read when fewer remain.
+  const uint8_t* PeekBytes(size_t n) {
+    Need(n);
+    return buf_.data() + pos_;
+  }
+  void Clear();
 
   // Stored primitives.
   int32_t ReadInteger();
@@ -56,10 +81,16 @@ class CStream {
   void WriteString(std::string_view s);
   void WriteBytes(const void* src, size_t n);
 
-  // Nested blocks; the result is a new stream positioned at 0.
+  // Nested blocks; the result is a new stream positioned at 0. The stream of a packed block
+  // inflates as it is read (see above); `limit` is the most its content may hold, a block that
+  // inflates beyond it is damaged data.
   std::unique_ptr<CStream> ReadStream();
   void WriteStream(CStream& src);
-  std::unique_ptr<CStream> ReadStreamC();
+  std::unique_ptr<CStream> ReadStreamC(size_t limit = kMaxInflatedBlock);
+  // Passes over a packed block by its stored length, inflating nothing.
+  void SkipStreamC();
+  // Passes over a packed block and gives the size of its content, without keeping it.
+  size_t MeasureStreamC();
   void WriteStreamC(CStream& src);
   void WriteStreamC(const uint8_t* data, size_t n);
   std::unique_ptr<CStream> ReadStreamE();
@@ -84,12 +115,16 @@ class CStream {
   bool ConvertFromString(std::string_view text);
 
  private:
-  void Need(size_t n) const {
-    if (n > Remaining()) throw EStreamError();
+  void Need(size_t n) {
+    if (n > (pos_ < buf_.size() ? buf_.size() - pos_ : 0) && !InflateTo(pos_, n)) throw EStreamError();
   }
-  std::unique_ptr<CStream> Inflate(const uint8_t* data, size_t n);
+  // Inflates until `from + n` bytes are there; false when the content ends before.
+  bool InflateTo(size_t from, size_t n) const;
+  void InflateAll() const;
 
-  std::vector<uint8_t> buf_;
+  // Content inflated so far; the rest of a packed block waits in inflation_.
+  mutable std::vector<uint8_t> buf_;
+  mutable std::unique_ptr<RInflation> inflation_;
   size_t pos_ = 0;
 };
 

@@ -48,13 +48,16 @@ bool TBitmap32::LoadFromStream(CStream& s) {
   int32_t h = s.ReadInteger();
   if (w < 0 || h < 0 || w > kMaxBitmapSide || h > kMaxBitmapSide) throw EStreamError("picture size out of range");
   if (int64_t(w) * h == 0) return true;  // no block follows
-  std::unique_ptr<CStream> block = s.ReadStream();
-  size_t bytes = size_t(w) * size_t(h) * 4;
-  if (block->Size() < bytes) throw EStreamError();
+  // The pixel block holds exactly the declared width × height × 4 bytes: a block of another size
+  // is damaged data, found before any of it is read (or inflated).
+  const size_t bytes = size_t(w) * size_t(h) * 4;
+  const int32_t n = s.ReadInteger();
+  if (n < 0 || size_t(n) != bytes) throw EStreamError(kPictureSizeMismatch);
+  if (!s.Holds(bytes)) throw EStreamError();
+  s_data.resize(size_t(w) * size_t(h));
+  s.ReadBytes(s_data.data(), bytes);
   s_w = w;
   s_h = h;
-  s_data.resize(size_t(w) * size_t(h));
-  std::memcpy(s_data.data(), block->Buffer().data(), bytes);
   return true;
 }
 

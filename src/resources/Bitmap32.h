@@ -27,6 +27,8 @@ struct RRect {
 
 // Pictures are limited to this many pixels on a side; larger sizes are damage, never allocated.
 inline constexpr int kMaxBitmapSide = 32768;
+// Why a picture whose pixel block is not width × height × 4 bytes is refused.
+inline constexpr const char* kPictureSizeMismatch = "picture data larger or smaller than its declared size";
 
 class TBitmap32 {
  public:
@@ -42,7 +44,7 @@ class TBitmap32 {
 
   // Stored form: int 800, width, height, and when width x height > 0 a block of the pixels.
   // False on another version (the bitmap is then left empty and reading goes on). A negative or
-  // oversized size, or a block shorter than the pixels, raises EStreamError.
+  // oversized size, or a block of another length than the pixels, raises EStreamError.
   bool LoadFromStream(CStream& s);
   void SaveToStream(CStream& s) const;
 

@@ -96,13 +96,13 @@ bool TMask::LoadFromStream(CStream& s) {
   b.Right = s.ReadInteger();
   b.Bottom = s.ReadInteger();
   b.Top = s.ReadInteger();
-  if (w < 0 || h < 0 || uint64_t(w) * uint64_t(h) * 4 > s.Remaining())
+  if (w < 0 || h < 0 || uint64_t(w) * uint64_t(h) * 4 > kMaxInflatedBlock || !s.Holds(size_t(w) * size_t(h) * 4))
     throw EStreamError("mask size does not fit the data");
   Resize(w, h);
   i_bbox = b;
   // Rows from the top, each left to right; the stored ints are bools (true when above 0).
   const size_t n = size_t(w) * size_t(h);
-  const uint8_t* p = s.Buffer().data() + s.Position();
+  const uint8_t* p = s.PeekBytes(n * 4);
   for (size_t k = 0; k < n; ++k, p += 4) {
     int32_t v;
     std::memcpy(&v, p, 4);

@@ -219,6 +219,27 @@ bool LoadExtensionBlock(CStream& s, std::vector<CExtensionPackage>& packages, co
   return true;
 }
 
+bool SkimExtensionBlock(CStream& s, std::vector<std::string>& names) {
+  names.clear();
+  if (s.ReadInteger() != kExtVersion) return false;
+  int32_t n = s.ReadInteger();
+  if (!CountFits(s, n, 4)) return false;
+  for (int32_t i = 0; i < n; ++i) {
+    if (s.ReadInteger() != kExtVersion) return false;
+    names.push_back(s.ReadString());
+    s.ReadString();  // folder
+    int32_t files = s.ReadInteger();
+    if (!CountFits(s, files, 4)) return false;
+    for (int32_t k = 0; k < files; ++k) {
+      CExtensionFile f;
+      if (!f.LoadFromStream(s)) return false;
+    }
+    const int32_t contents = s.ReadInteger();
+    if (contents > 0) s.Skip(size_t(contents));
+  }
+  return true;
+}
+
 void SaveExtensionBlock(CStream& s, const std::vector<CExtensionPackage>& packages) {
   s.WriteInteger(kExtVersion);
   s.WriteInteger(int32_t(packages.size()));

@@ -78,6 +78,8 @@ class CExtensionPackage {
 
 // int 700, int n, n packages. A failing package shows "Error in loading extension packages."
 bool LoadExtensionBlock(CStream& s, std::vector<CExtensionPackage>& packages, const std::string& tempFolder);
+// The package names, the contents passed over by their stored length.
+bool SkimExtensionBlock(CStream& s, std::vector<std::string>& names);
 void SaveExtensionBlock(CStream& s, const std::vector<CExtensionPackage>& packages);
 
 }  // namespace kestro

@@ -11,6 +11,15 @@ namespace kestro {
 // The version of the game information block.
 constexpr int32_t kGameInformationVersion = 800;
 
+bool CGameInformation::SkimCaption(CStream& s, std::string& caption) {
+  if (s.ReadInteger() != kGameInformationVersion) return false;
+  std::unique_ptr<CStream> b = s.ReadStreamC();
+  b->ReadInteger();  // background colour
+  b->ReadBoolean();  // shown in the game window
+  caption = b->ReadString();
+  return true;
+}
+
 bool CGameInformation::LoadFromStream(CStream& s) {
   Clear();
   text.clear();

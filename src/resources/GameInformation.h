@@ -22,6 +22,8 @@ struct CGameInformation {
   void Clear() { *this = CGameInformation(); }
   // int 800, then a packed block with the settings and a block with the text.
   bool LoadFromStream(CStream& s);
+  // The caption alone, the rest of the block (the text) left packed.
+  static bool SkimCaption(CStream& s, std::string& caption);
   void SaveToStream(CStream& s) const;
 };
 

@@ -71,4 +71,14 @@ int ResourceCount(ResourceKind kind, const CGameResources& res);
 // The slot names of a kind, for listings: one per slot or entry ("" for an empty slot).
 std::vector<std::string> ResourceNames(ResourceKind kind, const CGameResources& res);
 
+// What a listing needs of a game without loading it: the names of every kind, as ResourceNames
+// gives them (so the counts are their sizes).
+struct RResourceSummary {
+  std::vector<std::string> names[kResourceKindCount];
+};
+// Reads one block into the summary, inflating only names and passing over contents (pictures,
+// sounds, included files, extension files, code) by their stored lengths. False (or EStreamError)
+// when the block is damaged as far as it is read.
+bool SkimResourceBlock(ResourceKind kind, CStream& s, RResourceSummary& summary);
+
 }  // namespace kestro

@@ -115,6 +115,19 @@ bool LoadIncludedFileBlock(CStream& s, std::vector<CDataFile>& files) {
   return true;
 }
 
+bool SkimIncludedFileBlock(CStream& s, std::vector<std::string>& names) {
+  names.clear();
+  if (s.ReadInteger() != kIncludedFileBlockVersion) return false;
+  int32_t n = s.ReadInteger();
+  if (!CountFits(s, n, 4)) return false;
+  for (int32_t i = 0; i < n; ++i) {
+    std::unique_ptr<CStream> item = s.ReadStreamC();
+    if (item->ReadInteger() != kDataFileVersion) return false;
+    names.push_back(item->ReadString());
+  }
+  return true;
+}
+
 void SaveIncludedFileBlock(CStream& s, const std::vector<CDataFile>& files) {
   s.WriteInteger(kIncludedFileBlockVersion);
   s.WriteInteger(int32_t(files.size()));

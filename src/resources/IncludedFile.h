@@ -54,6 +54,8 @@ std::filesystem::path SafeRelativePath(const std::string& name);
 
 // int 800, int count, count packed blocks each holding one file's stored form.
 bool LoadIncludedFileBlock(CStream& s, std::vector<CDataFile>& files);
+// The file names, each file's packed block inflated only as far as its name.
+bool SkimIncludedFileBlock(CStream& s, std::vector<std::string>& names);
 void SaveIncludedFileBlock(CStream& s, const std::vector<CDataFile>& files);
 
 }  // namespace kestro

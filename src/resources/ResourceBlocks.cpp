@@ -128,6 +128,53 @@ std::vector<std::string> ResourceNames(ResourceKind kind, const CGameResources& 
   }
 }
 
+bool SkimResourceBlock(ResourceKind kind, CStream& s, RResourceSummary& summary) {
+  std::vector<std::string>& names = summary.names[int(kind)];
+  names.clear();
+  auto unnamed = [](CStream&, std::string&) { return false; };
+  switch (kind) {
+    case ResourceKind::Extension: return SkimExtensionBlock(s, names);
+    case ResourceKind::Trigger:
+      return SkimListBlock(s, kListBlockVersion, names, false, [](CStream& item, std::string& name) {
+        if (item.ReadInteger() != kTriggerVersion) return false;
+        name = item.ReadString();
+        return true;
+      });
+    case ResourceKind::Sound:
+    case ResourceKind::Sprite:
+    case ResourceKind::Background:
+    case ResourceKind::Path:
+    case ResourceKind::Script:
+    case ResourceKind::Font:
+    case ResourceKind::TimeLine:
+    case ResourceKind::Object: return SkimListBlock(s, kListBlockVersion, names, true, unnamed);
+    case ResourceKind::Room:
+      if (!SkimListBlock(s, kListBlockVersion, names, true, unnamed)) return false;
+      s.ReadInteger();  // the last instance id
+      s.ReadInteger();  // the last tile id
+      return true;
+    case ResourceKind::IncludedFile: return SkimIncludedFileBlock(s, names);
+    case ResourceKind::GameInformation: {
+      std::string caption;
+      if (!CGameInformation::SkimCaption(s, caption)) return false;
+      names.push_back(caption);
+      return true;
+    }
+    case ResourceKind::Constant:
+    case ResourceKind::LibraryInitCode:
+    case ResourceKind::RoomOrder: {
+      // Plain and small: read whole. Room order names come from the rooms read before it.
+      CGameResources r;
+      for (const std::string& room : summary.names[int(ResourceKind::Room)])
+        r.rooms.rooms.Add(room.empty() ? nullptr : std::make_unique<CRoom>(), room);
+      if (!LoadResourceBlock(kind, s, r, "")) return false;
+      names = ResourceNames(kind, r);
+      return true;
+    }
+    default: return false;
+  }
+}
+
 bool LoadResourceBlock(ResourceKind kind, CStream& s) {
   return LoadResourceBlock(kind, s, GameResources(), RunState().tempFolder);
 }

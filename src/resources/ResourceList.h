@@ -79,7 +79,7 @@ bool LoadListBlock(CStream& s, int32_t version, CResourceList<T>& list, bool nam
   if (s.ReadInteger() != version) return false;
   int32_t count = s.ReadInteger();
   // Every slot takes at least the 4-byte size of its packed block.
-  if (count < 0 || size_t(count) > s.Remaining() / 4) return false;
+  if (count < 0 || !s.Holds(size_t(count) * 4)) return false;
   list.Reserve(size_t(count));
   for (int32_t i = 0; i < count; ++i) {
     std::unique_ptr<CStream> item = s.ReadStreamC();
@@ -94,6 +94,30 @@ bool LoadListBlock(CStream& s, int32_t version, CResourceList<T>& list, bool nam
       return false;
     }
     list.Add(std::move(obj), std::move(name));
+  }
+  return true;
+}
+
+// The slot names of a list block without its contents ("" for an empty slot): each slot's packed
+// block is inflated only as far as its name. An unnamed list reads the name from the start of the
+// slot's stored form with `nameInside` (false on a wrong version).
+template <typename NameInside>
+bool SkimListBlock(CStream& s, int32_t version, std::vector<std::string>& names, bool named, NameInside nameInside) {
+  names.clear();
+  if (s.ReadInteger() != version) return false;
+  int32_t count = s.ReadInteger();
+  if (count < 0 || !s.Holds(size_t(count) * 4)) return false;
+  names.reserve(size_t(count));
+  for (int32_t i = 0; i < count; ++i) {
+    std::unique_ptr<CStream> item = s.ReadStreamC();
+    std::string name;
+    if (item->ReadBoolean()) {
+      if (named)
+        name = item->ReadString();
+      else if (!nameInside(*item, name))
+        return false;
+    }
+    names.push_back(std::move(name));
   }
   return true;
 }
@@ -116,8 +140,9 @@ void SaveListBlock(CStream& s, int32_t version, const CResourceList<T>& list, bo
 
 // A count read from the data: false when it is negative or more items than `minItemBytes`-sized
 // items fit in the remaining bytes, so nothing is reserved for counts the data cannot hold.
-inline bool CountFits(const CStream& s, int32_t count, size_t minItemBytes) {
-  return count >= 0 && (minItemBytes == 0 || size_t(count) <= s.Remaining() / minItemBytes);
+// Inflates at most as far as the items would reach.
+inline bool CountFits(CStream& s, int32_t count, size_t minItemBytes) {
+  return count >= 0 && (minItemBytes == 0 || s.Holds(size_t(count) * minItemBytes));
 }
 
 }  // namespace kestro

@@ -110,10 +110,15 @@ bool CRunner::ReadGameHeader(CStream& s) {
   if (window_) window_->SetUp(run.debugMode);
 
   std::string libName = s.ReadString();
-  std::unique_ptr<CStream> lib = s.ReadStreamC();
   run.libraryName = libName;
+  if (!storeLibrary_) {
+    // Only its size is wanted: counted as it inflates, never held.
+    run.librarySize = s.MeasureStreamC();
+    return LoadResources(s);
+  }
+  std::unique_ptr<CStream> lib = s.ReadStreamC();
   run.librarySize = lib->Size();
-  if (storeLibrary_) {
+  {
     // Drawing is done in-process; the library the data carries is kept in the temporary folder
     // as the game expects, and initialisation fails only when it cannot be stored there.
     std::string safe = SafeFileName(libName);
@@ -136,9 +141,12 @@ bool CRunner::LoadResources(CStream& s) {
   std::unique_ptr<CStream> section = s.ReadStreamE();
   ReadSectionPreamble(*section, run.gameId, run.guid);
   ClearResources();
+  summary_ = RResourceSummary();
   for (const LoadStep& step : kLoadSteps) {
     SetProgress(step.percent, step.text);
-    if (!LoadResourceBlock(step.kind, *section)) {
+    const bool read =
+        summaryOnly_ ? SkimResourceBlock(step.kind, *section, summary_) : LoadResourceBlock(step.kind, *section);
+    if (!read) {
       ShowMessage(msg::kResourceData);
       return false;
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/RunState.h"
+#include "resources/GameResources.h"
 
 namespace kestro {
 
@@ -65,6 +66,10 @@ class CRunner {
   bool damaged() const { return damaged_; }
   // Off for tools that only inspect a game: the library is then not written out.
   void set_store_library(bool v) { storeLibrary_ = v; }
+  // For tools that only list a game: the resource section is read into summary() (names only,
+  // contents passed over uninflated) instead of the game's resources.
+  void set_summary_only(bool v) { summaryOnly_ = v; }
+  const RResourceSummary& summary() const { return summary_; }
 
  private:
   bool LoadGameFileInner(const std::string& gameFile);
@@ -73,6 +78,8 @@ class CRunner {
   ILoadWindow* window_;
   bool damaged_ = false;
   bool storeLibrary_ = true;
+  bool summaryOnly_ = false;
+  RResourceSummary summary_;
 };
 
 // The messages of the start-up sequence, exactly as the player sees them.

@@ -71,13 +71,14 @@ bool CCode::Compile(const IScriptNames* names) {
   const bool expression = i_kind != CodeKind::kProgram;
   RArgumentUse args;
   std::vector<RToken> toks;
+  std::vector<RValue> constants;
   {
     const std::u16string text = ScanText(i_str);
     std::vector<RRawToken> raw;
     if (!LexFirstPass(this, text, raw)) return fail();
-    if (!LexSecondPass(this, text, raw, lookup, args, toks)) return fail();
+    if (!LexSecondPass(this, text, raw, lookup, args, toks, constants)) return fail();
   }
-  if (!ParseTokens(*this, toks, lookup, expression, root_)) {
+  if (!ParseTokens(*this, toks, constants, lookup, expression, root_)) {
     localIds_.clear();
     nodes_.clear();
     children_.clear();
@@ -91,6 +92,9 @@ bool CCode::Compile(const IScriptNames* names) {
   i_compiled = true;
   i_Args = args.highest + 1;
   i_ArgArray = args.array;
+  // The tokens go before the tree is trimmed to its size, so the two never add up.
+  std::vector<RToken>().swap(toks);
+  std::vector<RValue>().swap(constants);
   nodes_.shrink_to_fit();
   children_.shrink_to_fit();
   RestoreCodeError(std::move(saved));

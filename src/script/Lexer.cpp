@@ -207,9 +207,15 @@ double NumberValue(std::u16string_view digits) {
 }
 
 bool LexSecondPass(const CCode* code, const std::u16string& text, const std::vector<RRawToken>& in,
-                   const IScriptNames& names, RArgumentUse& args, std::vector<RToken>& out) {
+                   const IScriptNames& names, RArgumentUse& args, std::vector<RToken>& out,
+                   std::vector<RValue>& constants) {
   out.clear();
   out.reserve(in.size());
+  constants.clear();
+  auto constant = [&](RValue v) {
+    constants.push_back(std::move(v));
+    return static_cast<int32_t>(constants.size() - 1);
+  };
   for (size_t k = 0; k < in.size(); ++k) {
     const RRawToken& t = in[k];
     std::u16string_view s(text.data() + t.start, t.length);
@@ -229,7 +235,7 @@ bool LexSecondPass(const CCode* code, const std::u16string& text, const std::vec
           r.ind = *id;
         } else if (std::optional<RValue> v = names.FindConstant(name)) {
           r.symbol = sym_constant;
-          r.val = std::move(*v);
+          r.ind = constant(std::move(*v));
         } else {
           r.symbol = sym_variable;
           r.ind = VariableId(name);
@@ -248,16 +254,16 @@ bool LexSecondPass(const CCode* code, const std::u16string& text, const std::vec
       }
       case sym_number:
         r.symbol = sym_constant;
-        r.val = RValue::Real(NumberValue(s));
+        r.ind = constant(RValue::Real(NumberValue(s)));
         break;
       case sym_string:
         r.symbol = sym_constant;
-        r.val = RValue::String(RString(Utf16ToUtf8(s)));
+        r.ind = constant(RValue::String(RString(Utf16ToUtf8(s))));
         break;
       default:
         break;
     }
-    out.push_back(std::move(r));
+    out.push_back(r);
   }
   return true;
 }

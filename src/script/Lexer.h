@@ -21,11 +21,12 @@ struct RRawToken {
   uint32_t length = 0;
 };
 
-// A token as the parser reads it: names resolved by the second pass.
+// A token as the parser reads it: names resolved by the second pass. Kept small (there is one
+// for every few characters of source): a constant's value waits in the second pass's list of
+// constants, and `ind` is its index there.
 struct RToken {
   int32_t symbol = 0;
-  int32_t ind = 0;  // function id (sym_function) or variable id (sym_variable)
-  RValue val;       // the value of a sym_constant
+  int32_t ind = 0;  // function id (sym_function), variable id (sym_variable), constant index (sym_constant)
   int32_t position = 0;
 };
 
@@ -42,9 +43,11 @@ std::u16string ScanText(const std::u16string& source);
 // `code` and returns false.
 bool LexFirstPass(const CCode* code, const std::u16string& text, std::vector<RRawToken>& out);
 
-// Classifies the tokens. Reports the first unknown function and returns false.
+// Classifies the tokens; the values of constant tokens go to `constants`. Reports the first unknown
+// function and returns false.
 bool LexSecondPass(const CCode* code, const std::u16string& text, const std::vector<RRawToken>& in,
-                   const IScriptNames& names, RArgumentUse& args, std::vector<RToken>& out);
+                   const IScriptNames& names, RArgumentUse& args, std::vector<RToken>& out,
+                   std::vector<RValue>& constants);
 
 // The value of a number literal's characters.
 double NumberValue(std::u16string_view digits);

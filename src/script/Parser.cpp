@@ -27,8 +27,18 @@ bool IsAssignmentSymbol(int32_t s) {
 // Builds nodes into the code's arrays (a friend of CCode).
 class Parser {
  public:
-  Parser(CCode& code, const std::vector<RToken>& toks, const IScriptNames& names)
-      : code_(code), toks_(toks), names_(names) {}
+  Parser(CCode& code, const std::vector<RToken>& toks, std::vector<RValue>& constants, const IScriptNames& names)
+      : code_(code), toks_(toks), constants_(constants), names_(names) {
+    // Room for the tree up front: typical code makes fewer nodes than tokens, and a value for each
+    // constant and variable designator; growing by doubling instead held up to three times the
+    // tree while copying it.
+    size_t valueTokens = 0;
+    for (const RToken& t : toks) valueTokens += t.symbol == sym_constant || t.symbol == sym_variable;
+    code_.nodes_.reserve(toks.size() + 1);
+    code_.children_.reserve(toks.size());
+    code_.values_.reserve(valueTokens + 1);
+    depth_.reserve(toks.size() + 1);
+  }
 
   uint32_t Program() {
     if (Cur().symbol == sym_end) return NewNode(tk_emptyprogram, 0, Cur().position, scratch_.size());
@@ -307,7 +317,7 @@ class Parser {
     const RToken& t = Cur();
     switch (t.symbol) {
       case sym_constant: {
-        RValue v = t.val;
+        RValue v = std::move(constants_[size_t(t.ind)]);
         int32_t position = t.position;
         Next();
         return Constant(std::move(v), position);
@@ -432,7 +442,7 @@ class Parser {
         if (a.kind != tk_constant) break;
         RValue v = code_.values_[a.value];
         if (!UnaryOperation(&code_, a.position, n.ind, v)) throw CompileFailure{};
-        Fold(i, std::move(v));
+        Fold(i, std::move(v), a.value);
         break;
       }
       case tk_binary: {
@@ -441,7 +451,7 @@ class Parser {
         if (a.kind != tk_constant || b.kind != tk_constant) break;
         RValue v = code_.values_[a.value];
         if (!BinaryOperation(&code_, b.position, n.ind, code_.values_[b.value], v)) throw CompileFailure{};
-        Fold(i, std::move(v));
+        Fold(i, std::move(v), a.value);
         break;
       }
       default:
@@ -449,17 +459,20 @@ class Parser {
     }
   }
 
-  void Fold(uint32_t i, RValue v) {
+  // The node becomes a constant; its value takes the slot of its first operand's, which leaves
+  // the tree with it (no slot is added, so the values never grow past what was reserved).
+  void Fold(uint32_t i, RValue v, uint32_t slot) {
     RNode& n = code_.nodes_[i];
     n.kind = tk_constant;
     n.ind = 0;
     n.itemnumb = 0;
-    n.value = static_cast<uint32_t>(code_.values_.size());
-    code_.values_.push_back(std::move(v));
+    n.value = slot;
+    code_.values_[slot] = std::move(v);
   }
 
   CCode& code_;
   const std::vector<RToken>& toks_;
+  std::vector<RValue>& constants_;
   const IScriptNames& names_;
   size_t pos_ = 0;
   int32_t nest_ = 0;
@@ -468,10 +481,10 @@ class Parser {
   std::unordered_map<int32_t, int32_t> localSlot_;  // ids declared with var so far -> frame slot
 };
 
-bool ParseTokens(CCode& code, const std::vector<RToken>& tokens, const IScriptNames& names, bool expression,
-                 uint32_t& root) {
+bool ParseTokens(CCode& code, const std::vector<RToken>& tokens, std::vector<RValue>& constants,
+                 const IScriptNames& names, bool expression, uint32_t& root) {
   try {
-    Parser p(code, tokens, names);
+    Parser p(code, tokens, constants, names);
     root = expression ? p.ExpressionCode() : p.Program();
     p.PostPass(root);
     return true;

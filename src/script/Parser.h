@@ -11,11 +11,12 @@ namespace kestro {
 class CCode;
 class IScriptNames;
 struct RToken;
+struct RValue;
 
 // Builds the tree of `code` (a program, or an expression when `expression`) from its tokens and
-// sets `root`. False when the text does not parse: the error is then reported for `code` and its
-// arrays hold a partial tree for the caller to clear.
-bool ParseTokens(CCode& code, const std::vector<RToken>& tokens, const IScriptNames& names, bool expression,
-                 uint32_t& root);
+// sets `root`; the values of constant tokens are taken from `constants`. False when the text does not parse: the error
+// is then reported for `code` and its arrays hold a partial tree for the caller to clear.
+bool ParseTokens(CCode& code, const std::vector<RToken>& tokens, std::vector<RValue>& constants,
+                 const IScriptNames& names, bool expression, uint32_t& root);
 
 }  // namespace kestro

@@ -41,7 +41,10 @@ int InfoCommand(const Args& args) {
   }
   CRunner runner(CRunHooks{}, nullptr);
   runner.set_store_library(false);
+  // Names and counts only: pictures, sounds and files are passed over, never inflated.
+  runner.set_summary_only(true);
   if (!runner.LoadGameFile(files[0])) return runner.damaged() ? kExitDamaged : kExitFailed;
+  const RResourceSummary& summary = runner.summary();
   const CRunState& run = RunState();
   CStream guid;
   guid.WriteBytes(run.guid.data(), 16);
@@ -57,10 +60,10 @@ int InfoCommand(const Args& args) {
     std::printf("  %-24s %s\n", key.c_str(), value.c_str());
   std::printf("resources:\n");
   for (int k = 0; k < kResourceKindCount; ++k)
-    std::printf("  %-24s %d\n", ResourceKindName(ResourceKind(k)), ResourceCount(ResourceKind(k)));
+    std::printf("  %-24s %zu\n", ResourceKindName(ResourceKind(k)), summary.names[k].size());
   if (listResources) {
     for (int k = 0; k < kResourceKindCount; ++k) {
-      std::vector<std::string> names = ResourceNames(ResourceKind(k), GameResources());
+      const std::vector<std::string>& names = summary.names[k];
       std::printf("%s:\n", ResourceKindName(ResourceKind(k)));
       for (size_t i = 0; i < names.size(); ++i)
         std::printf("  %4zu  %s\n", i, names[i].empty() ? kUndefinedName : names[i].c_str());

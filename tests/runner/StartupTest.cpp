@@ -2,15 +2,19 @@
 // damaged in every way that matters.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
-#include "resources/GameResources.h"
-#include "runner/GameFile.h"
-#include "resources/GameSettings.h"
-#include "runner/Runner.h"
 #include "io/Stream.h"
+#include "resources/Bitmap32.h"
+#include "resources/GameResources.h"
+#include "resources/GameSettings.h"
+#include "runner/GameFile.h"
+#include "runner/Runner.h"
 #include "support/TestSupport.h"
 #include "tools/Builder.h"
 
@@ -303,4 +307,155 @@ TEST(Startup, LibraryNameCannotLeaveTheTemporaryFolder) {
   EXPECT_TRUE(r.ok);
   EXPECT_TRUE(fs::exists(dir / "temp" / "escaped.dll"));
   EXPECT_FALSE(fs::exists(dir / "escaped.dll"));
+}
+
+namespace {
+
+// A resource section like Section() with the block of `kind` replaced by `block`'s bytes.
+CStream SectionWith(ResourceKind kind, const CStream& block) {
+  CStream s;
+  s.WriteInteger(2);
+  s.WriteInteger(11);
+  s.WriteInteger(22);
+  s.WriteInteger(0);
+  s.WriteInteger(777);
+  for (int i = 0; i < 16; ++i) s.WriteBytes("\x01", 1);
+  CGameResources res;
+  res.roomOrder = {0};
+  for (int k = 0; k < kResourceKindCount; ++k) {
+    if (ResourceKind(k) == kind)
+      s.WriteBytes(block.Buffer().data(), block.Size());
+    else
+      SaveResourceBlock(ResourceKind(k), s, res);
+  }
+  return s;
+}
+
+// A packed block whose content is `head` followed by `zeros` zero bytes, its packed bytes cut to
+// half: inflating it whole fails, a reader that stops within `head` cannot tell.
+void WriteCutPackedBlock(CStream& out, const CStream& head, size_t zeros) {
+  CStream content(head.Buffer());
+  content.SetPosition(content.Size());
+  content.WriteBytes(std::vector<uint8_t>(zeros).data(), zeros);
+  CStream packed;
+  packed.WriteStreamC(content);
+  packed.SetPosition(0);
+  const size_t n = size_t(packed.ReadInteger()) / 2;
+  out.WriteInteger(int32_t(n));
+  out.WriteBytes(packed.Buffer().data() + 4, n);
+}
+
+Loaded Summarise(const fs::path& game, RResourceSummary& summary) {
+  MessageRecorder messages;
+  CRunner runner(CRunHooks{}, nullptr);
+  runner.set_store_library(false);
+  runner.set_summary_only(true);
+  bool ok = runner.LoadGameFile(game.string());
+  summary = runner.summary();
+  return {ok, messages.messages, {}, runner.damaged()};
+}
+
+}  // namespace
+
+TEST(Startup, PackedBlocksInflateOnlyAsFarAsTheirStoredFormsDeclare) {
+  ScratchDir dir;
+  ResetGameState();
+  constexpr size_t kHuge = size_t(16) << 20;  // far more than any slot here declares
+
+  // Empty slots and named ones whose packed blocks go on (and break off) long after their names.
+  CStream empty;
+  empty.WriteBoolean(false);
+  CStream named;
+  named.WriteBoolean(true);
+  named.WriteString("spr_big");
+  CStream sprites;
+  sprites.WriteInteger(kListBlockVersion);
+  sprites.WriteInteger(3);
+  WriteCutPackedBlock(sprites, empty, kHuge);
+  WriteCutPackedBlock(sprites, empty, kHuge);
+  WriteCutPackedBlock(sprites, named, kHuge);
+  fs::path game = WriteGame(dir, PlainHeader(SectionWith(ResourceKind::Sprite, sprites)));
+
+  // The listing reads names only: every slot, no content.
+  RResourceSummary summary;
+  Loaded listed = Summarise(game, summary);
+  ASSERT_TRUE(listed.ok) << (listed.messages.empty() ? "" : listed.messages[0]);
+  EXPECT_EQ(summary.names[int(ResourceKind::Sprite)], (std::vector<std::string>{"", "", "spr_big"}));
+  EXPECT_EQ(summary.names[int(ResourceKind::RoomOrder)], (std::vector<std::string>{kUndefinedName}));
+  // Loading reads what the stored forms declare: the empty slots end after their flag, the named
+  // one is refused at its (zero) version, the broken rest of every block never reached.
+  Loaded loaded = Load(game, dir.path());
+  EXPECT_FALSE(loaded.ok);
+  ASSERT_EQ(loaded.messages.size(), 1u);
+  EXPECT_EQ(loaded.messages[0], "Error: Error in resource data.");
+  EXPECT_EQ(loaded.steps.back(), "10 Loading sprites");
+
+  CStream emptyOnly;
+  emptyOnly.WriteInteger(kListBlockVersion);
+  emptyOnly.WriteInteger(2);
+  WriteCutPackedBlock(emptyOnly, empty, kHuge);
+  WriteCutPackedBlock(emptyOnly, empty, kHuge);
+  ResetGameState();
+  Loaded ok = Load(WriteGame(dir, PlainHeader(SectionWith(ResourceKind::Sprite, emptyOnly))), dir.path());
+  EXPECT_TRUE(ok.ok) << (ok.messages.empty() ? "" : ok.messages[0]);
+  EXPECT_EQ(ResourceCount(ResourceKind::Sprite), 2);
+
+  // A picture whose pixel block is longer than width × height × 4 is damaged data, refused from
+  // its declared length before any of the block is read: here the block is cut short as well.
+  CSprite one;
+  one.i_bitmap.emplace_back(1, 1, 0xFF00FF00u);
+  one.i_numb = 1;
+  CStream item;
+  item.WriteBoolean(true);
+  item.WriteString("spr_one");
+  one.SaveToStream(item);
+  std::vector<uint8_t>& bytes = item.Buffer();
+  const uint8_t picture[] = {0x20, 3, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0};  // 800, 1, 1, 4 bytes
+  auto at = std::search(bytes.begin(), bytes.end(), std::begin(picture), std::end(picture));
+  ASSERT_NE(at, bytes.end());
+  const int32_t declared = int32_t(kHuge);
+  std::memcpy(&*(at + 12), &declared, 4);
+  CStream lying;
+  lying.WriteInteger(kListBlockVersion);
+  lying.WriteInteger(1);
+  WriteCutPackedBlock(lying, item, kHuge);
+  ResetGameState();
+  Loaded refused = Load(WriteGame(dir, PlainHeader(SectionWith(ResourceKind::Sprite, lying))), dir.path());
+  EXPECT_FALSE(refused.ok);
+  ASSERT_EQ(refused.messages.size(), 1u);
+  EXPECT_EQ(refused.messages[0], msg::kCorrupted);
+
+  CStream stored;
+  TBitmap32(1, 1).SaveToStream(stored);
+  stored.SetPosition(12);
+  stored.WriteInteger(5);
+  stored.SetPosition(0);
+  TBitmap32 back;
+  try {
+    back.LoadFromStream(stored);
+    ADD_FAILURE() << "a pixel block longer than the picture is taken";
+  } catch (const EStreamError& e) {
+    EXPECT_STREQ(e.what(), kPictureSizeMismatch);
+  }
+  ResetGameState();
+}
+
+// Not part of the suite: writes the amplification game of the measurements (a few MB, each sprite
+// slot a packed block of 1 GB of zeros) to $KESTRO_AMPLIFICATION_GAME, for `kestro info` and
+// `kestro run` under a memory and time measure. Run with --gtest_also_run_disabled_tests.
+TEST(Startup, DISABLED_WriteAmplificationGame) {
+  const char* out = std::getenv("KESTRO_AMPLIFICATION_GAME");
+  ASSERT_NE(out, nullptr);
+  CStream content;
+  content.WriteBoolean(false);
+  content.WriteBytes(std::vector<uint8_t>(kMaxInflatedBlock - 4).data(), kMaxInflatedBlock - 4);
+  CStream packed;
+  packed.WriteStreamC(content);
+  CStream sprites;
+  sprites.WriteInteger(kListBlockVersion);
+  sprites.WriteInteger(4);
+  for (int i = 0; i < 4; ++i) sprites.WriteBytes(packed.Buffer().data(), packed.Size());
+  ScratchDir dir;
+  fs::copy_file(WriteGame(dir, PlainHeader(SectionWith(ResourceKind::Sprite, sprites))), out,
+                fs::copy_options::overwrite_existing);
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace kestro::os {
 
@@ -29,7 +30,20 @@ ReadStatus ReadFile(const std::string& path, std::vector<uint8_t>& out, uint64_t
   for (;;) {
     if (used == bytes.size()) {
       if (uint64_t(used) > maxBytes) break;
-      bytes.resize(std::max<size_t>(4096, used + used / 2));
+      // Full as reported: a small read tells the usual end of the file from a file that grew,
+      // so a whole file is never held twice over just to find its end.
+      uint8_t probe[4096];
+      const ssize_t p = ::read(fd, probe, sizeof probe);
+      if (p < 0 && errno == EINTR) continue;
+      if (p < 0) {
+        ::close(fd);
+        return ReadStatus::kReadError;
+      }
+      if (p == 0) break;
+      bytes.resize(std::max<size_t>(used + size_t(p), used + used / 2));
+      std::memcpy(bytes.data() + used, probe, size_t(p));
+      used += size_t(p);
+      continue;
     }
     const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
     if (n < 0 && errno == EINTR) continue;
