@@ -5,6 +5,7 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +58,64 @@ std::vector<uint8_t> Wav(double seconds, int rate = kRate, int channels = 1, dou
   for (uint32_t i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c)
       Put16(b, uint16_t(int16_t(c == 0 ? amplitude * std::sin(2 * M_PI * 440 * i / rate) : 0)));
+  return b;
+}
+
+// A WAV file from its parts: the format chunk's fields, raw chunks between the format and the data,
+// the sample bytes and the sizes the header announces (-1: the true ones).
+struct RWavParts {
+  int tag = 1, channels = 1, rate = kRate, bits = 16;
+  int blockAlign = -1;
+  std::vector<uint8_t> between;
+  std::vector<uint8_t> samples;
+  int64_t dataSize = -1, riffSize = -1, fmtSize = 16;
+};
+std::vector<uint8_t> MakeWav(const RWavParts& p) {
+  std::vector<uint8_t> b;
+  b.reserve(64 + p.between.size() + p.samples.size());
+  auto tag = [&](const char* t) {
+    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
+  };
+  const int blockAlign = p.blockAlign >= 0 ? p.blockAlign : p.channels * ((p.bits + 7) / 8);
+  tag("RIFF");
+  Put32(b, uint32_t(p.riffSize >= 0 ? p.riffSize : int64_t(36 + p.between.size() + p.samples.size())));
+  tag("WAVE");
+  tag("fmt ");
+  Put32(b, uint32_t(p.fmtSize));
+  Put16(b, uint32_t(p.tag));
+  Put16(b, uint32_t(p.channels));
+  Put32(b, uint32_t(p.rate));
+  Put32(b, uint32_t(p.rate * blockAlign));
+  Put16(b, uint32_t(blockAlign));
+  Put16(b, uint32_t(p.bits));
+  b.insert(b.end(), p.between.begin(), p.between.end());
+  tag("data");
+  Put32(b, uint32_t(p.dataSize >= 0 ? p.dataSize : int64_t(p.samples.size())));
+  b.insert(b.end(), p.samples.begin(), p.samples.end());
+  return b;
+}
+
+// Samples of a 440 Hz sine for each channel at the given amplitude (full scale 1; 0 silent, a negative
+// amplitude the opposite phase), in the file's sample format: 8-bit unsigned, 16- or 24-bit integers or
+// 32-bit floats.
+std::vector<uint8_t> Sine(double seconds, int bits, bool isFloat, std::vector<double> amplitudes) {
+  std::vector<uint8_t> b;
+  const int frames = int(seconds * kRate);
+  for (int i = 0; i < frames; ++i)
+    for (double a : amplitudes) {
+      const double v = a * std::sin(2 * M_PI * 440 * i / kRate);
+      if (isFloat) {
+        const float f = float(v);
+        uint32_t u;
+        std::memcpy(&u, &f, 4);
+        Put32(b, u);
+      } else if (bits == 8) {
+        b.push_back(uint8_t(std::lround(128 + 127 * v)));
+      } else {
+        const int32_t x = int32_t(std::lround(v * ((1 << (bits - 1)) - 1)));
+        for (int k = 0; k < bits / 8; ++k) b.push_back(uint8_t(uint32_t(x) >> (8 * k)));
+      }
+    }
   return b;
 }
 
@@ -369,6 +428,125 @@ TEST_F(SoundLoopback, BadSoundDataNeverPlays) {
   auto s = Render(0.1);
   EXPECT_LT(Rms(s, 0, 0, 4410), kSilence);
   EXPECT_FALSE(Playing(snd));
+}
+
+// Plain integer and float WAV samples go to the device as they lie in the file, other formats through
+// the decoders: every one is heard at its level, on its sides; two channels on a 3-D path are mixed down.
+TEST_F(SoundLoopback, WavSampleFormatsPlayAtTheirLevel) {
+  struct Case {
+    const char* name;
+    int tag, bits;
+    std::vector<double> amplitudes;
+    ESoundPath path;
+    double left, right;  // the RMS expected on each side
+  };
+  const double full = 32767 / std::sqrt(2.0);  // a full-scale sine
+  const Case cases[] = {
+      {"8-bit mono", 1, 8, {0.5}, ESoundPath::kStereo, full / 2, full / 2},
+      {"16-bit mono", 1, 16, {0.5}, ESoundPath::kStereo, full / 2, full / 2},
+      {"16-bit stereo", 1, 16, {0.5, 0.25}, ESoundPath::kStereo, full / 2, full / 4},
+      {"8-bit stereo", 1, 8, {0, 0.5}, ESoundPath::kStereo, 0, full / 2},
+      {"float mono", 3, 32, {0.5}, ESoundPath::kStereo, full / 2, full / 2},
+      {"float stereo", 3, 32, {0.25, 0.5}, ESoundPath::kStereo, full / 4, full / 2},
+      {"24-bit stereo (decoded)", 1, 24, {0.5, 0.25}, ESoundPath::kStereo, full / 2, full / 4},
+      {"16-bit, 3 channels (decoded)", 1, 16, {0.5, 0.25, 0}, ESoundPath::kStereo, full / 2, full / 4},
+      // Mixed down for one 3-D source: opposite phases cancel out.
+      {"16-bit stereo, 3-D", 1, 16, {0.5, 0.5}, ESoundPath::kThreeD, -1, -1},
+      {"16-bit opposite phases, 3-D", 1, 16, {0.5, -0.5}, ESoundPath::kThreeD, 0, 0},
+      {"8-bit opposite phases, 3-D", 1, 8, {0.5, -0.5}, ESoundPath::kThreeD, 0, 0},
+      {"float opposite phases, 3-D", 3, 32, {0.5, -0.5}, ESoundPath::kThreeD, 0, 0},
+  };
+  // A mono sound at half scale on the 3-D path: what a mix-down of two such channels must match.
+  RWavParts mono;
+  mono.samples = Sine(0.2, 16, false, {0.5});
+  const std::vector<uint8_t> monoBytes = MakeWav(mono);
+  auto levels = [&](const std::vector<uint8_t>& bytes, ESoundPath path) -> std::pair<double, double> {
+    const uint32_t h = device->CreateFromMemory(bytes.data(), bytes.size(), path);
+    if (!h) return {-1, -1};
+    device->Play(h, false);
+    auto s = Render(0.1);
+    device->Free(h);
+    return {Rms(s, 0, 441, 4410), Rms(s, 1, 441, 4410)};
+  };
+  const auto [mono3dLeft, mono3dRight] = levels(monoBytes, ESoundPath::kThreeD);
+  ASSERT_GT(mono3dLeft, 1000);
+  for (const Case& c : cases) {
+    RWavParts p;
+    p.tag = c.tag;
+    p.bits = c.bits;
+    p.channels = int(c.amplitudes.size());
+    p.samples = Sine(0.2, c.bits, c.tag == 3, c.amplitudes);
+    const auto [l, r] = levels(MakeWav(p), c.path);
+    ASSERT_GE(l, 0) << c.name << ": refused";
+    const double wantLeft = c.left < 0 ? mono3dLeft : c.left, wantRight = c.right < 0 ? mono3dRight : c.right;
+    // 8-bit samples are coarse: their noise is about 70 steps of the 16-bit scale.
+    const double noise = c.bits == 8 ? 150 : kSilence;
+    EXPECT_NEAR(l, wantLeft, 0.02 * wantLeft + noise) << c.name;
+    EXPECT_NEAR(r, wantRight, 0.02 * wantRight + noise) << c.name;
+  }
+}
+
+// The WAV header is read before any sample is taken: damaged headers never play, headers that only
+// misstate lengths play the whole frames that are there.
+TEST_F(SoundLoopback, DamagedWavHeadersNeverPlay) {
+  const std::vector<uint8_t> tone = Sine(0.1, 16, false, {0.5});
+  auto with = [&](auto change) {
+    RWavParts p;
+    p.samples = tone;
+    change(p);
+    return MakeWav(p);
+  };
+  auto list = [](std::vector<uint8_t> chunk, uint32_t size) {
+    std::vector<uint8_t> b = {'L', 'I', 'S', 'T'};
+    Put32(b, size);
+    b.insert(b.end(), chunk.begin(), chunk.end());
+    return b;
+  };
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    bool plays;
+  };
+  std::vector<Case> cases = {
+      {"plain", with([](RWavParts&) {}), true},
+      {"no samples", with([](RWavParts& p) { p.samples.clear(); }), false},
+      {"a data size of 0", with([](RWavParts& p) { p.dataSize = 0; }), false},
+      {"less than one frame", with([](RWavParts& p) { p.channels = 2, p.samples.resize(3); }), false},
+      {"odd block alignment", with([](RWavParts& p) { p.blockAlign = 3; }), false},
+      {"block alignment of one sample of two channels", with([](RWavParts& p) { p.channels = 2, p.blockAlign = 2; }), false},
+      {"block alignment 0", with([](RWavParts& p) { p.blockAlign = 0; }), false},
+      {"0 bits a sample", with([](RWavParts& p) { p.bits = 0, p.blockAlign = 2; }), false},
+      {"a rate far past any device", with([](RWavParts& p) { p.rate = -1; }), false},
+      {"16-bit floats", with([](RWavParts& p) { p.tag = 3; }), false},
+      {"a format chunk past the end", with([](RWavParts& p) { p.fmtSize = 0xffffffff; }), false},
+      {"a short format chunk", with([](RWavParts& p) { p.fmtSize = 14; }), false},
+      {"a chunk before the data past the end", with([&](RWavParts& p) { p.between = list({1, 2}, 0xffffffff); }), false},
+      {"a chunk before the data missing its pad byte", with([&](RWavParts& p) { p.between = list({1, 2, 3}, 3); }), false},
+      {"a padded chunk before the data", with([&](RWavParts& p) { p.between = list({1, 2, 3, 0}, 3); }), true},
+      {"a RIFF size of 0", with([](RWavParts& p) { p.riffSize = 0; }), true},
+      {"a RIFF size past the end", with([](RWavParts& p) { p.riffSize = 0xffffffff; }), true},
+      {"a data size past the end", with([](RWavParts& p) { p.dataSize = 0x7fffffff; }), true},
+      {"a data size that ends inside a frame", with([](RWavParts& p) { p.dataSize = int64_t(p.samples.size()) - 1; }), true},
+  };
+  // The samples ahead of their format; cut at every length of a header with a chunk before the data.
+  std::vector<uint8_t> dataFirst = with([](RWavParts&) {});
+  std::rotate(dataFirst.begin() + 12, dataFirst.begin() + 36, dataFirst.end());
+  cases.push_back({"samples before the format", dataFirst, false});
+  const std::vector<uint8_t> long_ = with([&](RWavParts& p) { p.between = list({1, 2, 3, 4}, 4); });
+  for (size_t n = 0; n < 56; ++n) cases.push_back({"cut", std::vector<uint8_t>(long_.begin(), long_.begin() + long(n)), false});
+  for (const Case& c : cases) {
+    for (ESoundPath path : {ESoundPath::kStereo, ESoundPath::kThreeD}) {
+      const uint32_t h = device->CreateFromMemory(c.bytes.data(), c.bytes.size(), path);
+      EXPECT_EQ(h != 0, c.plays) << c.name << " (" << c.bytes.size() << " bytes)";
+      if (!h) continue;
+      device->Play(h, false);
+      auto s = Render(0.2);
+      EXPECT_GT(Rms(s, 0, 441, 3528), 1000) << c.name;
+      EXPECT_LT(Rms(s, 0, 5292, 8820), kSilence) << c.name << ": the sound ends with its samples";
+      EXPECT_FALSE(device->IsPlaying(h)) << c.name;
+      device->Free(h);
+    }
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -178,15 +179,32 @@ float ConfigureEffect(ALuint e, EEffectType type, const REffectParameters& p, bo
   return 1;
 }
 
+// Memory for splitting samples, kept from one sound to the next: a new block for every sound would be
+// returned to the system and faulted in again each time.
+struct RScratch {
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t size = 0;
+  uint8_t* Get(size_t n) {
+    if (n > size) bytes = std::make_unique_for_overwrite<uint8_t[]>(size = n);
+    return bytes.get();
+  }
+  // A block kept for a long sound would stay for the whole run.
+  void Trim() {
+    if (size > (size_t(4) << 20)) bytes.reset(), size = 0;
+  }
+};
+
 }  // namespace
 
 struct AlSoundDevice::RImpl {
   ALCdevice* device = nullptr;
   ALCcontext* context = nullptr;
   bool eaxReverb = false;
+  bool float32 = false;  // buffers take 32-bit float samples
   int maxSends = 0;
   ALuint muteFilter = 0;
   std::mutex mutex;  // everything below; the pump takes it only briefly
+  RScratch scratch;
   std::unordered_map<uint32_t, REntry> sounds;
   uint32_t next = 1;
   std::vector<ALuint> freeSources;
@@ -244,6 +262,7 @@ bool AlSoundDevice::Open() {
   // Sources of the stereo path sit at the listener's sides; 3-D sources use the inverse distance
   // rolloff clamped between their minimum and maximum distance.
   alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+  d.float32 = alIsExtensionPresent("AL_EXT_FLOAT32");
   d.synth = std::make_unique<CMidiSynth>(options_.rate);
   d.quit = false;
   if (!options_.loopback) {
@@ -399,6 +418,73 @@ void DropVoice(std::vector<ALuint>& pool, std::vector<std::shared_ptr<RStream>>&
   }
 }
 
+// Two interleaved channels into two blocks of one channel each, or mixed down into one. The frames are
+// loaded with memcpy: they need not be aligned inside the file.
+template <typename T>
+void Split(const uint8_t* in, size_t frames, uint8_t* left, uint8_t* right) {
+  T* l = reinterpret_cast<T*>(left);
+  T* r = reinterpret_cast<T*>(right);
+  for (size_t f = 0; f < frames; ++f) {
+    T s[2];
+    std::memcpy(s, in + f * sizeof s, sizeof s);
+    l[f] = s[0];
+    r[f] = s[1];
+  }
+}
+template <typename T, typename Wide>
+void MixDown(const uint8_t* in, size_t frames, uint8_t* out) {
+  T* o = reinterpret_cast<T*>(out);
+  for (size_t f = 0; f < frames; ++f) {
+    T s[2];
+    std::memcpy(s, in + f * sizeof s, sizeof s);
+    o[f] = T((Wide(s[0]) + Wide(s[1])) / 2);
+  }
+}
+
+// The buffers of plain WAV samples: mono samples go to the device straight from the game's bytes (the
+// device's copy is the only one); two channels are split for the two sides, or mixed down for a 3-D
+// source. False when the device refuses them.
+bool BufferWav(const RWavData& w, bool threeD, ALuint* buf, RScratch& scratch) {
+  const ALenum format = w.sample == EWavSample::kU8    ? AL_FORMAT_MONO8
+                        : w.sample == EWavSample::kS16 ? AL_FORMAT_MONO16
+                                                       : AL_FORMAT_MONO_FLOAT32;
+  const size_t width = size_t(w.SampleBytes());
+  const size_t n = size_t(w.frames);
+  const ALsizei bytes = ALsizei(n * width);
+  const bool split = w.channels == 2 && !threeD;
+  alGetError();
+  alGenBuffers(split ? 2 : 1, buf);
+  if (w.channels == 1) {
+    alBufferData(buf[0], format, w.samples, bytes, w.rate);
+  } else {
+    uint8_t* left = scratch.Get(n * width * (split ? 2 : 1));
+    uint8_t* right = left + n * width;
+    switch (w.sample) {
+      case EWavSample::kU8:
+        if (split) Split<uint8_t>(w.samples, n, left, right);
+        else MixDown<uint8_t, int>(w.samples, n, left);
+        break;
+      case EWavSample::kS16:
+        if (split) Split<int16_t>(w.samples, n, left, right);
+        else MixDown<int16_t, int32_t>(w.samples, n, left);
+        break;
+      case EWavSample::kF32:
+        if (split) Split<float>(w.samples, n, left, right);
+        else MixDown<float, float>(w.samples, n, left);
+        break;
+    }
+    alBufferData(buf[0], format, left, bytes, w.rate);
+    if (split) alBufferData(buf[1], format, right, bytes, w.rate);
+    scratch.Trim();
+  }
+  if (!split) buf[1] = buf[0];
+  if (alGetError() == AL_NO_ERROR) return true;
+  alDeleteBuffers(split ? 2 : 1, buf);
+  buf[0] = buf[1] = 0;
+  alGetError();
+  return false;
+}
+
 }  // namespace
 
 uint32_t AlSoundDevice::CreateFromMemory(const uint8_t* data, size_t size, ESoundPath path) {
@@ -406,6 +492,19 @@ uint32_t AlSoundDevice::CreateFromMemory(const uint8_t* data, size_t size, ESoun
   if (!d.context || !data || size == 0) return 0;
   REntry e;
   e.path = path;
+  // Plain WAV samples need no decoding; anything else, and sounds long enough to stream, go through
+  // the decoders.
+  RWavData wav;
+  const EWavCheck check = ReadPlainWav(data, size, wav);
+  if (check == EWavCheck::kDamaged) return 0;
+  if (check == EWavCheck::kPlain && wav.frames <= kStreamSeconds * wav.rate &&
+      (wav.sample != EWavSample::kF32 || d.float32)) {
+    std::lock_guard<std::mutex> lock(d.mutex);
+    if (!BufferWav(wav, path == ESoundPath::kThreeD, e.buf, d.scratch)) return 0;
+    const uint32_t id = d.next++;
+    d.sounds.emplace(id, std::move(e));
+    return id;
+  }
   RPcm pcm;
   bool longSound = false;
   const bool midi = size >= 4 && std::memcmp(data, "MThd", 4) == 0;

@@ -4,6 +4,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -92,6 +93,9 @@ class CSndStream : public IPcmStream {
   SF_INFO info_{};
   SNDFILE* file_ = nullptr;
 };
+
+uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
 uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
@@ -182,6 +186,50 @@ bool MidiFileValid(const uint8_t* data, size_t size) {
   return found == tracks;
 }
 
+EWavCheck ReadPlainWav(const uint8_t* data, size_t size, RWavData& out) {
+  out = RWavData();
+  // The samples are handed on as they lie: little-endian machines only; others go through libsndfile.
+  if constexpr (std::endian::native != std::endian::little) return EWavCheck::kOther;
+  if (!data || size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
+    return EWavCheck::kOther;
+  // The RIFF size is not trusted (writers that stream leave it wrong): the chunks are read up to the end
+  // of the bytes.
+  const uint8_t* fmt = nullptr;
+  size_t pos = 12;
+  while (size - pos >= 8) {
+    const uint8_t* chunk = data + pos;
+    const uint32_t length = Le32(chunk + 4);
+    const size_t body = pos + 8;
+    const size_t left = size - body;
+    if (std::memcmp(chunk, "fmt ", 4) == 0) {
+      // A second format, or one that is short or cut off: libsndfile's verdict.
+      if (fmt || length < 16 || length > left) return EWavCheck::kOther;
+      fmt = data + body;
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      if (!fmt) return EWavCheck::kOther;  // samples before their format
+      const unsigned tag = Le16(fmt), channels = Le16(fmt + 2), blockAlign = Le16(fmt + 12), bits = Le16(fmt + 14);
+      const uint32_t rate = Le32(fmt + 4);
+      if (tag != 1 && tag != 3) return EWavCheck::kOther;
+      if (channels == 0 || rate == 0 || rate > uint32_t(kMaxRate) || bits == 0 ||
+          blockAlign != channels * ((bits + 7) / 8))
+        return EWavCheck::kDamaged;
+      const bool plain = tag == 1 ? bits == 8 || bits == 16 : bits == 32;
+      if (!plain || channels > 2) return EWavCheck::kOther;
+      out.sample = tag == 3 ? EWavSample::kF32 : bits == 8 ? EWavSample::kU8 : EWavSample::kS16;
+      out.channels = int(channels);
+      out.rate = int(rate);
+      out.samples = data + body;
+      out.frames = int64_t(std::min<uint64_t>(length, left) / blockAlign);
+      return out.frames > 0 ? EWavCheck::kPlain : EWavCheck::kDamaged;
+    }
+    // Chunks are padded to an even length; one that runs past the end leaves no data chunk to find.
+    const uint64_t step = uint64_t(length) + (length & 1);
+    if (step >= left) return EWavCheck::kOther;
+    pos = body + size_t(step);
+  }
+  return EWavCheck::kOther;
+}
+
 ESoundData ProbeSound(const uint8_t* data, size_t size, int64_t* frames, int* rate) {
   if (!data || size == 0) return ESoundData::kUnknown;
   if (size >= 4 && std::memcmp(data, "MThd", 4) == 0)
@@ -224,11 +272,22 @@ bool DecodeSound(const uint8_t* data, size_t size, RPcm& out, int64_t maxFrames,
   int64_t total = 0;
   bool tooLong = false;
   while (true) {
-    const int64_t want = std::min(kChunk, maxFrames + 1 - total);
+    int64_t want = std::min(kChunk, maxFrames + 1 - total);
     if (want <= 0) {
       tooLong = true;
       break;
     }
+    const int64_t room = int64_t(out.samples.capacity() / size_t(info.channels)) - total;
+    if (room <= 0) {
+      // The announced length is read (or none was announced): one frame says whether more follows,
+      // without growing the samples for a read that gives nothing.
+      int16_t frame[kMaxChannels];
+      if (sf_readf_short(f, frame, 1) != 1) break;
+      out.samples.insert(out.samples.end(), frame, frame + info.channels);
+      ++total;
+      continue;
+    }
+    want = std::min(want, room);
     size_t at = out.samples.size();
     out.samples.resize(at + size_t(want) * size_t(info.channels));
     sf_count_t n = sf_readf_short(f, out.samples.data() + at, want);
