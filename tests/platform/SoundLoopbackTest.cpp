@@ -549,5 +549,74 @@ TEST_F(SoundLoopback, DamagedWavHeadersNeverPlay) {
   }
 }
 
+// sound_fade(snd, value, time): the level moves from where it is to the new volume over time
+// milliseconds of the sound's output, evenly in decibels, and stays there; a new fade or volume takes
+// over from the level reached.
+TEST_F(SoundLoopback, FadesMoveTheLevelOverTheirTimeAndStay) {
+  const int snd = Add(0, Wav(1));
+  const double full = Level(snd).first;
+  ASSERT_GT(full, 1000);
+  struct Step {
+    double atSeconds;  // of the render
+    const char* fn;    // sound_volume or sound_fade
+    double value, ms;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    std::vector<double> checks;  // seconds of the render
+  };
+  // The level the steps give at a time, in decibels against full volume (0.75 is -24 dB, 0 is -96).
+  auto expected = [](const std::vector<Step>& steps, double t) {
+    double from = 0, to = 0, start = 0, ms = 0;
+    auto at = [&](double x) { return ms <= 0 || (x - start) * 1000 >= ms ? to : from + (to - from) * (x - start) * 1000 / ms; };
+    for (const Step& step : steps) {
+      if (step.atSeconds > t) break;
+      from = at(step.atSeconds);
+      to = (9600 * step.value - 9600) / 100;
+      start = step.atSeconds;
+      ms = std::string(step.fn) == "sound_fade" ? step.ms : 0;
+    }
+    return at(t);
+  };
+  const Case cases[] = {
+      {"down over a second", {{0, "sound_fade", 0.75, 1000}}, {0.02, 0.25, 0.5, 0.75, 1.05, 1.5, 1.95}},
+      {"up over 400 ms", {{0, "sound_volume", 0.75, 0}, {0.2, "sound_fade", 1, 400}}, {0.1, 0.3, 0.4, 0.5, 0.7, 1.9}},
+      {"to nothing", {{0, "sound_fade", 0, 500}}, {0.1, 0.25, 0.55, 1.0, 1.9}},
+      {"a second fade from where the first left the level",
+       {{0, "sound_fade", 0.5, 1000}, {0.5, "sound_fade", 1, 500}}, {0.25, 0.45, 0.75, 1.05, 1.9}},
+      {"a volume during a fade ends it", {{0, "sound_fade", 0, 1000}, {0.3, "sound_volume", 0.75, 0}}, {0.15, 0.35, 1.5}},
+      {"a fade of 0 ms", {{0, "sound_fade", 0.75, 0}}, {0.02, 1}},
+  };
+  for (const Case& c : cases) {
+    Call("sound_volume", {double(snd), 1});
+    Call("sound_loop", {double(snd)});
+    std::vector<int16_t> s;
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& step = c.steps[i];
+      if (std::string(step.fn) == "sound_fade") Call("sound_fade", {double(snd), step.value, step.ms});
+      else Call("sound_volume", {double(snd), step.value});
+      const double until = i + 1 < c.steps.size() ? c.steps[i + 1].atSeconds : 2;
+      auto part = Render(until - step.atSeconds);
+      s.insert(s.end(), part.begin(), part.end());
+    }
+    Call("sound_stop", {double(snd)});
+    Render(0.05);
+    for (double t : c.checks) {
+      // Over 20 ms around the time. The level is set before each piece the device renders (1024
+      // frames here), so it may be up to one piece behind the fade.
+      const double rms = Rms(s, 0, int(t * kRate) - 441, int(t * kRate) + 441);
+      const double now = expected(c.steps, t), before = expected(c.steps, t - 0.03);
+      if (now <= -90) {
+        EXPECT_LT(rms, kSilence) << c.name << " at " << t << " s";
+        continue;
+      }
+      const double db = 20 * std::log10(std::max(rms, 1e-3) / full);
+      EXPECT_GE(db, std::min(now, before) - 0.75) << c.name << " at " << t << " s";
+      EXPECT_LE(db, std::max(now, before) + 0.75) << c.name << " at " << t << " s";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kestro

@@ -76,8 +76,11 @@ struct REntry {
   std::string file;
   int volume = 0;
   int pan = 0;
+  // A fade runs from fadeFrom to fadeTo over fadeMs milliseconds of the device's clock from fadeStart;
+  // level is what the voices play at now.
   int fadeFrom = 0, fadeTo = 0, fadeMs = 0;
-  Clock::time_point fadeStart;
+  double fadeStart = 0;
+  int level = 0;
   int effects = 0;
   ALuint slots[kEffectTypeCount] = {};
   ALuint efx[kEffectTypeCount] = {};
@@ -217,6 +220,16 @@ struct AlSoundDevice::RImpl {
   std::mutex pumpMutex;
   std::condition_variable pumpWake;
   bool quit = false;
+  // The device's clock: the output rendered so far on a loopback device (which renders only when
+  // asked, faster or slower than time passes), the time since opening on an output device.
+  bool loopback = false;
+  int rate = 44100;
+  int64_t rendered = 0;
+  Clock::time_point opened;
+  double NowMs() const {
+    if (loopback) return double(rendered) * 1000.0 / rate;
+    return std::chrono::duration<double, std::milli>(Clock::now() - opened).count();
+  }
 };
 
 AlSoundDevice::AlSoundDevice(RAlDeviceOptions options) : options_(options), impl_(std::make_unique<RImpl>()) {}
@@ -262,6 +275,10 @@ bool AlSoundDevice::Open() {
   // Sources of the stereo path sit at the listener's sides; 3-D sources use the inverse distance
   // rolloff clamped between their minimum and maximum distance.
   alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+  d.loopback = options_.loopback;
+  d.rate = options_.rate;
+  d.rendered = 0;
+  d.opened = Clock::now();
   d.float32 = alIsExtensionPresent("AL_EXT_FLOAT32");
   d.synth = std::make_unique<CMidiSynth>(options_.rate);
   d.quit = false;
@@ -311,11 +328,12 @@ void AlSoundDevice::Close() {
 
 namespace {
 
-int CurrentVolume(const REntry& e) {
+// The level at a time of the device's clock: evenly in decibels along a fade, its target after it.
+int FadeLevel(const REntry& e, double nowMs) {
   if (e.fadeMs <= 0) return e.volume;
-  const double t = std::chrono::duration<double, std::milli>(Clock::now() - e.fadeStart).count() / e.fadeMs;
+  const double t = (nowMs - e.fadeStart) / e.fadeMs;
   if (t >= 1) return e.fadeTo;
-  return int(std::lround(e.fadeFrom + (e.fadeTo - e.fadeFrom) * t));
+  return int(std::lround(e.fadeFrom + (e.fadeTo - e.fadeFrom) * std::max(t, 0.0)));
 }
 
 void ApplyGains(const REntry& e, const RVoice& v, int master) {
@@ -324,7 +342,7 @@ void ApplyGains(const REntry& e, const RVoice& v, int master) {
     return;
   }
   // Master volume 1 (+10 dB) plays the sounds as they are; lower values attenuate from there.
-  const double level = Linear(std::min(CurrentVolume(e), 0)) * Linear(master - 1000);
+  const double level = Linear(std::min(e.level, 0)) * Linear(master - 1000);
   if (e.path == ESoundPath::kThreeD) {
     alSourcef(v.src[0], AL_GAIN, float(level));
     return;
@@ -710,10 +728,13 @@ void AlSoundDevice::SetVolume(uint32_t sound, int hundredthsDb, int fadeMs) {
   auto it = d.sounds.find(sound);
   if (it == d.sounds.end()) return;
   REntry& e = it->second;
-  e.fadeFrom = CurrentVolume(e);
+  // A new level or fade takes over from wherever a running fade has brought the sound.
+  const double now = d.NowMs();
+  e.fadeFrom = FadeLevel(e, now);
   e.fadeTo = e.volume = hundredthsDb;
-  e.fadeMs = fadeMs;
-  e.fadeStart = Clock::now();
+  e.fadeMs = std::max(fadeMs, 0);
+  e.fadeStart = now;
+  e.level = e.fadeMs > 0 ? e.fadeFrom : e.volume;
   for (const RVoice& v : e.voices) ApplyGains(e, v, d.master);
 }
 
@@ -882,10 +903,14 @@ void AlSoundDevice::Pump() {
   {
     std::lock_guard<std::mutex> lock(d.mutex);
     if (!d.context) return;
+    // One reading of the clock for the level and the end of each fade, so the last step applied is
+    // always the target.
+    const double now = d.NowMs();
     for (auto& [id, e] : d.sounds) {
       if (e.fadeMs <= 0) continue;
+      e.level = FadeLevel(e, now);
+      if (now - e.fadeStart >= e.fadeMs) e.fadeMs = 0;
       for (const RVoice& v : e.voices) ApplyGains(e, v, d.master);
-      if (Clock::now() - e.fadeStart >= std::chrono::milliseconds(e.fadeMs)) e.fadeMs = 0;
     }
     streams = d.streams;
   }
@@ -902,6 +927,7 @@ void AlSoundDevice::Render(int16_t* out, int frames) {
     const int n = std::min(kPiece, frames - done);
     std::lock_guard<std::mutex> lock(d.mutex);
     alcRenderSamplesSOFT(d.device, out + size_t(done) * 2, n);
+    d.rendered += n;
   }
 }
 
