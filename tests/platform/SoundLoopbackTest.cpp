@@ -546,6 +546,13 @@ TEST_F(SoundLoopback, DamagedWavHeadersNeverPlay) {
       EXPECT_FALSE(device->IsPlaying(h)) << c.name;
       device->Free(h);
     }
+    // As a game's sound, refused data is played from a file: the header is checked there too.
+    if (c.plays || std::string(c.name) == "cut") continue;
+    const int snd = Add(0, c.bytes);
+    Call("sound_play", {double(snd)});
+    auto s = Render(0.05);
+    EXPECT_LT(Rms(s, 0, 0, 2205), kSilence) << c.name << ", from a file";
+    EXPECT_FALSE(Playing(snd)) << c.name << ", from a file";
   }
 }
 

@@ -586,10 +586,19 @@ uint32_t AlSoundDevice::CreateFromFile(const std::string& file) {
   e.stream = true;
   FILE* f = std::fopen(file.c_str(), "rb");
   if (!f) return 0;
-  char magic[4] = {};
-  const size_t got = std::fread(magic, 1, 4, f);
+  // The start of the file: its kind, and a WAV file's header chunks.
+  std::vector<uint8_t> head(65536);
+  head.resize(std::fread(head.data(), 1, head.size(), f));
+  const bool whole = std::fgetc(f) == EOF;
   std::fclose(f);
-  if (got == 4 && std::equal(magic, magic + 4, "MThd")) {
+  const char* magic = reinterpret_cast<const char*>(head.data());
+  if (head.size() >= 4 && std::equal(magic, magic + 4, "RIFF")) {
+    // A WAV header that cannot be right does not play from a file either. Where the part read ends
+    // before the first whole frame, the rest of the file may still hold the samples.
+    RWavData wav;
+    if (ReadPlainWav(head.data(), head.size(), wav) == EWavCheck::kDamaged && (whole || wav.channels == 0)) return 0;
+  }
+  if (head.size() >= 4 && std::equal(magic, magic + 4, "MThd")) {
     std::vector<uint8_t> bytes;
     FILE* in = std::fopen(file.c_str(), "rb");
     if (!in) return 0;

@@ -214,13 +214,19 @@ EWavCheck ReadPlainWav(const uint8_t* data, size_t size, RWavData& out) {
           blockAlign != channels * ((bits + 7) / 8))
         return EWavCheck::kDamaged;
       const bool plain = tag == 1 ? bits == 8 || bits == 16 : bits == 32;
+      const uint64_t frames = std::min<uint64_t>(length, left) / blockAlign;
+      if (frames == 0) {
+        out.channels = int(channels);
+        out.rate = int(rate);
+        return EWavCheck::kDamaged;
+      }
       if (!plain || channels > 2) return EWavCheck::kOther;
       out.sample = tag == 3 ? EWavSample::kF32 : bits == 8 ? EWavSample::kU8 : EWavSample::kS16;
       out.channels = int(channels);
       out.rate = int(rate);
       out.samples = data + body;
-      out.frames = int64_t(std::min<uint64_t>(length, left) / blockAlign);
-      return out.frames > 0 ? EWavCheck::kPlain : EWavCheck::kDamaged;
+      out.frames = int64_t(frames);
+      return EWavCheck::kPlain;
     }
     // Chunks are padded to an even length; one that runs past the end leaves no data chunk to find.
     const uint64_t step = uint64_t(length) + (length & 1);

@@ -51,7 +51,8 @@ enum class EWavCheck {
              // sample sizes, more channels, chunk layouts it does not follow; libsndfile decides
   kPlain,    // plain samples, described by the RWavData
   kDamaged,  // an integer or float WAV whose header cannot be right (no channels, no rate, no sample size, a
-             // block alignment that is not the frame size, a rate past the limit) or that holds no whole frame
+             // block alignment that is not the frame size, a rate past the limit), or that holds no whole
+             // frame: then the RWavData has its channels and rate, with no frames
 };
 
 // Reads the RIFF header of WAV data in place; every chunk is checked against the size. A data chunk
