@@ -7,6 +7,9 @@
 #include <AL/efx.h>
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -458,6 +461,27 @@ void MixDown(const uint8_t* in, size_t frames, uint8_t* out) {
     o[f] = T((Wide(s[0]) + Wide(s[1])) / 2);
   }
 }
+
+#if defined(__SSE2__)
+// 16-bit frames eight at a time: each 32-bit lane holds a frame, the left sample in its low half.
+template <>
+void Split<int16_t>(const uint8_t* in, size_t frames, uint8_t* left, uint8_t* right) {
+  size_t f = 0;
+  for (; f + 8 <= frames; f += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + f * 4));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + f * 4 + 16));
+    const __m128i l = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+    const __m128i r = _mm_packs_epi32(_mm_srai_epi32(a, 16), _mm_srai_epi32(b, 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(left + f * 2), l);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(right + f * 2), r);
+  }
+  for (; f < frames; ++f) {
+    int16_t s[2];
+    std::memcpy(s, in + f * 4, 4);
+    std::memcpy(left + f * 2, &s[0], 2), std::memcpy(right + f * 2, &s[1], 2);
+  }
+}
+#endif
 
 // The buffers of plain WAV samples: mono samples go to the device straight from the game's bytes (the
 // device's copy is the only one); two channels are split for the two sides, or mixed down for a 3-D
