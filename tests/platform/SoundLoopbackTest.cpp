@@ -574,27 +574,39 @@ TEST_F(SoundLoopback, DamagedWavHeadersNeverPlay) {
       {"a data size of 0", with([](RWavParts& p) { p.dataSize = 0; }), false},
       {"less than one frame", with([](RWavParts& p) { p.channels = 2, p.samples.resize(3); }), false},
       {"odd block alignment", with([](RWavParts& p) { p.blockAlign = 3; }), false},
-      {"block alignment of one sample of two channels", with([](RWavParts& p) { p.channels = 2, p.blockAlign = 2; }), false},
+      {"block alignment of one sample of two channels", with([](RWavParts& p) { p.channels = 2, p.blockAlign = 2; }),
+       false},
       {"block alignment 0", with([](RWavParts& p) { p.blockAlign = 0; }), false},
       {"0 bits a sample", with([](RWavParts& p) { p.bits = 0, p.blockAlign = 2; }), false},
       {"a rate far past any device", with([](RWavParts& p) { p.rate = -1; }), false},
       {"16-bit floats", with([](RWavParts& p) { p.tag = 3; }), false},
       {"a format chunk past the end", with([](RWavParts& p) { p.fmtSize = 0xffffffff; }), false},
       {"a short format chunk", with([](RWavParts& p) { p.fmtSize = 14; }), false},
-      {"a chunk before the data past the end", with([&](RWavParts& p) { p.between = list({1, 2}, 0xffffffff); }), false},
-      {"a chunk before the data missing its pad byte", with([&](RWavParts& p) { p.between = list({1, 2, 3}, 3); }), false},
-      {"a padded chunk before the data", with([&](RWavParts& p) { p.between = list({1, 2, 3, 0}, 3); }), true},
+      {"a chunk before the data past the end", with([&](RWavParts& p) {
+         p.between = list({1, 2}, 0xffffffff);
+       }),
+       false},
+      {"a chunk before the data missing its pad byte", with([&](RWavParts& p) {
+         p.between = list({1, 2, 3}, 3);
+       }),
+       false},
+      {"a padded chunk before the data", with([&](RWavParts& p) {
+         p.between = list({1, 2, 3, 0}, 3);
+       }),
+       true},
       {"a RIFF size of 0", with([](RWavParts& p) { p.riffSize = 0; }), true},
       {"a RIFF size past the end", with([](RWavParts& p) { p.riffSize = 0xffffffff; }), true},
       {"a data size past the end", with([](RWavParts& p) { p.dataSize = 0x7fffffff; }), true},
-      {"a data size that ends inside a frame", with([](RWavParts& p) { p.dataSize = int64_t(p.samples.size()) - 1; }), true},
+      {"a data size that ends inside a frame", with([](RWavParts& p) { p.dataSize = int64_t(p.samples.size()) - 1; }),
+       true},
   };
   // The samples ahead of their format; cut at every length of a header with a chunk before the data.
   std::vector<uint8_t> dataFirst = with([](RWavParts&) {});
   std::rotate(dataFirst.begin() + 12, dataFirst.begin() + 36, dataFirst.end());
   cases.push_back({"samples before the format", dataFirst, false});
   const std::vector<uint8_t> long_ = with([&](RWavParts& p) { p.between = list({1, 2, 3, 4}, 4); });
-  for (size_t n = 0; n < 56; ++n) cases.push_back({"cut", std::vector<uint8_t>(long_.begin(), long_.begin() + long(n)), false});
+  for (size_t n = 0; n < 56; ++n)
+    cases.push_back({"cut", std::vector<uint8_t>(long_.begin(), long_.begin() + long(n)), false});
   for (const Case& c : cases) {
     for (ESoundPath path : {ESoundPath::kStereo, ESoundPath::kThreeD}) {
       const uint32_t h = device->CreateFromMemory(c.bytes.data(), c.bytes.size(), path);
@@ -637,7 +649,9 @@ TEST_F(SoundLoopback, FadesMoveTheLevelOverTheirTimeAndStay) {
   // The level the steps give at a time, in decibels against full volume (0.75 is -24 dB, 0 is -96).
   auto expected = [](const std::vector<Step>& steps, double t) {
     double from = 0, to = 0, start = 0, ms = 0;
-    auto at = [&](double x) { return ms <= 0 || (x - start) * 1000 >= ms ? to : from + (to - from) * (x - start) * 1000 / ms; };
+    auto at = [&](double x) {
+      return ms <= 0 || (x - start) * 1000 >= ms ? to : from + (to - from) * (x - start) * 1000 / ms;
+    };
     for (const Step& step : steps) {
       if (step.atSeconds > t) break;
       from = at(step.atSeconds);
@@ -652,8 +666,11 @@ TEST_F(SoundLoopback, FadesMoveTheLevelOverTheirTimeAndStay) {
       {"up over 400 ms", {{0, "sound_volume", 0.75, 0}, {0.2, "sound_fade", 1, 400}}, {0.1, 0.3, 0.4, 0.5, 0.7, 1.9}},
       {"to nothing", {{0, "sound_fade", 0, 500}}, {0.1, 0.25, 0.55, 1.0, 1.9}},
       {"a second fade from where the first left the level",
-       {{0, "sound_fade", 0.5, 1000}, {0.5, "sound_fade", 1, 500}}, {0.25, 0.45, 0.75, 1.05, 1.9}},
-      {"a volume during a fade ends it", {{0, "sound_fade", 0, 1000}, {0.3, "sound_volume", 0.75, 0}}, {0.15, 0.35, 1.5}},
+       {{0, "sound_fade", 0.5, 1000}, {0.5, "sound_fade", 1, 500}},
+       {0.25, 0.45, 0.75, 1.05, 1.9}},
+      {"a volume during a fade ends it",
+       {{0, "sound_fade", 0, 1000}, {0.3, "sound_volume", 0.75, 0}},
+       {0.15, 0.35, 1.5}},
       {"a fade of 0 ms", {{0, "sound_fade", 0.75, 0}}, {0.02, 1}},
   };
   for (const Case& c : cases) {
@@ -662,8 +679,10 @@ TEST_F(SoundLoopback, FadesMoveTheLevelOverTheirTimeAndStay) {
     std::vector<int16_t> s;
     for (size_t i = 0; i < c.steps.size(); ++i) {
       const Step& step = c.steps[i];
-      if (std::string(step.fn) == "sound_fade") Call("sound_fade", {double(snd), step.value, step.ms});
-      else Call("sound_volume", {double(snd), step.value});
+      if (std::string(step.fn) == "sound_fade")
+        Call("sound_fade", {double(snd), step.value, step.ms});
+      else
+        Call("sound_volume", {double(snd), step.value});
       const double until = i + 1 < c.steps.size() ? c.steps[i + 1].atSeconds : 2;
       auto part = Render(until - step.atSeconds);
       s.insert(s.end(), part.begin(), part.end());

@@ -470,7 +470,8 @@ void Split<int16_t>(const uint8_t* in, size_t frames, uint8_t* left, uint8_t* ri
   for (; f + 8 <= frames; f += 8) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + f * 4));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + f * 4 + 16));
-    const __m128i l = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+    const __m128i l =
+        _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
     const __m128i r = _mm_packs_epi32(_mm_srai_epi32(a, 16), _mm_srai_epi32(b, 16));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(left + f * 2), l);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(right + f * 2), r);
@@ -503,16 +504,13 @@ bool BufferWav(const RWavData& w, bool threeD, ALuint* buf, RScratch& scratch) {
     uint8_t* right = left + n * width;
     switch (w.sample) {
       case EWavSample::kU8:
-        if (split) Split<uint8_t>(w.samples, n, left, right);
-        else MixDown<uint8_t, int>(w.samples, n, left);
+        split ? Split<uint8_t>(w.samples, n, left, right) : MixDown<uint8_t, int>(w.samples, n, left);
         break;
       case EWavSample::kS16:
-        if (split) Split<int16_t>(w.samples, n, left, right);
-        else MixDown<int16_t, int32_t>(w.samples, n, left);
+        split ? Split<int16_t>(w.samples, n, left, right) : MixDown<int16_t, int32_t>(w.samples, n, left);
         break;
       case EWavSample::kF32:
-        if (split) Split<float>(w.samples, n, left, right);
-        else MixDown<float, float>(w.samples, n, left);
+        split ? Split<float>(w.samples, n, left, right) : MixDown<float, float>(w.samples, n, left);
         break;
     }
     alBufferData(buf[0], format, left, bytes, w.rate);
