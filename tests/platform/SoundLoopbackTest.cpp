@@ -600,6 +600,16 @@ TEST_F(SoundLoopback, DamagedWavHeadersNeverPlay) {
       {"a data size that ends inside a frame", with([](RWavParts& p) { p.dataSize = int64_t(p.samples.size()) - 1; }),
        true},
   };
+  // Found by the fuzz target: a 24-bit format with a wrong block alignment and a list chunk running past
+  // the end, which kept libsndfile busy for minutes.
+  const std::string stall =
+      "5249464600f0000057415645666d742010000000010001002200012066020100040018004c495354ffffffffffffffff"
+      "fffffffffffffffffffffffffffffffff7ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"
+      "ffffffff00000000ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff016403000000"
+      "616263006461746117000055555555555555554d";
+  std::vector<uint8_t> stallBytes;
+  for (size_t i = 0; i + 1 < stall.size(); i += 2) stallBytes.push_back(uint8_t(std::stoi(stall.substr(i, 2), nullptr, 16)));
+  cases.push_back({"a list chunk past the end that stalled libsndfile", stallBytes, false});
   // The samples ahead of their format; cut at every length of a header with a chunk before the data.
   std::vector<uint8_t> dataFirst = with([](RWavParts&) {});
   std::rotate(dataFirst.begin() + 12, dataFirst.begin() + 36, dataFirst.end());

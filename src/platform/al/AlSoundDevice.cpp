@@ -15,6 +15,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -611,15 +612,13 @@ uint32_t AlSoundDevice::CreateFromFile(const std::string& file) {
   // The start of the file: its kind, and a WAV file's header chunks.
   std::vector<uint8_t> head(65536);
   head.resize(std::fread(head.data(), 1, head.size(), f));
-  const bool whole = std::fgetc(f) == EOF;
+  std::error_code ec;
+  const uint64_t length = std::filesystem::file_size(file, ec);
   std::fclose(f);
   const char* magic = reinterpret_cast<const char*>(head.data());
-  if (head.size() >= 4 && std::equal(magic, magic + 4, "RIFF")) {
-    // A WAV header that cannot be right does not play from a file either. Where the part read ends
-    // before the first whole frame, the rest of the file may still hold the samples.
-    RWavData wav;
-    if (ReadPlainWav(head.data(), head.size(), wav) == EWavCheck::kDamaged && (whole || wav.channels == 0)) return 0;
-  }
+  // A WAV header that cannot be right does not play from a file either.
+  RWavData wav;
+  if (!ec && ReadPlainWav(head.data(), head.size(), wav, length) == EWavCheck::kDamaged) return 0;
   if (head.size() >= 4 && std::equal(magic, magic + 4, "MThd")) {
     std::vector<uint8_t> bytes;
     FILE* in = std::fopen(file.c_str(), "rb");

@@ -49,6 +49,13 @@ sf_count_t MemTell(void* u) { return static_cast<RMemoryFile*>(u)->pos; }
 
 SF_VIRTUAL_IO g_memoryIo = {MemLength, MemSeek, MemRead, MemWrite, MemTell};
 
+// RIFF WAVE data whose header cannot be right never reaches libsndfile: some such headers keep it
+// busy for minutes.
+bool DamagedWav(const uint8_t* data, size_t size) {
+  RWavData wav;
+  return ReadPlainWav(data, size, wav) == EWavCheck::kDamaged;
+}
+
 bool Sensible(const SF_INFO& info) {
   return info.channels >= 1 && info.channels <= kMaxChannels && info.samplerate >= 1 && info.samplerate <= kMaxRate &&
          info.frames >= 0;
@@ -60,6 +67,7 @@ class CSndStream : public IPcmStream {
   // From memory: the bytes are shared so a stream outlives the sound that made it.
   explicit CSndStream(std::shared_ptr<const std::vector<uint8_t>> bytes) : bytes_(std::move(bytes)) {
     mem_ = {bytes_->data(), sf_count_t(bytes_->size())};
+    if (DamagedWav(bytes_->data(), bytes_->size())) return;
     file_ = sf_open_virtual(&g_memoryIo, SFM_READ, &info_, &mem_);
     Check();
   }
@@ -188,24 +196,26 @@ bool MidiFileValid(const uint8_t* data, size_t size) {
   return found == tracks;
 }
 
-EWavCheck ReadPlainWav(const uint8_t* data, size_t size, RWavData& out) {
+EWavCheck ReadPlainWav(const uint8_t* data, size_t size, RWavData& out, uint64_t total) {
   out = RWavData();
-  // The samples are handed on as they lie: little-endian machines only; others go through libsndfile.
-  if constexpr (std::endian::native != std::endian::little) return EWavCheck::kOther;
   if (!data || size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
     return EWavCheck::kOther;
+  total = std::max<uint64_t>(total, size);
   // The RIFF size is not trusted (writers that stream leave it wrong): the chunks are read up to the end
-  // of the bytes.
+  // of the bytes. A chunk before the samples that runs past the end leaves the file without samples;
+  // past the part given (of a longer file), nothing more is known.
   const uint8_t* fmt = nullptr;
   size_t pos = 12;
+  auto runsPast = [&](uint64_t end) { return end > total ? EWavCheck::kDamaged : EWavCheck::kOther; };
   while (size - pos >= 8) {
     const uint8_t* chunk = data + pos;
     const uint32_t length = Le32(chunk + 4);
     const size_t body = pos + 8;
     const size_t left = size - body;
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
-      // A second format, or one that is short or cut off: libsndfile's verdict.
-      if (fmt || length < 16 || length > left) return EWavCheck::kOther;
+      if (length > left) return runsPast(uint64_t(body) + length);
+      // A second format, or a short one: libsndfile's verdict.
+      if (fmt || length < 16) return EWavCheck::kOther;
       fmt = data + body;
     } else if (std::memcmp(chunk, "data", 4) == 0) {
       if (!fmt) return EWavCheck::kOther;  // samples before their format
@@ -215,14 +225,12 @@ EWavCheck ReadPlainWav(const uint8_t* data, size_t size, RWavData& out) {
       if (channels == 0 || rate == 0 || rate > uint32_t(kMaxRate) || bits == 0 ||
           blockAlign != channels * ((bits + 7) / 8))
         return EWavCheck::kDamaged;
+      const uint64_t frames = std::min<uint64_t>(length, total - body) / blockAlign;
+      if (frames == 0) return EWavCheck::kDamaged;
       const bool plain = tag == 1 ? bits == 8 || bits == 16 : bits == 32;
-      const uint64_t frames = std::min<uint64_t>(length, left) / blockAlign;
-      if (frames == 0) {
-        out.channels = int(channels);
-        out.rate = int(rate);
-        return EWavCheck::kDamaged;
-      }
-      if (!plain || channels > 2) return EWavCheck::kOther;
+      // The samples are handed on as they lie: little-endian machines only; others go through libsndfile.
+      if (!plain || channels > 2 || std::endian::native != std::endian::little || frames * blockAlign > left)
+        return EWavCheck::kOther;
       out.sample = tag == 3 ? EWavSample::kF32 : bits == 8 ? EWavSample::kU8 : EWavSample::kS16;
       out.channels = int(channels);
       out.rate = int(rate);
@@ -230,16 +238,17 @@ EWavCheck ReadPlainWav(const uint8_t* data, size_t size, RWavData& out) {
       out.frames = int64_t(frames);
       return EWavCheck::kPlain;
     }
-    // Chunks are padded to an even length; one that runs past the end leaves no data chunk to find.
+    // Chunks are padded to an even length.
     const uint64_t step = uint64_t(length) + (length & 1);
-    if (step >= left) return EWavCheck::kOther;
+    if (step >= left) return runsPast(uint64_t(body) + step);
     pos = body + size_t(step);
   }
-  return EWavCheck::kOther;
+  // No data chunk: none in the file, or none in the part given.
+  return size < total ? EWavCheck::kOther : EWavCheck::kDamaged;
 }
 
 ESoundData ProbeSound(const uint8_t* data, size_t size, int64_t* frames, int* rate) {
-  if (!data || size == 0) return ESoundData::kUnknown;
+  if (!data || size == 0 || DamagedWav(data, size)) return ESoundData::kUnknown;
   if (size >= 4 && std::memcmp(data, "MThd", 4) == 0)
     return MidiFileValid(data, size) ? ESoundData::kMidi : ESoundData::kUnknown;
   RMemoryFile mem{data, sf_count_t(size)};
@@ -257,7 +266,7 @@ bool DecodeSound(const uint8_t* data, size_t size, RPcm& out, int64_t maxFrames,
                  bool* longSound) {
   out = RPcm();
   if (longSound) *longSound = false;
-  if (!data || size == 0) return false;
+  if (!data || size == 0 || DamagedWav(data, size)) return false;
   RMemoryFile mem{data, sf_count_t(size)};
   SF_INFO info{};
   SNDFILE* f = sf_open_virtual(&g_memoryIo, SFM_READ, &info, &mem);

@@ -50,14 +50,17 @@ enum class EWavCheck {
   kOther,    // not a WAV file this reader takes: other containers, compressed or extensible formats, other
              // sample sizes, more channels, chunk layouts it does not follow; libsndfile decides
   kPlain,    // plain samples, described by the RWavData
-  kDamaged,  // an integer or float WAV whose header cannot be right (no channels, no rate, no sample size, a
-             // block alignment that is not the frame size, a rate past the limit), or that holds no whole
-             // frame: then the RWavData has its channels and rate, with no frames
+  kDamaged,  // a WAV file without samples where its header says (a chunk before them runs past the end,
+             // no data chunk, no whole frame), or an integer or float WAV whose format cannot be right
+             // (no channels, no rate, no sample size, a block alignment that is not the frame size, a
+             // rate past the limit); such data is not given to libsndfile either
 };
 
 // Reads the RIFF header of WAV data in place; every chunk is checked against the size. A data chunk
 // announcing more than there is gives the whole frames that are there (libsndfile does the same).
-EWavCheck ReadPlainWav(const uint8_t* data, size_t size, RWavData& out);
+// `total`, when larger than `size`, is the length of the whole file of which `data` is the start: the
+// header is then checked against it, and samples past `size` make the result kOther.
+EWavCheck ReadPlainWav(const uint8_t* data, size_t size, RWavData& out, uint64_t total = 0);
 
 // A source of interleaved 16-bit samples read chunk by chunk (for streaming).
 class IPcmStream {
