@@ -7,11 +7,16 @@
 #include <AL/efx.h>
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -75,8 +80,11 @@ struct REntry {
   std::string file;
   int volume = 0;
   int pan = 0;
+  // A fade runs from fadeFrom to fadeTo over fadeMs milliseconds of the device's clock from fadeStart;
+  // level is what the voices play at now.
   int fadeFrom = 0, fadeTo = 0, fadeMs = 0;
-  Clock::time_point fadeStart;
+  double fadeStart = 0;
+  int level = 0;
   int effects = 0;
   ALuint slots[kEffectTypeCount] = {};
   ALuint efx[kEffectTypeCount] = {};
@@ -178,15 +186,32 @@ float ConfigureEffect(ALuint e, EEffectType type, const REffectParameters& p, bo
   return 1;
 }
 
+// Memory for splitting samples, kept from one sound to the next: a new block for every sound would be
+// returned to the system and faulted in again each time.
+struct RScratch {
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t size = 0;
+  uint8_t* Get(size_t n) {
+    if (n > size) bytes = std::make_unique_for_overwrite<uint8_t[]>(size = n);
+    return bytes.get();
+  }
+  // A block kept for a long sound would stay for the whole run.
+  void Trim() {
+    if (size > (size_t(4) << 20)) bytes.reset(), size = 0;
+  }
+};
+
 }  // namespace
 
 struct AlSoundDevice::RImpl {
   ALCdevice* device = nullptr;
   ALCcontext* context = nullptr;
   bool eaxReverb = false;
+  bool float32 = false;  // buffers take 32-bit float samples
   int maxSends = 0;
   ALuint muteFilter = 0;
   std::mutex mutex;  // everything below; the pump takes it only briefly
+  RScratch scratch;
   std::unordered_map<uint32_t, REntry> sounds;
   uint32_t next = 1;
   std::vector<ALuint> freeSources;
@@ -199,6 +224,16 @@ struct AlSoundDevice::RImpl {
   std::mutex pumpMutex;
   std::condition_variable pumpWake;
   bool quit = false;
+  // The device's clock: the output rendered so far on a loopback device (which renders only when
+  // asked, faster or slower than time passes), the time since opening on an output device.
+  bool loopback = false;
+  int rate = 44100;
+  int64_t rendered = 0;
+  Clock::time_point opened;
+  double NowMs() const {
+    if (loopback) return double(rendered) * 1000.0 / rate;
+    return std::chrono::duration<double, std::milli>(Clock::now() - opened).count();
+  }
 };
 
 AlSoundDevice::AlSoundDevice(RAlDeviceOptions options) : options_(options), impl_(std::make_unique<RImpl>()) {}
@@ -244,6 +279,11 @@ bool AlSoundDevice::Open() {
   // Sources of the stereo path sit at the listener's sides; 3-D sources use the inverse distance
   // rolloff clamped between their minimum and maximum distance.
   alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+  d.loopback = options_.loopback;
+  d.rate = options_.rate;
+  d.rendered = 0;
+  d.opened = Clock::now();
+  d.float32 = alIsExtensionPresent("AL_EXT_FLOAT32");
   d.synth = std::make_unique<CMidiSynth>(options_.rate);
   d.quit = false;
   if (!options_.loopback) {
@@ -292,11 +332,12 @@ void AlSoundDevice::Close() {
 
 namespace {
 
-int CurrentVolume(const REntry& e) {
+// The level at a time of the device's clock: evenly in decibels along a fade, its target after it.
+int FadeLevel(const REntry& e, double nowMs) {
   if (e.fadeMs <= 0) return e.volume;
-  const double t = std::chrono::duration<double, std::milli>(Clock::now() - e.fadeStart).count() / e.fadeMs;
+  const double t = (nowMs - e.fadeStart) / e.fadeMs;
   if (t >= 1) return e.fadeTo;
-  return int(std::lround(e.fadeFrom + (e.fadeTo - e.fadeFrom) * t));
+  return int(std::lround(e.fadeFrom + (e.fadeTo - e.fadeFrom) * std::max(t, 0.0)));
 }
 
 void ApplyGains(const REntry& e, const RVoice& v, int master) {
@@ -305,7 +346,7 @@ void ApplyGains(const REntry& e, const RVoice& v, int master) {
     return;
   }
   // Master volume 1 (+10 dB) plays the sounds as they are; lower values attenuate from there.
-  const double level = Linear(std::min(CurrentVolume(e), 0)) * Linear(master - 1000);
+  const double level = Linear(std::min(e.level, 0)) * Linear(master - 1000);
   if (e.path == ESoundPath::kThreeD) {
     alSourcef(v.src[0], AL_GAIN, float(level));
     return;
@@ -399,6 +440,92 @@ void DropVoice(std::vector<ALuint>& pool, std::vector<std::shared_ptr<RStream>>&
   }
 }
 
+// Two interleaved channels into two blocks of one channel each, or mixed down into one. The frames are
+// loaded with memcpy: they need not be aligned inside the file.
+template <typename T>
+void Split(const uint8_t* in, size_t frames, uint8_t* left, uint8_t* right) {
+  T* l = reinterpret_cast<T*>(left);
+  T* r = reinterpret_cast<T*>(right);
+  for (size_t f = 0; f < frames; ++f) {
+    T s[2];
+    std::memcpy(s, in + f * sizeof s, sizeof s);
+    l[f] = s[0];
+    r[f] = s[1];
+  }
+}
+template <typename T, typename Wide>
+void MixDown(const uint8_t* in, size_t frames, uint8_t* out) {
+  T* o = reinterpret_cast<T*>(out);
+  for (size_t f = 0; f < frames; ++f) {
+    T s[2];
+    std::memcpy(s, in + f * sizeof s, sizeof s);
+    o[f] = T((Wide(s[0]) + Wide(s[1])) / 2);
+  }
+}
+
+#if defined(__SSE2__)
+// 16-bit frames eight at a time: each 32-bit lane holds a frame, the left sample in its low half.
+template <>
+void Split<int16_t>(const uint8_t* in, size_t frames, uint8_t* left, uint8_t* right) {
+  size_t f = 0;
+  for (; f + 8 <= frames; f += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + f * 4));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + f * 4 + 16));
+    const __m128i l =
+        _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+    const __m128i r = _mm_packs_epi32(_mm_srai_epi32(a, 16), _mm_srai_epi32(b, 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(left + f * 2), l);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(right + f * 2), r);
+  }
+  for (; f < frames; ++f) {
+    int16_t s[2];
+    std::memcpy(s, in + f * 4, 4);
+    std::memcpy(left + f * 2, &s[0], 2), std::memcpy(right + f * 2, &s[1], 2);
+  }
+}
+#endif
+
+// The buffers of plain WAV samples: mono samples go to the device straight from the game's bytes (the
+// device's copy is the only one); two channels are split for the two sides, or mixed down for a 3-D
+// source. False when the device refuses them.
+bool BufferWav(const RWavData& w, bool threeD, ALuint* buf, RScratch& scratch) {
+  const ALenum format = w.sample == EWavSample::kU8    ? AL_FORMAT_MONO8
+                        : w.sample == EWavSample::kS16 ? AL_FORMAT_MONO16
+                                                       : AL_FORMAT_MONO_FLOAT32;
+  const size_t width = size_t(w.SampleBytes());
+  const size_t n = size_t(w.frames);
+  const ALsizei bytes = ALsizei(n * width);
+  const bool split = w.channels == 2 && !threeD;
+  alGetError();
+  alGenBuffers(split ? 2 : 1, buf);
+  if (w.channels == 1) {
+    alBufferData(buf[0], format, w.samples, bytes, w.rate);
+  } else {
+    uint8_t* left = scratch.Get(n * width * (split ? 2 : 1));
+    uint8_t* right = left + n * width;
+    switch (w.sample) {
+      case EWavSample::kU8:
+        split ? Split<uint8_t>(w.samples, n, left, right) : MixDown<uint8_t, int>(w.samples, n, left);
+        break;
+      case EWavSample::kS16:
+        split ? Split<int16_t>(w.samples, n, left, right) : MixDown<int16_t, int32_t>(w.samples, n, left);
+        break;
+      case EWavSample::kF32:
+        split ? Split<float>(w.samples, n, left, right) : MixDown<float, float>(w.samples, n, left);
+        break;
+    }
+    alBufferData(buf[0], format, left, bytes, w.rate);
+    if (split) alBufferData(buf[1], format, right, bytes, w.rate);
+    scratch.Trim();
+  }
+  if (!split) buf[1] = buf[0];
+  if (alGetError() == AL_NO_ERROR) return true;
+  alDeleteBuffers(split ? 2 : 1, buf);
+  buf[0] = buf[1] = 0;
+  alGetError();
+  return false;
+}
+
 }  // namespace
 
 uint32_t AlSoundDevice::CreateFromMemory(const uint8_t* data, size_t size, ESoundPath path) {
@@ -406,6 +533,19 @@ uint32_t AlSoundDevice::CreateFromMemory(const uint8_t* data, size_t size, ESoun
   if (!d.context || !data || size == 0) return 0;
   REntry e;
   e.path = path;
+  // Plain WAV samples need no decoding; anything else, and sounds long enough to stream, go through
+  // the decoders.
+  RWavData wav;
+  const EWavCheck check = ReadPlainWav(data, size, wav);
+  if (check == EWavCheck::kDamaged) return 0;
+  if (check == EWavCheck::kPlain && wav.frames <= kStreamSeconds * wav.rate &&
+      (wav.sample != EWavSample::kF32 || d.float32)) {
+    std::lock_guard<std::mutex> lock(d.mutex);
+    if (!BufferWav(wav, path == ESoundPath::kThreeD, e.buf, d.scratch)) return 0;
+    const uint32_t id = d.next++;
+    d.sounds.emplace(id, std::move(e));
+    return id;
+  }
   RPcm pcm;
   bool longSound = false;
   const bool midi = size >= 4 && std::memcmp(data, "MThd", 4) == 0;
@@ -469,10 +609,17 @@ uint32_t AlSoundDevice::CreateFromFile(const std::string& file) {
   e.stream = true;
   FILE* f = std::fopen(file.c_str(), "rb");
   if (!f) return 0;
-  char magic[4] = {};
-  const size_t got = std::fread(magic, 1, 4, f);
+  // The start of the file: its kind, and a WAV file's header chunks.
+  std::vector<uint8_t> head(65536);
+  head.resize(std::fread(head.data(), 1, head.size(), f));
+  std::error_code ec;
+  const uint64_t length = std::filesystem::file_size(file, ec);
   std::fclose(f);
-  if (got == 4 && std::equal(magic, magic + 4, "MThd")) {
+  const char* magic = reinterpret_cast<const char*>(head.data());
+  // A WAV header that cannot be right does not play from a file either.
+  RWavData wav;
+  if (!ec && ReadPlainWav(head.data(), head.size(), wav, length) == EWavCheck::kDamaged) return 0;
+  if (head.size() >= 4 && std::equal(magic, magic + 4, "MThd")) {
     std::vector<uint8_t> bytes;
     FILE* in = std::fopen(file.c_str(), "rb");
     if (!in) return 0;
@@ -611,10 +758,13 @@ void AlSoundDevice::SetVolume(uint32_t sound, int hundredthsDb, int fadeMs) {
   auto it = d.sounds.find(sound);
   if (it == d.sounds.end()) return;
   REntry& e = it->second;
-  e.fadeFrom = CurrentVolume(e);
+  // A new level or fade takes over from wherever a running fade has brought the sound.
+  const double now = d.NowMs();
+  e.fadeFrom = FadeLevel(e, now);
   e.fadeTo = e.volume = hundredthsDb;
-  e.fadeMs = fadeMs;
-  e.fadeStart = Clock::now();
+  e.fadeMs = std::max(fadeMs, 0);
+  e.fadeStart = now;
+  e.level = e.fadeMs > 0 ? e.fadeFrom : e.volume;
   for (const RVoice& v : e.voices) ApplyGains(e, v, d.master);
 }
 
@@ -783,10 +933,14 @@ void AlSoundDevice::Pump() {
   {
     std::lock_guard<std::mutex> lock(d.mutex);
     if (!d.context) return;
+    // One reading of the clock for the level and the end of each fade, so the last step applied is
+    // always the target.
+    const double now = d.NowMs();
     for (auto& [id, e] : d.sounds) {
       if (e.fadeMs <= 0) continue;
+      e.level = FadeLevel(e, now);
+      if (now - e.fadeStart >= e.fadeMs) e.fadeMs = 0;
       for (const RVoice& v : e.voices) ApplyGains(e, v, d.master);
-      if (Clock::now() - e.fadeStart >= std::chrono::milliseconds(e.fadeMs)) e.fadeMs = 0;
     }
     streams = d.streams;
   }
@@ -803,6 +957,7 @@ void AlSoundDevice::Render(int16_t* out, int frames) {
     const int n = std::min(kPiece, frames - done);
     std::lock_guard<std::mutex> lock(d.mutex);
     alcRenderSamplesSOFT(d.device, out + size_t(done) * 2, n);
+    d.rendered += n;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -48,6 +49,13 @@ sf_count_t MemTell(void* u) { return static_cast<RMemoryFile*>(u)->pos; }
 
 SF_VIRTUAL_IO g_memoryIo = {MemLength, MemSeek, MemRead, MemWrite, MemTell};
 
+// RIFF WAVE data whose header cannot be right never reaches libsndfile: some such headers keep it
+// busy for minutes.
+bool DamagedWav(const uint8_t* data, size_t size) {
+  RWavData wav;
+  return ReadPlainWav(data, size, wav) == EWavCheck::kDamaged;
+}
+
 bool Sensible(const SF_INFO& info) {
   return info.channels >= 1 && info.channels <= kMaxChannels && info.samplerate >= 1 && info.samplerate <= kMaxRate &&
          info.frames >= 0;
@@ -59,6 +67,7 @@ class CSndStream : public IPcmStream {
   // From memory: the bytes are shared so a stream outlives the sound that made it.
   explicit CSndStream(std::shared_ptr<const std::vector<uint8_t>> bytes) : bytes_(std::move(bytes)) {
     mem_ = {bytes_->data(), sf_count_t(bytes_->size())};
+    if (DamagedWav(bytes_->data(), bytes_->size())) return;
     file_ = sf_open_virtual(&g_memoryIo, SFM_READ, &info_, &mem_);
     Check();
   }
@@ -92,6 +101,11 @@ class CSndStream : public IPcmStream {
   SF_INFO info_{};
   SNDFILE* file_ = nullptr;
 };
+
+uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
@@ -182,8 +196,59 @@ bool MidiFileValid(const uint8_t* data, size_t size) {
   return found == tracks;
 }
 
+EWavCheck ReadPlainWav(const uint8_t* data, size_t size, RWavData& out, uint64_t total) {
+  out = RWavData();
+  if (!data || size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
+    return EWavCheck::kOther;
+  total = std::max<uint64_t>(total, size);
+  // The RIFF size is not trusted (writers that stream leave it wrong): the chunks are read up to the end
+  // of the bytes. A chunk before the samples that runs past the end leaves the file without samples;
+  // past the part given (of a longer file), nothing more is known.
+  const uint8_t* fmt = nullptr;
+  size_t pos = 12;
+  auto runsPast = [&](uint64_t end) { return end > total ? EWavCheck::kDamaged : EWavCheck::kOther; };
+  while (size - pos >= 8) {
+    const uint8_t* chunk = data + pos;
+    const uint32_t length = Le32(chunk + 4);
+    const size_t body = pos + 8;
+    const size_t left = size - body;
+    if (std::memcmp(chunk, "fmt ", 4) == 0) {
+      if (length > left) return runsPast(uint64_t(body) + length);
+      // A second format, or a short one: libsndfile's verdict.
+      if (fmt || length < 16) return EWavCheck::kOther;
+      fmt = data + body;
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      if (!fmt) return EWavCheck::kOther;  // samples before their format
+      const unsigned tag = Le16(fmt), channels = Le16(fmt + 2), blockAlign = Le16(fmt + 12), bits = Le16(fmt + 14);
+      const uint32_t rate = Le32(fmt + 4);
+      if (tag != 1 && tag != 3) return EWavCheck::kOther;
+      if (channels == 0 || rate == 0 || rate > uint32_t(kMaxRate) || bits == 0 ||
+          blockAlign != channels * ((bits + 7) / 8))
+        return EWavCheck::kDamaged;
+      const uint64_t frames = std::min<uint64_t>(length, total - body) / blockAlign;
+      if (frames == 0) return EWavCheck::kDamaged;
+      const bool plain = tag == 1 ? bits == 8 || bits == 16 : bits == 32;
+      // The samples are handed on as they lie: little-endian machines only; others go through libsndfile.
+      if (!plain || channels > 2 || std::endian::native != std::endian::little || frames * blockAlign > left)
+        return EWavCheck::kOther;
+      out.sample = tag == 3 ? EWavSample::kF32 : bits == 8 ? EWavSample::kU8 : EWavSample::kS16;
+      out.channels = int(channels);
+      out.rate = int(rate);
+      out.samples = data + body;
+      out.frames = int64_t(frames);
+      return EWavCheck::kPlain;
+    }
+    // Chunks are padded to an even length.
+    const uint64_t step = uint64_t(length) + (length & 1);
+    if (step >= left) return runsPast(uint64_t(body) + step);
+    pos = body + size_t(step);
+  }
+  // No data chunk: none in the file, or none in the part given.
+  return size < total ? EWavCheck::kOther : EWavCheck::kDamaged;
+}
+
 ESoundData ProbeSound(const uint8_t* data, size_t size, int64_t* frames, int* rate) {
-  if (!data || size == 0) return ESoundData::kUnknown;
+  if (!data || size == 0 || DamagedWav(data, size)) return ESoundData::kUnknown;
   if (size >= 4 && std::memcmp(data, "MThd", 4) == 0)
     return MidiFileValid(data, size) ? ESoundData::kMidi : ESoundData::kUnknown;
   RMemoryFile mem{data, sf_count_t(size)};
@@ -201,7 +266,7 @@ bool DecodeSound(const uint8_t* data, size_t size, RPcm& out, int64_t maxFrames,
                  bool* longSound) {
   out = RPcm();
   if (longSound) *longSound = false;
-  if (!data || size == 0) return false;
+  if (!data || size == 0 || DamagedWav(data, size)) return false;
   RMemoryFile mem{data, sf_count_t(size)};
   SF_INFO info{};
   SNDFILE* f = sf_open_virtual(&g_memoryIo, SFM_READ, &info, &mem);
@@ -224,11 +289,22 @@ bool DecodeSound(const uint8_t* data, size_t size, RPcm& out, int64_t maxFrames,
   int64_t total = 0;
   bool tooLong = false;
   while (true) {
-    const int64_t want = std::min(kChunk, maxFrames + 1 - total);
+    int64_t want = std::min(kChunk, maxFrames + 1 - total);
     if (want <= 0) {
       tooLong = true;
       break;
     }
+    const int64_t room = int64_t(out.samples.capacity() / size_t(info.channels)) - total;
+    if (room <= 0) {
+      // The announced length is read (or none was announced): one frame says whether more follows,
+      // without growing the samples for a read that gives nothing.
+      int16_t frame[kMaxChannels];
+      if (sf_readf_short(f, frame, 1) != 1) break;
+      out.samples.insert(out.samples.end(), frame, frame + info.channels);
+      ++total;
+      continue;
+    }
+    want = std::min(want, room);
     size_t at = out.samples.size();
     out.samples.resize(at + size_t(want) * size_t(info.channels));
     sf_count_t n = sf_readf_short(f, out.samples.data() + at, want);

@@ -34,6 +34,34 @@ bool MidiFileValid(const uint8_t* data, size_t size);
 bool DecodeSound(const uint8_t* data, size_t size, RPcm& out, int64_t maxFrames, int64_t streamSeconds = 0,
                  bool* longSound = nullptr);
 
+// Plain PCM WAV data as it lies in the file: 8-bit unsigned or 16-bit signed integers, or 32-bit floats; one
+// or two channels, interleaved, little-endian. The device takes such samples as they are, without decoding.
+enum class EWavSample { kU8, kS16, kF32 };
+struct RWavData {
+  EWavSample sample = EWavSample::kS16;
+  int channels = 0;
+  int rate = 0;
+  const uint8_t* samples = nullptr;  // inside the bytes that were read
+  int64_t frames = 0;
+  int SampleBytes() const { return sample == EWavSample::kU8 ? 1 : sample == EWavSample::kS16 ? 2 : 4; }
+};
+
+enum class EWavCheck {
+  kOther,    // not a WAV file this reader takes: other containers, compressed or extensible formats, other
+             // sample sizes, more channels, chunk layouts it does not follow; libsndfile decides
+  kPlain,    // plain samples, described by the RWavData
+  kDamaged,  // a WAV file without samples where its header says (a chunk before them runs past the end,
+             // no data chunk, no whole frame), or an integer or float WAV whose format cannot be right
+             // (no channels, no rate, no sample size, a block alignment that is not the frame size, a
+             // rate past the limit); such data is not given to libsndfile either
+};
+
+// Reads the RIFF header of WAV data in place; every chunk is checked against the size. A data chunk
+// announcing more than there is gives the whole frames that are there (libsndfile does the same).
+// `total`, when larger than `size`, is the length of the whole file of which `data` is the start: the
+// header is then checked against it, and samples past `size` make the result kOther.
+EWavCheck ReadPlainWav(const uint8_t* data, size_t size, RWavData& out, uint64_t total = 0);
+
 // A source of interleaved 16-bit samples read chunk by chunk (for streaming).
 class IPcmStream {
  public:
