@@ -10,10 +10,16 @@
 // list of their own, and positions outside the region the grid was built for fall into its edge
 // cells: both only cost time, never a result.
 //
-// Boxes are followed as they change (CInstance::ComputeBoundingBox calls Moved); instances created
-// since the last query are appended by Sync; when the room rebuilds its lists (instances freed,
-// activation changed) or another room is current, the next Sync builds the grid again, and so it
-// does once many boxes have changed cells, to lay the cells out together in memory again.
+// Each entry is the instance's collision record: its box, solid flag and object beside the links
+// of its cell, so a search tests boxes and filters candidates without reading the instance, which
+// it touches only for the candidates that remain. Records are laid out by cell when the grid is
+// built, so a query walks memory that lies together.
+//
+// Records follow their instances (CInstance reports box and solid changes through Changed);
+// instances created since the last query are appended by Sync; when the room rebuilds its lists
+// (instances freed, activation changed) or another room is current, the next Sync builds the grid
+// again, and so it does once many boxes have changed cells, to lay the cells out together in
+// memory again.
 #pragma once
 
 #include <cstdint>
@@ -25,11 +31,24 @@ namespace kestro {
 
 class CCollisionGrid {
  public:
+  // What a search reads of an instance before it needs the instance itself.
+  struct RCollider {
+    RRect box;
+    CInstance* inst = nullptr;
+    int slot = -1;    // the instance's place in list order
+    int object = -1;  // the object whose own list holds it, -1 for none
+    int next = -1, prev = -1;  // the links of its cell's list (the grid's own)
+    int cell = -1;             // cell index on `level`, or one of the lists (the grid's own)
+    int8_t level = 0;
+    bool solid = false;
+  };
+
   // Brings the grid up to `room`: built again when the room or its lists changed, the instances
   // created since appended. Every query of a room calls it first.
   void Sync(CLiveRoom& room);
-  // The instance's box changed (ComputeBoundingBox); nothing when it is not in the current grid.
-  void Moved(CInstance& inst);
+  // The instance's box or solid flag may have changed: its record follows. Nothing when it is not
+  // in the current grid.
+  void Changed(CInstance& inst);
   // While held, box changes are not followed: for a test that moves an instance and puts it back
   // exactly where it was before anything else looks at the grid (the instance's old entry stays
   // meanwhile, and the test skips that instance itself).
@@ -38,16 +57,21 @@ class CCollisionGrid {
   // Forgets everything (tests, a new game).
   void Reset();
 
-  // Calls fn(slot) once for every entry whose box overlaps `r` (inclusive on all sides), in no
+  // Calls fn(record) once for every entry whose box overlaps `r` (inclusive on all sides), in no
   // particular order. Marked instances are included: the caller's tests skip them.
   template <class F>
   void ForOverlaps(const RRect& r, F&& fn) const;
 
   int Count() const { return int(slots_.size()); }
   CInstance* At(int slot) const { return slots_[size_t(slot)].inst; }
-  // The object whose own list holds the entry, and its position there (-1 for none).
-  int Object(int slot) const { return slots_[size_t(slot)].object; }
+  // The entry's position in its object's own list (-1 for none).
   int OwnPosition(int slot) const { return slots_[size_t(slot)].ownPos; }
+  // The entry's record.
+  const RCollider& Record(int slot) const { return entries_[size_t(slots_[size_t(slot)].entry)]; }
+  // The grid is the one of `room` as its lists are now (else the next Sync builds it again).
+  bool Current(const CLiveRoom& room) const { return &room == room_ && room.ListsGeneration() == generation_; }
+  // Every record agrees with its instance (box, solid flag, object): for tests of a current grid.
+  bool RecordsFollowInstances() const;
   // The entry of an instance of the synced room, or -1.
   int SlotOf(const CInstance& inst) const {
     const int s = inst.i_gridslot;
@@ -69,18 +93,8 @@ class CCollisionGrid {
   // Per instance, in list order.
   struct RSlot {
     CInstance* inst = nullptr;
-    int object = -1;
     int ownPos = -1;
     int entry = kNone;
-  };
-  // Per instance too, but laid out by cell when the grid is built, so a query walks memory that
-  // lies together.
-  struct REntry {
-    RRect box;
-    int slot = kNone;
-    int level = 0;
-    int cell = kNone;  // cell index on `level`, or one of the lists
-    int next = kNone, prev = kNone;
   };
   struct RLevel {
     int shift = 0;
@@ -91,7 +105,7 @@ class CCollisionGrid {
   void Build(CLiveRoom& room);
   // A new slot for `inst` (the next in list order) holding entry `e`, which gets its box; the
   // entry's place in the grid is the caller's.
-  REntry& AddSlot(CInstance* inst, int e);
+  RCollider& AddSlot(CInstance* inst, int e);
   void Append(CInstance* inst);
   void Place(int entry);
   void Unlink(int entry);
@@ -108,7 +122,7 @@ class CCollisionGrid {
   uint64_t orderStamp_ = 0;
   uint64_t changes_ = 0;
   std::vector<RSlot> slots_;
-  std::vector<REntry> entries_;
+  std::vector<RCollider> entries_;  // the records, by cell
   int relinks_ = 0;  // entries moved to another cell since the grid was built
   int held_ = 0;
   std::vector<int> ownCount_;  // per object: entries appended to its own list so far
@@ -131,7 +145,7 @@ void CCollisionGrid::ForOverlaps(const RRect& r, F&& fn) const {
   };
   auto walk = [&](int e) {
     for (; e != kNone; e = entries_[size_t(e)].next)
-      if (overlaps(entries_[size_t(e)].box)) fn(entries_[size_t(e)].slot);
+      if (const RCollider& c = entries_[size_t(e)]; overlaps(c.box)) fn(c);
   };
   walk(far_);
   walk(huge_);

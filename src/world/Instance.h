@@ -40,7 +40,9 @@ class CInstance {
   double i_gravity = 0;
   double i_hspeed = 0, i_vspeed = 0;
   RRect i_bbox{kNoBox, kNoBox, kNoBox, kNoBox};
-  bool i_visible = true, i_solid = false, i_persistent = false;
+  bool i_visible = true;
+  bool i_solid = false;  // written through SetSolid, which the collision grid's record follows
+  bool i_persistent = false;
   int i_objectindex = -1;
   const CObject* i_object = nullptr;  // not owned; null when the object does not exist
   std::array<int, kAlarmCount> i_timer;
@@ -64,7 +66,7 @@ class CInstance {
   // The defaults, taking sprite, mask, depth and flags from the object.
   void Create(int id, int objectind, double x, double y);
   // Copies every field of `inst`, the id and a deep copy of the variables included, except the
-  // path's start position.
+  // path's start position and the entry in the collision grid.
   void Assign(const CInstance& inst);
 
   // Moves the instance; the box is recomputed only when the position changes.
@@ -78,6 +80,7 @@ class CInstance {
   void SetSpriteIndex(int sprite);
   void SetMaskIndex(int mask);
   void SetObjectIndex(int objectind);
+  void SetSolid(bool v);
   void SetImageScaleX(double v);
   void SetImageScaleY(double v);
   void SetImageAngle(double v);

@@ -125,8 +125,8 @@ TEST_F(Collide_, SolidInstancesArePutBackAndMovedAgainUnlessTheEventsChangedThei
     World().Room().ClearInstances();
     CInstance* a = Add(1, 0, 0);
     CInstance* b = Add(1, 20, 0);
-    a->i_solid = c.solidA;
-    b->i_solid = c.solidB;
+    a->SetSolid(c.solidA);
+    b->SetSolid(c.solidB);
     a->SetHspeed(4);
     b->SetHspeed(-4);
     const std::string trace = Step();
@@ -149,7 +149,7 @@ TEST_F(Collide_, EventsFollowThePairsAndEachInstanceMeetsEveryOther) {
   CInstance* child1 = Add(3, 104, 100);
   CInstance* ball = Add(1, 100, 108);
   CInstance* child2 = Add(3, 96, 96);
-  wall->i_solid = false;  // nobody is put back, so every meeting stays
+  wall->SetSolid(false);  // nobody is put back, so every meeting stays
   const auto id = [](const CInstance* i) { return std::to_string(i->i_id); };
   EXPECT_EQ(Step(), "wall-ball " + id(ball) + ";" + "parent-wall " + id(wall) + ";" + "parent-wall " + id(wall) +
                         ";" + "ball-parent " + id(child1) + ";" + "ball-parent " + id(child2) + ";");
@@ -157,7 +157,7 @@ TEST_F(Collide_, EventsFollowThePairsAndEachInstanceMeetsEveryOther) {
 
 TEST_F(Collide_, MoveContactAndMoveOutsideDistances) {
   Add(0, 0, 50);                          // a solid wall 50 pixels below
-  Add(1, 0, 100)->i_solid = false;        // a non-solid ball below the wall, in the way of "all"
+  Add(1, 0, 100)->SetSolid(false);       // a non-solid ball below the wall, in the way of "all"
   struct Case {
     double y;
     const char* code;
@@ -225,7 +225,7 @@ TEST_F(Collide_, BounceDirectionsInBothModes) {
       EXPECT_EQ(ball->i_vspeed, c.vspeedAfter) << c.name;
     }
     // A wall that is not solid bounces only "all".
-    wall->i_solid = false;
+    wall->SetSolid(false);
     const double h = ball->i_hspeed, v = ball->i_vspeed;
     Run(ball, "move_bounce_solid(false)");
     EXPECT_EQ(ball->i_hspeed, h) << c.name;
@@ -421,6 +421,7 @@ TEST_F(Collide_, TheGridGivesTheEventsAndPlacesOfThePlainSearch) {
          "if random(1) < 0.01 instance_deactivate_region(0, 0, 50, 50, true, true);"
          "if random(1) < 0.01 instance_activate_all();"
          "if random(1) < 0.05 position_destroy(x + 20, y)");
+  int recordChecks = 0;
   auto run = [&](ECollisionSearch search) {
     SetCollisionSearch(search);
     CollisionGrid().Reset();
@@ -440,7 +441,14 @@ TEST_F(Collide_, TheGridGivesTheEventsAndPlacesOfThePlainSearch) {
       c->SetVspeed(double(RandomBelow(5)) - 2);
     }
     CLoopHooks hooks;
-    hooks.drawRoom = [] { World().Room().SortInstances(); };
+    hooks.drawRoom = [&] {
+      // Between the steps every record of a grid still in use agrees with its instance.
+      if (search == ECollisionSearch::kGrid && CollisionGrid().Current(Room())) {
+        ++recordChecks;
+        EXPECT_TRUE(CollisionGrid().RecordsFollowInstances());
+      }
+      World().Room().SortInstances();
+    };
     CMainLoop loop(hooks);
     std::string trace;
     for (int step = 0; step < 30; ++step) {
@@ -458,6 +466,7 @@ TEST_F(Collide_, TheGridGivesTheEventsAndPlacesOfThePlainSearch) {
   EXPECT_NE(naive.find("kb"), std::string::npos);
   EXPECT_NE(naive.find("bw"), std::string::npos);
   EXPECT_NE(naive.find("c1"), std::string::npos);
+  EXPECT_GE(recordChecks, 3);  // steps without a destroyed instance
   ASSERT_EQ(naive.size(), grid.size());
   for (size_t k = 0; k < naive.size(); k += 2000)
     ASSERT_EQ(naive.substr(k, 2000), grid.substr(k, 2000)) << "first difference near " << k;
