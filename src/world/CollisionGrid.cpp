@@ -124,17 +124,27 @@ CCollisionGrid::RCollider& CCollisionGrid::AddSlot(CInstance* inst, int e) {
   slot.inst = inst;
   slot.entry = e;
   RCollider& entry = entries_[size_t(e)];
-  entry.box = inst->i_bbox;
-  entry.inst = inst;
+  Fill(entry, *inst);
   entry.slot = s;
-  entry.solid = inst->i_solid;
   const int obj = inst->i_objectindex;
   if (obj >= 0 && size_t(obj) < ownCount_.size()) {
     entry.object = obj;
-    slot.ownPos = ownCount_[size_t(obj)]++;
+    entry.ownPos = ownCount_[size_t(obj)]++;
   }
-  inst->i_gridslot = s;
+  inst->i_gridentry = e;
   return entry;
+}
+
+void CCollisionGrid::Fill(RCollider& c, const CInstance& inst) {
+  const RCollisionShape shape = ShapeOf(inst);
+  c.box = shape.box;
+  c.inst = const_cast<CInstance*>(&inst);
+  c.maskSprite = shape.maskSprite;
+  c.xi = shape.xi;
+  c.yi = shape.yi;
+  c.plain = shape.plain;
+  c.marked = shape.marked;
+  c.solid = inst.i_solid;
 }
 
 void CCollisionGrid::Append(CInstance* inst) {
@@ -187,14 +197,13 @@ void CCollisionGrid::Changed(CInstance& inst) {
   // Only the grid of the current room, as it was built: after a rebuild of the room's lists
   // instances may have been freed, and the next Sync builds the grid again anyway.
   if (held_ > 0 || !Current(World().Room())) return;
-  const int s = SlotOf(inst);
-  if (s < 0) return;
-  const int e = slots_[size_t(s)].entry;
+  if (SlotOf(inst) < 0) return;
+  const int e = inst.i_gridentry;
   RCollider& entry = entries_[size_t(e)];
-  entry.solid = inst.i_solid;
-  const RRect& b = inst.i_bbox;
-  if (b == entry.box) return;
-  entry.box = b;
+  const RRect old = entry.box;
+  Fill(entry, inst);
+  const RRect& b = entry.box;
+  if (b == old) return;
   ++changes_;
   int level, cell;
   Locate(b, level, cell);
@@ -210,7 +219,11 @@ bool CCollisionGrid::RecordsFollowInstances() const {
   for (size_t s = 0; s < slots_.size(); ++s) {
     const RCollider& c = entries_[size_t(slots_[s].entry)];
     const CInstance* inst = slots_[s].inst;
-    if (c.inst != inst || c.slot != int(s) || !(c.box == inst->i_bbox) || c.solid != inst->i_solid) return false;
+    const RCollisionShape shape = ShapeOf(*inst);
+    if (c.inst != inst || c.slot != int(s) || SlotOf(*inst) != int(s) || !(c.box == shape.box) ||
+        c.solid != inst->i_solid || c.maskSprite != shape.maskSprite || c.xi != shape.xi || c.yi != shape.yi ||
+        c.plain != shape.plain || c.marked != shape.marked)
+      return false;
     const int obj = inst->i_objectindex;
     if (c.object != (obj >= 0 && size_t(obj) < ownCount_.size() ? obj : -1)) return false;
   }

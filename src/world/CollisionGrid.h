@@ -25,29 +25,36 @@
 #include <cstdint>
 #include <vector>
 
+#include "world/InstanceCollision.h"
 #include "world/LiveRoom.h"
 
 namespace kestro {
 
 class CCollisionGrid {
  public:
-  // What a search reads of an instance before it needs the instance itself.
-  struct RCollider {
+  // What a search reads of an instance before it needs the instance itself: its object and solid
+  // flag, its part of a collision test, and its place in the grid. One cache line.
+  struct alignas(64) RCollider {
     RRect box;
     CInstance* inst = nullptr;
+    int maskSprite = -1;
+    int32_t xi = 0, yi = 0;
     int slot = -1;    // the instance's place in list order
     int object = -1;  // the object whose own list holds it, -1 for none
-    int next = -1, prev = -1;  // the links of its cell's list (the grid's own)
-    int cell = -1;             // cell index on `level`, or one of the lists (the grid's own)
+    int ownPos = -1;  // its position in that list
+    int next = -1, prev = -1;  // the grid's own: the links of its cell's list
+    int cell = -1;             // the grid's own: cell index on `level`, or one of the lists
     int8_t level = 0;
-    bool solid = false;
+    bool solid = false, plain = true, marked = false;
+
+    RCollisionShape Shape() const { return {box, inst, maskSprite, xi, yi, plain, marked}; }
   };
 
   // Brings the grid up to `room`: built again when the room or its lists changed, the instances
   // created since appended. Every query of a room calls it first.
   void Sync(CLiveRoom& room);
-  // The instance's box or solid flag may have changed: its record follows. Nothing when it is not
-  // in the current grid.
+  // The instance's box, solid flag, shape or mark may have changed: its record follows. Nothing
+  // when it is not in the current grid.
   void Changed(CInstance& inst);
   // While held, box changes are not followed: for a test that moves an instance and puts it back
   // exactly where it was before anything else looks at the grid (the instance's old entry stays
@@ -64,18 +71,18 @@ class CCollisionGrid {
 
   int Count() const { return int(slots_.size()); }
   CInstance* At(int slot) const { return slots_[size_t(slot)].inst; }
-  // The entry's position in its object's own list (-1 for none).
-  int OwnPosition(int slot) const { return slots_[size_t(slot)].ownPos; }
-  // The entry's record.
+  // The record of an entry (slot), and a record by its own index (RCollider::next and the like).
   const RCollider& Record(int slot) const { return entries_[size_t(slots_[size_t(slot)].entry)]; }
+  const RCollider& Entry(int e) const { return entries_[size_t(e)]; }
+  int EntryIndex(const RCollider& c) const { return int(&c - entries_.data()); }
   // The grid is the one of `room` as its lists are now (else the next Sync builds it again).
   bool Current(const CLiveRoom& room) const { return &room == room_ && room.ListsGeneration() == generation_; }
-  // Every record agrees with its instance (box, solid flag, object): for tests of a current grid.
+  // Every record agrees with its instance: for tests of a current grid.
   bool RecordsFollowInstances() const;
   // The entry of an instance of the synced room, or -1.
   int SlotOf(const CInstance& inst) const {
-    const int s = inst.i_gridslot;
-    return s >= 0 && s < Count() && slots_[size_t(s)].inst == &inst ? s : -1;
+    const int e = inst.i_gridentry;
+    return e >= 0 && size_t(e) < entries_.size() && entries_[size_t(e)].inst == &inst ? entries_[size_t(e)].slot : -1;
   }
   // The entry's place in the active list's order (which sorting by depth may have changed):
   // smaller comes first.
@@ -93,7 +100,6 @@ class CCollisionGrid {
   // Per instance, in list order.
   struct RSlot {
     CInstance* inst = nullptr;
-    int ownPos = -1;
     int entry = kNone;
   };
   struct RLevel {
@@ -103,8 +109,9 @@ class CCollisionGrid {
   };
 
   void Build(CLiveRoom& room);
-  // A new slot for `inst` (the next in list order) holding entry `e`, which gets its box; the
+  // A new slot for `inst` (the next in list order) holding entry `e`, which gets its record; the
   // entry's place in the grid is the caller's.
+  static void Fill(RCollider& c, const CInstance& inst);
   RCollider& AddSlot(CInstance* inst, int e);
   void Append(CInstance* inst);
   void Place(int entry);

@@ -54,11 +54,12 @@ bool InListOf(int obj, int ancestor) {
 bool UseGrid(int count) { return g_search == ECollisionSearch::kGrid && count >= kGridMinimum; }
 
 // What a search knows of a candidate before reading it: through the grid, the instance's
-// collision record; walking a list, the instance itself (slot -1).
+// collision record; walking a list, the instance itself (no record, slot -1).
 struct RCandidate {
   CInstance* inst;
   bool solid;
   int slot;
+  const CCollisionGrid::RCollider* record;
 };
 
 // Whether the designator's search goes through the grid.
@@ -75,7 +76,7 @@ template <class Visit>
 bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
   if (area.Left > area.Right || area.Top > area.Bottom) return false;
   CLiveRoom& room = World().Room();
-  auto plain = [&](CInstance* inst) { return RCandidate{inst, inst->i_solid, -1}; };
+  auto plain = [&](CInstance* inst) { return RCandidate{inst, inst->i_solid, -1, nullptr}; };
   if (designator == kDesignatorAll) {
     if (!UseGrid(room.ActiveCount())) {
       for (const auto& inst : room.Active())
@@ -86,7 +87,7 @@ bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
     grid.Sync(room);
     bool found = false;
     grid.ForOverlaps(area, [&](const CCollisionGrid::RCollider& c) {
-      if (!found && visit(RCandidate{c.inst, c.solid, c.slot})) found = true;
+      if (!found && visit(RCandidate{c.inst, c.solid, c.slot, &c})) found = true;
     });
     return found;
   }
@@ -103,7 +104,7 @@ bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
     grid.Sync(room);
     bool found = false;
     grid.ForOverlaps(area, [&](const CCollisionGrid::RCollider& c) {
-      if (!found && InListOf(c.object, designator) && visit(RCandidate{c.inst, c.solid, c.slot})) found = true;
+      if (!found && InListOf(c.object, designator) && visit(RCandidate{c.inst, c.solid, c.slot, &c})) found = true;
     });
     return found;
   }
@@ -189,8 +190,9 @@ bool MeetAllNaive(CLiveRoom& room, CInstance& I, int b, int j) {
 
 // The same through the grid: the instances of b from position j on whose boxes overlap I's, in
 // slot order (which is b's list order), gathered again whenever a box, the instances or the lists
-// changed, so every instance the walk above would meet is met in the same order.
-bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<int>& found) {
+// changed, so every instance the walk above would meet is met in the same order. Each is tested
+// from its record; its instance is read when they meet. `found` holds slots and records.
+bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<std::pair<int, int>>& found) {
   CCollisionGrid& grid = CollisionGrid();
   uint64_t seen = 0;
   bool fresh = false;
@@ -213,7 +215,7 @@ bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<int>& 
       }
       found.clear();
       grid.ForOverlaps(I.i_bbox, [&](const CCollisionGrid::RCollider& c) {
-        if (c.slot >= threshold && c.object == b) found.push_back(c.slot);
+        if (c.slot >= threshold && c.object == b) found.emplace_back(c.slot, grid.EntryIndex(c));
       });
       std::sort(found.begin(), found.end());
       seen = grid.Changes();
@@ -221,10 +223,10 @@ bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<int>& 
       cursor = 0;
     }
     if (cursor == found.size()) return true;
-    const int s = found[cursor++];
-    CInstance* J = grid.At(s);
-    j = grid.OwnPosition(s) + 1;
-    if (Collision_Instance(I, *J, true)) {
+    const CCollisionGrid::RCollider& c = grid.Entry(found[cursor++].second);
+    CInstance* J = c.inst;
+    j = c.ownPos + 1;
+    if (Collision_Shapes(ShapeOf(I), c.Shape(), true)) {
       Meet(I, *J);
       if (Pending()) return false;
     }
@@ -289,8 +291,10 @@ void Candidates(int32_t designator, const RRect& area, std::vector<CInstance*>& 
 bool PlaceFree(CInstance& self, double x, double y, bool solidOnly) {
   return AtPlace(self, x, y, [&] {
     // Self, then the solid flag (of the record, through the grid), before the instance is read.
+    const RCollisionShape shape = ShapeOf(self);
     return !AnyCandidate(kDesignatorAll, self.i_bbox, [&](const RCandidate& c) {
-      return c.inst != &self && (!solidOnly || c.solid) && Collision_Instance(*c.inst, self, true);
+      return c.inst != &self && (!solidOnly || c.solid) &&
+             Collision_Shapes(c.record ? c.record->Shape() : ShapeOf(*c.inst), shape, true);
     });
   });
 }
@@ -451,7 +455,7 @@ void PerformBoundaryEvents() {
 
 void PerformCollisionEvents() {
   CLiveRoom& room = World().Room();
-  std::vector<int> found;
+  std::vector<std::pair<int, int>> found;
   for (const RCollisionPair& pair : EventLists().CollisionPairs()) {
     for (int i = 0; i < room.Obj_Number(pair.a); ++i) {
       if (Pending()) return;

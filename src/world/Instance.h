@@ -47,7 +47,7 @@ class CInstance {
   const CObject* i_object = nullptr;  // not owned; null when the object does not exist
   std::array<int, kAlarmCount> i_timer;
   CVariableList i_vars;
-  bool i_marked = false;
+  bool i_marked = false;  // set through SetMarked, which the collision grid's record follows
   bool i_deactivated = false;
   int i_pathindex = -1;
   double i_pathposition = 0, i_pathpositionprevious = 0;
@@ -58,9 +58,9 @@ class CInstance {
   double i_timelineposition = 0, i_timelinespeed = 1;
   bool i_timelinerunning = false, i_timelineloop = false;
   std::string i_initcode;
-  // The instance's entry in the collision grid (CollisionGrid.h), -1 while it has none; the grid
-  // checks it before trusting it, so a copied value does no harm.
-  int32_t i_gridslot = -1;
+  // The instance's record in the collision grid (CollisionGrid.h), -1 while it has none; the grid
+  // checks it before trusting it.
+  int32_t i_gridentry = -1;
 
   CInstance() { i_timer.fill(-1); }
   // The defaults, taking sprite, mask, depth and flags from the object.
@@ -81,6 +81,8 @@ class CInstance {
   void SetMaskIndex(int mask);
   void SetObjectIndex(int objectind);
   void SetSolid(bool v);
+  // Destroyed: skipped by every search from now on.
+  void SetMarked();
   void SetImageScaleX(double v);
   void SetImageScaleY(double v);
   void SetImageAngle(double v);

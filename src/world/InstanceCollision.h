@@ -22,4 +22,19 @@ bool Collision_Line(const CInstance& inst, bool prec, double x1, double y1, doub
 // The boxes overlap, the instances differ, neither is marked, and when precise the masks meet.
 bool Collision_Instance(const CInstance& a, const CInstance& b, bool prec);
 
+// What a test of two instances reads of each, taken from the instance or from the copy the
+// collision grid keeps: the instance itself is read only for what the copy lacks, its image when
+// its mask sprite has a mask per image and its scales and angle when they are not 1, 1 and 0.
+struct RCollisionShape {
+  RRect box;
+  const CInstance* inst = nullptr;
+  int maskSprite = -1;  // the mask's sprite, else the sprite's
+  int32_t xi = 0, yi = 0;  // the rounded position
+  bool plain = true;       // scales 1 and angle 0
+  bool marked = false;
+};
+RCollisionShape ShapeOf(const CInstance& inst);
+// Collision_Instance of the two shapes' instances.
+bool Collision_Shapes(const RCollisionShape& a, const RCollisionShape& b, bool prec);
+
 }  // namespace kestro
