@@ -52,7 +52,8 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   relinks_ = 0;
   far_ = huge_ = kNone;
   std::fill(std::begin(levelCount_), std::end(levelCount_), 0);
-  ownCount_.assign(size_t(std::max(0, Objects().Count())), 0);
+  ownSlots_.resize(size_t(std::max(0, Objects().Count())));
+  for (auto& own : ownSlots_) own.clear();
   const auto& order = room.ListOrder();
 
   // The region of the boxes, and the cell size: a power of two near the middle box size, made
@@ -127,9 +128,10 @@ CCollisionGrid::RCollider& CCollisionGrid::AddSlot(CInstance* inst, int e) {
   Fill(entry, *inst);
   entry.slot = s;
   const int obj = inst->i_objectindex;
-  if (obj >= 0 && size_t(obj) < ownCount_.size()) {
+  if (obj >= 0 && size_t(obj) < ownSlots_.size()) {
     entry.object = obj;
-    entry.ownPos = ownCount_[size_t(obj)]++;
+    entry.ownPos = int(ownSlots_[size_t(obj)].size());
+    ownSlots_[size_t(obj)].push_back(s);
   }
   inst->i_gridentry = e;
   return entry;
@@ -225,7 +227,8 @@ bool CCollisionGrid::RecordsFollowInstances() const {
         c.plain != shape.plain || c.marked != shape.marked)
       return false;
     const int obj = inst->i_objectindex;
-    if (c.object != (obj >= 0 && size_t(obj) < ownCount_.size() ? obj : -1)) return false;
+    if (c.object != (obj >= 0 && size_t(obj) < ownSlots_.size() ? obj : -1)) return false;
+    if (c.object >= 0 && OwnSlot(c.object, c.ownPos) != int(s)) return false;
   }
   return true;
 }

@@ -79,6 +79,12 @@ class CCollisionGrid {
   bool Current(const CLiveRoom& room) const { return &room == room_ && room.ListsGeneration() == generation_; }
   // Every record agrees with its instance: for tests of a current grid.
   bool RecordsFollowInstances() const;
+  // The slot of the instance at position `pos` of the object's own list, or -1.
+  int OwnSlot(int object, int pos) const {
+    if (object < 0 || size_t(object) >= ownSlots_.size()) return -1;
+    const auto& own = ownSlots_[size_t(object)];
+    return pos >= 0 && size_t(pos) < own.size() ? own[size_t(pos)] : -1;
+  }
   // The entry of an instance of the synced room, or -1.
   int SlotOf(const CInstance& inst) const {
     const int e = inst.i_gridentry;
@@ -132,7 +138,7 @@ class CCollisionGrid {
   std::vector<RCollider> entries_;  // the records, by cell
   int relinks_ = 0;  // entries moved to another cell since the grid was built
   int held_ = 0;
-  std::vector<int> ownCount_;  // per object: entries appended to its own list so far
+  std::vector<std::vector<int>> ownSlots_;  // per object: the slots of its own list, in order
   std::vector<int> rank_;      // active-list ranks of the first rankedCount_ slots
   int rankedCount_ = 0;
   int64_t originX_ = 0, originY_ = 0;
@@ -164,6 +170,12 @@ void CCollisionGrid::ForOverlaps(const RRect& r, F&& fn) const {
     const int64_t size = int64_t(1) << l.shift;
     const int64_t x0 = CellX(l, int64_t(r.Left) - size + 1), x1 = CellX(l, r.Right);
     const int64_t y0 = CellY(l, int64_t(r.Top) - size + 1), y1 = CellY(l, r.Bottom);
+    // The first record of every cell asked for at once, so a large grid waits for memory once
+    // per query rather than once per cell.
+    if ((x1 - x0 + 1) * (y1 - y0 + 1) <= 16)
+      for (int64_t cy = y0; cy <= y1; ++cy)
+        for (int64_t cx = x0; cx <= x1; ++cx)
+          if (const int e = l.head[size_t(cy * l.width + cx)]; e != kNone) __builtin_prefetch(&entries_[size_t(e)]);
     for (int64_t cy = y0; cy <= y1; ++cy)
       for (int64_t cx = x0; cx <= x1; ++cx) walk(l.head[size_t(cy * l.width + cx)]);
   }

@@ -201,8 +201,10 @@ bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<std::p
     if (I.i_marked) return true;
     grid.Sync(room);
     if (!fresh || grid.Changes() != seen) {
+      // The slot of b's instance at j, found without reading that instance.
       CInstance* from = room.Obj_Instance(b, j);
-      const int threshold = from ? grid.SlotOf(*from) : -1;
+      int threshold = grid.OwnSlot(b, j);
+      if (threshold >= 0 && grid.At(threshold) != from) threshold = -1;
       if (threshold < 0) {
         // Not in the grid (cannot happen once synced): this one the plain way.
         if (from && Collision_Instance(I, *from, true)) {
