@@ -197,6 +197,7 @@ bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<std::p
   uint64_t seen = 0;
   bool fresh = false;
   size_t cursor = 0;
+  RCollisionShape shape = ShapeOf(I);  // taken again after every meeting (events may change I)
   while (j < room.Obj_Number(b)) {
     if (I.i_marked) return true;
     grid.Sync(room);
@@ -210,6 +211,7 @@ bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<std::p
         if (from && Collision_Instance(I, *from, true)) {
           Meet(I, *from);
           if (Pending()) return false;
+          shape = ShapeOf(I);
         }
         ++j;
         fresh = false;
@@ -228,9 +230,10 @@ bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<std::p
     const CCollisionGrid::RCollider& c = grid.Entry(found[cursor++].second);
     CInstance* J = c.inst;
     j = c.ownPos + 1;
-    if (Collision_Shapes(ShapeOf(I), c.Shape(), true)) {
+    if (Collision_Shapes(shape, c.Shape(), true)) {
       Meet(I, *J);
       if (Pending()) return false;
+      shape = ShapeOf(I);
     }
   }
   return true;
