@@ -102,6 +102,7 @@ class CCollisionGrid {
   static constexpr int kNone = -1;
   static constexpr int kFarList = -2;   // the sentinel box's list
   static constexpr int kHugeList = -3;  // boxes larger than the top level's cells
+  static constexpr size_t kPrefetchFrom = 8192;  // records (512 KB)
 
   // Per instance, in list order.
   struct RSlot {
@@ -170,9 +171,9 @@ void CCollisionGrid::ForOverlaps(const RRect& r, F&& fn) const {
     const int64_t size = int64_t(1) << l.shift;
     const int64_t x0 = CellX(l, int64_t(r.Left) - size + 1), x1 = CellX(l, r.Right);
     const int64_t y0 = CellY(l, int64_t(r.Top) - size + 1), y1 = CellY(l, r.Bottom);
-    // The first record of every cell asked for at once, so a large grid waits for memory once
-    // per query rather than once per cell.
-    if ((x1 - x0 + 1) * (y1 - y0 + 1) <= 16)
+    // The first record of every cell asked for at once, so a grid too large for the caches waits
+    // for memory once per query rather than once per cell.
+    if (entries_.size() >= kPrefetchFrom && (x1 - x0 + 1) * (y1 - y0 + 1) <= 16)
       for (int64_t cy = y0; cy <= y1; ++cy)
         for (int64_t cx = x0; cx <= x1; ++cx)
           if (const int e = l.head[size_t(cy * l.width + cx)]; e != kNone) __builtin_prefetch(&entries_[size_t(e)]);

@@ -98,18 +98,6 @@ bool Collision_Instance(const CInstance& a, const CInstance& b, bool prec) {
   return Collision_Shapes(ShapeOf(a), ShapeOf(b), prec);
 }
 
-RCollisionShape ShapeOf(const CInstance& inst) {
-  RCollisionShape s;
-  s.box = inst.i_bbox;
-  s.inst = &inst;
-  s.maskSprite = inst.i_maskindex >= 0 ? inst.i_maskindex : inst.i_spriteindex;
-  s.xi = RoundToInt32(inst.i_x);
-  s.yi = RoundToInt32(inst.i_y);
-  s.plain = inst.i_imagescalex == 1 && inst.i_imagescaley == 1 && inst.i_imageangle == 0;
-  s.marked = inst.i_marked;
-  return s;
-}
-
 bool Collision_Shapes(const RCollisionShape& a, const RCollisionShape& b, bool prec) {
   if (a.inst == b.inst || a.marked || b.marked) return false;
   const RRect &p = a.box, &q = b.box;

@@ -3,6 +3,7 @@
 // An instance without a mask sprite meets nothing, whatever its (sentinel) box says.
 #pragma once
 
+#include "script/Numeric.h"
 #include "world/Instance.h"
 
 namespace kestro {
@@ -33,7 +34,17 @@ struct RCollisionShape {
   bool plain = true;       // scales 1 and angle 0
   bool marked = false;
 };
-RCollisionShape ShapeOf(const CInstance& inst);
+inline RCollisionShape ShapeOf(const CInstance& inst) {
+  RCollisionShape s;
+  s.box = inst.i_bbox;
+  s.inst = &inst;
+  s.maskSprite = inst.i_maskindex >= 0 ? inst.i_maskindex : inst.i_spriteindex;
+  s.xi = RoundToInt32(inst.i_x);
+  s.yi = RoundToInt32(inst.i_y);
+  s.plain = inst.i_imagescalex == 1 && inst.i_imagescaley == 1 && inst.i_imageangle == 0;
+  s.marked = inst.i_marked;
+  return s;
+}
 // Collision_Instance of the two shapes' instances.
 bool Collision_Shapes(const RCollisionShape& a, const RCollisionShape& b, bool prec);
 
