@@ -10,12 +10,12 @@
 // list of their own, and positions outside the region the grid was built for fall into its edge
 // cells: both only cost time, never a result.
 //
-// Each entry is the instance's collision record: its box, solid flag and object beside the links
-// of its cell, so a search tests boxes and filters candidates without reading the instance, which
-// it touches only for the candidates that remain. Records are laid out by cell when the grid is
-// built, so a query walks memory that lies together.
+// Each entry is the instance's collision record: its box, solid flag, object, mark and its part of
+// a precise test beside the links of its cell, so a search filters and tests candidates without
+// reading the instances, which it touches only for the instances that meet. Records are laid out
+// by cell when the grid is built, so a query walks memory that lies together.
 //
-// Records follow their instances (CInstance reports box and solid changes through Changed);
+// Records follow their instances (CInstance reports every change through Changed);
 // instances created since the last query are appended by Sync; when the room rebuilds its lists
 // (instances freed, activation changed) or another room is current, the next Sync builds the grid
 // again, and so it does once many boxes have changed cells, to lay the cells out together in
@@ -39,9 +39,9 @@ class CCollisionGrid {
     CInstance* inst = nullptr;
     int maskSprite = -1;
     int32_t xi = 0, yi = 0;
-    int slot = -1;    // the instance's place in list order
-    int object = -1;  // the object whose own list holds it, -1 for none
-    int ownPos = -1;  // its position in that list
+    int slot = -1;             // the instance's place in list order
+    int object = -1;           // the object whose own list holds it, -1 for none
+    int ownPos = -1;           // its position in that list
     int next = -1, prev = -1;  // the grid's own: the links of its cell's list
     int cell = -1;             // the grid's own: cell index on `level`, or one of the lists
     int8_t level = 0;
@@ -49,6 +49,7 @@ class CCollisionGrid {
 
     RCollisionShape Shape() const { return {box, inst, maskSprite, xi, yi, plain, marked}; }
   };
+  static_assert(sizeof(RCollider) == 64);
 
   // Brings the grid up to `room`: built again when the room or its lists changed, the instances
   // created since appended. Every query of a room calls it first.
@@ -71,8 +72,7 @@ class CCollisionGrid {
 
   int Count() const { return int(slots_.size()); }
   CInstance* At(int slot) const { return slots_[size_t(slot)].inst; }
-  // The record of an entry (slot), and a record by its own index (RCollider::next and the like).
-  const RCollider& Record(int slot) const { return entries_[size_t(slots_[size_t(slot)].entry)]; }
+  // A record by its own index (EntryIndex, RCollider::next).
   const RCollider& Entry(int e) const { return entries_[size_t(e)]; }
   int EntryIndex(const RCollider& c) const { return int(&c - entries_.data()); }
   // The grid is the one of `room` as its lists are now (else the next Sync builds it again).
@@ -85,7 +85,7 @@ class CCollisionGrid {
     const auto& own = ownSlots_[size_t(object)];
     return pos >= 0 && size_t(pos) < own.size() ? own[size_t(pos)] : -1;
   }
-  // The entry of an instance of the synced room, or -1.
+  // The slot of an instance of the synced room, or -1.
   int SlotOf(const CInstance& inst) const {
     const int e = inst.i_gridentry;
     return e >= 0 && size_t(e) < entries_.size() && entries_[size_t(e)].inst == &inst ? entries_[size_t(e)].slot : -1;
@@ -100,8 +100,8 @@ class CCollisionGrid {
  private:
   static constexpr int kLevels = 16;
   static constexpr int kNone = -1;
-  static constexpr int kFarList = -2;   // the sentinel box's list
-  static constexpr int kHugeList = -3;  // boxes larger than the top level's cells
+  static constexpr int kFarList = -2;            // the sentinel box's list
+  static constexpr int kHugeList = -3;           // boxes larger than the top level's cells
   static constexpr size_t kPrefetchFrom = 8192;  // records (512 KB)
 
   // Per instance, in list order.
@@ -118,8 +118,9 @@ class CCollisionGrid {
   void Build(CLiveRoom& room);
   // A new slot for `inst` (the next in list order) holding entry `e`, which gets its record; the
   // entry's place in the grid is the caller's.
-  static void Fill(RCollider& c, const CInstance& inst);
   RCollider& AddSlot(CInstance* inst, int e);
+  // The record's copy of what the instance has now (not its slot, object or place in the grid).
+  static void Fill(RCollider& c, const CInstance& inst);
   void Append(CInstance* inst);
   void Place(int entry);
   void Unlink(int entry);
@@ -137,10 +138,10 @@ class CCollisionGrid {
   uint64_t changes_ = 0;
   std::vector<RSlot> slots_;
   std::vector<RCollider> entries_;  // the records, by cell
-  int relinks_ = 0;  // entries moved to another cell since the grid was built
+  int relinks_ = 0;                 // entries moved to another cell since the grid was built
   int held_ = 0;
   std::vector<std::vector<int>> ownSlots_;  // per object: the slots of its own list, in order
-  std::vector<int> rank_;      // active-list ranks of the first rankedCount_ slots
+  std::vector<int> rank_;                   // active-list ranks of the first rankedCount_ slots
   int rankedCount_ = 0;
   int64_t originX_ = 0, originY_ = 0;
   int baseShift_ = 5;

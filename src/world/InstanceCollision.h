@@ -29,7 +29,7 @@ bool Collision_Instance(const CInstance& a, const CInstance& b, bool prec);
 struct RCollisionShape {
   RRect box;
   const CInstance* inst = nullptr;
-  int maskSprite = -1;  // the mask's sprite, else the sprite's
+  int maskSprite = -1;     // the mask's sprite, else the sprite's
   int32_t xi = 0, yi = 0;  // the rounded position
   bool plain = true;       // scales 1 and angle 0
   bool marked = false;

@@ -157,7 +157,7 @@ TEST_F(Collide_, EventsFollowThePairsAndEachInstanceMeetsEveryOther) {
 
 TEST_F(Collide_, MoveContactAndMoveOutsideDistances) {
   Add(0, 0, 50);                          // a solid wall 50 pixels below
-  Add(1, 0, 100)->SetSolid(false);       // a non-solid ball below the wall, in the way of "all"
+  Add(1, 0, 100)->SetSolid(false);        // a non-solid ball below the wall, in the way of "all"
   struct Case {
     double y;
     const char* code;
@@ -407,11 +407,11 @@ TEST_F(Collide_, TheGridsRecordsFollowEveryChangeOfTheirInstances) {
     CInstance* inst;
     const char* code;
   } changes[] = {
-      {self, "x += 3"},          {self, "y = 10.6"},          {self, "solid = 1"},
-      {self, "solid = 0"},       {self, "sprite_index = 1"},  {self, "mask_index = 0"},
-      {self, "mask_index = -1"}, {self, "image_xscale = 2"},  {self, "image_yscale = -1"},
-      {self, "image_angle = 30"}, {self, "image_angle = 0"},  {self, "motion_set(0, 4); move_contact_all(0, 8)"},
-      {self, "x = 100.4"},       {self, "instance_destroy()"}, {changing, "instance_change(obj_wall, false)"},
+      {self, "x += 3"},           {self, "y = 10.6"},           {self, "solid = 1"},
+      {self, "solid = 0"},        {self, "sprite_index = 1"},   {self, "mask_index = 0"},
+      {self, "mask_index = -1"},  {self, "image_xscale = 2"},   {self, "image_yscale = -1"},
+      {self, "image_angle = 30"}, {self, "image_angle = 0"},    {self, "motion_set(0, 4); move_contact_all(0, 8)"},
+      {self, "x = 100.4"},        {self, "instance_destroy()"}, {changing, "instance_change(obj_wall, false)"},
   };
   for (const auto& change : changes) {
     EXPECT_TRUE(PlaceFree(*change.inst, 0, 200, false));  // a search: the grid is brought up to date
