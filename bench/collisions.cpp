@@ -5,6 +5,10 @@
 // with balls and walls, walls are solid, so the collision phase puts balls back too.
 // Reported: steps per second and the time per instance and step (which should stay flat as the
 // room grows).
+//
+// `rows` 0 creates the instances in random order across the room, so each instance's neighbours
+// are anywhere in memory and in the processing order (the worst case for the caches); 1 creates
+// them row by row (32 pixels high, left to right), the order of a room laid out by hand.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -48,7 +52,7 @@ void SetEvent(CObject& o, int type, int numb, const char* text) {
 
 // `collide`: with the place_free test and the collision events; without them, the same motion and
 // step code alone, the cost the collision work adds to.
-bool MakeGame(int instances, bool collide) {
+bool MakeGame(int instances, bool collide, bool rows) {
   GameResources().Clear();
   auto sprite = std::make_unique<CSprite>();
   sprite->i_bitmap.emplace_back(16, 16, 0xFF000000u);
@@ -82,6 +86,12 @@ bool MakeGame(int instances, bool collide) {
     const int x = int(RandomBelow(uint64_t(side - 16))), y = int(RandomBelow(uint64_t(side - 16)));
     room->r_placed.push_back({x, y, k % 10 == 0 ? 0 : 1, 100001 + k, ""});
   }
+  if (rows) {
+    std::stable_sort(room->r_placed.begin(), room->r_placed.end(), [](const auto& p, const auto& q) {
+      return p.y / 32 != q.y / 32 ? p.y / 32 < q.y / 32 : p.x < q.x;
+    });
+    for (size_t k = 0; k < room->r_placed.size(); ++k) room->r_placed[k].id = 100001 + int(k);
+  }
   Rooms().Add(std::move(room), "rm");
   RoomOrder() = {0};
   InstallGameScriptNames();
@@ -96,7 +106,7 @@ bool MakeGame(int instances, bool collide) {
 
 void Collisions(benchmark::State& state) {
   const int instances = int(state.range(0));
-  if (!MakeGame(instances, state.range(1) != 0)) {
+  if (!MakeGame(instances, state.range(1) != 0, state.range(2) != 0)) {
     state.SkipWithError("the event code does not compile");
     return;
   }
@@ -130,8 +140,11 @@ void Collisions(benchmark::State& state) {
 
 BENCHMARK(Collisions)
     ->Name("World/collisions")
-    ->ArgNames({"instances", "collide"})
-    ->ArgsProduct({{1000, 10000, 100000}, {1, 0}})
+    ->ArgNames({"instances", "collide", "rows"})
+    ->ArgsProduct({{1000, 10000, 100000}, {1, 0}, {0}})
+    ->Args({1000, 1, 1})
+    ->Args({10000, 1, 1})
+    ->Args({100000, 1, 1})
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);

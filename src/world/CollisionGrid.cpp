@@ -52,7 +52,8 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   relinks_ = 0;
   far_ = huge_ = kNone;
   std::fill(std::begin(levelCount_), std::end(levelCount_), 0);
-  ownCount_.assign(size_t(std::max(0, Objects().Count())), 0);
+  ownSlots_.resize(size_t(std::max(0, Objects().Count())));
+  for (auto& own : ownSlots_) own.clear();
   const auto& order = room.ListOrder();
 
   // The region of the boxes, and the cell size: a power of two near the middle box size, made
@@ -109,37 +110,52 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
   for (size_t k = 0; k < order.size(); ++k) {
     const int e = int(start[size_t(key(level[k], cell[k]))]++);
-    REntry& entry = AddSlot(order[k], e);
-    entry.level = level[k];
+    RCollider& entry = AddSlot(order[k], e);
+    entry.level = int8_t(level[k]);
     entry.cell = cell[k];
   }
   // Linked from the back, so each cell's list runs forwards through memory.
   for (int e = int(entries_.size()) - 1; e >= 0; --e) Place(e);
 }
 
-CCollisionGrid::REntry& CCollisionGrid::AddSlot(CInstance* inst, int e) {
+CCollisionGrid::RCollider& CCollisionGrid::AddSlot(CInstance* inst, int e) {
   const int s = int(slots_.size());
   slots_.push_back({});
   RSlot& slot = slots_.back();
   slot.inst = inst;
   slot.entry = e;
-  const int obj = inst->i_objectindex;
-  if (obj >= 0 && size_t(obj) < ownCount_.size()) {
-    slot.object = obj;
-    slot.ownPos = ownCount_[size_t(obj)]++;
-  }
-  inst->i_gridslot = s;
-  REntry& entry = entries_[size_t(e)];
-  entry.box = inst->i_bbox;
+  RCollider& entry = entries_[size_t(e)];
+  Fill(entry, *inst);
   entry.slot = s;
+  const int obj = inst->i_objectindex;
+  if (obj >= 0 && size_t(obj) < ownSlots_.size()) {
+    entry.object = obj;
+    entry.ownPos = int(ownSlots_[size_t(obj)].size());
+    ownSlots_[size_t(obj)].push_back(s);
+  }
+  inst->i_gridentry = e;
   return entry;
+}
+
+void CCollisionGrid::Fill(RCollider& c, const CInstance& inst) {
+  const RCollisionShape shape = ShapeOf(inst);
+  c.box = shape.box;
+  c.inst = const_cast<CInstance*>(&inst);
+  c.maskSprite = shape.maskSprite;
+  c.xi = shape.xi;
+  c.yi = shape.yi;
+  c.plain = shape.plain;
+  c.marked = shape.marked;
+  c.solid = inst.i_solid;
 }
 
 void CCollisionGrid::Append(CInstance* inst) {
   const int e = int(entries_.size());
   entries_.push_back({});
-  REntry& entry = AddSlot(inst, e);
-  Locate(entry.box, entry.level, entry.cell);
+  RCollider& entry = AddSlot(inst, e);
+  int level;
+  Locate(entry.box, level, entry.cell);
+  entry.level = int8_t(level);
   Place(e);
 }
 
@@ -160,7 +176,7 @@ void CCollisionGrid::Locate(const RRect& b, int& level, int& cell) const {
 }
 
 void CCollisionGrid::Place(int e) {
-  REntry& entry = entries_[size_t(e)];
+  RCollider& entry = entries_[size_t(e)];
   int& head = Head(entry.level, entry.cell);
   entry.prev = kNone;
   entry.next = head;
@@ -170,7 +186,7 @@ void CCollisionGrid::Place(int e) {
 }
 
 void CCollisionGrid::Unlink(int e) {
-  REntry& entry = entries_[size_t(e)];
+  RCollider& entry = entries_[size_t(e)];
   if (entry.prev != kNone)
     entries_[size_t(entry.prev)].next = entry.next;
   else
@@ -179,29 +195,42 @@ void CCollisionGrid::Unlink(int e) {
   if (entry.cell >= 0) --levelCount_[entry.level];
 }
 
-void CCollisionGrid::Moved(CInstance& inst) {
+void CCollisionGrid::Changed(CInstance& inst) {
   // Only the grid of the current room, as it was built: after a rebuild of the room's lists
   // instances may have been freed, and the next Sync builds the grid again anyway.
-  if (held_ > 0) return;
-  const CLiveRoom& room = World().Room();
-  if (&room != room_ || room.ListsGeneration() != generation_) return;
-  const int s = SlotOf(inst);
-  if (s < 0) return;
-  const int e = slots_[size_t(s)].entry;
-  REntry& entry = entries_[size_t(e)];
-  const RRect& b = inst.i_bbox;
-  if (b.Left == entry.box.Left && b.Top == entry.box.Top && b.Right == entry.box.Right && b.Bottom == entry.box.Bottom)
-    return;
-  entry.box = b;
+  if (held_ > 0 || !Current(World().Room())) return;
+  if (SlotOf(inst) < 0) return;
+  const int e = inst.i_gridentry;
+  RCollider& entry = entries_[size_t(e)];
+  const RRect old = entry.box;
+  Fill(entry, inst);
+  const RRect& b = entry.box;
+  if (b == old) return;
   ++changes_;
   int level, cell;
   Locate(b, level, cell);
   if (level == entry.level && cell == entry.cell) return;
   Unlink(e);
-  entry.level = level;
+  entry.level = int8_t(level);
   entry.cell = cell;
   Place(e);
   ++relinks_;
+}
+
+bool CCollisionGrid::RecordsFollowInstances() const {
+  for (size_t s = 0; s < slots_.size(); ++s) {
+    const RCollider& c = entries_[size_t(slots_[s].entry)];
+    const CInstance* inst = slots_[s].inst;
+    const RCollisionShape shape = ShapeOf(*inst);
+    if (c.inst != inst || c.slot != int(s) || SlotOf(*inst) != int(s) || !(c.box == shape.box) ||
+        c.solid != inst->i_solid || c.maskSprite != shape.maskSprite || c.xi != shape.xi || c.yi != shape.yi ||
+        c.plain != shape.plain || c.marked != shape.marked)
+      return false;
+    const int obj = inst->i_objectindex;
+    if (c.object != (obj >= 0 && size_t(obj) < ownSlots_.size() ? obj : -1)) return false;
+    if (c.object >= 0 && OwnSlot(c.object, c.ownPos) != int(s)) return false;
+  }
+  return true;
 }
 
 int CCollisionGrid::ActiveRank(int slot) {

@@ -10,26 +10,53 @@
 // list of their own, and positions outside the region the grid was built for fall into its edge
 // cells: both only cost time, never a result.
 //
-// Boxes are followed as they change (CInstance::ComputeBoundingBox calls Moved); instances created
-// since the last query are appended by Sync; when the room rebuilds its lists (instances freed,
-// activation changed) or another room is current, the next Sync builds the grid again, and so it
-// does once many boxes have changed cells, to lay the cells out together in memory again.
+// Each entry is the instance's collision record: its box, solid flag, object, mark and its part of
+// a precise test beside the links of its cell, so a search filters and tests candidates without
+// reading the instances, which it touches only for the instances that meet. Records are laid out
+// by cell when the grid is built, so a query walks memory that lies together.
+//
+// Records follow their instances (CInstance reports every change through Changed);
+// instances created since the last query are appended by Sync; when the room rebuilds its lists
+// (instances freed, activation changed) or another room is current, the next Sync builds the grid
+// again, and so it does once many boxes have changed cells, to lay the cells out together in
+// memory again.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "world/InstanceCollision.h"
 #include "world/LiveRoom.h"
 
 namespace kestro {
 
 class CCollisionGrid {
  public:
+  // What a search reads of an instance before it needs the instance itself: its object and solid
+  // flag, its part of a collision test, and its place in the grid. One cache line.
+  struct alignas(64) RCollider {
+    RRect box;
+    CInstance* inst = nullptr;
+    int maskSprite = -1;
+    int32_t xi = 0, yi = 0;
+    int slot = -1;             // the instance's place in list order
+    int object = -1;           // the object whose own list holds it, -1 for none
+    int ownPos = -1;           // its position in that list
+    int next = -1, prev = -1;  // the grid's own: the links of its cell's list
+    int cell = -1;             // the grid's own: cell index on `level`, or one of the lists
+    int8_t level = 0;
+    bool solid = false, plain = true, marked = false;
+
+    RCollisionShape Shape() const { return {box, inst, maskSprite, xi, yi, plain, marked}; }
+  };
+  static_assert(sizeof(RCollider) == 64);
+
   // Brings the grid up to `room`: built again when the room or its lists changed, the instances
   // created since appended. Every query of a room calls it first.
   void Sync(CLiveRoom& room);
-  // The instance's box changed (ComputeBoundingBox); nothing when it is not in the current grid.
-  void Moved(CInstance& inst);
+  // The instance's box, solid flag, shape or mark may have changed: its record follows. Nothing
+  // when it is not in the current grid.
+  void Changed(CInstance& inst);
   // While held, box changes are not followed: for a test that moves an instance and puts it back
   // exactly where it was before anything else looks at the grid (the instance's old entry stays
   // meanwhile, and the test skips that instance itself).
@@ -38,20 +65,30 @@ class CCollisionGrid {
   // Forgets everything (tests, a new game).
   void Reset();
 
-  // Calls fn(slot) once for every entry whose box overlaps `r` (inclusive on all sides), in no
+  // Calls fn(record) once for every entry whose box overlaps `r` (inclusive on all sides), in no
   // particular order. Marked instances are included: the caller's tests skip them.
   template <class F>
   void ForOverlaps(const RRect& r, F&& fn) const;
 
   int Count() const { return int(slots_.size()); }
   CInstance* At(int slot) const { return slots_[size_t(slot)].inst; }
-  // The object whose own list holds the entry, and its position there (-1 for none).
-  int Object(int slot) const { return slots_[size_t(slot)].object; }
-  int OwnPosition(int slot) const { return slots_[size_t(slot)].ownPos; }
-  // The entry of an instance of the synced room, or -1.
+  // A record by its own index (EntryIndex, RCollider::next).
+  const RCollider& Entry(int e) const { return entries_[size_t(e)]; }
+  int EntryIndex(const RCollider& c) const { return int(&c - entries_.data()); }
+  // The grid is the one of `room` as its lists are now (else the next Sync builds it again).
+  bool Current(const CLiveRoom& room) const { return &room == room_ && room.ListsGeneration() == generation_; }
+  // Every record agrees with its instance: for tests of a current grid.
+  bool RecordsFollowInstances() const;
+  // The slot of the instance at position `pos` of the object's own list, or -1.
+  int OwnSlot(int object, int pos) const {
+    if (object < 0 || size_t(object) >= ownSlots_.size()) return -1;
+    const auto& own = ownSlots_[size_t(object)];
+    return pos >= 0 && size_t(pos) < own.size() ? own[size_t(pos)] : -1;
+  }
+  // The slot of an instance of the synced room, or -1.
   int SlotOf(const CInstance& inst) const {
-    const int s = inst.i_gridslot;
-    return s >= 0 && s < Count() && slots_[size_t(s)].inst == &inst ? s : -1;
+    const int e = inst.i_gridentry;
+    return e >= 0 && size_t(e) < entries_.size() && entries_[size_t(e)].inst == &inst ? entries_[size_t(e)].slot : -1;
   }
   // The entry's place in the active list's order (which sorting by depth may have changed):
   // smaller comes first.
@@ -63,24 +100,14 @@ class CCollisionGrid {
  private:
   static constexpr int kLevels = 16;
   static constexpr int kNone = -1;
-  static constexpr int kFarList = -2;   // the sentinel box's list
-  static constexpr int kHugeList = -3;  // boxes larger than the top level's cells
+  static constexpr int kFarList = -2;            // the sentinel box's list
+  static constexpr int kHugeList = -3;           // boxes larger than the top level's cells
+  static constexpr size_t kPrefetchFrom = 8192;  // records (512 KB)
 
   // Per instance, in list order.
   struct RSlot {
     CInstance* inst = nullptr;
-    int object = -1;
-    int ownPos = -1;
     int entry = kNone;
-  };
-  // Per instance too, but laid out by cell when the grid is built, so a query walks memory that
-  // lies together.
-  struct REntry {
-    RRect box;
-    int slot = kNone;
-    int level = 0;
-    int cell = kNone;  // cell index on `level`, or one of the lists
-    int next = kNone, prev = kNone;
   };
   struct RLevel {
     int shift = 0;
@@ -89,9 +116,11 @@ class CCollisionGrid {
   };
 
   void Build(CLiveRoom& room);
-  // A new slot for `inst` (the next in list order) holding entry `e`, which gets its box; the
+  // A new slot for `inst` (the next in list order) holding entry `e`, which gets its record; the
   // entry's place in the grid is the caller's.
-  REntry& AddSlot(CInstance* inst, int e);
+  RCollider& AddSlot(CInstance* inst, int e);
+  // The record's copy of what the instance has now (not its slot, object or place in the grid).
+  static void Fill(RCollider& c, const CInstance& inst);
   void Append(CInstance* inst);
   void Place(int entry);
   void Unlink(int entry);
@@ -108,11 +137,11 @@ class CCollisionGrid {
   uint64_t orderStamp_ = 0;
   uint64_t changes_ = 0;
   std::vector<RSlot> slots_;
-  std::vector<REntry> entries_;
-  int relinks_ = 0;  // entries moved to another cell since the grid was built
+  std::vector<RCollider> entries_;  // the records, by cell
+  int relinks_ = 0;                 // entries moved to another cell since the grid was built
   int held_ = 0;
-  std::vector<int> ownCount_;  // per object: entries appended to its own list so far
-  std::vector<int> rank_;      // active-list ranks of the first rankedCount_ slots
+  std::vector<std::vector<int>> ownSlots_;  // per object: the slots of its own list, in order
+  std::vector<int> rank_;                   // active-list ranks of the first rankedCount_ slots
   int rankedCount_ = 0;
   int64_t originX_ = 0, originY_ = 0;
   int baseShift_ = 5;
@@ -131,7 +160,7 @@ void CCollisionGrid::ForOverlaps(const RRect& r, F&& fn) const {
   };
   auto walk = [&](int e) {
     for (; e != kNone; e = entries_[size_t(e)].next)
-      if (overlaps(entries_[size_t(e)].box)) fn(entries_[size_t(e)].slot);
+      if (const RCollider& c = entries_[size_t(e)]; overlaps(c.box)) fn(c);
   };
   walk(far_);
   walk(huge_);
@@ -143,6 +172,12 @@ void CCollisionGrid::ForOverlaps(const RRect& r, F&& fn) const {
     const int64_t size = int64_t(1) << l.shift;
     const int64_t x0 = CellX(l, int64_t(r.Left) - size + 1), x1 = CellX(l, r.Right);
     const int64_t y0 = CellY(l, int64_t(r.Top) - size + 1), y1 = CellY(l, r.Bottom);
+    // The first record of every cell asked for at once, so a grid too large for the caches waits
+    // for memory once per query rather than once per cell.
+    if (entries_.size() >= kPrefetchFrom && (x1 - x0 + 1) * (y1 - y0 + 1) <= 16)
+      for (int64_t cy = y0; cy <= y1; ++cy)
+        for (int64_t cx = x0; cx <= x1; ++cx)
+          if (const int e = l.head[size_t(cy * l.width + cx)]; e != kNone) __builtin_prefetch(&entries_[size_t(e)]);
     for (int64_t cy = y0; cy <= y1; ++cy)
       for (int64_t cx = x0; cx <= x1; ++cx) walk(l.head[size_t(cy * l.width + cx)]);
   }

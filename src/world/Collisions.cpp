@@ -53,25 +53,41 @@ bool InListOf(int obj, int ancestor) {
 
 bool UseGrid(int count) { return g_search == ECollisionSearch::kGrid && count >= kGridMinimum; }
 
-// Calls visit(instance) for the instances of Candidates(), marked ones included (the visitor
+// What a search knows of a candidate before reading it: through the grid, the instance's
+// collision record; walking a list, the instance itself (no record, slot -1).
+struct RCandidate {
+  CInstance* inst;
+  bool solid;
+  int slot;
+  const CCollisionGrid::RCollider* record;
+};
+
+// Whether the designator's search goes through the grid.
+bool SearchUsesGrid(int32_t designator) {
+  if (designator == kDesignatorAll) return UseGrid(World().Room().ActiveCount());
+  if (designator >= 0 && designator < kFirstInstanceId) return UseGrid(World().Room().Obj_Number_Recursive(designator));
+  return false;
+}
+
+// Calls visit(candidate) for the instances of Candidates(), marked ones included (the visitor
 // skips them: it can often tell sooner, with less of the instance read), unordered, until it
 // returns true; true when one did.
 template <class Visit>
 bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
   if (area.Left > area.Right || area.Top > area.Bottom) return false;
   CLiveRoom& room = World().Room();
+  auto plain = [&](CInstance* inst) { return RCandidate{inst, inst->i_solid, -1, nullptr}; };
   if (designator == kDesignatorAll) {
     if (!UseGrid(room.ActiveCount())) {
       for (const auto& inst : room.Active())
-        if (Overlaps(inst->i_bbox, area) && visit(inst.get())) return true;
+        if (Overlaps(inst->i_bbox, area) && visit(plain(inst.get()))) return true;
       return false;
     }
     CCollisionGrid& grid = CollisionGrid();
     grid.Sync(room);
     bool found = false;
-    grid.ForOverlaps(area, [&](int s) {
-      CInstance* inst = grid.At(s);
-      if (!found && visit(inst)) found = true;
+    grid.ForOverlaps(area, [&](const CCollisionGrid::RCollider& c) {
+      if (!found && visit(RCandidate{c.inst, c.solid, c.slot, &c})) found = true;
     });
     return found;
   }
@@ -80,22 +96,21 @@ bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
     if (!UseGrid(n)) {
       for (int k = 0; k < n; ++k)
         if (CInstance* inst = room.Obj_Instance_Recursive(designator, k);
-            inst && Overlaps(inst->i_bbox, area) && visit(inst))
+            inst && Overlaps(inst->i_bbox, area) && visit(plain(inst)))
           return true;
       return false;
     }
     CCollisionGrid& grid = CollisionGrid();
     grid.Sync(room);
     bool found = false;
-    grid.ForOverlaps(area, [&](int s) {
-      CInstance* inst = grid.At(s);
-      if (!found && InListOf(grid.Object(s), designator) && visit(inst)) found = true;
+    grid.ForOverlaps(area, [&](const CCollisionGrid::RCollider& c) {
+      if (!found && InListOf(c.object, designator) && visit(RCandidate{c.inst, c.solid, c.slot, &c})) found = true;
     });
     return found;
   }
   if (designator >= kFirstInstanceId) {
     CInstance* inst = room.FindId(designator);
-    return inst && Overlaps(inst->i_bbox, area) && visit(inst);
+    return inst && Overlaps(inst->i_bbox, area) && visit(plain(inst));
   }
   return false;
 }
@@ -175,31 +190,36 @@ bool MeetAllNaive(CLiveRoom& room, CInstance& I, int b, int j) {
 
 // The same through the grid: the instances of b from position j on whose boxes overlap I's, in
 // slot order (which is b's list order), gathered again whenever a box, the instances or the lists
-// changed, so every instance the walk above would meet is met in the same order.
-bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<int>& found) {
+// changed, so every instance the walk above would meet is met in the same order. Each is tested
+// from its record; its instance is read when they meet. `found` holds slots and records.
+bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<std::pair<int, int>>& found) {
   CCollisionGrid& grid = CollisionGrid();
   uint64_t seen = 0;
   bool fresh = false;
   size_t cursor = 0;
+  RCollisionShape shape = ShapeOf(I);  // taken again after every meeting (events may change I)
   while (j < room.Obj_Number(b)) {
     if (I.i_marked) return true;
     grid.Sync(room);
     if (!fresh || grid.Changes() != seen) {
+      // The slot of b's instance at j, found without reading that instance.
       CInstance* from = room.Obj_Instance(b, j);
-      const int threshold = from ? grid.SlotOf(*from) : -1;
+      int threshold = grid.OwnSlot(b, j);
+      if (threshold >= 0 && grid.At(threshold) != from) threshold = -1;
       if (threshold < 0) {
         // Not in the grid (cannot happen once synced): this one the plain way.
         if (from && Collision_Instance(I, *from, true)) {
           Meet(I, *from);
           if (Pending()) return false;
+          shape = ShapeOf(I);
         }
         ++j;
         fresh = false;
         continue;
       }
       found.clear();
-      grid.ForOverlaps(I.i_bbox, [&](int s) {
-        if (s >= threshold && grid.Object(s) == b) found.push_back(s);
+      grid.ForOverlaps(I.i_bbox, [&](const CCollisionGrid::RCollider& c) {
+        if (c.slot >= threshold && c.object == b) found.emplace_back(c.slot, grid.EntryIndex(c));
       });
       std::sort(found.begin(), found.end());
       seen = grid.Changes();
@@ -207,12 +227,13 @@ bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<int>& 
       cursor = 0;
     }
     if (cursor == found.size()) return true;
-    const int s = found[cursor++];
-    CInstance* J = grid.At(s);
-    j = grid.OwnPosition(s) + 1;
-    if (Collision_Instance(I, *J, true)) {
+    const CCollisionGrid::RCollider& c = grid.Entry(found[cursor++].second);
+    CInstance* J = c.inst;
+    j = c.ownPos + 1;
+    if (Collision_Shapes(shape, c.Shape(), true)) {
       Meet(I, *J);
       if (Pending()) return false;
+      shape = ShapeOf(I);
     }
   }
   return true;
@@ -250,31 +271,35 @@ RRect AreaOf(double x1, double y1, double x2, double y2) {
 
 void Candidates(int32_t designator, const RRect& area, std::vector<CInstance*>& out, bool ordered) {
   out.clear();
-  const bool viaGrid = designator == kDesignatorAll ? UseGrid(World().Room().ActiveCount())
-                       : designator >= 0 && designator < kFirstInstanceId
-                           ? UseGrid(World().Room().Obj_Number_Recursive(designator))
-                           : false;
-  AnyCandidate(designator, area, [&](CInstance* inst) {
-    if (!inst->i_marked) out.push_back(inst);
+  if (!ordered || !SearchUsesGrid(designator)) {
+    AnyCandidate(designator, area, [&](const RCandidate& c) {
+      if (!c.inst->i_marked) out.push_back(c.inst);
+      return false;
+    });
+    return;
+  }
+  // Through the grid: ordered by the records' slots before any instance is read.
+  std::vector<int> slots;
+  AnyCandidate(designator, area, [&](const RCandidate& c) {
+    slots.push_back(c.slot);
     return false;
   });
-  if (!ordered || !viaGrid || out.size() < 2) return;
   CCollisionGrid& grid = CollisionGrid();
-  if (designator == kDesignatorAll) {
-    std::sort(out.begin(), out.end(), [&](const CInstance* p, const CInstance* q) {
-      return grid.ActiveRank(grid.SlotOf(*p)) < grid.ActiveRank(grid.SlotOf(*q));
-    });
-  } else {
-    std::sort(out.begin(), out.end(),
-              [&](const CInstance* p, const CInstance* q) { return grid.SlotOf(*p) < grid.SlotOf(*q); });
-  }
+  if (designator == kDesignatorAll && slots.size() > 1)
+    std::sort(slots.begin(), slots.end(), [&](int p, int q) { return grid.ActiveRank(p) < grid.ActiveRank(q); });
+  else
+    std::sort(slots.begin(), slots.end());
+  for (const int s : slots)
+    if (CInstance* inst = grid.At(s); !inst->i_marked) out.push_back(inst);
 }
 
 bool PlaceFree(CInstance& self, double x, double y, bool solidOnly) {
   return AtPlace(self, x, y, [&] {
-    // Self, then the solid flag, before anything else of the instance is read.
-    return !AnyCandidate(kDesignatorAll, self.i_bbox, [&](CInstance* inst) {
-      return inst != &self && (!solidOnly || inst->i_solid) && Collision_Instance(*inst, self, true);
+    // Self, then the solid flag (of the record, through the grid), before the instance is read.
+    const RCollisionShape shape = ShapeOf(self);
+    return !AnyCandidate(kDesignatorAll, self.i_bbox, [&](const RCandidate& c) {
+      return c.inst != &self && (!solidOnly || c.solid) &&
+             Collision_Shapes(c.record ? c.record->Shape() : ShapeOf(*c.inst), shape, true);
     });
   });
 }
@@ -399,8 +424,8 @@ double DistanceToObject(CInstance& self, CInstance* other, int32_t designator) {
   } else if (designator == kDesignatorAll || designator >= 0) {
     const RRect everywhere{std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min(),
                            std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max()};
-    AnyCandidate(designator, everywhere, [&](CInstance* inst) {
-      found.push_back(inst);
+    AnyCandidate(designator, everywhere, [&](const RCandidate& c) {
+      found.push_back(c.inst);
       return designator >= kFirstInstanceId;
     });
   }
@@ -435,7 +460,7 @@ void PerformBoundaryEvents() {
 
 void PerformCollisionEvents() {
   CLiveRoom& room = World().Room();
-  std::vector<int> found;
+  std::vector<std::pair<int, int>> found;
   for (const RCollisionPair& pair : EventLists().CollisionPairs()) {
     for (int i = 0; i < room.Obj_Number(pair.a); ++i) {
       if (Pending()) return;

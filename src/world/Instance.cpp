@@ -59,9 +59,12 @@ void CInstance::Create(int id, int objectind, double x, double y) {
 
 void CInstance::Assign(const CInstance& inst) {
   const double pathx = i_pathxstart, pathy = i_pathystart;
+  const int32_t entry = i_gridentry;
   *this = inst;
   i_pathxstart = pathx;
   i_pathystart = pathy;
+  i_gridentry = entry;
+  if (i_gridentry >= 0) CollisionGrid().Changed(*this);
 }
 
 void CInstance::SetPosition(double x, double y) {
@@ -108,7 +111,7 @@ void CInstance::SetObjectIndex(int objectind) {
     SetSpriteIndex(i_object->o_spriteindex);
     i_maskindex = i_object->o_mask;
     i_depth = i_object->o_depth;
-    i_solid = i_object->o_solid;
+    i_solid = i_object->o_solid;  // the grid's record follows in ComputeBoundingBox below
     i_visible = i_object->o_visible;
     i_persistent = i_object->o_persistent;
   }
@@ -157,6 +160,17 @@ void CInstance::SetVspeed(double v) {
   ComputeDirectionSpeed();
 }
 
+void CInstance::SetSolid(bool v) {
+  if (v == i_solid) return;
+  i_solid = v;
+  if (i_gridentry >= 0) CollisionGrid().Changed(*this);
+}
+
+void CInstance::SetMarked() {
+  i_marked = true;
+  if (i_gridentry >= 0) CollisionGrid().Changed(*this);
+}
+
 void CInstance::SetPathPosition(double v) { i_pathposition = ClampUnit(v); }
 void CInstance::SetPathPositionPrevious(double v) { i_pathpositionprevious = ClampUnit(v); }
 
@@ -167,8 +181,8 @@ int CInstance::ImageNumber() const {
 
 void CInstance::ComputeBoundingBox() {
   ComputeBox();
-  // The collision grid follows every box it holds.
-  if (i_gridslot >= 0) CollisionGrid().Moved(*this);
+  // The collision grid's record follows.
+  if (i_gridentry >= 0) CollisionGrid().Changed(*this);
 }
 
 void CInstance::ComputeBox() {

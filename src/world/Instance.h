@@ -40,12 +40,14 @@ class CInstance {
   double i_gravity = 0;
   double i_hspeed = 0, i_vspeed = 0;
   RRect i_bbox{kNoBox, kNoBox, kNoBox, kNoBox};
-  bool i_visible = true, i_solid = false, i_persistent = false;
+  bool i_visible = true;
+  bool i_solid = false;  // written through SetSolid, which the collision grid's record follows
+  bool i_persistent = false;
   int i_objectindex = -1;
   const CObject* i_object = nullptr;  // not owned; null when the object does not exist
   std::array<int, kAlarmCount> i_timer;
   CVariableList i_vars;
-  bool i_marked = false;
+  bool i_marked = false;  // set through SetMarked, which the collision grid's record follows
   bool i_deactivated = false;
   int i_pathindex = -1;
   double i_pathposition = 0, i_pathpositionprevious = 0;
@@ -56,15 +58,15 @@ class CInstance {
   double i_timelineposition = 0, i_timelinespeed = 1;
   bool i_timelinerunning = false, i_timelineloop = false;
   std::string i_initcode;
-  // The instance's entry in the collision grid (CollisionGrid.h), -1 while it has none; the grid
-  // checks it before trusting it, so a copied value does no harm.
-  int32_t i_gridslot = -1;
+  // The instance's record in the collision grid (CollisionGrid.h), -1 while it has none; the grid
+  // checks it before trusting it.
+  int32_t i_gridentry = -1;
 
   CInstance() { i_timer.fill(-1); }
   // The defaults, taking sprite, mask, depth and flags from the object.
   void Create(int id, int objectind, double x, double y);
   // Copies every field of `inst`, the id and a deep copy of the variables included, except the
-  // path's start position.
+  // path's start position and the entry in the collision grid.
   void Assign(const CInstance& inst);
 
   // Moves the instance; the box is recomputed only when the position changes.
@@ -78,6 +80,9 @@ class CInstance {
   void SetSpriteIndex(int sprite);
   void SetMaskIndex(int mask);
   void SetObjectIndex(int objectind);
+  void SetSolid(bool v);
+  // Destroyed: skipped by every search from now on.
+  void SetMarked();
   void SetImageScaleX(double v);
   void SetImageScaleY(double v);
   void SetImageAngle(double v);

@@ -95,14 +95,22 @@ bool Collision_Line(const CInstance& inst, bool prec, double x1, double y1, doub
 }
 
 bool Collision_Instance(const CInstance& a, const CInstance& b, bool prec) {
-  if (&a == &b || a.i_marked || b.i_marked) return false;
-  const RRect &p = a.i_bbox, &q = b.i_bbox;
+  return Collision_Shapes(ShapeOf(a), ShapeOf(b), prec);
+}
+
+bool Collision_Shapes(const RCollisionShape& a, const RCollisionShape& b, bool prec) {
+  if (a.inst == b.inst || a.marked || b.marked) return false;
+  const RRect &p = a.box, &q = b.box;
   if (p.Left >= q.Right + 1 || q.Left >= p.Right + 1 || p.Top >= q.Bottom + 1 || q.Top >= p.Bottom + 1) return false;
-  if (!prec) return MaskSprite(a) && MaskSprite(b);
-  const CSprite* sa = MaskSprite(a);
-  const CSprite* sb = MaskSprite(b);
+  const CSprite* sa = Sprites().Get(a.maskSprite);
+  const CSprite* sb = Sprites().Get(b.maskSprite);
+  if (!prec) return sa && sb;
   if (!sa || !sb || sa->i_numb <= 0 || sb->i_numb <= 0) return false;
-  return SpriteCollision(*sa, Image(a), Place(a, *sa), p, sb, Image(b), Place(b, *sb), q);
+  auto image = [](const RCollisionShape& c, const CSprite& s) { return s.i_sepmasks ? Image(*c.inst) : 0; };
+  auto place = [](const RCollisionShape& c, const CSprite& s) {
+    return c.plain ? RMaskPlace{c.xi, c.yi, s.i_xorig, s.i_yorig, 1, 1, 0} : Place(*c.inst, s);
+  };
+  return SpriteCollision(*sa, image(a, *sa), place(a, *sa), p, sb, image(b, *sb), place(b, *sb), q);
 }
 
 }  // namespace kestro

@@ -84,7 +84,7 @@ bool Set_alarm(CInstance* i, int32_t flat, const RValue& v) {
   I(i).SetAlarm(AlarmIndex(flat), Int(v));
   return true;
 }
-KESTRO_BOOL(solid, i_solid)
+KESTRO_SETTER(solid, i_solid, SetSolid, Bool)
 KESTRO_BOOL(visible, i_visible)
 KESTRO_BOOL(persistent, i_persistent)
 KESTRO_REAL(depth, i_depth)

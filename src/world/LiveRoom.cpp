@@ -90,10 +90,10 @@ CInstance* CLiveRoom::FindId(int id) const {
   return inst->i_marked || inst->i_deactivated ? nullptr : inst;
 }
 
-void CLiveRoom::Mark(CInstance* inst) { inst->i_marked = true; }
+void CLiveRoom::Mark(CInstance* inst) { inst->SetMarked(); }
 
 void CLiveRoom::Replace(CInstance* old, CInstance* replacement, int formerId) {
-  old->i_marked = true;
+  old->SetMarked();
   Reindex(replacement, formerId);
 }
 

@@ -125,8 +125,8 @@ TEST_F(Collide_, SolidInstancesArePutBackAndMovedAgainUnlessTheEventsChangedThei
     World().Room().ClearInstances();
     CInstance* a = Add(1, 0, 0);
     CInstance* b = Add(1, 20, 0);
-    a->i_solid = c.solidA;
-    b->i_solid = c.solidB;
+    a->SetSolid(c.solidA);
+    b->SetSolid(c.solidB);
     a->SetHspeed(4);
     b->SetHspeed(-4);
     const std::string trace = Step();
@@ -149,7 +149,7 @@ TEST_F(Collide_, EventsFollowThePairsAndEachInstanceMeetsEveryOther) {
   CInstance* child1 = Add(3, 104, 100);
   CInstance* ball = Add(1, 100, 108);
   CInstance* child2 = Add(3, 96, 96);
-  wall->i_solid = false;  // nobody is put back, so every meeting stays
+  wall->SetSolid(false);  // nobody is put back, so every meeting stays
   const auto id = [](const CInstance* i) { return std::to_string(i->i_id); };
   EXPECT_EQ(Step(), "wall-ball " + id(ball) + ";" + "parent-wall " + id(wall) + ";" + "parent-wall " + id(wall) +
                         ";" + "ball-parent " + id(child1) + ";" + "ball-parent " + id(child2) + ";");
@@ -157,7 +157,7 @@ TEST_F(Collide_, EventsFollowThePairsAndEachInstanceMeetsEveryOther) {
 
 TEST_F(Collide_, MoveContactAndMoveOutsideDistances) {
   Add(0, 0, 50);                          // a solid wall 50 pixels below
-  Add(1, 0, 100)->i_solid = false;        // a non-solid ball below the wall, in the way of "all"
+  Add(1, 0, 100)->SetSolid(false);        // a non-solid ball below the wall, in the way of "all"
   struct Case {
     double y;
     const char* code;
@@ -225,7 +225,7 @@ TEST_F(Collide_, BounceDirectionsInBothModes) {
       EXPECT_EQ(ball->i_vspeed, c.vspeedAfter) << c.name;
     }
     // A wall that is not solid bounces only "all".
-    wall->i_solid = false;
+    wall->SetSolid(false);
     const double h = ball->i_hspeed, v = ball->i_vspeed;
     Run(ball, "move_bounce_solid(false)");
     EXPECT_EQ(ball->i_hspeed, h) << c.name;
@@ -397,10 +397,39 @@ TEST_F(Collide_, MotionSnapWrapAndRandomPlaces) {
   }
 }
 
-// A crowded room: walls, balls bouncing with place_free, children of obj_parent that move and
-// destroy what they meet and make new instances, a step event asking collision_* and
-// instance_place questions, depth changes that reorder the active list, and deactivation. The
-// same run through the grid and through the plain walks must give the same events and places.
+// Searches read the grid's copy of what they test (box, solid flag, mask and place, mark): every
+// way game code changes an instance must reach it, without waiting for the grid to be built again.
+TEST_F(Collide_, TheGridsRecordsFollowEveryChangeOfTheirInstances) {
+  for (int k = 0; k < 30; ++k) Add(k % 2, 20.0 * k, 40);  // enough for searches to use the grid
+  CInstance* self = Add(1, 100, 100);
+  CInstance* changing = Add(1, 200, 100);
+  const struct {
+    CInstance* inst;
+    const char* code;
+  } changes[] = {
+      {self, "x += 3"},           {self, "y = 10.6"},           {self, "solid = 1"},
+      {self, "solid = 0"},        {self, "sprite_index = 1"},   {self, "mask_index = 0"},
+      {self, "mask_index = -1"},  {self, "image_xscale = 2"},   {self, "image_yscale = -1"},
+      {self, "image_angle = 30"}, {self, "image_angle = 0"},    {self, "motion_set(0, 4); move_contact_all(0, 8)"},
+      {self, "x = 100.4"},        {self, "instance_destroy()"}, {changing, "instance_change(obj_wall, false)"},
+  };
+  for (const auto& change : changes) {
+    EXPECT_TRUE(PlaceFree(*change.inst, 0, 200, false));  // a search: the grid is brought up to date
+    ASSERT_TRUE(CollisionGrid().Current(Room()));
+    EXPECT_EQ(Run(change.inst, change.code), "");
+    EXPECT_TRUE(CollisionGrid().Current(Room())) << change.code;  // not built again since
+    EXPECT_TRUE(CollisionGrid().RecordsFollowInstances()) << change.code;
+  }
+  EXPECT_TRUE(self->i_marked);
+  EXPECT_TRUE(changing->i_marked);
+}
+
+// A crowded room: walls, balls bouncing with place_free and sometimes destroying the ball they
+// meet (which later instances of the same phase may still reach), children of obj_parent that
+// move and destroy what they meet, flip their solid flag, turn and stretch, and make new
+// instances, a step event asking collision_* and instance_place questions, depth changes that
+// reorder the active list, and deactivation. The same run through the grid and through the plain
+// walks must give the same events and places.
 TEST_F(Collide_, TheGridGivesTheEventsAndPlacesOfThePlainSearch) {
   Room().r_width = 640;
   Room().r_height = 480;
@@ -411,7 +440,9 @@ TEST_F(Collide_, TheGridGivesTheEventsAndPlacesOfThePlainSearch) {
          "if collision_line(x, y, x + 40, y + 20, obj_wall, false, false) != noone depth = random(10);"
          "move_wrap(true, true, 0)");
   Define(1, kEventCollision, 0, "show_debug_message(\"bw\" + string(id) + \"/\" + string(other.id))");
-  Define(1, kEventCollision, 1, "show_debug_message(\"bb\" + string(id) + \"/\" + string(other.id)); x += 1");
+  Define(1, kEventCollision, 1,
+         "show_debug_message(\"bb\" + string(id) + \"/\" + string(other.id)); x += 1;"
+         "if random(1) < 0.1 with (other) instance_destroy()");
   Define(2, kEventCollision, 1,
          "show_debug_message(\"kb\" + string(id) + \"/\" + string(other.id));"
          "if random(1) < 0.2 with (other) instance_destroy() else other.x = random(room_width);"
@@ -420,7 +451,8 @@ TEST_F(Collide_, TheGridGivesTheEventsAndPlacesOfThePlainSearch) {
   Define(3, kEventStep, 2,
          "if random(1) < 0.01 instance_deactivate_region(0, 0, 50, 50, true, true);"
          "if random(1) < 0.01 instance_activate_all();"
-         "if random(1) < 0.05 position_destroy(x + 20, y)");
+         "if random(1) < 0.05 position_destroy(x + 20, y);"
+         "if random(1) < 0.2 { image_angle += 30; image_xscale = 0.5 + random(1) }");
   auto run = [&](ECollisionSearch search) {
     SetCollisionSearch(search);
     CollisionGrid().Reset();
