@@ -122,10 +122,9 @@ void CStream::WriteStream(CStream& src) {
 struct RInflation {
   std::vector<uint8_t> packed;
   z_stream zs{};
-  size_t limit = kMaxInflatedBlock;
   bool done = false;
 
-  RInflation(const uint8_t* data, size_t n, size_t maxContent) : packed(data, data + n), limit(maxContent) {
+  RInflation(const uint8_t* data, size_t n) : packed(data, data + n) {
     if (inflateInit(&zs) != Z_OK) throw EStreamError("zlib error");
     zs.next_in = packed.data();
     zs.avail_in = uInt(n);
@@ -137,7 +136,7 @@ struct RInflation {
   // Appends content to dst until it holds `want` bytes or the block ends.
   void Fill(std::vector<uint8_t>& dst, size_t want) {
     while (!done && dst.size() < want) {
-      if (dst.size() >= limit) {
+      if (dst.size() >= kMaxInflatedBlock) {
         // One byte more tells a block that ends exactly at the limit from one that goes on.
         uint8_t probe;
         zs.next_out = &probe;
@@ -147,12 +146,11 @@ struct RInflation {
           done = true;
           return;
         }
-        throw EStreamError(limit == kMaxInflatedBlock ? "zlib error: block too large"
-                                                      : "packed block larger than its declared size");
+        throw EStreamError("zlib error: block too large");
       }
       // Grow geometrically (at least 32 KiB a step), never past the limit.
       const size_t have = dst.size();
-      const size_t target = std::min(limit, std::max({want, have * 2, have + 32768}));
+      const size_t target = std::min(kMaxInflatedBlock, std::max({want, have * 2, have + 32768}));
       dst.resize(target);
       zs.next_out = dst.data() + have;
       zs.avail_out = uInt(std::min<size_t>(target - have, 1u << 30));
@@ -207,21 +205,16 @@ void CStream::InflateAll() const {
 
 bool CStream::Holds(size_t n) { return n <= (pos_ < buf_.size() ? buf_.size() - pos_ : 0) || InflateTo(pos_, n); }
 
-std::unique_ptr<CStream> CStream::ReadStreamC(size_t limit) {
+std::unique_ptr<CStream> CStream::ReadStreamC() {
   int32_t n = ReadInteger();
   if (n <= 0) return std::make_unique<CStream>();
   Need(size_t(n));
   auto out = std::make_unique<CStream>();
-  out->inflation_ = std::make_unique<RInflation>(buf_.data() + pos_, size_t(n), std::min(limit, kMaxInflatedBlock));
+  out->inflation_ = std::make_unique<RInflation>(buf_.data() + pos_, size_t(n));
   pos_ += size_t(n);
   // A damaged header shows at once, as it did when blocks were inflated whole.
   out->InflateTo(0, 1);
   return out;
-}
-
-void CStream::SkipStreamC() {
-  int32_t n = ReadInteger();
-  if (n > 0) Skip(size_t(n));
 }
 
 size_t CStream::MeasureStreamC() {

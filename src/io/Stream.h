@@ -82,13 +82,10 @@ class CStream {
   void WriteBytes(const void* src, size_t n);
 
   // Nested blocks; the result is a new stream positioned at 0. The stream of a packed block
-  // inflates as it is read (see above); `limit` is the most its content may hold, a block that
-  // inflates beyond it is damaged data.
+  // inflates as it is read (see above), never beyond kMaxInflatedBlock.
   std::unique_ptr<CStream> ReadStream();
   void WriteStream(CStream& src);
-  std::unique_ptr<CStream> ReadStreamC(size_t limit = kMaxInflatedBlock);
-  // Passes over a packed block by its stored length, inflating nothing.
-  void SkipStreamC();
+  std::unique_ptr<CStream> ReadStreamC();
   // Passes over a packed block and gives the size of its content, without keeping it.
   size_t MeasureStreamC();
   void WriteStreamC(CStream& src);

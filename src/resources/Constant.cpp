@@ -9,9 +9,8 @@ constexpr int32_t kConstantsVersion = 800;
 
 bool CConstants::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != kConstantsVersion) return false;
-  int32_t n = s.ReadInteger();
-  if (!CountFits(s, n, 8)) return false;
+  int32_t n = 0;
+  if (!ReadBlockCount(s, kConstantsVersion, 8, n)) return false;
   // Read into locals so a truncated block never leaves names without values.
   std::vector<std::string> nm, val;
   nm.reserve(size_t(n));

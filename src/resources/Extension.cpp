@@ -205,9 +205,8 @@ const CExtensionConstant* CExtensionPackage::ConstantFindName(const std::string&
 
 bool LoadExtensionBlock(CStream& s, std::vector<CExtensionPackage>& packages, const std::string& tempFolder) {
   packages.clear();
-  if (s.ReadInteger() != kExtVersion) return false;
-  int32_t n = s.ReadInteger();
-  if (!CountFits(s, n, 4)) return false;
+  int32_t n = 0;
+  if (!ReadBlockCount(s, kExtVersion, 4, n)) return false;
   packages.resize(size_t(n));
   for (CExtensionPackage& p : packages) {
     if (!p.LoadFromStream(s, tempFolder)) {
@@ -221,9 +220,8 @@ bool LoadExtensionBlock(CStream& s, std::vector<CExtensionPackage>& packages, co
 
 bool SkimExtensionBlock(CStream& s, std::vector<std::string>& names) {
   names.clear();
-  if (s.ReadInteger() != kExtVersion) return false;
-  int32_t n = s.ReadInteger();
-  if (!CountFits(s, n, 4)) return false;
+  int32_t n = 0;
+  if (!ReadBlockCount(s, kExtVersion, 4, n)) return false;
   for (int32_t i = 0; i < n; ++i) {
     if (s.ReadInteger() != kExtVersion) return false;
     names.push_back(s.ReadString());

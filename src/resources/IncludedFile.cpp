@@ -101,9 +101,8 @@ fs::path SafeRelativePath(const std::string& name) {
 
 bool LoadIncludedFileBlock(CStream& s, std::vector<CDataFile>& files) {
   files.clear();
-  if (s.ReadInteger() != kIncludedFileBlockVersion) return false;
-  int32_t n = s.ReadInteger();
-  if (!CountFits(s, n, 4)) return false;
+  int32_t n = 0;
+  if (!ReadBlockCount(s, kIncludedFileBlockVersion, 4, n)) return false;
   files.resize(size_t(n));
   for (CDataFile& f : files) {
     std::unique_ptr<CStream> item = s.ReadStreamC();
@@ -117,9 +116,8 @@ bool LoadIncludedFileBlock(CStream& s, std::vector<CDataFile>& files) {
 
 bool SkimIncludedFileBlock(CStream& s, std::vector<std::string>& names) {
   names.clear();
-  if (s.ReadInteger() != kIncludedFileBlockVersion) return false;
-  int32_t n = s.ReadInteger();
-  if (!CountFits(s, n, 4)) return false;
+  int32_t n = 0;
+  if (!ReadBlockCount(s, kIncludedFileBlockVersion, 4, n)) return false;
   for (int32_t i = 0; i < n; ++i) {
     std::unique_ptr<CStream> item = s.ReadStreamC();
     if (item->ReadInteger() != kDataFileVersion) return false;

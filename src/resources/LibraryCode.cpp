@@ -9,9 +9,8 @@ constexpr int32_t kLibraryCodeVersion = 500;
 
 bool CLibraryCode::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != kLibraryCodeVersion) return false;
-  int32_t n = s.ReadInteger();
-  if (!CountFits(s, n, 4)) return false;
+  int32_t n = 0;
+  if (!ReadBlockCount(s, kLibraryCodeVersion, 4, n)) return false;
   pieces.reserve(size_t(n));
   for (int32_t i = 0; i < n; ++i) pieces.push_back(s.ReadString());
   return true;

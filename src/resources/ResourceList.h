@@ -67,6 +67,21 @@ class CResourceList {
 
 namespace kestro {
 
+// A count read from the data: false when it is negative or more items than `minItemBytes`-sized
+// items fit in the remaining bytes, so nothing is reserved for counts the data cannot hold.
+// Inflates at most as far as the items would reach.
+inline bool CountFits(CStream& s, int32_t count, size_t minItemBytes) {
+  return count >= 0 && (minItemBytes == 0 || s.Holds(size_t(count) * minItemBytes));
+}
+
+// The start of a counted block: its version, then the count of items of at least `minItemBytes`
+// each. False on another version or a count the data cannot hold.
+inline bool ReadBlockCount(CStream& s, int32_t version, size_t minItemBytes, int32_t& count) {
+  if (s.ReadInteger() != version) return false;
+  count = s.ReadInteger();
+  return CountFits(s, count, minItemBytes);
+}
+
 // The version every list block of the resource section carries.
 inline constexpr int32_t kListBlockVersion = 800;
 
@@ -76,10 +91,9 @@ inline constexpr int32_t kListBlockVersion = 800;
 template <typename T, typename Load>
 bool LoadListBlock(CStream& s, int32_t version, CResourceList<T>& list, bool named, Load load) {
   list.Clear();
-  if (s.ReadInteger() != version) return false;
-  int32_t count = s.ReadInteger();
+  int32_t count = 0;
   // Every slot takes at least the 4-byte size of its packed block.
-  if (count < 0 || !s.Holds(size_t(count) * 4)) return false;
+  if (!ReadBlockCount(s, version, 4, count)) return false;
   list.Reserve(size_t(count));
   for (int32_t i = 0; i < count; ++i) {
     std::unique_ptr<CStream> item = s.ReadStreamC();
@@ -104,9 +118,8 @@ bool LoadListBlock(CStream& s, int32_t version, CResourceList<T>& list, bool nam
 template <typename NameInside>
 bool SkimListBlock(CStream& s, int32_t version, std::vector<std::string>& names, bool named, NameInside nameInside) {
   names.clear();
-  if (s.ReadInteger() != version) return false;
-  int32_t count = s.ReadInteger();
-  if (count < 0 || !s.Holds(size_t(count) * 4)) return false;
+  int32_t count = 0;
+  if (!ReadBlockCount(s, version, 4, count)) return false;
   names.reserve(size_t(count));
   for (int32_t i = 0; i < count; ++i) {
     std::unique_ptr<CStream> item = s.ReadStreamC();
@@ -136,13 +149,6 @@ void SaveListBlock(CStream& s, int32_t version, const CResourceList<T>& list, bo
     }
     s.WriteStreamC(item);
   }
-}
-
-// A count read from the data: false when it is negative or more items than `minItemBytes`-sized
-// items fit in the remaining bytes, so nothing is reserved for counts the data cannot hold.
-// Inflates at most as far as the items would reach.
-inline bool CountFits(CStream& s, int32_t count, size_t minItemBytes) {
-  return count >= 0 && (minItemBytes == 0 || s.Holds(size_t(count) * minItemBytes));
 }
 
 }  // namespace kestro

@@ -7,9 +7,8 @@ constexpr int32_t kTimeLineVersion = 500;
 
 bool CTimeLine::LoadFromStream(CStream& s) {
   Clear();
-  if (s.ReadInteger() != kTimeLineVersion) return false;
-  int32_t n = s.ReadInteger();
-  if (!CountFits(s, n, 8)) return false;  // a step and at least an event version each
+  int32_t n = 0;
+  if (!ReadBlockCount(s, kTimeLineVersion, 8, n)) return false;  // a step and at least an event version each
   s_event.resize(size_t(n));
   s_step.resize(size_t(n));
   for (int32_t i = 0; i < n; ++i) {
