@@ -100,11 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bytes > size_t(data + size - wav.samples))
       __builtin_trap();
     if (decoded) {
-      // A data size that lies (more than the file holds) is read by libsndfile its own way (another length,
-      // another chunk), so then only the format is compared. The size sits just before the samples.
-      const uint8_t* d = wav.samples - 4;
-      const uint32_t declared = uint32_t(d[0]) | uint32_t(d[1]) << 8 | uint32_t(d[2]) << 16 | uint32_t(d[3]) << 24;
-      const bool sizeLies = declared > size_t(data + size - wav.samples);
+      // Where the file's sizes lie (a data size beyond the file, a RIFF size that is not the file's) libsndfile
+      // reads it its own way (another length, another chunk), so then only the format is compared. The data
+      // size sits just before the samples.
+      const auto le32 = [](const uint8_t* p) {
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+      };
+      const bool sizeLies =
+          le32(wav.samples - 4) > size_t(data + size - wav.samples) || size_t(le32(data + 4)) + 8 != size;
       if (pcm.channels != wav.channels || pcm.rate != wav.rate) __builtin_trap();
       if (!sizeLies && pcm.Frames() != wav.frames) __builtin_trap();
       // Integer samples as libsndfile gives them: 16-bit as they are, 8-bit unsigned moved to 16 bits.
