@@ -3,7 +3,7 @@
 set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 xvfb xauth
+  libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 xvfb xauth libx11-dev
   libopenal-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont fluid-soundfont-gm
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   libpng-dev libjpeg62-turbo-dev libgif-dev zlib1g-dev
