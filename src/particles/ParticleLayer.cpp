@@ -8,6 +8,7 @@
 #include "particles/Effects.h"
 #include "particles/ParticleDraw.h"
 #include "script/builtins/Random.h"
+#include "world/ActionLibrary.h"
 #include "world/World.h"
 
 namespace kestro {
@@ -85,6 +86,7 @@ void UpdateParticleSystems() { Particles().UpdateAll(); }
 void ResetParticles() {
   Particles().Reset();
   ForgetEffectSystems();
+  ResetActionParticles();
 }
 
 void InstallParticles() {
