@@ -11,8 +11,15 @@ constexpr double kBelowDepth = 100000, kAboveDepth = -100000;
 constexpr int32_t kBlack = 0;
 
 enum : int {
-  kShapeDisk = 1, kShapeLine = 3, kShapeStar = 4, kShapeRing = 6, kShapeFlare = 8, kShapeSpark = 9,
-  kShapeExplosion = 10, kShapeCloud = 11, kShapeSnow = 13
+  kShapeDisk = 1,
+  kShapeLine = 3,
+  kShapeStar = 4,
+  kShapeRing = 6,
+  kShapeFlare = 8,
+  kShapeSpark = 9,
+  kShapeExplosion = 10,
+  kShapeCloud = 11,
+  kShapeSnow = 13
 };
 
 int Life(double steps, double e) { return int(std::nearbyint(steps / e)); }
@@ -214,8 +221,7 @@ void CEffects::Create(const REffectRoom& room, int kind, double x, double y, int
       }
       return;
     }
-    default:
-      return;
+    default: return;
   }
 }
 

@@ -11,8 +11,19 @@
 namespace kestro {
 
 enum : int {
-  kEfExplosion = 0, kEfRing, kEfEllipse, kEfFirework, kEfSmoke, kEfSmokeUp,
-  kEfStar, kEfSpark, kEfFlare, kEfCloud, kEfRain, kEfSnow, kEffectKinds
+  kEfExplosion = 0,
+  kEfRing,
+  kEfEllipse,
+  kEfFirework,
+  kEfSmoke,
+  kEfSmokeUp,
+  kEfStar,
+  kEfSpark,
+  kEfFlare,
+  kEfCloud,
+  kEfRain,
+  kEfSnow,
+  kEffectKinds
 };
 
 // What the effects read of the run: the room's speed and size, the measured steps per second.

@@ -205,11 +205,11 @@ void ObjectClear(const RValue* a) {
   if (RParticleSystem* ps = System(a[0])) (ps->*Table).Clear(Int(a[1]));
 }
 
-#define KESTRO_PART_OBJECT(kind, table)                                                                  \
-  KESTRO_BUILTIN(F_part_##kind##_create) { ObjectCreate<&RParticleSystem::table>(r, a); }              \
-  KESTRO_BUILTIN(F_part_##kind##_destroy) { ObjectDestroy<&RParticleSystem::table>(a); }               \
-  KESTRO_BUILTIN(F_part_##kind##_destroy_all) { ObjectDestroyAll<&RParticleSystem::table>(a); }        \
-  KESTRO_BUILTIN(F_part_##kind##_exists) { r.SetReal(Object<&RParticleSystem::table>(a) ? 1 : 0); }    \
+#define KESTRO_PART_OBJECT(kind, table)                                                             \
+  KESTRO_BUILTIN(F_part_##kind##_create) { ObjectCreate<&RParticleSystem::table>(r, a); }           \
+  KESTRO_BUILTIN(F_part_##kind##_destroy) { ObjectDestroy<&RParticleSystem::table>(a); }            \
+  KESTRO_BUILTIN(F_part_##kind##_destroy_all) { ObjectDestroyAll<&RParticleSystem::table>(a); }     \
+  KESTRO_BUILTIN(F_part_##kind##_exists) { r.SetReal(Object<&RParticleSystem::table>(a) ? 1 : 0); } \
   KESTRO_BUILTIN(F_part_##kind##_clear) { ObjectClear<&RParticleSystem::table>(a); }
 
 KESTRO_PART_OBJECT(emitter, emitters)

@@ -77,7 +77,7 @@ double Brightness(int shape, double x, double y) {
     case 4: {  // star: five points between radius 12 and 30
       const double sector = 2 * kPi / 5;
       double f = std::fmod(angle + kPi / 2 + 10 * kPi, sector) / sector;  // 0 at a point
-      f = std::fabs(f - 0.5) * 2;                                          // 1 at a point
+      f = std::fabs(f - 0.5) * 2;                                         // 1 at a point
       const double edge = 12 + 18 * f * f * f;
       return Clamp01(edge - d + 0.5);
     }
@@ -128,8 +128,7 @@ double Brightness(int shape, double x, double y) {
       }
       return Clamp01(1.7 - w);
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

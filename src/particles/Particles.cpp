@@ -81,14 +81,13 @@ int32_t CParticles::BirthColour(const RParticleType& t) {
     case 3:
     case 4: {
       int64_t ch[3];
-      for (int k = 0; k < 3; ++k) ch[k] = ((Round(RandomRange(t.colpar[2 * k], t.colpar[2 * k + 1])) % 256) + 256) % 256;
+      for (int k = 0; k < 3; ++k)
+        ch[k] = ((Round(RandomRange(t.colpar[2 * k], t.colpar[2 * k + 1])) % 256) + 256) % 256;
       if (t.colmode == 3) return int32_t(ch[0] | ch[1] << 8 | ch[2] << 16);
       return services_.HsvColour(ch[0], ch[1], ch[2]);
     }
-    case 5:
-      return services_.MergeColour(RoundInt(t.colpar[0]), RoundInt(t.colpar[1]), services_.RandomReal());
-    default:
-      return RoundInt(t.colpar[0]);
+    case 5: return services_.MergeColour(RoundInt(t.colpar[0]), RoundInt(t.colpar[1]), services_.RandomReal());
+    default: return RoundInt(t.colpar[0]);
   }
 }
 

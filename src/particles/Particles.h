@@ -102,7 +102,9 @@ class CSlotTable {
     slots_.emplace_back();
     return Fill(slots_.size() - 1);
   }
-  T* Get(int id) { return id >= 0 && size_t(id) < slots_.size() && slots_[size_t(id)].created ? &slots_[size_t(id)] : nullptr; }
+  T* Get(int id) {
+    return id >= 0 && size_t(id) < slots_.size() && slots_[size_t(id)].created ? &slots_[size_t(id)] : nullptr;
+  }
   const T* Get(int id) const {
     return id >= 0 && size_t(id) < slots_.size() && slots_[size_t(id)].created ? &slots_[size_t(id)] : nullptr;
   }

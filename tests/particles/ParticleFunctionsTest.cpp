@@ -80,13 +80,27 @@ TEST_F(ParticleFunctions, MissingTypesSystemsAndObjectsAreQuietlyPassedOver) {
   ASSERT_EQ(s, 0);
   // Every call names something that does not exist: nothing happens, nothing is reported, 0.
   const char* calls[] = {
-      "part_type_shape(3, 1)",          "part_type_size(-1, 1, 2, 0, 0)", "part_type_color3(9, 1, 2, 3)",
-      "part_type_alpha2(9, 1, 0)",      "part_type_clear(9)",             "part_type_destroy(9)",
-      "part_system_depth(4, 10)",       "part_system_update(4)",          "part_system_drawit(4)",
-      "part_system_clear(4)",           "part_particles_count(4)",        "part_particles_create(4, 0, 0, 0, 5)",
-      "part_particles_create(0, 0, 0, 7, 5)", "part_emitter_burst(0, 3, 0, 5)",  "part_emitter_region(0, 3, 0, 1, 0, 1, 0, 0)",
-      "part_emitter_stream(0, 3, 0, 1)", "part_attractor_force(0, 2, 1, 1, 0, 1)", "part_destroyer_region(0, 1, 0, 1, 0, 1, 0)",
-      "part_deflector_kind(0, 0, 1)",   "part_changer_types(0, 0, 1, 2)", "part_emitter_clear(0, 0)",
+      "part_type_shape(3, 1)",
+      "part_type_size(-1, 1, 2, 0, 0)",
+      "part_type_color3(9, 1, 2, 3)",
+      "part_type_alpha2(9, 1, 0)",
+      "part_type_clear(9)",
+      "part_type_destroy(9)",
+      "part_system_depth(4, 10)",
+      "part_system_update(4)",
+      "part_system_drawit(4)",
+      "part_system_clear(4)",
+      "part_particles_count(4)",
+      "part_particles_create(4, 0, 0, 0, 5)",
+      "part_particles_create(0, 0, 0, 7, 5)",
+      "part_emitter_burst(0, 3, 0, 5)",
+      "part_emitter_region(0, 3, 0, 1, 0, 1, 0, 0)",
+      "part_emitter_stream(0, 3, 0, 1)",
+      "part_attractor_force(0, 2, 1, 1, 0, 1)",
+      "part_destroyer_region(0, 1, 0, 1, 0, 1, 0)",
+      "part_deflector_kind(0, 0, 1)",
+      "part_changer_types(0, 0, 1, 2)",
+      "part_emitter_clear(0, 0)",
   };
   for (const char* c : calls) EXPECT_EQ(Eval(std::string("return ") + c), 0) << c;
   EXPECT_EQ(out_, "");
@@ -95,12 +109,13 @@ TEST_F(ParticleFunctions, MissingTypesSystemsAndObjectsAreQuietlyPassedOver) {
 }
 
 TEST_F(ParticleFunctions, SettersWriteTheirFieldsAndClearsGoBackToTheDefaults) {
-  Eval("global.t = part_type_create(); global.s = part_system_create();"
-       "part_type_sprite(global.t, 4, false, true, true); part_type_size(global.t, 0.5, 2, 0.1, 0.2);"
-       "part_type_life(global.t, 10.4, 20.6); part_type_color_rgb(global.t, 1, 2, 3, 4, 5, 6);"
-       "part_type_alpha2(global.t, 1, 0); part_type_blend(global.t, true);"
-       "part_type_orientation(global.t, 1, 2, 3, 4, true); part_type_step(global.t, -10, 3);"
-       "part_system_depth(global.s, -7); part_system_position(global.s, 3, 4); part_system_draw_order(global.s, false)");
+  Eval(
+      "global.t = part_type_create(); global.s = part_system_create();"
+      "part_type_sprite(global.t, 4, false, true, true); part_type_size(global.t, 0.5, 2, 0.1, 0.2);"
+      "part_type_life(global.t, 10.4, 20.6); part_type_color_rgb(global.t, 1, 2, 3, 4, 5, 6);"
+      "part_type_alpha2(global.t, 1, 0); part_type_blend(global.t, true);"
+      "part_type_orientation(global.t, 1, 2, 3, 4, true); part_type_step(global.t, -10, 3);"
+      "part_system_depth(global.s, -7); part_system_position(global.s, 3, 4); part_system_draw_order(global.s, false)");
   const RParticleType& t = *Particles().Type(0);
   EXPECT_EQ(t.sprite, 4);
   EXPECT_FALSE(t.spriteanim);
@@ -127,7 +142,8 @@ TEST_F(ParticleFunctions, SettersWriteTheirFieldsAndClearsGoBackToTheDefaults) {
   EXPECT_TRUE(t.additiveblend);
   EXPECT_TRUE(t.created);
   // A system's clear takes its particles, objects and settings.
-  Eval("part_emitter_create(global.s); part_particles_create(global.s, 0, 0, global.t, 3); part_system_clear(global.s)");
+  Eval(
+      "part_emitter_create(global.s); part_particles_create(global.s, 0, 0, global.t, 3); part_system_clear(global.s)");
   EXPECT_EQ(System(0).depth, 0);
   EXPECT_TRUE(System(0).oldtonew);
   EXPECT_EQ(System(0).emitters.Slots(), 0u);
@@ -136,9 +152,10 @@ TEST_F(ParticleFunctions, SettersWriteTheirFieldsAndClearsGoBackToTheDefaults) {
 }
 
 TEST_F(ParticleFunctions, EmittersBurstAndStreamThroughTheFunctions) {
-  Eval("global.t = part_type_create(); global.s = part_system_create(); global.e = part_emitter_create(global.s);"
-       "part_emitter_region(global.s, global.e, 10, 20, 30, 40, ps_shape_line, ps_distr_linear);"
-       "part_emitter_burst(global.s, global.e, global.t, 25)");
+  Eval(
+      "global.t = part_type_create(); global.s = part_system_create(); global.e = part_emitter_create(global.s);"
+      "part_emitter_region(global.s, global.e, 10, 20, 30, 40, ps_shape_line, ps_distr_linear);"
+      "part_emitter_burst(global.s, global.e, global.t, 25)");
   ASSERT_EQ(System(0).particles.size(), 25u);
   for (const RParticle& p : System(0).particles) {
     EXPECT_GE(p.x, 10);
@@ -156,13 +173,14 @@ TEST_F(ParticleFunctions, EmittersBurstAndStreamThroughTheFunctions) {
 }
 
 TEST_F(ParticleFunctions, TheParticleActionsWorkOnTheirOwnSystemAndSlots) {
-  Eval("action_partsyst_create(-20);"
-       "action_parttype_create(3, pt_shape_disk, -1, 0.5, 1, 0);"
-       "action_parttype_life(3, 5, 5);"
-       "action_parttype_speed(3, 2, 2, 90, 90, 0);"
-       "action_parttype_color(3, 0, c_red, c_blue, 1, 0);"
-       "action_partemit_create(1, ps_shape_rectangle, 0, 10, 0, 10);"
-       "action_partemit_burst(1, 3, 12)");
+  Eval(
+      "action_partsyst_create(-20);"
+      "action_parttype_create(3, pt_shape_disk, -1, 0.5, 1, 0);"
+      "action_parttype_life(3, 5, 5);"
+      "action_parttype_speed(3, 2, 2, 90, 90, 0);"
+      "action_parttype_color(3, 0, c_red, c_blue, 1, 0);"
+      "action_partemit_create(1, ps_shape_rectangle, 0, 10, 0, 10);"
+      "action_partemit_burst(1, 3, 12)");
   EXPECT_EQ(out_, "");
   ASSERT_NE(Particles().System(0), nullptr);
   EXPECT_EQ(System(0).depth, -20);
@@ -221,9 +239,9 @@ TEST_F(ParticleFunctions, EffectsMakeTheirParticlesInTheirTwoSystems) {
     const char* kind;
     int counts[3];
   } cases[] = {
-      {"ef_ring", {1, 1, 1}},     {"ef_ellipse", {1, 1, 1}}, {"ef_firework", {75, 150, 250}},
-      {"ef_smoke", {6, 11, 16}},  {"ef_smokeup", {6, 11, 16}}, {"ef_star", {1, 1, 1}},
-      {"ef_spark", {1, 1, 1}},    {"ef_flare", {1, 1, 1}},    {"ef_cloud", {1, 1, 1}},
+      {"ef_ring", {1, 1, 1}},    {"ef_ellipse", {1, 1, 1}},   {"ef_firework", {75, 150, 250}},
+      {"ef_smoke", {6, 11, 16}}, {"ef_smokeup", {6, 11, 16}}, {"ef_star", {1, 1, 1}},
+      {"ef_spark", {1, 1, 1}},   {"ef_flare", {1, 1, 1}},     {"ef_cloud", {1, 1, 1}},
       {"ef_snow", {1, 3, 7}},
   };
   for (const auto& c : cases)
@@ -330,7 +348,8 @@ TEST_F(ParticleRun, ARoomStartEmptiesTheEffectSystemsAndARestartEmptiesEverythin
      "  effect_create_above(ef_cloud, 0, 0, 0, 0); effect_create_below(ef_cloud, 0, 0, 0, 0) }");
   On(o, kEventStep, 0,
      "show_debug_message(string(room) + \": \" + string(part_particles_count(global.s)) + \" \" + "
-     "string(part_system_exists(3)) + \" \" + string(part_particles_count(1)) + \" \" + string(part_particles_count(2)));"
+     "string(part_system_exists(3)) + \" \" + string(part_particles_count(1)) + \" \" + "
+     "string(part_particles_count(2)));"
      "if room == rm0 room_goto_next() else { part_system_create(); game_restart() }");
   Room(o);
   Room(o);

@@ -187,9 +187,9 @@ TEST_F(ParticleModel, GravityAndAttractorsMoveThroughTheVelocity) {
     const char* what;
     int kind;
     bool additive;
-    double x;        // the particle's start
-    double speed;    // stored speed after one update
-    double moved;    // distance moved towards the attractor
+    double x;      // the particle's start
+    double speed;  // stored speed after one update
+    double moved;  // distance moved towards the attractor
   };
   const Case cases[] = {
       {"constant at the edge", kForceConstant, true, 0, 1, 1},
@@ -321,10 +321,10 @@ TEST_F(ParticleModel, DestroyersRemoveWhatIsInsideTheirShape) {
     d.ymin = 0;
     d.ymax = 10;
     d.shape = c.shape;
-    One(t, 10, 5);   // centre
-    One(t, 1, 1);    // corner
-    One(t, 20, 5);   // on the edge, middle of the side: inside every shape
-    One(t, 30, 5);   // outside
+    One(t, 10, 5);  // centre
+    One(t, 1, 1);   // corner
+    One(t, 20, 5);  // on the edge, middle of the side: inside every shape
+    One(t, 30, 5);  // outside
     std::vector<double> before;
     for (const RParticle& q : Sys().particles) before.push_back(q.x);
     p_.Update(Sys());

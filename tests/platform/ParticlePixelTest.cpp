@@ -21,8 +21,8 @@ namespace {
 
 constexpr uint32_t kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, kWhite = 0xFFFFFFFFu;
 const std::vector<std::pair<char, uint32_t>> kLegend = {
-    {'.', 0x000000}, {'R', 0xFF0000}, {'G', 0x00FF00}, {'B', 0x0000FF}, {'W', 0xFFFFFF},
-    {'4', 0x404040}, {'8', 0x808080}, {'r', 0xFF4040},
+    {'.', 0x000000}, {'R', 0xFF0000}, {'G', 0x00FF00}, {'B', 0x0000FF},
+    {'W', 0xFFFFFF}, {'4', 0x404040}, {'8', 0x808080}, {'r', 0xFF4040},
 };
 
 class ParticlePixels : public WorldFixture {
