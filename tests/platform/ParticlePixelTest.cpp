@@ -107,6 +107,33 @@ TEST_F(ParticlePixels, ASystemIsDrawnBetweenInstancesOfHigherAndLowerDepth) {
   EXPECT_EQ(Row(8, 0, 48), runs({{'R', 16}, {'B', 16}, {'.', 8}, {'G', 8}}));
 }
 
+TEST_F(ParticlePixels, SystemsWithinAHundredthOfADepthAreDrawnOnceEach) {
+  // Additive grey particles show every extra drawing as a brighter grey.
+  const int grey = Type(Sprite(TBitmap32(8, 8, kWhite)));
+  Particles().Type(grey)->additiveblend = true;
+  const double depths[] = {5.005, 5, 4.996, -3};
+  for (int k = 0; k < 4; ++k) {
+    const int ps = Particles().Systems().Create();
+    System(ps).depth = depths[k];
+    Particles().CreateParticles(System(ps), 8 * k, 0, grey, 1, 0x404040);
+  }
+  DrawRoom();
+  EXPECT_EQ(Row(4, 0, 36), std::string(32, '4') + "....");
+  // With views each view draws them once.
+  CLiveRoom& room = World().Room();
+  room.r_enableviews = true;
+  for (int v = 0; v < 2; ++v) {
+    CView& view = room.r_view[size_t(v)];
+    view.visible = true;
+    view.wview = view.wport = 64;
+    view.hview = view.hport = 32;
+    view.yport = 32 * v;
+  }
+  DrawRoom();
+  EXPECT_EQ(Row(4, 0, 36), std::string(32, '4') + "....");
+  EXPECT_EQ(Row(36, 0, 36), std::string(32, '4') + "....");
+}
+
 TEST_F(ParticlePixels, DrawOrderAndAdditiveBlending) {
   const int ps = Particles().Systems().Create();
   const int green = Type(Sprite(TBitmap32(8, 8, kGreen))), blue = Type(Sprite(TBitmap32(8, 8, kBlue)));
