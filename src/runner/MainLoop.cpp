@@ -12,6 +12,7 @@
 #include "graphics/ScreenSnapshot.h"
 #include "io/Messages.h"
 #include "io/RunState.h"
+#include "particles/ParticleLayer.h"
 #include "resources/GameResources.h"
 #include "resources/GameSettings.h"
 #include "world/Collisions.h"
@@ -132,6 +133,7 @@ bool CMainLoop::RunStep() {
   EvaluateTriggers(kTriggerEndStep);
   DispatchEvent(kEventStep, 2);
   if (Pending()) return true;
+  UpdateParticleSystems();
   w.Room().RemoveMarked();
   Call(hooks_.drawRoom);
   for (CBack& b : w.Room().r_background) {

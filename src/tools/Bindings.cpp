@@ -4,6 +4,8 @@
 #include "files/Bindings.h"
 #include "files/Files.h"
 #include "graphics/Bindings.h"
+#include "particles/Bindings.h"
+#include "particles/ParticleLayer.h"
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
 #include "sound/Bindings.h"
@@ -40,6 +42,8 @@ std::vector<RBindingTable> GameBindings() {
       TimeLineFunctions(),
       MotionFunctions(),
       MotionGridDrawFunctions(),
+      ParticleFunctions(),
+      EffectFunctions(),
   };
 }
 
@@ -57,6 +61,8 @@ void InstallGameBindings() {
   files::DecideSecureMode();
   SetBuiltinBindings(GameBindings());
   SetVariableBindings(GameVariableBindings());
+  // Particle systems draw with the room and follow the game's and rooms' starts.
+  InstallParticles();
 }
 
 }  // namespace kestro::tools

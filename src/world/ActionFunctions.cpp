@@ -490,6 +490,15 @@ double Type(CInstance* self, CInstance* other, const RValue& slot) {
   return t;
 }
 
+}  // namespace
+
+void ResetActionParticles() {
+  Particles().system = -1;
+  Particles().Reset();
+}
+
+namespace {
+
 KESTRO_BUILTIN(F_action_partsyst_create) {
   const double sys = System(self, other);
   CallBuiltin("part_system_depth", self, other, {Real(sys), a[0]});

@@ -28,4 +28,8 @@ std::string ActionMessageText(std::string_view text);
 // with two.
 std::string ActionValueText(const RValue& v);
 
+// The particle actions' own system and their type and emitter slots forgotten (the particle
+// store was emptied: the ids they held may now name what game code makes).
+void ResetActionParticles();
+
 }  // namespace kestro

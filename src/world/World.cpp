@@ -90,6 +90,7 @@ void StartGame() {
   ResetGlobals();
   w.transitionKind = 0;
   GameState().ResetForGameStart();
+  Call(w.hooks.resetParticles);
   if (w.hooks.seedRandom)
     w.hooks.seedRandom();
   else
@@ -116,6 +117,7 @@ void EnterRoom(int index, bool firstRoom) {
   CWorld& w = World();
   w.pendingChange = kNoChange;
   Call(w.hooks.clearInput);
+  Call(w.hooks.clearEffects);
   if (size_t(index) >= w.liveRooms.size()) w.liveRooms.resize(size_t(index) + 1);
   const bool existed = w.liveRooms[size_t(index)] != nullptr;
   if (existed) {

@@ -27,6 +27,8 @@ struct CRoomHooks {
   std::function<void()> showWindow;     // the first room: the game window appears
   std::function<void()> drawRoom;       // after room start: draw, show the transition, begin a frame
   std::function<void()> seedRandom;     // the generator at game start (empty: from the clock)
+  std::function<void()> resetParticles;  // game start and restart: no particle types or systems
+  std::function<void()> clearEffects;    // room start: the effect particle systems emptied
 };
 
 class CWorld {

@@ -174,7 +174,7 @@ TEST(BuiltinRegistry, FunctionsNotBuiltYetReportTheirNameAndGiveZero) {
   });
   const CFunctionRegistry& reg = BuiltinRegistry();
   RValue args[16];
-  for (const char* name : {"splash_show_video", "part_system_create", "d3d_model_floor", "display_get_width"}) {
+  for (const char* name : {"splash_show_video", "mplay_init_tcpip", "d3d_model_floor", "display_get_width"}) {
     const int32_t id = reg.Find(name).value();
     EXPECT_FALSE(reg.IsImplemented(id));
     RValue r = RValue::String("stale");
@@ -184,7 +184,7 @@ TEST(BuiltinRegistry, FunctionsNotBuiltYetReportTheirNameAndGiveZero) {
   }
   SetBuiltinErrorHandler({});
   EXPECT_EQ(errors, (std::vector<std::string>{"Function splash_show_video() is not available yet.",
-                                              "Function part_system_create() is not available yet.",
+                                              "Function mplay_init_tcpip() is not available yet.",
                                               "Function d3d_model_floor() is not available yet.",
                                               "Function display_get_width() is not available yet."}));
   // Each placeholder is its own routine, so addresses tell functions apart.
