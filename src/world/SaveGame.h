@@ -55,10 +55,10 @@ ESavedGameRead ReadSavedGame(CStream& s, int32_t gameId, RSavedGame& out);
 // performed.
 void ApplySavedGame(RSavedGame& game);
 
-// game_save and F5: writes the file at once. Failures are reported as non-fatal errors; false then.
+// game_save: writes the file at once. Failures are reported as non-fatal errors; false then.
 bool SaveGame(const std::string& fname);
-// F6 and the pending change -300: loads at once. A missing file does nothing; other failures are
-// reported as non-fatal errors and change nothing. True when the game was replaced.
+// The pending change -300 (game_load): loads at once. A missing file does nothing; other failures
+// are reported as non-fatal errors and change nothing. True when the game was replaced.
 bool LoadGame(const std::string& fname);
 // What LoadGame does once the file `fname` has been read into `s`.
 bool LoadGameFrom(CStream& s, const std::string& fname);
