@@ -20,6 +20,7 @@
 #include "world/Events.h"
 #include "world/GameState.h"
 #include "world/PathFollowing.h"
+#include "world/SaveGame.h"
 #include "world/TimeLines.h"
 #include "world/World.h"
 
@@ -63,10 +64,11 @@ void CMainLoop::Hotkeys() {
       hooks_.toggleFullScreen();
     else if (CGameWindow* window = GameWindow())
       window->SetFullScreen(!window->State().fullScreen);
-  } else if ((key == 116 || key == 117) && s.f5SavesF6Loads) {
-    // Saved games are not built yet: say so instead of doing nothing.
-    ReportActionError(key == 116 ? "Saving the game is not available yet." : "Loading a saved game is not available yet.",
-                      false);
+  } else if (key == 116 && s.f5SavesF6Loads) {
+    SaveQuickGame();
+  } else if (key == 117 && s.f5SavesF6Loads) {
+    // At once, before the step's events: the step goes on in the loaded game.
+    LoadQuickGame();
   } else if (key == 120 && s.f9Screenshot) {
     if (hooks_.saveScreenshot)
       hooks_.saveScreenshot(ScreenshotName());
@@ -156,7 +158,8 @@ bool CMainLoop::CarryOutPendingChange() {
   }
   if (change == kChangeLoad) {
     w.pendingChange = kNoChange;
-    ReportActionError("Loading a saved game is not available yet.", false);
+    Input().Clear();
+    LoadGame(PendingLoadFile());
   } else if (change == kChangeRestart) {
     w.pendingChange = kNoChange;
     EndGame();

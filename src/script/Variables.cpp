@@ -286,17 +286,37 @@ void SaveGlobals(CStream& s) {
   for (bool b : g_declared) s.WriteBoolean(b);
 }
 
+namespace {
+
+// The block after its version: the list (false when its version is wrong), then the flags.
+bool ReadGlobalsContent(CStream& s, CVariableList& list, std::vector<bool>& declared) {
+  const bool listRead = list.LoadFromStream(s);
+  int32_t n = s.ReadInteger();
+  if (n < 0 || static_cast<size_t>(n) > s.Remaining() / 4) throw EStreamError("Damaged global flags");
+  declared.assign(static_cast<size_t>(n), false);
+  for (int32_t i = 0; i < n; ++i) declared[static_cast<size_t>(i)] = s.ReadBoolean();
+  return listRead;
+}
+
+}  // namespace
+
+bool ReadGlobals(CStream& s, CVariableList& list, std::vector<bool>& declared) {
+  if (s.ReadInteger() != kGlobalsVersion) return false;
+  return ReadGlobalsContent(s, list, declared);
+}
+
+void SetGlobals(CVariableList list, std::vector<bool> declared) {
+  g_list = std::move(list);
+  g_declared = std::move(declared);
+}
+
 bool LoadGlobals(CStream& s) {
   if (s.ReadInteger() != kGlobalsVersion) return false;
   // Read into fresh state first, so a damaged block leaves the globals as they were.
   CVariableList list;
-  list.LoadFromStream(s);
-  int32_t n = s.ReadInteger();
-  if (n < 0 || static_cast<size_t>(n) > s.Remaining() / 4) throw EStreamError("Damaged global flags");
-  std::vector<bool> declared(static_cast<size_t>(n), false);
-  for (int32_t i = 0; i < n; ++i) declared[static_cast<size_t>(i)] = s.ReadBoolean();
-  g_list = std::move(list);
-  g_declared = std::move(declared);
+  std::vector<bool> declared;
+  ReadGlobalsContent(s, list, declared);
+  SetGlobals(std::move(list), std::move(declared));
   return true;
 }
 

@@ -154,5 +154,11 @@ void ResetGlobals();
 void SaveGlobals(CStream& s);
 // False, changing nothing, when the block does not start with 700.
 bool LoadGlobals(CStream& s);
+// The stored form read into `list` and `declared` without touching the globals (a saved game is
+// checked whole before anything changes): false when the block does not start with 700 or the
+// list's version is wrong. Damaged content raises EStreamError.
+bool ReadGlobals(CStream& s, CVariableList& list, std::vector<bool>& declared);
+// The globals replaced by read ones.
+void SetGlobals(CVariableList list, std::vector<bool> declared);
 
 }  // namespace kestro

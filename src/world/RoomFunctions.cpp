@@ -6,6 +6,7 @@
 #include "script/builtins/BuiltinArgs.h"
 #include "world/Bindings.h"
 #include "world/ErrorReport.h"
+#include "world/SaveGame.h"
 #include "world/World.h"
 
 namespace kestro {
@@ -33,9 +34,9 @@ KESTRO_BUILTIN(F_room_previous) { r.SetReal(RoomPrevious(RoundToInt32(a[0].val))
 KESTRO_BUILTIN(F_room_next) { r.SetReal(RoomNext(RoundToInt32(a[0].val))); }
 KESTRO_BUILTIN(F_game_end) { World().pendingChange = kChangeEndGame; }
 KESTRO_BUILTIN(F_game_restart) { World().pendingChange = kChangeRestart; }
-// Saved games are not built yet: say so instead of doing nothing.
-KESTRO_BUILTIN(F_game_save) { ReportBuiltinError("Saving the game is not available yet."); }
-KESTRO_BUILTIN(F_game_load) { ReportBuiltinError("Loading a saved game is not available yet."); }
+// Saving happens at once; loading between steps, like every other change of the room.
+KESTRO_BUILTIN(F_game_save) { SaveGame(a[0].str.str()); }
+KESTRO_BUILTIN(F_game_load) { RequestLoadGame(a[0].str.str()); }
 
 constexpr RBinding kRoomFunctions[] = {
     {"room_goto", F_room_goto},
