@@ -77,16 +77,12 @@ bool HasAvx2() {
 
 bool SplitKernelAvailable(ESplitKernel kernel) {
   switch (kernel) {
-    case ESplitKernel::kPlain:
-      return true;
+    case ESplitKernel::kPlain: return true;
 #if KESTRO_X86
-    case ESplitKernel::kSse2:
-      return __builtin_cpu_supports("sse2");
-    case ESplitKernel::kAvx2:
-      return HasAvx2();
+    case ESplitKernel::kSse2: return __builtin_cpu_supports("sse2");
+    case ESplitKernel::kAvx2: return HasAvx2();
 #else
-    default:
-      return false;
+    default: return false;
 #endif
   }
   return false;
@@ -103,23 +99,17 @@ void SplitS16(ESplitKernel kernel, const uint8_t* in, size_t frames, uint8_t* le
 
 void SplitFrames(EWavSample sample, const uint8_t* in, size_t frames, uint8_t* left, uint8_t* right) {
   switch (sample) {
-    case EWavSample::kU8:
-      return Split<uint8_t>(in, frames, left, right);
-    case EWavSample::kS16:
-      return SplitS16(ESplitKernel::kAvx2, in, frames, left, right);
-    case EWavSample::kF32:
-      return Split<float>(in, frames, left, right);
+    case EWavSample::kU8: return Split<uint8_t>(in, frames, left, right);
+    case EWavSample::kS16: return SplitS16(ESplitKernel::kAvx2, in, frames, left, right);
+    case EWavSample::kF32: return Split<float>(in, frames, left, right);
   }
 }
 
 void MixDownFrames(EWavSample sample, const uint8_t* in, size_t frames, uint8_t* out) {
   switch (sample) {
-    case EWavSample::kU8:
-      return MixDown<uint8_t, int>(in, frames, out);
-    case EWavSample::kS16:
-      return MixDown<int16_t, int32_t>(in, frames, out);
-    case EWavSample::kF32:
-      return MixDown<float, float>(in, frames, out);
+    case EWavSample::kU8: return MixDown<uint8_t, int>(in, frames, out);
+    case EWavSample::kS16: return MixDown<int16_t, int32_t>(in, frames, out);
+    case EWavSample::kF32: return MixDown<float, float>(in, frames, out);
   }
 }
 
