@@ -49,10 +49,13 @@ __attribute__((target("sse2"))) void SplitSse2(const uint8_t* in, size_t frames,
 
 // Sixteen frames a step: within each 128-bit half the left samples are gathered into the low 64 bits and
 // the right ones into the high 64 bits; the 64-bit quarters are then put in order, left samples first.
-// About as fast as copying the samples once: splitting costs no more than the copy the device would make.
+// The sides are written past the caches where both blocks are 16-byte aligned (the device's storage is):
+// they are not read again until they play, and writing them this way costs less than copying the
+// samples once, which must read each line of the block before it writes it.
 __attribute__((target("avx2"))) void SplitAvx2(const uint8_t* in, size_t frames, uint8_t* left, uint8_t* right) {
   const __m256i gather = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15,  //
                                           0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
+  const bool stream = ((uintptr_t(left) | uintptr_t(right)) & 15) == 0;
   size_t f = 0;
   for (; f + 16 <= frames; f += 16) {
     // a: frames 0-3 | 4-7, b: frames 8-11 | 12-15.
@@ -61,9 +64,21 @@ __attribute__((target("avx2"))) void SplitAvx2(const uint8_t* in, size_t frames,
     // Quarters L0-3 R0-3 L4-7 R4-7 into L0-3 L4-7 R0-3 R4-7.
     a = _mm256_permute4x64_epi64(a, 0xD8);
     b = _mm256_permute4x64_epi64(b, 0xD8);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(left + f * 2), _mm256_permute2x128_si256(a, b, 0x20));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(right + f * 2), _mm256_permute2x128_si256(a, b, 0x31));
+    const __m256i l = _mm256_permute2x128_si256(a, b, 0x20), r = _mm256_permute2x128_si256(a, b, 0x31);
+    if (stream) {
+      __m128i* lo = reinterpret_cast<__m128i*>(left + f * 2);
+      __m128i* ro = reinterpret_cast<__m128i*>(right + f * 2);
+      _mm_stream_si128(lo, _mm256_castsi256_si128(l));
+      _mm_stream_si128(lo + 1, _mm256_extracti128_si256(l, 1));
+      _mm_stream_si128(ro, _mm256_castsi256_si128(r));
+      _mm_stream_si128(ro + 1, _mm256_extracti128_si256(r, 1));
+    } else {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(left + f * 2), l);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(right + f * 2), r);
+    }
   }
+  // Writes past the caches are ordered with the ones that follow.
+  if (stream) _mm_sfence();
   SplitSse2(in + f * 4, frames - f, left + f * 2, right + f * 2);
 }
 
