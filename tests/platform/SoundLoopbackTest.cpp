@@ -151,13 +151,19 @@ class SoundLoopback : public ::testing::Test {
     setenv("KESTRO_SOUNDFONT", "/nonexistent.sf2", 1);
     SoundLayer().Shutdown();
     SoundLayer().SetDeviceFactory([this] {
-      auto d = std::make_unique<AlSoundDevice>(platform::RAlDeviceOptions{true, kRate});
+      auto d = std::make_unique<AlSoundDevice>(options);
       device = d.get();
       return d;
     });
     Sounds().Clear();
     RunState().tempFolder = temp.path().string();
     ASSERT_TRUE(SoundLayer().Start(1)) << "OpenAL Soft's loopback device";
+  }
+  // A new device of these options in place of the running one.
+  void Restart(bool mapBuffers) {
+    SoundLayer().Shutdown();
+    options.mapBuffers = mapBuffers;
+    ASSERT_TRUE(SoundLayer().Start(1));
   }
   void TearDown() override {
     SoundLayer().Shutdown();
@@ -195,6 +201,7 @@ class SoundLoopback : public ::testing::Test {
     return {Rms(s, 0, 441, 4410), Rms(s, 1, 441, 4410)};
   }
 
+  platform::RAlDeviceOptions options{true, kRate};
   AlSoundDevice* device = nullptr;
   test::ScratchDir temp;
 };
@@ -470,19 +477,24 @@ TEST_F(SoundLoopback, WavSampleFormatsPlayAtTheirLevel) {
   };
   const auto [mono3dLeft, mono3dRight] = levels(monoBytes, ESoundPath::kThreeD);
   ASSERT_GT(mono3dLeft, 1000);
-  for (const Case& c : cases) {
-    RWavParts p;
-    p.tag = c.tag;
-    p.bits = c.bits;
-    p.channels = int(c.amplitudes.size());
-    p.samples = Sine(0.2, c.bits, c.tag == 3, c.amplitudes);
-    const auto [l, r] = levels(MakeWav(p), c.path);
-    ASSERT_GE(l, 0) << c.name << ": refused";
-    const double wantLeft = c.left < 0 ? mono3dLeft : c.left, wantRight = c.right < 0 ? mono3dRight : c.right;
-    // 8-bit samples are coarse: their noise is about 70 steps of the 16-bit scale.
-    const double noise = c.bits == 8 ? 150 : kSilence;
-    EXPECT_NEAR(l, wantLeft, 0.02 * wantLeft + noise) << c.name;
-    EXPECT_NEAR(r, wantRight, 0.02 * wantRight + noise) << c.name;
+  // Written into the device's mapped buffers, and through a block of the device's own where it has none.
+  for (bool mapped : {true, false}) {
+    Restart(mapped);
+    SCOPED_TRACE(mapped ? "mapped buffers" : "copied buffers");
+    for (const Case& c : cases) {
+      RWavParts p;
+      p.tag = c.tag;
+      p.bits = c.bits;
+      p.channels = int(c.amplitudes.size());
+      p.samples = Sine(0.2, c.bits, c.tag == 3, c.amplitudes);
+      const auto [l, r] = levels(MakeWav(p), c.path);
+      ASSERT_GE(l, 0) << c.name << ": refused";
+      const double wantLeft = c.left < 0 ? mono3dLeft : c.left, wantRight = c.right < 0 ? mono3dRight : c.right;
+      // 8-bit samples are coarse: their noise is about 70 steps of the 16-bit scale.
+      const double noise = c.bits == 8 ? 150 : kSilence;
+      EXPECT_NEAR(l, wantLeft, 0.02 * wantLeft + noise) << c.name;
+      EXPECT_NEAR(r, wantRight, 0.02 * wantRight + noise) << c.name;
+    }
   }
 }
 
@@ -516,34 +528,38 @@ TEST_F(SoundLoopback, WavSamplesKeepTheirOrder) {
   const auto low = render(mono([&](int i) { return tone(440, i); }), ESoundPath::kStereo);
   const auto high = render(mono([&](int i) { return tone(660, i); }), ESoundPath::kStereo);
   const auto mix = render(mono([&](int i) { return (tone(440, i) + tone(660, i)) / 2; }), ESoundPath::kThreeD);
-  for (int bits : {8, 16, 32}) {
-    const bool isFloat = bits == 32;
-    RWavParts p;
-    p.channels = 2;
-    p.bits = bits;
-    p.tag = isFloat ? 3 : 1;
-    // 440 Hz on the left, 660 Hz on the right, each sample written in the file's format.
-    for (int i = 0; i < int(0.2 * kRate); ++i)
-      for (double hz : {440.0, 660.0}) {
-        const double v = tone(hz, i);
-        if (isFloat) {
-          const float fv = float(v);
-          uint32_t u;
-          std::memcpy(&u, &fv, 4);
-          Put32(p.samples, u);
-        } else if (bits == 8) {
-          p.samples.push_back(uint8_t(std::lround(128 + 127 * v)));
-        } else {
-          Put16(p.samples, uint16_t(int16_t(std::lround(v * 32767))));
+  for (bool mapped : {true, false}) {
+    Restart(mapped);
+    SCOPED_TRACE(mapped ? "mapped buffers" : "copied buffers");
+    for (int bits : {8, 16, 32}) {
+      const bool isFloat = bits == 32;
+      RWavParts p;
+      p.channels = 2;
+      p.bits = bits;
+      p.tag = isFloat ? 3 : 1;
+      // 440 Hz on the left, 660 Hz on the right, each sample written in the file's format.
+      for (int i = 0; i < int(0.2 * kRate); ++i)
+        for (double hz : {440.0, 660.0}) {
+          const double v = tone(hz, i);
+          if (isFloat) {
+            const float fv = float(v);
+            uint32_t u;
+            std::memcpy(&u, &fv, 4);
+            Put32(p.samples, u);
+          } else if (bits == 8) {
+            p.samples.push_back(uint8_t(std::lround(128 + 127 * v)));
+          } else {
+            Put16(p.samples, uint16_t(int16_t(std::lround(v * 32767))));
+          }
         }
-      }
-    const std::vector<uint8_t> bytes = MakeWav(p);
-    const std::string name = isFloat ? "float" : std::to_string(bits) + "-bit";
-    const double close = bits == 8 ? 0.999 : 0.9999;  // 8-bit samples are coarse
-    const auto both = render(bytes, ESoundPath::kStereo);
-    EXPECT_GT(correlation(both, low, 0), close) << name << ", left";
-    EXPECT_GT(correlation(both, high, 1), close) << name << ", right";
-    EXPECT_GT(correlation(render(bytes, ESoundPath::kThreeD), mix, 0), close) << name << ", 3-D";
+      const std::vector<uint8_t> bytes = MakeWav(p);
+      const std::string name = isFloat ? "float" : std::to_string(bits) + "-bit";
+      const double close = bits == 8 ? 0.999 : 0.9999;  // 8-bit samples are coarse
+      const auto both = render(bytes, ESoundPath::kStereo);
+      EXPECT_GT(correlation(both, low, 0), close) << name << ", left";
+      EXPECT_GT(correlation(both, high, 1), close) << name << ", right";
+      EXPECT_GT(correlation(render(bytes, ESoundPath::kThreeD), mix, 0), close) << name << ", 3-D";
+    }
   }
 }
 

@@ -7,9 +7,6 @@
 #include <AL/efx.h>
 
 #include <algorithm>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -22,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/al/SampleSplit.h"
 #include "platform/al/SoundDecoder.h"
 #include "sound/SoundLayer.h"
 
@@ -201,6 +199,89 @@ struct RScratch {
   }
 };
 
+// OpenAL Soft's mapped buffers (AL_SOFTX_map_buffer, which it calls experimental; not in its headers).
+using BufferStorageFn = void(AL_APIENTRY*)(ALuint, ALenum, const ALvoid*, ALsizei, ALsizei, unsigned);
+using MapBufferFn = void*(AL_APIENTRY*)(ALuint, ALsizei, ALsizei, unsigned);
+using UnmapBufferFn = void(AL_APIENTRY*)(ALuint);
+constexpr unsigned kMapWrite = 0x2;  // AL_MAP_WRITE_BIT_SOFT
+
+// Where the samples of new buffers are written. A sound whose samples must be rearranged first (split
+// into sides, mixed down, converted) is written straight into the storage of its buffers where the
+// device maps them: one pass over the samples and no copy by the device, as a sound that is only
+// copied. Elsewhere, or when the device refuses, through the scratch block and the device's copy.
+struct RBufferWriter {
+  BufferStorageFn storage = nullptr;
+  MapBufferFn map = nullptr;
+  UnmapBufferFn unmap = nullptr;
+  RScratch scratch;
+
+  void Find(bool allowed) {
+    storage = nullptr, map = nullptr, unmap = nullptr;
+    if (!allowed || !alIsExtensionPresent("AL_SOFTX_map_buffer")) return;
+    storage = reinterpret_cast<BufferStorageFn>(alGetProcAddress("alBufferStorageSOFT"));
+    map = reinterpret_cast<MapBufferFn>(alGetProcAddress("alMapBufferSOFT"));
+    unmap = reinterpret_cast<UnmapBufferFn>(alGetProcAddress("alUnmapBufferSOFT"));
+    if (!storage || !map || !unmap) storage = nullptr, map = nullptr, unmap = nullptr;
+  }
+
+  // One new buffer with a copy of samples that are ready as they are: the device's copy is the only one.
+  bool Copy(ALuint* buf, ALenum format, const void* samples, size_t bytes, int rate) {
+    buf[0] = buf[1] = 0;
+    alGetError();
+    alGenBuffers(1, buf);
+    if (alGetError() != AL_NO_ERROR) {
+      buf[0] = 0;
+      return false;
+    }
+    alBufferData(buf[0], format, samples, ALsizei(bytes), rate);
+    if (alGetError() == AL_NO_ERROR) return true;
+    alDeleteBuffers(1, buf);
+    buf[0] = 0;
+    alGetError();
+    return false;
+  }
+
+  // `count` (1 or 2) new buffers of `bytes` bytes each, whose samples fill(first, second) writes (second
+  // is null for one buffer). False, with no buffers, when the device refuses them.
+  template <typename Fill>
+  bool Write(ALuint* buf, int count, ALenum format, size_t bytes, int rate, Fill fill) {
+    buf[0] = buf[1] = 0;
+    alGetError();
+    alGenBuffers(count, buf);
+    if (alGetError() != AL_NO_ERROR) {
+      buf[0] = buf[1] = 0;
+      return false;
+    }
+    uint8_t* out[2] = {nullptr, nullptr};
+    bool mapped = false;
+    if (map) {
+      for (int i = 0; i < count; ++i) storage(buf[i], format, nullptr, ALsizei(bytes), rate, kMapWrite);
+      if (alGetError() == AL_NO_ERROR)
+        for (int i = 0; i < count; ++i) out[i] = static_cast<uint8_t*>(map(buf[i], 0, ALsizei(bytes), kMapWrite));
+      mapped = alGetError() == AL_NO_ERROR && out[0] && (count == 1 || out[1]);
+      if (!mapped) {
+        for (int i = 0; i < count; ++i)
+          if (out[i]) unmap(buf[i]);
+        alGetError();
+      }
+    }
+    if (mapped) {
+      fill(out[0], out[1]);
+      for (int i = 0; i < count; ++i) unmap(buf[i]);
+    } else {
+      uint8_t* block = scratch.Get(bytes * size_t(count));
+      fill(block, count == 2 ? block + bytes : nullptr);
+      for (int i = 0; i < count; ++i) alBufferData(buf[i], format, block + bytes * size_t(i), ALsizei(bytes), rate);
+      scratch.Trim();
+    }
+    if (alGetError() == AL_NO_ERROR) return true;
+    alDeleteBuffers(count, buf);
+    buf[0] = buf[1] = 0;
+    alGetError();
+    return false;
+  }
+};
+
 }  // namespace
 
 struct AlSoundDevice::RImpl {
@@ -211,7 +292,7 @@ struct AlSoundDevice::RImpl {
   int maxSends = 0;
   ALuint muteFilter = 0;
   std::mutex mutex;  // everything below; the pump takes it only briefly
-  RScratch scratch;
+  RBufferWriter writer;
   std::unordered_map<uint32_t, REntry> sounds;
   uint32_t next = 1;
   std::vector<ALuint> freeSources;
@@ -284,6 +365,7 @@ bool AlSoundDevice::Open() {
   d.rendered = 0;
   d.opened = Clock::now();
   d.float32 = alIsExtensionPresent("AL_EXT_FLOAT32");
+  d.writer.Find(options_.mapBuffers);
   d.synth = std::make_unique<CMidiSynth>(options_.rate);
   d.quit = false;
   if (!options_.loopback) {
@@ -440,90 +522,27 @@ void DropVoice(std::vector<ALuint>& pool, std::vector<std::shared_ptr<RStream>>&
   }
 }
 
-// Two interleaved channels into two blocks of one channel each, or mixed down into one. The frames are
-// loaded with memcpy: they need not be aligned inside the file.
-template <typename T>
-void Split(const uint8_t* in, size_t frames, uint8_t* left, uint8_t* right) {
-  T* l = reinterpret_cast<T*>(left);
-  T* r = reinterpret_cast<T*>(right);
-  for (size_t f = 0; f < frames; ++f) {
-    T s[2];
-    std::memcpy(s, in + f * sizeof s, sizeof s);
-    l[f] = s[0];
-    r[f] = s[1];
-  }
-}
-template <typename T, typename Wide>
-void MixDown(const uint8_t* in, size_t frames, uint8_t* out) {
-  T* o = reinterpret_cast<T*>(out);
-  for (size_t f = 0; f < frames; ++f) {
-    T s[2];
-    std::memcpy(s, in + f * sizeof s, sizeof s);
-    o[f] = T((Wide(s[0]) + Wide(s[1])) / 2);
-  }
-}
-
-#if defined(__SSE2__)
-// 16-bit frames eight at a time: each 32-bit lane holds a frame, the left sample in its low half.
-template <>
-void Split<int16_t>(const uint8_t* in, size_t frames, uint8_t* left, uint8_t* right) {
-  size_t f = 0;
-  for (; f + 8 <= frames; f += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + f * 4));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + f * 4 + 16));
-    const __m128i l =
-        _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
-    const __m128i r = _mm_packs_epi32(_mm_srai_epi32(a, 16), _mm_srai_epi32(b, 16));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(left + f * 2), l);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(right + f * 2), r);
-  }
-  for (; f < frames; ++f) {
-    int16_t s[2];
-    std::memcpy(s, in + f * 4, 4);
-    std::memcpy(left + f * 2, &s[0], 2), std::memcpy(right + f * 2, &s[1], 2);
-  }
-}
-#endif
-
 // The buffers of plain WAV samples: mono samples go to the device straight from the game's bytes (the
 // device's copy is the only one); two channels are split for the two sides, or mixed down for a 3-D
 // source. False when the device refuses them.
-bool BufferWav(const RWavData& w, bool threeD, ALuint* buf, RScratch& scratch) {
+bool BufferWav(const RWavData& w, bool threeD, ALuint* buf, RBufferWriter& writer) {
   const ALenum format = w.sample == EWavSample::kU8    ? AL_FORMAT_MONO8
                         : w.sample == EWavSample::kS16 ? AL_FORMAT_MONO16
                                                        : AL_FORMAT_MONO_FLOAT32;
-  const size_t width = size_t(w.SampleBytes());
   const size_t n = size_t(w.frames);
-  const ALsizei bytes = ALsizei(n * width);
-  const bool split = w.channels == 2 && !threeD;
-  alGetError();
-  alGenBuffers(split ? 2 : 1, buf);
+  const size_t bytes = n * size_t(w.SampleBytes());
+  bool ok;
   if (w.channels == 1) {
-    alBufferData(buf[0], format, w.samples, bytes, w.rate);
+    ok = writer.Copy(buf, format, w.samples, bytes, w.rate);
+  } else if (threeD) {
+    ok = writer.Write(buf, 1, format, bytes, w.rate,
+                      [&](uint8_t* out, uint8_t*) { MixDownFrames(w.sample, w.samples, n, out); });
   } else {
-    uint8_t* left = scratch.Get(n * width * (split ? 2 : 1));
-    uint8_t* right = left + n * width;
-    switch (w.sample) {
-      case EWavSample::kU8:
-        split ? Split<uint8_t>(w.samples, n, left, right) : MixDown<uint8_t, int>(w.samples, n, left);
-        break;
-      case EWavSample::kS16:
-        split ? Split<int16_t>(w.samples, n, left, right) : MixDown<int16_t, int32_t>(w.samples, n, left);
-        break;
-      case EWavSample::kF32:
-        split ? Split<float>(w.samples, n, left, right) : MixDown<float, float>(w.samples, n, left);
-        break;
-    }
-    alBufferData(buf[0], format, left, bytes, w.rate);
-    if (split) alBufferData(buf[1], format, right, bytes, w.rate);
-    scratch.Trim();
+    ok = writer.Write(buf, 2, format, bytes, w.rate,
+                      [&](uint8_t* left, uint8_t* right) { SplitFrames(w.sample, w.samples, n, left, right); });
   }
-  if (!split) buf[1] = buf[0];
-  if (alGetError() == AL_NO_ERROR) return true;
-  alDeleteBuffers(split ? 2 : 1, buf);
-  buf[0] = buf[1] = 0;
-  alGetError();
-  return false;
+  if (ok && buf[1] == 0) buf[1] = buf[0];
+  return ok;
 }
 
 }  // namespace
@@ -541,7 +560,7 @@ uint32_t AlSoundDevice::CreateFromMemory(const uint8_t* data, size_t size, ESoun
   if (check == EWavCheck::kPlain && wav.frames <= kStreamSeconds * wav.rate &&
       (wav.sample != EWavSample::kF32 || d.float32)) {
     std::lock_guard<std::mutex> lock(d.mutex);
-    if (!BufferWav(wav, path == ESoundPath::kThreeD, e.buf, d.scratch)) return 0;
+    if (!BufferWav(wav, path == ESoundPath::kThreeD, e.buf, d.writer)) return 0;
     const uint32_t id = d.next++;
     d.sounds.emplace(id, std::move(e));
     return id;
@@ -559,38 +578,37 @@ uint32_t AlSoundDevice::CreateFromMemory(const uint8_t* data, size_t size, ESoun
     e.stream = true;
     e.midi = midi;
   } else {
-    const int64_t n = pcm.Frames();
+    const size_t n = size_t(pcm.Frames());
     const int ch = pcm.channels;
-    std::vector<int16_t> left, right;
     const bool stereo = path != ESoundPath::kThreeD && ch >= 2;
-    if (stereo) right.resize(size_t(n));
-    // Mono data goes to the device as decoded; other data is split or mixed down first.
-    if (ch == 1) left = std::move(pcm.samples);
-    else left.resize(size_t(n));
-    for (int64_t f = 0; ch > 1 && f < n; ++f) {
-      const int16_t* s = &pcm.samples[size_t(f * ch)];
-      if (stereo) {
-        // The first two channels; further ones are folded into both sides.
-        int32_t l = s[0], r = s[1];
-        for (int c = 2; c < ch; ++c) l += s[c] / 2, r += s[c] / 2;
-        left[size_t(f)] = int16_t(std::clamp(l, -32768, 32767));
-        right[size_t(f)] = int16_t(std::clamp(r, -32768, 32767));
-      } else {
-        int32_t sum = 0;
-        for (int c = 0; c < ch; ++c) sum += s[c];
-        left[size_t(f)] = int16_t(sum / ch);
-      }
-    }
     std::lock_guard<std::mutex> lock(d.mutex);
-    alGetError();
-    alGenBuffers(stereo ? 2 : 1, e.buf);
-    alBufferData(e.buf[0], AL_FORMAT_MONO16, left.data(), ALsizei(n * 2), pcm.rate);
-    if (stereo) alBufferData(e.buf[1], AL_FORMAT_MONO16, right.data(), ALsizei(n * 2), pcm.rate);
-    else e.buf[1] = e.buf[0];
-    if (alGetError() != AL_NO_ERROR) {
-      alDeleteBuffers(stereo ? 2 : 1, e.buf);
-      return 0;
+    bool ok;
+    if (ch == 1) {
+      // Mono data goes to the device as decoded.
+      ok = d.writer.Copy(e.buf, AL_FORMAT_MONO16, pcm.samples.data(), n * 2, pcm.rate);
+    } else {
+      // Other data is split into the two sides or mixed down for one 3-D source.
+      ok = d.writer.Write(e.buf, stereo ? 2 : 1, AL_FORMAT_MONO16, n * 2, pcm.rate, [&](uint8_t* lb, uint8_t* rb) {
+        int16_t* left = reinterpret_cast<int16_t*>(lb);
+        int16_t* right = reinterpret_cast<int16_t*>(rb);
+        for (size_t f = 0; f < n; ++f) {
+          const int16_t* s = &pcm.samples[f * size_t(ch)];
+          if (stereo) {
+            // The first two channels; further ones are folded into both sides.
+            int32_t l = s[0], r = s[1];
+            for (int c = 2; c < ch; ++c) l += s[c] / 2, r += s[c] / 2;
+            left[f] = int16_t(std::clamp(l, -32768, 32767));
+            right[f] = int16_t(std::clamp(r, -32768, 32767));
+          } else {
+            int32_t sum = 0;
+            for (int c = 0; c < ch; ++c) sum += s[c];
+            left[f] = int16_t(sum / ch);
+          }
+        }
+      });
     }
+    if (!ok) return 0;
+    if (!stereo) e.buf[1] = e.buf[0];
     const uint32_t id = d.next++;
     d.sounds.emplace(id, std::move(e));
     return id;

@@ -14,6 +14,9 @@ struct RAlDeviceOptions {
   // Renders only when asked (tests, benchmarks): no background thread; Render pumps the streams.
   bool loopback = false;
   int rate = 44100;
+  // Samples that are rearranged for the sources are written into the device's mapped buffers where it
+  // offers them (off: through a block of our own and the device's copy, as on devices without them).
+  bool mapBuffers = true;
 };
 
 class AlSoundDevice : public ISoundDevice {
