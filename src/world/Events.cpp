@@ -210,12 +210,11 @@ void RunEvent(const RFoundEvent& found, CInstance* self, CInstance* other, int t
 // step of its motion (the place it tests before moving).
 RRect AreaAhead(const CInstance& inst) {
   auto stretch = [](int64_t lo, int64_t hi, double by, int32_t& outLo, int32_t& outHi) {
-    if (std::isfinite(by) && std::fabs(by) < 1e6) {
-      if (by < 0)
-        lo += int64_t(std::floor(by));
-      else
-        hi += int64_t(std::ceil(by));
-    }
+    // Whole pixels beyond the motion (one more than its whole part): only cells are asked for.
+    if (by < 0 && by > -1e6)
+      lo += int64_t(by) - 1;
+    else if (by > 0 && by < 1e6)
+      hi += int64_t(by) + 1;
     constexpr int64_t kMin = std::numeric_limits<int32_t>::min(), kMax = std::numeric_limits<int32_t>::max();
     outLo = int32_t(std::clamp(lo, kMin, kMax));
     outHi = int32_t(std::clamp(hi, kMin, kMax));
