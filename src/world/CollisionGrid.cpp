@@ -31,7 +31,13 @@ CCollisionGrid& CollisionGrid() {
 void CCollisionGrid::Reset() { *this = CCollisionGrid(); }
 
 void CCollisionGrid::Sync(CLiveRoom& room) {
-  if (&room != room_ || room.ListsGeneration() != generation_ || relinks_ > int(slots_.size() / 4) + 64) {
+  ++queries_;
+  if (&room != room_ || room.ListsGeneration() != generation_) {
+    Build(room);
+    return;
+  }
+  if (!dirty_.empty()) Flush();
+  if (relinks_ > int(slots_.size() / 4) + 64) {
     Build(room);
     return;
   }
@@ -50,6 +56,7 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   slots_.clear();
   entries_.clear();
   relinks_ = 0;
+  dirty_.clear();
   far_ = huge_ = kNone;
   std::fill(std::begin(levelCount_), std::end(levelCount_), 0);
   ownSlots_.resize(size_t(std::max(0, Objects().Count())));
@@ -116,6 +123,7 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   }
   // Linked from the back, so each cell's list runs forwards through memory.
   for (int e = int(entries_.size()) - 1; e >= 0; --e) Place(e);
+  dirtyBits_.assign((entries_.size() + 63) / 64, 0);
 }
 
 CCollisionGrid::RCollider& CCollisionGrid::AddSlot(CInstance* inst, int e) {
@@ -152,6 +160,7 @@ void CCollisionGrid::Fill(RCollider& c, const CInstance& inst) {
 void CCollisionGrid::Append(CInstance* inst) {
   const int e = int(entries_.size());
   entries_.push_back({});
+  dirtyBits_.resize((entries_.size() + 63) / 64, 0);
   RCollider& entry = AddSlot(inst, e);
   int level;
   Locate(entry.box, level, entry.cell);
@@ -197,16 +206,42 @@ void CCollisionGrid::Unlink(int e) {
 
 void CCollisionGrid::Changed(CInstance& inst) {
   // Only the grid of the current room, as it was built: after a rebuild of the room's lists
-  // instances may have been freed, and the next Sync builds the grid again anyway.
+  // instances may have been freed, and the next Sync builds the grid again anyway. The record is
+  // not read here (it lies wherever its cell put it): an instance reporting an entry that is not
+  // its own (it was in an earlier grid) only makes that entry copy its own instance again.
   if (held_ > 0 || !Current(World().Room())) return;
-  if (SlotOf(inst) < 0) return;
   const int e = inst.i_gridentry;
+  if (e < 0 || size_t(e) >= entries_.size()) return;
+  uint64_t& word = dirtyBits_[size_t(e) >> 6];
+  const uint64_t bit = uint64_t(1) << (e & 63);
+  if (word & bit) return;
+  word |= bit;
+  dirty_.push_back(e);
+  ++changes_;
+}
+
+void CCollisionGrid::Flush() {
+  // The records, and then their instances, asked for some entries ahead: the records lie by
+  // cell, the instances in the order they reported, so neither is near the last one.
+  constexpr size_t kAhead = 8;
+  const size_t n = dirty_.size();
+  for (size_t k = 0; k < n && k < kAhead; ++k) __builtin_prefetch(&entries_[size_t(dirty_[k])]);
+  for (size_t k = 0; k < n; ++k) {
+    if (k + 2 * kAhead < n) __builtin_prefetch(&entries_[size_t(dirty_[k + 2 * kAhead])]);
+    if (k + kAhead < n) PrefetchInstance(entries_[size_t(dirty_[k + kAhead])].inst);
+    const int e = dirty_[k];
+    dirtyBits_[size_t(e) >> 6] &= ~(uint64_t(1) << (e & 63));
+    Refresh(e);
+  }
+  dirty_.clear();
+}
+
+void CCollisionGrid::Refresh(int e) {
   RCollider& entry = entries_[size_t(e)];
   const RRect old = entry.box;
-  Fill(entry, inst);
+  Fill(entry, *entry.inst);
   const RRect& b = entry.box;
   if (b == old) return;
-  ++changes_;
   int level, cell;
   Locate(b, level, cell);
   if (level == entry.level && cell == entry.cell) return;
@@ -217,7 +252,27 @@ void CCollisionGrid::Changed(CInstance& inst) {
   ++relinks_;
 }
 
-bool CCollisionGrid::RecordsFollowInstances() const {
+void CCollisionGrid::PrefetchHeads(const RRect& r) const {
+  ForCellRanges(r, [&](const RLevel& l, int64_t x0, int64_t x1, int64_t y0, int64_t y1) {
+    if ((x1 - x0 + 1) * (y1 - y0 + 1) > 16) return;
+    for (int64_t cy = y0; cy <= y1; ++cy) {
+      __builtin_prefetch(&l.head[size_t(cy * l.width + x0)]);
+      __builtin_prefetch(&l.head[size_t(cy * l.width + x1)]);
+    }
+  });
+}
+
+void CCollisionGrid::PrefetchRecords(const RRect& r) const {
+  ForCellRanges(r, [&](const RLevel& l, int64_t x0, int64_t x1, int64_t y0, int64_t y1) {
+    if ((x1 - x0 + 1) * (y1 - y0 + 1) > 16) return;
+    for (int64_t cy = y0; cy <= y1; ++cy)
+      for (int64_t cx = x0; cx <= x1; ++cx)
+        if (const int e = l.head[size_t(cy * l.width + cx)]; e != kNone) __builtin_prefetch(&entries_[size_t(e)]);
+  });
+}
+
+bool CCollisionGrid::RecordsFollowInstances() {
+  Flush();
   for (size_t s = 0; s < slots_.size(); ++s) {
     const RCollider& c = entries_[size_t(slots_[s].entry)];
     const CInstance* inst = slots_[s].inst;

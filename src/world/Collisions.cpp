@@ -155,6 +155,7 @@ void PutBack(CInstance& inst) {
 
 // One meeting of the collision phase: the solid rule around the two collision events.
 void Meet(CInstance& i, CInstance& j) {
+  PrefetchVariables(j);  // for j's event, after i's
   if (i.i_solid || j.i_solid) {
     PutBack(i);
     PutBack(j);
@@ -460,15 +461,21 @@ void PerformBoundaryEvents() {
 
 void PerformCollisionEvents() {
   CLiveRoom& room = World().Room();
+  CCollisionGrid& grid = CollisionGrid();
   std::vector<std::pair<int, int>> found;
   for (const RCollisionPair& pair : EventLists().CollisionPairs()) {
+    const bool useGrid = UseGrid(room.Obj_Number(pair.b));
+    if (useGrid) grid.Sync(room);
     for (int i = 0; i < room.Obj_Number(pair.a); ++i) {
       if (Pending()) return;
+      if (useGrid)
+        grid.LookAhead(
+            room, i, [&](int k) { return room.Obj_Instance(pair.a, k); },
+            [](const CInstance& inst) -> const RRect& { return inst.i_bbox; }, true);
       CInstance* I = room.Obj_Instance(pair.a, i);
       if (!I || I->i_marked) continue;
       const int from = pair.a == pair.b ? i : 0;
-      const bool done = UseGrid(room.Obj_Number(pair.b)) ? MeetAllGrid(room, *I, pair.b, from, found)
-                                                         : MeetAllNaive(room, *I, pair.b, from);
+      const bool done = useGrid ? MeetAllGrid(room, *I, pair.b, from, found) : MeetAllNaive(room, *I, pair.b, from);
       if (!done) return;
     }
   }

@@ -18,49 +18,52 @@ class CObject;
 inline constexpr int kAlarmCount = 12;
 inline constexpr int kNoBox = -100000;  // every side of the box of an instance without a mask
 
-class CInstance {
+class alignas(64) CInstance {
  public:
-  int i_id = 0;
+  // What collision searches and the events they run read first, together in the first two cache
+  // lines (the instance starts a line): the shape, then the flags and the variables; the motion
+  // in the third. A search that meets an instance waits for memory once, not five times.
+  double i_x = 0, i_y = 0;
+  RRect i_bbox{kNoBox, kNoBox, kNoBox, kNoBox};
   int i_spriteindex = -1;
-  double i_imageindex = 0;
-  double i_imagespeed = 1;
+  int i_maskindex = -1;
   double i_imagescalex = 1, i_imagescaley = 1;
   double i_imageangle = 0;
-  double i_imagealpha = 1;
-  int32_t i_imageblend = 0xFFFFFF;
-  int i_maskindex = -1;
-  double i_depth = 0;
-  double i_x = 0, i_y = 0;
-  double i_xstart = 0, i_ystart = 0;
-  double i_xprevious = 0, i_yprevious = 0;
-  double i_direction = 0;
-  double i_speed = 0;
-  double i_friction = 0;
-  double i_gravitydir = 270;
-  double i_gravity = 0;
-  double i_hspeed = 0, i_vspeed = 0;
-  RRect i_bbox{kNoBox, kNoBox, kNoBox, kNoBox};
-  bool i_visible = true;
-  bool i_solid = false;  // written through SetSolid, which the collision grid's record follows
-  bool i_persistent = false;
-  int i_objectindex = -1;
-  const CObject* i_object = nullptr;  // not owned; null when the object does not exist
-  std::array<int, kAlarmCount> i_timer;
   CVariableList i_vars;
-  bool i_marked = false;  // set through SetMarked, which the collision grid's record follows
-  bool i_deactivated = false;
-  int i_pathindex = -1;
-  double i_pathposition = 0, i_pathpositionprevious = 0;
-  double i_pathspeed = 0, i_pathscale = 1, i_pathorientation = 0;
-  int i_pathend = 0;
-  double i_pathxstart = 0, i_pathystart = 0;
-  int i_timelineindex = -1;
-  double i_timelineposition = 0, i_timelinespeed = 1;
-  bool i_timelinerunning = false, i_timelineloop = false;
-  std::string i_initcode;
+  int i_objectindex = -1;
   // The instance's record in the collision grid (CollisionGrid.h), -1 while it has none; the grid
   // checks it before trusting it.
   int32_t i_gridentry = -1;
+  bool i_solid = false;   // written through SetSolid, which the collision grid's record follows
+  bool i_marked = false;  // set through SetMarked, which the collision grid's record follows
+  bool i_deactivated = false;
+  bool i_visible = true;
+  bool i_persistent = false;
+  double i_xprevious = 0, i_yprevious = 0;
+  double i_hspeed = 0, i_vspeed = 0;
+  double i_imageindex = 0;
+  double i_imagespeed = 1;
+  double i_direction = 0;
+  double i_speed = 0;
+  int i_id = 0;
+  int i_pathindex = -1;
+  int i_timelineindex = -1;
+  int32_t i_imageblend = 0xFFFFFF;
+  const CObject* i_object = nullptr;  // not owned; null when the object does not exist
+  double i_depth = 0;
+  double i_pathposition = 0, i_pathpositionprevious = 0;
+  double i_xstart = 0, i_ystart = 0;
+  double i_imagealpha = 1;
+  double i_friction = 0;
+  double i_gravitydir = 270;
+  double i_gravity = 0;
+  std::array<int, kAlarmCount> i_timer;
+  double i_pathspeed = 0, i_pathscale = 1, i_pathorientation = 0;
+  int i_pathend = 0;
+  double i_pathxstart = 0, i_pathystart = 0;
+  double i_timelineposition = 0, i_timelinespeed = 1;
+  bool i_timelinerunning = false, i_timelineloop = false;
+  std::string i_initcode;
 
   CInstance() { i_timer.fill(-1); }
   // The defaults, taking sprite, mask, depth and flags from the object.
@@ -107,5 +110,16 @@ class CInstance {
  private:
   void ComputeBox();
 };
+
+// Asks memory for the instance's first two cache lines (what searches and events read first)
+// without reading anything: `inst` may be any pointer the caller holds.
+inline void PrefetchInstance(const CInstance* inst) {
+  __builtin_prefetch(inst);
+  __builtin_prefetch(reinterpret_cast<const char*>(inst) + 64);
+}
+// Asks memory for the start of the instance's own variables (the instance is read).
+inline void PrefetchVariables(const CInstance& inst) {
+  if (!inst.i_vars.Vars().empty()) __builtin_prefetch(inst.i_vars.Vars().data());
+}
 
 }  // namespace kestro
