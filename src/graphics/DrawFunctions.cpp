@@ -378,6 +378,7 @@ KESTRO_BUILTIN(ScreenRedraw) {
   G().BeginFrame();
 }
 KESTRO_BUILTIN(ScreenRefresh) { G().RefreshWindow(); }
+KESTRO_BUILTIN(SetAutomaticDraw) { GameState().automaticDraw = ArgBool(a[0]); }
 
 int Pos(const RValue& v) { return int(std::clamp<int64_t>(ArgInt(v), -(int64_t(1) << 30), int64_t(1) << 30)); }
 
@@ -483,6 +484,7 @@ const RBinding kDrawFunctions[] = {
     {"texture_set_repeat", TextureSetRepeat},
     {"screen_redraw", ScreenRedraw},
     {"screen_refresh", ScreenRefresh},
+    {"set_automatic_draw", SetAutomaticDraw},
     {"screen_save", ScreenSave},
     {"screen_save_part", ScreenSavePart},
     {"draw_getpixel", DrawGetpixel},

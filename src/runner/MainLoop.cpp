@@ -137,7 +137,7 @@ bool CMainLoop::RunStep() {
   if (Pending()) return true;
   UpdateParticleSystems();
   w.Room().RemoveMarked();
-  Call(hooks_.drawRoom);
+  if (GameState().automaticDraw) Call(hooks_.drawRoom);
   for (CBack& b : w.Room().r_background) {
     b.x += b.hspeed;
     b.y += b.vspeed;
@@ -228,7 +228,7 @@ void CMainLoop::RunGame(int64_t maxSteps) {
         }
         ++counter;
         if (stopAsked()) w.pendingChange = kChangeEndGame;
-        if (!Pending()) {
+        if (!Pending() && GameState().automaticDraw) {
           Call(hooks_.presentFrame);
           CGraphics& g = Graphics();
           if (g.DisplayResetPending()) g.ApplyDisplayReset();

@@ -30,6 +30,9 @@ struct CGameState {
   int cursorFrame = 0;    // the cursor sprite's image; the main loop counts it up every step
   int fps = 0;            // steps counted in the last whole second, written by the main loop
   int viewCurrent = 0;    // the view being drawn; 0 outside the draw step
+  // `set_automatic_draw`: while off, the main loop neither draws the room nor presents a frame (the
+  // game draws with screen_redraw); it survives a restart, as the display settings do.
+  bool automaticDraw = true;
   // The accepted multisample levels as a bit set (2, 4, 8, 16), written at device creation.
   int displayAa = 0;
 

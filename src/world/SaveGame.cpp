@@ -315,8 +315,7 @@ void WriteSavedGame(CStream& s) {
   s.WriteReal(g.health);
   s.WriteInteger(g.cursorSprite);
   s.WriteInteger(g.cursorFrame);
-  // Drawing is always automatic here: the room is drawn at the end of every step.
-  s.WriteBoolean(true);
+  s.WriteBoolean(g.automaticDraw);
   CStream globals;
   SaveGlobals(globals);
   s.WriteStream(globals);
@@ -370,6 +369,7 @@ void ApplySavedGame(RSavedGame& game) {
   g.health = game.health;
   g.cursorSprite = game.cursorSprite;
   g.cursorFrame = game.cursorFrame;
+  g.automaticDraw = game.automaticDraw;
   w.transitionKind = game.transitionKind;
   SetGlobals(std::move(game.globals), std::move(game.declaredGlobals));
   w.carried.clear();

@@ -161,7 +161,7 @@ void EnterRoom(int index, bool firstRoom) {
   }
   PerformEventForAll(kEventOther, 4);
   if (w.pendingChange == kNoChange) {
-    Call(w.hooks.drawRoom);
+    if (GameState().automaticDraw) Call(w.hooks.drawRoom);
     w.transitionKind = 0;
   }
 }

@@ -111,6 +111,20 @@ TEST_F(MainLoop_, EventOrderOverSteps) {
   EXPECT_LT(StepClock().MicrosecondClock(), 2 * 33333 + 2000);
 }
 
+// With automatic drawing off the loop neither draws the room nor presents a frame; turned on again
+// in a step, that step's end draws and presents.
+TEST_F(MainLoop_, AutomaticDrawOffSkipsTheDrawStepAndThePresentation) {
+  const int o = Object("obj");
+  On(o, kEventCreate, 0, "set_automatic_draw(false); n = 0");
+  On(o, kEventStep, 0, "n += 1; show_debug_message(\"step \" + string(n)); if n == 2 set_automatic_draw(true)");
+  Room("rm", {{0, 0, o, 100001, ""}});
+  hooks_.drawRoom = [this] { out_ += "draw;"; };
+  hooks_.presentFrame = [this] { out_ += "present;"; };
+  EXPECT_EQ(Play(3), "step 1;step 2;draw;present;step 3;draw;present;");
+  EXPECT_TRUE(GameState().automaticDraw);
+  GameState().automaticDraw = true;
+}
+
 TEST_F(MainLoop_, ARoomChangeInBeginStepEndsTheStep) {
   const int o = Object("obj");
   On(o, kEventStep, 1, "show_debug_message(\"begin\"); if !global.moved { global.moved = 1; room_goto_next() }");
