@@ -40,6 +40,18 @@ CGraphics& FreshGraphics(int32_t clear) {
   return *g;
 }
 
+CGraphics& FreshRunGraphics() {
+  GlContext& c = GlContext::Get();
+  CGraphics& g = Graphics();
+  g.Stop();
+  g = CGraphics();
+  g.Attach(&c.device, c.state);
+  g.Start(false);
+  g.SetInterpolation(false);
+  g.ClearScreen(0);
+  return g;
+}
+
 Px PixelAt(int x, int y, uint32_t target) {
   std::vector<uint8_t> px;
   if (!GlContext::Get().device.ReadPixels(target, {x, y, 1, 1}, px)) return {-1, -1, -1, -1};

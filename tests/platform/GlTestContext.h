@@ -35,6 +35,9 @@ struct GlContext {
 
 // Fresh layer state over the shared device: region 64 x 64, cleared to `clear`.
 CGraphics& FreshGraphics(int32_t clear = 0x000000);
+// The process-wide drawing layer (the one the room drawing uses) made new over the shared device:
+// other tests leave their states in it. Cleared to black.
+CGraphics& FreshRunGraphics();
 
 using Px = std::array<int, 4>;  // b, g, r, a
 Px PixelAt(int x, int y, uint32_t target = 0);

@@ -30,14 +30,7 @@ class ParticlePixels : public WorldFixture {
   void SetUp() override {
     WorldFixture::SetUp();
     ResetParticles();
-    GlContext& c = GlContext::Get();
-    CGraphics& g = Graphics();
-    g.Stop();
-    g = CGraphics();
-    g.Attach(&c.device, c.state);
-    g.Start(false);
-    g.SetInterpolation(false);
-    g.ClearScreen(0);
+    FreshRunGraphics();
     GameState().Reset();
     SetGameWindow(nullptr);
     Ports().Clear();

@@ -37,14 +37,7 @@ class RoomPixels : public WorldFixture {
  protected:
   void SetUp() override {
     WorldFixture::SetUp();
-    GlContext& c = GlContext::Get();
-    CGraphics& g = Graphics();
-    g.Stop();
-    g = CGraphics();
-    g.Attach(&c.device, c.state);
-    g.Start(false);
-    g.SetInterpolation(false);
-    g.ClearScreen(0);
+    FreshRunGraphics();
     GameState().Reset();
     SetGameWindow(nullptr);
     Ports().Clear();

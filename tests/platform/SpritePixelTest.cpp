@@ -13,20 +13,6 @@ namespace {
 constexpr uint32_t kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, kWhite = 0xFFFFFFFFu;
 const Px R{0, 0, 255, 255}, G{0, 255, 0, 255}, B{255, 0, 0, 255}, W{255, 255, 255, 255}, K{0, 0, 0, 255};
 
-// The process-wide drawing layer over the test device, fresh and cleared to black.
-CGraphics& SpriteGraphics() {
-  GlContext& c = GlContext::Get();
-  CGraphics& g = Graphics();
-  // Other tests leave their states in the process-wide layer: start from a new one.
-  g.Stop();
-  g = CGraphics();
-  g.Attach(&c.device, c.state);
-  g.Start(false);
-  g.SetInterpolation(false);
-  g.ClearScreen(0);
-  return g;
-}
-
 // 4 x 4 of four 2 x 2 quarters: red, green above; blue, white below.
 TBitmap32 Quarters() {
   TBitmap32 bm(4, 4);
@@ -48,7 +34,7 @@ CSprite TwoFrames() {
 }
 
 TEST(SpritePixels, SimpleDrawPlacesTheOriginAndWrapsFrames) {
-  SpriteGraphics();
+  FreshRunGraphics();
   CSprite s = TwoFrames();
   DrawSimple(s, -1, 10, 10);  // frame 1
   DrawSimple(s, 2, 20, 10);   // frame 0
@@ -66,7 +52,7 @@ TEST(SpritePixels, SimpleDrawPlacesTheOriginAndWrapsFrames) {
 }
 
 TEST(SpritePixels, TransformedStretchedPartAndGeneral) {
-  SpriteGraphics();
+  FreshRunGraphics();
   CSprite s = TwoFrames();
   // Scaled about the origin.
   Draw(s, 0, 0xFFFFFF, 1, 0, 2, 2, 10, 10);
@@ -106,7 +92,7 @@ TEST(SpritePixels, TransformedStretchedPartAndGeneral) {
 }
 
 TEST(SpritePixels, TiledSpritesAndBackgrounds) {
-  SpriteGraphics();
+  FreshRunGraphics();
   CSprite s = TwoFrames();
   // Tiles every 4 pixels from x = 1 with the origin (2, 2): pixel p shows texel (p + 5) mod 4.
   DrawTiled(s, 0, true, true, 1, 1, 1, 1, 0, 0, 32, 32, 0xFFFFFF, 1);
@@ -115,7 +101,7 @@ TEST(SpritePixels, TiledSpritesAndBackgrounds) {
   EXPECT_EQ(PixelAt(0, 1), B);
   EXPECT_EQ(PixelAt(1, 1), W);
   EXPECT_EQ(PixelAt(28, 28), R);
-  SpriteGraphics();
+  FreshRunGraphics();
   CBackground back;
   back.i_bitmap = Quarters();
   back.InitTexture();
@@ -133,7 +119,7 @@ TEST(SpritePixels, TiledSpritesAndBackgrounds) {
 }
 
 TEST(SpritePixels, GameTexturesBackgroundsFirstAndFreedWithTheirOwners) {
-  CGraphics& g = SpriteGraphics();
+  CGraphics& g = FreshRunGraphics();
   CGameResources res;
   auto back = std::make_unique<CBackground>();
   back->i_bitmap = Quarters();
