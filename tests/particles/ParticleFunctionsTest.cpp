@@ -17,6 +17,7 @@
 #include "script/Executor.h"
 #include "script/builtins/Random.h"
 #include "support/WorldFixture.h"
+#include "world/StepFixture.h"
 #include "world/GameState.h"
 
 namespace kestro::test {
@@ -274,46 +275,25 @@ TEST_F(ParticleFunctions, EffectsKeepTheirTimeInFastRooms) {
 }
 
 // The run: a small game played by the main loop on a manual clock.
-class ParticleRun : public ParticleFunctions {
+class ParticleRun : public StepFixture {
  protected:
   void SetUp() override {
-    ParticleFunctions::SetUp();
-    StepClock().SetSource(&clock_);
+    StepFixture::SetUp();
+    ResetParticles();
+    RandomSetSeed(7);
   }
   void TearDown() override {
-    StepClock().SetSource(nullptr);
-    ParticleFunctions::TearDown();
+    ResetParticles();
+    StepFixture::TearDown();
   }
-  int Object(const std::string& name) {
-    Objects().Add(std::make_unique<CObject>(), name);
-    return Objects().Count() - 1;
-  }
-  void On(int obj, int type, int numb, const std::string& code) {
-    CAction a;
-    a.act_exetype = kExeCode;
-    a.act_codecode = std::make_shared<CCode>(code, CodeKind::kProgram);
-    CEvent* ev = Objects().Get(obj)->CreateEvent(type, numb);
-    ev->e_actions.push_back(a);
-    ev->e_number = int(ev->e_actions.size());
-  }
+  // A room rmN (N: the rooms made before it) holding one instance of `obj`.
   void Room(int obj) {
     auto r = std::make_unique<CRoom>();
     r->r_placed = {{0, 0, obj, 100001 + Rooms().Count(), ""}};
     Rooms().Add(std::move(r), "rm" + std::to_string(Rooms().Count()));
     RoomOrder().push_back(Rooms().Count() - 1);
   }
-  void Play(int64_t steps, CLoopHooks hooks = {}) {
-    InstallGameScriptNames();
-    for (int o = 0; o < Objects().Count(); ++o)
-      for (auto& events : Objects().Get(o)->o_events)
-        for (auto& [numb, ev] : events)
-          for (CAction& a : ev.e_actions) EXPECT_TRUE(a.act_codecode->Compile()) << a.act_codecode->CompileError();
-    World().Reset();
-    InstallWorldHost();
-    CMainLoop loop(hooks);
-    loop.RunGame(steps);
-  }
-  CManualClock clock_;
+  RParticleSystem& System(int id) { return *Particles().System(id); }
 };
 
 TEST_F(ParticleRun, SystemsUpdateAfterTheEndStepAndBeforeTheDraw) {

@@ -78,8 +78,8 @@ class StepFixture : public WorldFixture {
     RoomOrder().push_back(Rooms().Count() - 1);
   }
   // Compiles the code of every event, moment and trigger once all resources exist, then plays
-  // `steps` steps (the game ends after them).
-  std::string Play(int64_t steps) {
+  // `steps` steps (the game ends after them) with the main loop's `hooks`.
+  std::string Play(int64_t steps, CLoopHooks hooks = {}) {
     StartWorld();
     if (actionErrors_) InstallErrorReporting();
     auto compile = [](CEvent& ev) {
@@ -92,7 +92,7 @@ class StepFixture : public WorldFixture {
       if (CTimeLine* tl = TimeLines().Get(t))
         for (CEvent& ev : tl->s_event) compile(ev);
     EXPECT_TRUE(CompileGameTriggers());
-    CMainLoop loop(CLoopHooks{});
+    CMainLoop loop(hooks);
     loop.RunGame(steps);
     return out_;
   }
