@@ -225,9 +225,9 @@ void CCollisionGrid::Flush() {
   // cell, the instances in the order they reported, so neither is near the last one.
   constexpr size_t kAhead = 8;
   const size_t n = dirty_.size();
-  for (size_t k = 0; k < n && k < kAhead; ++k) __builtin_prefetch(&entries_[size_t(dirty_[k])]);
+  for (size_t k = 0; k < n && k < kAhead; ++k) PrefetchLine(&entries_[size_t(dirty_[k])]);
   for (size_t k = 0; k < n; ++k) {
-    if (k + 2 * kAhead < n) __builtin_prefetch(&entries_[size_t(dirty_[k + 2 * kAhead])]);
+    if (k + 2 * kAhead < n) PrefetchLine(&entries_[size_t(dirty_[k + 2 * kAhead])]);
     if (k + kAhead < n) PrefetchInstance(entries_[size_t(dirty_[k + kAhead])].inst);
     const int e = dirty_[k];
     dirtyBits_[size_t(e) >> 6] &= ~(uint64_t(1) << (e & 63));
@@ -250,25 +250,6 @@ void CCollisionGrid::Refresh(int e) {
   entry.cell = cell;
   Place(e);
   ++relinks_;
-}
-
-void CCollisionGrid::PrefetchHeads(const RRect& r) const {
-  ForCellRanges(r, [&](const RLevel& l, int64_t x0, int64_t x1, int64_t y0, int64_t y1) {
-    if ((x1 - x0 + 1) * (y1 - y0 + 1) > 16) return;
-    for (int64_t cy = y0; cy <= y1; ++cy) {
-      __builtin_prefetch(&l.head[size_t(cy * l.width + x0)]);
-      __builtin_prefetch(&l.head[size_t(cy * l.width + x1)]);
-    }
-  });
-}
-
-void CCollisionGrid::PrefetchRecords(const RRect& r) const {
-  ForCellRanges(r, [&](const RLevel& l, int64_t x0, int64_t x1, int64_t y0, int64_t y1) {
-    if ((x1 - x0 + 1) * (y1 - y0 + 1) > 16) return;
-    for (int64_t cy = y0; cy <= y1; ++cy)
-      for (int64_t cx = x0; cx <= x1; ++cx)
-        if (const int e = l.head[size_t(cy * l.width + cx)]; e != kNone) __builtin_prefetch(&entries_[size_t(e)]);
-  });
 }
 
 bool CCollisionGrid::RecordsFollowInstances() {

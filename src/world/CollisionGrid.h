@@ -67,24 +67,22 @@ class CCollisionGrid {
   void Reset();
 
   // For walks that query the grid around each instance of a list in turn (the collision phase, an
-  // event of every instance of an object): called before instance k's query, it asks memory for
-  // what the next instances' queries will read, one stage of the way for each: the box (and
-  // motion) of the instance eight places ahead, the cells of the one six ahead, the records of the
-  // one four ahead and (when `instances`: the walk reads the instances it meets, not only their
-  // records) the instances those records hold for the one two ahead. Each stage finds what it
-  // reads asked for two instances earlier (one instance's work is too short a wait for memory,
-  // which takes 150 to 500 ns on a loaded machine). `at(k)` is the list's instance k (null past
-  // its end), `area(inst)` the area its query covers. Only for grids from kLookAheadFrom records
-  // on (it costs time and gains nothing while everything fits the caches) and only while Current
-  // for the room.
-  template <class InstanceAt, class AreaOf>
-  void LookAhead(const CLiveRoom& room, int k, InstanceAt&& at, AreaOf&& area, bool instances) const;
+  // event of every instance of an object): called before instance k's turn, it asks memory for the
+  // first lines of the instance kAheadInstances places on (its box, flags and motion) and for the
+  // variables of the one kAheadVariables on, which the walk reads in turn order and would otherwise
+  // wait for one by one. `at(k)` is the list's instance k (null past its end). Only for grids from
+  // kLookAheadFrom records on (it costs time and gains nothing while everything fits the caches)
+  // and only while Current for the room.
+  // Asking ahead for the cells and records the next queries read, too, was measured: it costs
+  // more than the waits it saves.
+  template <class InstanceAt>
+  void LookAhead(const CLiveRoom& room, int k, InstanceAt&& at) const;
   // Grows with every query (every Sync): tells a walk whether its instances search the grid.
   uint64_t Queries() const { return queries_; }
   // From how many records on LookAhead asks memory ahead (tests set 0 to run it on small rooms).
   void SetLookAheadFrom(size_t records) { lookAheadFrom_ = records; }
   static constexpr size_t kLookAheadFrom = 8192;  // records (512 KB)
-  static constexpr int kLookAheadStep = 2;        // instances between the stages
+  static constexpr int kAheadInstances = 8, kAheadVariables = 2;
 
   // Calls fn(record) once for every entry whose box overlaps `r` (inclusive on all sides), in no
   // particular order. Marked instances are included: the caller's tests skip them.
@@ -160,9 +158,6 @@ class CCollisionGrid {
   // Calls fn(level, x0, x1, y0, y1) for every level with entries: the cells a query of `r` visits.
   template <class F>
   void ForCellRanges(const RRect& r, F&& fn) const;
-  // The look-ahead's stages: the cells' heads, the first record of each cell.
-  void PrefetchHeads(const RRect& r) const;
-  void PrefetchRecords(const RRect& r) const;
 
   const CLiveRoom* room_ = nullptr;
   uint64_t generation_ = 0;
@@ -219,28 +214,20 @@ void CCollisionGrid::ForOverlaps(const RRect& r, F&& fn) const {
     if (entries_.size() >= kPrefetchFrom && (x1 - x0 + 1) * (y1 - y0 + 1) <= 16)
       for (int64_t cy = y0; cy <= y1; ++cy)
         for (int64_t cx = x0; cx <= x1; ++cx)
-          if (const int e = l.head[size_t(cy * l.width + cx)]; e != kNone) __builtin_prefetch(&entries_[size_t(e)]);
+          if (const int e = l.head[size_t(cy * l.width + cx)]; e != kNone) PrefetchLine(&entries_[size_t(e)]);
     for (int64_t cy = y0; cy <= y1; ++cy)
       for (int64_t cx = x0; cx <= x1; ++cx) walk(l.head[size_t(cy * l.width + cx)]);
   });
 }
 
-template <class InstanceAt, class AreaOf>
-void CCollisionGrid::LookAhead(const CLiveRoom& room, int k, InstanceAt&& at, AreaOf&& area, bool instances) const {
+template <class InstanceAt>
+void CCollisionGrid::LookAhead(const CLiveRoom& room, int k, InstanceAt&& at) const {
   if (entries_.size() < lookAheadFrom_ || !Current(room)) return;
-  constexpr int d = kLookAheadStep;
-  if (const CInstance* p = at(k + 4 * d)) {
+  if (const CInstance* p = at(k + kAheadInstances)) {
     PrefetchInstance(p);
-    __builtin_prefetch(reinterpret_cast<const char*>(p) + 128);  // the motion, for areas ahead of it
+    PrefetchLine(reinterpret_cast<const char*>(p) + 128);  // the motion
   }
-  if (const CInstance* p = at(k + 3 * d)) PrefetchHeads(area(*p));
-  if (const CInstance* p = at(k + 2 * d)) PrefetchRecords(area(*p));
-  if (const CInstance* p = at(k + d)) {
-    // The records only point at their instances: an instance freed since the grid was built is
-    // never read here.
-    if (instances) ForOverlaps(area(*p), [](const RCollider& c) { PrefetchInstance(c.inst); });
-    PrefetchVariables(*p);
-  }
+  if (const CInstance* p = at(k + kAheadVariables)) PrefetchVariables(*p);
 }
 
 inline int64_t CCollisionGrid::CellX(const RLevel& l, int64_t x) const {

@@ -469,9 +469,7 @@ void PerformCollisionEvents() {
     for (int i = 0; i < room.Obj_Number(pair.a); ++i) {
       if (Pending()) return;
       if (useGrid)
-        grid.LookAhead(
-            room, i, [&](int k) { return room.Obj_Instance(pair.a, k); },
-            [](const CInstance& inst) -> const RRect& { return inst.i_bbox; }, true);
+        grid.LookAhead(room, i, [&](int k) { return room.Obj_Instance(pair.a, k); });
       CInstance* I = room.Obj_Instance(pair.a, i);
       if (!I || I->i_marked) continue;
       const int from = pair.a == pair.b ? i : 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <optional>
 
 #include "resources/GameResources.h"
@@ -205,38 +204,18 @@ void RunEvent(const RFoundEvent& found, CInstance* self, CInstance* other, int t
   CActionRun(*found.event, self, other).Run();
 }
 
-// The area a search of the instance's event is likely to cover: its box, stretched by one
-// step of its motion (the place it tests before moving).
-RRect AreaAhead(const CInstance& inst) {
-  auto stretch = [](int64_t lo, int64_t hi, double by, int32_t& outLo, int32_t& outHi) {
-    // Whole pixels beyond the motion (one more than its whole part): only cells are asked for.
-    if (by < 0 && by > -1e6)
-      lo += int64_t(by) - 1;
-    else if (by > 0 && by < 1e6)
-      hi += int64_t(by) + 1;
-    constexpr int64_t kMin = std::numeric_limits<int32_t>::min(), kMax = std::numeric_limits<int32_t>::max();
-    outLo = int32_t(std::clamp(lo, kMin, kMax));
-    outHi = int32_t(std::clamp(hi, kMin, kMax));
-  };
-  RRect r;
-  stretch(inst.i_bbox.Left, inst.i_bbox.Right, inst.i_hspeed, r.Left, r.Right);
-  stretch(inst.i_bbox.Top, inst.i_bbox.Bottom, inst.i_vspeed, r.Top, r.Bottom);
-  return r;
-}
-
 // The event on every unmarked instance of object `obj`'s own list; the event is the same for all
 // of them, so it is looked up once.
 void RunForObject(int obj, int type, int numb, CLiveRoom& room) {
   const RFoundEvent found = FindEvent(Objects(), obj, type, numb);
   if (!found.event) return;
-  // While the events search the collision grid (the last one did), the next instances' searches
-  // are asked of memory ahead (see CCollisionGrid::LookAhead).
+  // While the events search the collision grid (the last one did), the next instances are asked
+  // of memory ahead (see CCollisionGrid::LookAhead).
   const CCollisionGrid& grid = CollisionGrid();
   bool searching = false;
   for (int k = 0; k < room.Obj_Number(obj) && !Pending(); ++k) {
     if (searching)
-      grid.LookAhead(
-          room, k, [&](int n) { return room.Obj_Instance(obj, n); }, AreaAhead, false);
+      grid.LookAhead(room, k, [&](int n) { return room.Obj_Instance(obj, n); });
     if (CInstance* inst = room.Obj_Instance(obj, k); inst && !inst->i_marked) {
       const uint64_t queries = grid.Queries();
       RunEvent(found, inst, inst, type, numb);

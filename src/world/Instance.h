@@ -10,6 +10,7 @@
 
 #include "resources/Bitmap32.h"
 #include "script/Variables.h"
+#include "world/Prefetch.h"
 
 namespace kestro {
 
@@ -114,12 +115,12 @@ class alignas(64) CInstance {
 // Asks memory for the instance's first two cache lines (what searches and events read first)
 // without reading anything: `inst` may be any pointer the caller holds.
 inline void PrefetchInstance(const CInstance* inst) {
-  __builtin_prefetch(inst);
-  __builtin_prefetch(reinterpret_cast<const char*>(inst) + 64);
+  PrefetchLine(inst);
+  PrefetchLine(reinterpret_cast<const char*>(inst) + 64);
 }
 // Asks memory for the start of the instance's own variables (the instance is read).
 inline void PrefetchVariables(const CInstance& inst) {
-  if (!inst.i_vars.Vars().empty()) __builtin_prefetch(inst.i_vars.Vars().data());
+  if (!inst.i_vars.Vars().empty()) PrefetchLine(inst.i_vars.Vars().data());
 }
 
 }  // namespace kestro
