@@ -61,6 +61,7 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   std::fill(std::begin(levelCount_), std::end(levelCount_), 0);
   ownSlots_.resize(size_t(std::max(0, Objects().Count())));
   for (auto& own : ownSlots_) own.clear();
+  ownSolid_.assign(ownSlots_.size(), 0);
   const auto& order = room.ListOrder();
 
   // The region of the boxes, and the cell size: a power of two near the middle box size, made
@@ -97,7 +98,7 @@ void CCollisionGrid::Build(CLiveRoom& room) {
     l.shift = baseShift_ + k;
     l.width = ((maxX - minX) >> l.shift) + 1;
     l.height = ((maxY - minY) >> l.shift) + 1;
-    l.head.assign(size_t(l.width * l.height), kNone);
+    l.head.assign(2 * size_t(l.width * l.height), kNone);
   }
   // Slots in list order; entries ordered by level and cell (a counting sort), so the entries of a
   // cell, and of the cells beside it, lie together.
@@ -107,16 +108,19 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   std::vector<int64_t> start;
   std::vector<int64_t> offset(kLevels + 3, 0);  // the lists first, then each level's cells
   for (int k = 0; k < kLevels; ++k)
-    offset[size_t(k) + 3] = offset[size_t(k) + 2] + levels_[k].width * levels_[k].height;
-  auto key = [&](int lv, int c) { return c == kFarList ? 0 : c == kHugeList ? 1 : offset[size_t(lv) + 2] + 2 + c; };
+    offset[size_t(k) + 3] = offset[size_t(k) + 2] + 2 * levels_[k].width * levels_[k].height;
+  // A cell's other records, then its solid ones.
+  auto key = [&](int lv, int c, bool solid) {
+    return c == kFarList ? 0 : c == kHugeList ? 1 : offset[size_t(lv) + 2] + 2 + 2 * int64_t(c) + (solid ? 1 : 0);
+  };
   start.assign(size_t(offset[kLevels + 2] + 3), 0);
   for (size_t k = 0; k < order.size(); ++k) {
     Locate(order[k]->i_bbox, level[k], cell[k]);
-    ++start[size_t(key(level[k], cell[k])) + 1];
+    ++start[size_t(key(level[k], cell[k], order[k]->i_solid)) + 1];
   }
   for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
   for (size_t k = 0; k < order.size(); ++k) {
-    const int e = int(start[size_t(key(level[k], cell[k]))]++);
+    const int e = int(start[size_t(key(level[k], cell[k], order[k]->i_solid))]++);
     RCollider& entry = AddSlot(order[k], e);
     entry.level = int8_t(level[k]);
     entry.cell = cell[k];
@@ -140,6 +144,7 @@ CCollisionGrid::RCollider& CCollisionGrid::AddSlot(CInstance* inst, int e) {
     entry.object = obj;
     entry.ownPos = int(ownSlots_[size_t(obj)].size());
     ownSlots_[size_t(obj)].push_back(s);
+    if (entry.solid) ++ownSolid_[size_t(obj)];
   }
   inst->i_gridentry = e;
   return entry;
@@ -186,7 +191,7 @@ void CCollisionGrid::Locate(const RRect& b, int& level, int& cell) const {
 
 void CCollisionGrid::Place(int e) {
   RCollider& entry = entries_[size_t(e)];
-  int& head = Head(entry.level, entry.cell);
+  int& head = Head(entry.level, entry.cell, entry.solid);
   entry.prev = kNone;
   entry.next = head;
   if (head != kNone) entries_[size_t(head)].prev = e;
@@ -199,7 +204,7 @@ void CCollisionGrid::Unlink(int e) {
   if (entry.prev != kNone)
     entries_[size_t(entry.prev)].next = entry.next;
   else
-    Head(entry.level, entry.cell) = entry.next;
+    Head(entry.level, entry.cell, entry.solid) = entry.next;
   if (entry.next != kNone) entries_[size_t(entry.next)].prev = entry.prev;
   if (entry.cell >= 0) --levelCount_[entry.level];
 }
@@ -239,13 +244,17 @@ void CCollisionGrid::Flush() {
 void CCollisionGrid::Refresh(int e) {
   RCollider& entry = entries_[size_t(e)];
   const RRect old = entry.box;
+  const bool wasSolid = entry.solid;
   Fill(entry, *entry.inst);
-  const RRect& b = entry.box;
-  if (b == old) return;
+  const bool solid = entry.solid;
+  if (entry.box == old && solid == wasSolid) return;
+  if (solid != wasSolid && entry.object >= 0) ownSolid_[size_t(entry.object)] += solid ? 1 : size_t(-1);
   int level, cell;
-  Locate(b, level, cell);
-  if (level == entry.level && cell == entry.cell) return;
+  Locate(entry.box, level, cell);
+  if (level == entry.level && cell == entry.cell && solid == wasSolid) return;
+  entry.solid = wasSolid;  // unlinked from the list it is in
   Unlink(e);
+  entry.solid = solid;
   entry.level = int8_t(level);
   entry.cell = cell;
   Place(e);
@@ -266,7 +275,25 @@ bool CCollisionGrid::RecordsFollowInstances() {
     if (c.object != (obj >= 0 && size_t(obj) < ownSlots_.size() ? obj : -1)) return false;
     if (c.object >= 0 && OwnSlot(c.object, c.ownPos) != int(s)) return false;
   }
-  return true;
+  // The solid counts, and every record in the list of its cell and solid flag.
+  for (size_t obj = 0; obj < ownSlots_.size(); ++obj) {
+    size_t solid = 0;
+    for (const int s : ownSlots_[obj]) solid += entries_[size_t(slots_[size_t(s)].entry)].solid ? 1 : 0;
+    if (solid != ownSolid_[obj]) return false;
+  }
+  size_t listed = 0;
+  auto walk = [&](int e, int level, int cell, int solid) {
+    for (; e != kNone; e = entries_[size_t(e)].next, ++listed) {
+      const RCollider& c = entries_[size_t(e)];
+      if (c.cell != cell || (cell >= 0 && (c.level != level || int(c.solid) != solid))) return false;
+    }
+    return true;
+  };
+  if (!walk(far_, 0, kFarList, 0) || !walk(huge_, 0, kHugeList, 0)) return false;
+  for (int k = 0; k < kLevels; ++k)
+    for (size_t h = 0; h < levels_[k].head.size(); ++h)
+      if (!walk(levels_[k].head[h], k, int(h / 2), int(h % 2))) return false;
+  return listed == entries_.size();
 }
 
 int CCollisionGrid::ActiveRank(int slot) {

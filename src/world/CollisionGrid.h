@@ -84,10 +84,21 @@ class CCollisionGrid {
   static constexpr size_t kLookAheadFrom = 8192;  // records (512 KB)
   static constexpr int kAheadInstances = 8, kAheadVariables = 2;
 
-  // Calls fn(record) once for every entry whose box overlaps `r` (inclusive on all sides), in no
-  // particular order. Marked instances are included: the caller's tests skip them.
+  // Which records a search wants: solid ones, the others, or all. Each cell keeps its solid and
+  // its other records in two lists, so a search for solid instances (place_free, the solid
+  // objects of a collision pair) does not read the records of all the others around it.
+  enum class ESubset { kAll, kSolid, kNotSolid };
+  // Calls fn(record) once for every entry of `subset` whose box overlaps `r` (inclusive on all
+  // sides), in no particular order. Marked instances are included: the caller's tests skip them.
   template <class F>
-  void ForOverlaps(const RRect& r, F&& fn) const;
+  void ForOverlaps(const RRect& r, F&& fn, ESubset subset = ESubset::kAll) const;
+  // The records of object `object`'s own list a search needs to look at: kSolid when all of its
+  // instances are solid, kNotSolid when none is, else kAll.
+  ESubset SubsetOf(int object) const {
+    if (object < 0 || size_t(object) >= ownSlots_.size()) return ESubset::kAll;
+    const size_t solid = ownSolid_[size_t(object)];
+    return solid == 0 ? ESubset::kNotSolid : solid == ownSlots_[size_t(object)].size() ? ESubset::kSolid : ESubset::kAll;
+  }
 
   int Count() const { return int(slots_.size()); }
   CInstance* At(int slot) const { return slots_[size_t(slot)].inst; }
@@ -132,7 +143,7 @@ class CCollisionGrid {
   struct RLevel {
     int shift = 0;
     int64_t width = 0, height = 0;  // cells
-    std::vector<int> head;
+    std::vector<int> head;          // two lists a cell: 2 x cell, its other records; + 1, its solid ones
   };
 
   void Build(CLiveRoom& room);
@@ -148,8 +159,10 @@ class CCollisionGrid {
   void Refresh(int e);
   void Place(int entry);
   void Unlink(int entry);
-  int& Head(int level, int cell) {
-    return cell == kFarList ? far_ : cell == kHugeList ? huge_ : levels_[size_t(level)].head[size_t(cell)];
+  int& Head(int level, int cell, bool solid) {
+    return cell == kFarList    ? far_
+           : cell == kHugeList ? huge_
+                               : levels_[size_t(level)].head[2 * size_t(cell) + (solid ? 1 : 0)];
   }
   // Where a box belongs: its level and cell (or a list).
   void Locate(const RRect& b, int& level, int& cell) const;
@@ -171,6 +184,7 @@ class CCollisionGrid {
   std::vector<uint64_t> dirtyBits_;  // the same by entry, one bit each
   int held_ = 0;
   std::vector<std::vector<int>> ownSlots_;  // per object: the slots of its own list, in order
+  std::vector<size_t> ownSolid_;            // per object: how many of them are solid
   std::vector<int> rank_;                   // active-list ranks of the first rankedCount_ slots
   int rankedCount_ = 0;
   int64_t originX_ = 0, originY_ = 0;
@@ -198,7 +212,7 @@ void CCollisionGrid::ForCellRanges(const RRect& r, F&& fn) const {
 }
 
 template <class F>
-void CCollisionGrid::ForOverlaps(const RRect& r, F&& fn) const {
+void CCollisionGrid::ForOverlaps(const RRect& r, F&& fn, ESubset subset) const {
   auto overlaps = [&r](const RRect& b) {
     return b.Left <= r.Right && r.Left <= b.Right && b.Top <= r.Bottom && r.Top <= b.Bottom;
   };
@@ -211,12 +225,16 @@ void CCollisionGrid::ForOverlaps(const RRect& r, F&& fn) const {
   ForCellRanges(r, [&](const RLevel& l, int64_t x0, int64_t x1, int64_t y0, int64_t y1) {
     // The first record of every cell asked for at once, so a grid too large for the caches waits
     // for memory once per query rather than once per cell.
+    const size_t first = subset == ESubset::kSolid ? 1 : 0, last = subset == ESubset::kNotSolid ? 0 : 1;
     if (entries_.size() >= kPrefetchFrom && (x1 - x0 + 1) * (y1 - y0 + 1) <= 16)
       for (int64_t cy = y0; cy <= y1; ++cy)
         for (int64_t cx = x0; cx <= x1; ++cx)
-          if (const int e = l.head[size_t(cy * l.width + cx)]; e != kNone) PrefetchLine(&entries_[size_t(e)]);
+          for (size_t list = first; list <= last; ++list)
+            if (const int e = l.head[2 * size_t(cy * l.width + cx) + list]; e != kNone)
+              PrefetchLine(&entries_[size_t(e)]);
     for (int64_t cy = y0; cy <= y1; ++cy)
-      for (int64_t cx = x0; cx <= x1; ++cx) walk(l.head[size_t(cy * l.width + cx)]);
+      for (int64_t cx = x0; cx <= x1; ++cx)
+        for (size_t list = first; list <= last; ++list) walk(l.head[2 * size_t(cy * l.width + cx) + list]);
   });
 }
 

@@ -72,8 +72,9 @@ bool SearchUsesGrid(int32_t designator) {
 // Calls visit(candidate) for the instances of Candidates(), marked ones included (the visitor
 // skips them: it can often tell sooner, with less of the instance read), unordered, until it
 // returns true; true when one did.
+// `solidOnly`: the visitor takes only solid ones (the grid then reads only their records).
 template <class Visit>
-bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
+bool AnyCandidate(int32_t designator, const RRect& area, Visit visit, bool solidOnly = false) {
   if (area.Left > area.Right || area.Top > area.Bottom) return false;
   CLiveRoom& room = World().Room();
   auto plain = [&](CInstance* inst) { return RCandidate{inst, inst->i_solid, -1, nullptr}; };
@@ -86,9 +87,11 @@ bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
     CCollisionGrid& grid = CollisionGrid();
     grid.Sync(room);
     bool found = false;
-    grid.ForOverlaps(area, [&](const CCollisionGrid::RCollider& c) {
-      if (!found && visit(RCandidate{c.inst, c.solid, c.slot, &c})) found = true;
-    });
+    grid.ForOverlaps(
+        area, [&](const CCollisionGrid::RCollider& c) {
+          if (!found && visit(RCandidate{c.inst, c.solid, c.slot, &c})) found = true;
+        },
+        solidOnly ? CCollisionGrid::ESubset::kSolid : CCollisionGrid::ESubset::kAll);
     return found;
   }
   if (designator >= 0 && designator < kFirstInstanceId) {
@@ -103,9 +106,13 @@ bool AnyCandidate(int32_t designator, const RRect& area, Visit visit) {
     CCollisionGrid& grid = CollisionGrid();
     grid.Sync(room);
     bool found = false;
-    grid.ForOverlaps(area, [&](const CCollisionGrid::RCollider& c) {
-      if (!found && InListOf(c.object, designator) && visit(RCandidate{c.inst, c.solid, c.slot, &c})) found = true;
-    });
+    grid.ForOverlaps(
+        area,
+        [&](const CCollisionGrid::RCollider& c) {
+          if (!found && InListOf(c.object, designator) && visit(RCandidate{c.inst, c.solid, c.slot, &c}))
+            found = true;
+        },
+        solidOnly ? CCollisionGrid::ESubset::kSolid : CCollisionGrid::ESubset::kAll);
     return found;
   }
   if (designator >= kFirstInstanceId) {
@@ -219,9 +226,12 @@ bool MeetAllGrid(CLiveRoom& room, CInstance& I, int b, int j, std::vector<std::p
         continue;
       }
       found.clear();
-      grid.ForOverlaps(I.i_bbox, [&](const CCollisionGrid::RCollider& c) {
-        if (c.slot >= threshold && c.object == b) found.emplace_back(c.slot, grid.EntryIndex(c));
-      });
+      grid.ForOverlaps(
+          I.i_bbox,
+          [&](const CCollisionGrid::RCollider& c) {
+            if (c.slot >= threshold && c.object == b) found.emplace_back(c.slot, grid.EntryIndex(c));
+          },
+          grid.SubsetOf(b));
       std::sort(found.begin(), found.end());
       seen = grid.Changes();
       fresh = true;
@@ -298,10 +308,13 @@ bool PlaceFree(CInstance& self, double x, double y, bool solidOnly) {
   return AtPlace(self, x, y, [&] {
     // Self, then the solid flag (of the record, through the grid), before the instance is read.
     const RCollisionShape shape = ShapeOf(self);
-    return !AnyCandidate(kDesignatorAll, self.i_bbox, [&](const RCandidate& c) {
-      return c.inst != &self && (!solidOnly || c.solid) &&
-             Collision_Shapes(c.record ? c.record->Shape() : ShapeOf(*c.inst), shape, true);
-    });
+    return !AnyCandidate(
+        kDesignatorAll, self.i_bbox,
+        [&](const RCandidate& c) {
+          return c.inst != &self && (!solidOnly || c.solid) &&
+                 Collision_Shapes(c.record ? c.record->Shape() : ShapeOf(*c.inst), shape, true);
+        },
+        solidOnly);
   });
 }
 
