@@ -21,6 +21,7 @@ nlohmann::json Event(const std::string& type, int number, const std::string& cod
 
 // Each line prints what one group of calls left.
 const char* kCreate = R"(
+show_debug_message(window_get_cursor());
 window_set_caption("Kestro " + "window");
 show_debug_message(window_get_caption());
 window_set_color(make_color_rgb(1, 2, 3));
@@ -60,7 +61,9 @@ TEST(WindowFunctionsRun, GameCodeDrivesTheWindowHeadless) {
   nlohmann::json room = {{"width", 160},       {"height", 120},
                          {"speed", 30},        {"color", 0x00FF00},
                          {"show_color", true}, {"instances", {{{"x", 0}, {"y", 0}, {"object", "obj_ctl"}}}}};
-  WriteProject(dir.path(), {{"game_id", 9}, {"objects", {"obj_ctl"}}, {"rooms", {"rm"}}},
+  // The settings hide the cursor: the game starts with none.
+  WriteProject(dir.path(),
+               {{"game_id", 9}, {"settings", {{"show_cursor", false}}}, {"objects", {"obj_ctl"}}, {"rooms", {"rm"}}},
                {{"objects/obj_ctl.json", ctl.dump()}, {"rooms/rm.json", room.dump()}});
   BuildDataOnly(dir.path());
   fs::create_directories(dir / "tmp");
@@ -69,6 +72,7 @@ TEST(WindowFunctionsRun, GameCodeDrivesTheWindowHeadless) {
                           " run --headless --debug-messages --steps 3 --frames frames game.kx 2>&1";
   ASSERT_EQ(RunProcess(cmd, &out), 0) << out;
   EXPECT_EQ(out,
+            "-1\n"
             "Kestro window\n"
             "1\n"
             "160x120\n"  // the room's size
