@@ -1,8 +1,21 @@
 #include "graphics/Display.h"
 
+#include <algorithm>
+#include <tuple>
+
 #include "resources/GameSettings.h"
 
 namespace kestro {
+
+void CDisplay::SetSource(IDisplayModes* source) {
+  source_ = source;
+  Refresh();
+}
+
+void CDisplay::Refresh() {
+  RDisplayMode m;
+  if (source_ && source_->DesktopMode(m)) SetDesktop(m.width, m.height, m.depth, m.frequency);
+}
 
 void CDisplay::SetDesktop(int w, int h, int depth, int frequency) {
   w_ = w > 0 ? w : 1024;
@@ -11,20 +24,50 @@ void CDisplay::SetDesktop(int w, int h, int depth, int frequency) {
   freq_ = frequency > 0 ? frequency : 60;
 }
 
-bool CDisplay::TestMode(const RDisplayMode& m) {
-  if (m.width > 16384 || m.height > 16384) return false;
-  if ((m.width > 0 && m.width < 64) || (m.height > 0 && m.height < 64)) return false;
-  if (m.depth > 0 && m.depth != 16 && m.depth != 24 && m.depth != 32) return false;
-  if (m.frequency > 500) return false;
-  return true;
+std::vector<RDisplayMode> CDisplay::Modes() const {
+  std::vector<RDisplayMode> out;
+  if (source_) {
+    for (RDisplayMode m : source_->ListedModes()) {
+      if (m.width <= 0 || m.height <= 0) continue;
+      if (m.depth <= 0) m.depth = depth_;
+      if (m.frequency <= 0) m.frequency = freq_;
+      if (std::find(out.begin(), out.end(), m) == out.end()) out.push_back(m);
+    }
+  }
+  if (out.empty()) out.push_back(Desktop());
+  return out;
 }
 
-bool CDisplay::SetMode(const RDisplayMode& m) {
-  if (!TestMode(m)) return false;
-  if (m.width > 0) vw_ = m.width == w_ ? 0 : m.width;
-  if (m.height > 0) vh_ = m.height == h_ ? 0 : m.height;
-  if (m.depth > 0) vdepth_ = m.depth == depth_ ? 0 : m.depth;
-  if (m.frequency > 0) vfreq_ = m.frequency == freq_ ? 0 : m.frequency;
+bool CDisplay::FindMode(const RDisplayMode& want, RDisplayMode& found) const {
+  const RDisplayMode now{Width(), Height(), Depth(), Frequency()};
+  if (want.width <= 0 && want.height <= 0 && want.depth <= 0 && want.frequency <= 0) {
+    found = now;
+    return true;
+  }
+  auto fits = [&](const RDisplayMode& m) {
+    if (want.width > 0 && m.width != want.width) return false;
+    if (want.height > 0 && m.height != want.height) return false;
+    if (want.depth > 0 && m.depth != want.depth) return false;
+    return !(want.frequency > 0 && m.frequency != want.frequency);
+  };
+  auto key = [&](const RDisplayMode& m) {
+    return std::tuple(m.width == now.width && m.height == now.height, m.depth == now.depth,
+                      m.frequency == now.frequency, m.frequency, m.depth, int64_t(m.width) * m.height);
+  };
+  bool any = false;
+  for (const RDisplayMode& m : Modes()) {
+    if (!fits(m) || (any && key(m) <= key(found))) continue;
+    found = m;
+    any = true;
+  }
+  return any;
+}
+
+bool CDisplay::SetMode(const RDisplayMode& want) {
+  RDisplayMode found;
+  if (!FindMode(want, found)) return false;
+  chosen_ = !(found == Desktop());
+  if (chosen_) mode_ = found;
   return true;
 }
 

@@ -1,9 +1,11 @@
 #include "graphics/GameWindow.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "graphics/Display.h"
+#include "graphics/Input.h"
 
 namespace kestro {
 
@@ -34,26 +36,30 @@ void CGameWindow::SetVisible(bool on) {
   PlatformVisible(on);
 }
 
+void CGameWindow::SaveWindowed() {
+  if (state_.fullScreen || inStyleChange_) return;
+  Sync();
+  state_.savedX = state_.clientX;
+  state_.savedY = state_.clientY;
+  state_.savedW = state_.clientW;
+  state_.savedH = state_.clientH;
+}
+
 void CGameWindow::SetFullScreen(bool on) {
   if (on == state_.fullScreen) return;
-  if (on && !inStyleChange_) {
-    Sync();
-    state_.savedX = state_.clientX;
-    state_.savedY = state_.clientY;
-    state_.savedW = state_.clientW;
-    state_.savedH = state_.clientH;
-  }
+  SaveWindowed();
   inStyleChange_ = true;
   state_.fullScreen = on;
   PlatformFullScreen(on);
   PlatformStyle();
   if (!on) {
-    PlatformClientSize(std::max(state_.savedW, 1), std::max(state_.savedH, 1));
+    const int w = std::max(state_.savedW, 1), h = std::max(state_.savedH, 1);
+    PlatformClientSize(w, h);
     PlatformPosition(state_.savedX, state_.savedY);
     state_.clientX = state_.savedX;
     state_.clientY = state_.savedY;
-    state_.clientW = std::max(state_.savedW, 1);
-    state_.clientH = std::max(state_.savedH, 1);
+    state_.clientW = w;
+    state_.clientH = h;
   }
   inStyleChange_ = false;
   Sync();
@@ -61,6 +67,7 @@ void CGameWindow::SetFullScreen(bool on) {
 }
 
 void CGameWindow::SetShowBorder(bool on) {
+  SaveWindowed();
   state_.showBorder = on;
   PlatformStyle();
   Sync();
@@ -68,16 +75,19 @@ void CGameWindow::SetShowBorder(bool on) {
 
 // The window system decides the caption's buttons; the flag is kept for the game to read.
 void CGameWindow::SetShowIcons(bool on) {
+  SaveWindowed();
   state_.showIcons = on;
   PlatformStyle();
 }
 
 void CGameWindow::SetStayOnTop(bool on) {
+  SaveWindowed();
   state_.stayOnTop = on;
   PlatformStyle();
 }
 
 void CGameWindow::SetSizeable(bool on) {
+  SaveWindowed();
   state_.sizeable = on;
   PlatformStyle();
 }
@@ -87,14 +97,34 @@ void CGameWindow::SetCaption(const std::string& caption) {
   PlatformCaption(caption);
 }
 
-void CGameWindow::SetCursorShown(bool on) {
-  state_.showCursor = on;
-  PlatformCursor(on);
+void CGameWindow::SetCursor(int cursor) {
+  cursor_ = cursor;
+  state_.showCursor = cursor != -1;
+  PlatformCursor(cursor);
+}
+
+void CGameWindow::DisplayChanged() {
+  if (state_.fullScreen) PlatformDisplayMode();
+  Sync();
+  Repaint();
+}
+
+void CGameWindow::ClientResized(int w, int h) {
+  // In full screen the client area is the display's, whatever the window system says.
+  if (state_.fullScreen) return;
+  const int mw = state_.MinClientW(), mh = state_.MinClientH();
+  if (w < mw || h < mh) {
+    SetClientSize(std::max(w, mw), std::max(h, mh));
+  } else {
+    state_.clientW = std::max(w, 1);
+    state_.clientH = std::max(h, 1);
+  }
+  Repaint();
 }
 
 void CGameWindow::SetClientSize(int w, int h) {
-  w = std::max(w, 1);
-  h = std::max(h, 1);
+  w = std::clamp(w, 1, kMaxClientSize);
+  h = std::clamp(h, 1, kMaxClientSize);
   if (state_.fullScreen) {
     // Remembered for when full screen ends.
     state_.savedW = w;
@@ -132,7 +162,12 @@ void CGameWindow::SetRectangle(int x, int y, int w, int h) {
 }
 
 void CGameWindow::Center() {
-  if (state_.fullScreen) return;
+  if (state_.fullScreen) {
+    // The window comes back centred when full screen ends.
+    state_.savedX = (Display().DesktopWidth() - state_.savedW) / 2;
+    state_.savedY = (Display().DesktopHeight() - state_.savedH) / 2;
+    return;
+  }
   SetPosition((Display().DesktopWidth() - state_.clientW) / 2, (Display().DesktopHeight() - state_.clientH) / 2);
 }
 
@@ -164,6 +199,9 @@ void CGameWindow::SetScreenMouse(int x, int y) {
   mouseX_ = x;
   mouseY_ = y;
   PlatformSetMouse(x, y);
+  // The game reads the pointer where it was put at once, also where no motion event follows
+  // (windows without a pointer).
+  Input().MouseMove(x - state_.clientX, y - state_.clientY);
 }
 
 void CGameWindow::SetRegionMouse(double rx, double ry) {
@@ -173,8 +211,42 @@ void CGameWindow::SetRegionMouse(double rx, double ry) {
 }
 
 void CGameWindow::SetRegionScale(double scale, bool adapt) {
-  state_.scale = scale;
+  state_.scale = std::isfinite(scale) ? scale : 1;
   SetRegionSize(0, 0, adapt);
 }
+
+void CGameWindow::RegionMouse(int64_t& rx, int64_t& ry) const {
+  kestro::ClientToRegion(Input().MouseClientX(), Input().MouseClientY(), state_.clientW, state_.clientH, state_.regionW,
+                         state_.regionH, state_.scale, rx, ry);
+}
+
+namespace {
+const RPort* DrawnPort(int view) {
+  if (view < 0 || view >= CPortTable::kPorts || !Ports().Get(view).used) return nullptr;
+  return &Ports().Get(view);
+}
+}  // namespace
+
+void CGameWindow::ViewMouse(int view, int64_t& x, int64_t& y) const {
+  int64_t rx, ry;
+  RegionMouse(rx, ry);
+  x = rx;
+  y = ry;
+  if (const RPort* p = DrawnPort(view)) CPortTable::RegionToRoom(*p, double(rx), double(ry), x, y);
+}
+
+void CGameWindow::ViewsMouse(int64_t& x, int64_t& y) const {
+  int64_t rx, ry;
+  RegionMouse(rx, ry);
+  Ports().MouseInRoom(rx, ry, x, y);
+}
+
+void CGameWindow::SetViewMouse(int view, double x, double y) {
+  double rx = x, ry = y;
+  if (const RPort* p = DrawnPort(view)) CPortTable::RoomToRegion(*p, x, y, rx, ry);
+  SetRegionMouse(rx, ry);
+}
+
+void CGameWindow::SetViewsMouse(double x, double y) { SetViewMouse(Ports().LowestUsed(), x, y); }
 
 }  // namespace kestro

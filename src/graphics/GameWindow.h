@@ -3,6 +3,7 @@
 // platform the class is a complete model of the window, which tests and headless tools use.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "graphics/Window.h"
@@ -11,6 +12,8 @@ namespace kestro {
 
 class CGameWindow {
  public:
+  // The largest client side the window is given (window systems refuse larger ones).
+  static constexpr int kMaxClientSize = 16384;
   virtual ~CGameWindow() = default;
   CWindowState& State() { return state_; }
   const CWindowState& State() const { return state_; }
@@ -23,7 +26,9 @@ class CGameWindow {
   void SetSizeable(bool on);
   void SetCaption(const std::string& caption);
   const std::string& Caption() const { return caption_; }
-  void SetCursorShown(bool on);
+  // A cursor of the cr_* constants: 0 the default, -1 none, the others the system's cursors.
+  void SetCursor(int cursor);
+  int Cursor() const { return cursor_; }
   void SetColour(int32_t colour) { state_.colour = colour & 0xFFFFFF; }
   void SetPosition(int x, int y);
   // With a positive scale the client size stays the scaled region.
@@ -36,17 +41,28 @@ class CGameWindow {
   void SetRegionSize(int w, int h, bool adapt);
   void SetRegionScale(double scale, bool adapt);
 
-  // After a display mode change: a full-screen client area takes the display's new size.
-  void DisplayChanged() {
-    Sync();
-    Repaint();
-  }
+  // After a display mode was chosen or given back: a full-screen window shows the display's mode
+  // now and its client area takes the mode's size.
+  void DisplayChanged();
+  // The player resized the window to a client area of w x h: taken, except that while a positive
+  // scale is set it is grown back to the scaled region.
+  void ClientResized(int w, int h);
 
   // The mouse on the screen (display_mouse_get_x/y and display_mouse_set), and moved to a
   // position of the region (window_mouse_set goes through the views first).
   void ScreenMouse(int& x, int& y);
   void SetScreenMouse(int x, int y);
   void SetRegionMouse(double rx, double ry);
+
+  // The game's pointer (where the last mouse event or setting put it) in region coordinates, and
+  // in room coordinates through one view's port (a view that was not drawn leaves the region
+  // position) or through the views as mouse_x and mouse_y do.
+  void RegionMouse(int64_t& rx, int64_t& ry) const;
+  void ViewMouse(int view, int64_t& x, int64_t& y) const;
+  void ViewsMouse(int64_t& x, int64_t& y) const;
+  // The pointer put on a room position seen through one view, or through the lowest view drawn.
+  void SetViewMouse(int view, double x, double y);
+  void SetViewsMouse(double x, double y);
 
  protected:
   // What the real window does. The model alone does nothing.
@@ -56,7 +72,9 @@ class CGameWindow {
   virtual void PlatformClientSize(int, int) {}
   virtual void PlatformPosition(int, int) {}
   virtual void PlatformCaption(const std::string&) {}
-  virtual void PlatformCursor(bool) {}
+  virtual void PlatformCursor(int) {}
+  // Full screen in the display's mode now (after a mode was chosen or given back).
+  virtual void PlatformDisplayMode() {}
   // Takes the client rectangle of the real window into the state (windowed mode).
   virtual void PlatformReadBack() {}
   // The pointer on the screen; the model keeps its own where there is no pointer.
@@ -67,9 +85,12 @@ class CGameWindow {
   // The client rectangle: the whole (virtual) display in full screen, else the real window's.
   void Sync();
   void SetClientSize(int w, int h);
+  // Before a style change: the windowed client rectangle, for when full screen ends.
+  void SaveWindowed();
 
   CWindowState state_;
   std::string caption_;
+  int cursor_ = 0;
   bool inStyleChange_ = false;
   int mouseX_ = 0, mouseY_ = 0;
 };

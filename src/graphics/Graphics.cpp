@@ -6,6 +6,7 @@
 
 #include "graphics/Clock.h"
 #include "graphics/Display.h"
+#include "graphics/GameWindow.h"
 #include "resources/Bitmap32.h"
 #include "resources/TextureSource.h"
 
@@ -98,6 +99,8 @@ void CGraphics::ApplyDisplayReset() {
   if (!resetPending_) return;
   resetPending_ = false;
   Display().Restore();
+  // A full-screen window shows the desktop's mode again.
+  if (CGameWindow* w = GameWindow()) w->DisplayChanged();
   multisample_ = (resetLevel_ == 2 || resetLevel_ == 4 || resetLevel_ == 8) ? resetLevel_ : 0;
   ResetDevice();
 }

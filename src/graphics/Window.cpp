@@ -22,7 +22,10 @@ double RegionFactor(int cw, int ch, int rw, int rh, double scale) {
 RPixelRect RegionDestination(int cw, int ch, int rw, int rh, double scale) {
   if (scale == 0) return {0, 0, cw, ch};
   double s = RegionFactor(cw, ch, rw, rh, scale);
-  int w = int(RoundEven(rw * s)), h = int(RoundEven(rh * s));
+  // A huge factor cannot make sizes wrap around.
+  const int64_t big = int64_t(1) << 28;
+  int w = int(std::clamp<int64_t>(RoundEven(rw * s), -big, big)),
+      h = int(std::clamp<int64_t>(RoundEven(rh * s), -big, big));
   return {(cw - w) / 2, (ch - h) / 2, w, h};
 }
 
@@ -117,8 +120,12 @@ EWindowBorder CWindowState::Border() const {
   return sizeable ? EWindowBorder::Sizeable : EWindowBorder::Single;
 }
 
-int CWindowState::MinClientW() const { return scale > 0 ? int(RoundEven(scale * regionW)) : 0; }
-int CWindowState::MinClientH() const { return scale > 0 ? int(RoundEven(scale * regionH)) : 0; }
+namespace {
+int ClampToInt(int64_t v) { return int(std::clamp<int64_t>(v, 0, INT32_MAX)); }
+}  // namespace
+
+int CWindowState::MinClientW() const { return scale > 0 ? ClampToInt(RoundEven(scale * regionW)) : 0; }
+int CWindowState::MinClientH() const { return scale > 0 ? ClampToInt(RoundEven(scale * regionH)) : 0; }
 
 void CWindowState::WantedClientSize(bool adapt, int& w, int& h) const {
   w = clientW;

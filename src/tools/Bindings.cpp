@@ -30,6 +30,7 @@ std::vector<RBindingTable> GameBindings() {
       DrawFunctions(),
       SurfaceFunctions(),
       TextFunctions(),
+      WindowFunctions(),
       DataStructureFunctions(),
       DateFunctions(),
       ProcessFunctions(),

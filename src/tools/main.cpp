@@ -95,7 +95,11 @@ int main(int argc, char** argv) {
   };
   // The window is made hidden; it appears when the first room is entered.
   kestro::World().hooks.showWindow = [] {
-    if (kestro::CGameWindow* window = kestro::GameWindow()) window->SetVisible(true);
+    if (kestro::CGameWindow* window = kestro::GameWindow()) {
+      window->SetVisible(true);
+      // Each game start shows the default cursor or none, as the settings (and the game) last said.
+      window->SetCursor(kestro::GameSettings().showCursor ? 0 : -1);
+    }
   };
 
   std::string self = kestro::os::SelfExecutablePath();

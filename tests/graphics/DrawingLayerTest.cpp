@@ -232,7 +232,7 @@ TEST_F(DrawingLayer, RegionViewportProjectionAndGrab) {
   EXPECT_FALSE(g.GrabScreen(0, 0, 0, 5, grab));
   // A 16-bit display grabs 5-6-5 colours.
   CDisplay saved = Display();
-  Display().SetMode({-1, -1, 16, -1});
+  Display().SetDesktop(1024, 768, 16, 60);
   ASSERT_TRUE(g.GrabScreen(0, 0, 1, 1, grab));
   EXPECT_EQ(grab.bits, 16);
   EXPECT_EQ(grab.bgra[0], 0);  // 7 has no 5-bit form above 0

@@ -146,7 +146,7 @@ TEST(WindowGeometry, MouseGoesThroughTheHighestViewThatHoldsIt) {
   EXPECT_EQ(y, 200);
 }
 
-TEST(Display, SettingsChoicesAndVirtualModes) {
+TEST(Display, SettingsChoicesAndTheDesktopAlone) {
   CGameSettings s;
   RDisplayMode m;
   EXPECT_FALSE(SettingsDisplayMode(s, m));
@@ -165,17 +165,66 @@ TEST(Display, SettingsChoicesAndVirtualModes) {
 
   CDisplay d;
   d.SetDesktop(1920, 1080, 32, 60);
-  EXPECT_TRUE(d.SetMode({800, 600, -1, 85}));
-  EXPECT_EQ(d.Width(), 800);
-  EXPECT_EQ(d.Height(), 600);
-  EXPECT_EQ(d.Depth(), 32);
-  EXPECT_EQ(d.Frequency(), 85);
-  EXPECT_EQ(d.DesktopWidth(), 1920);
-  EXPECT_FALSE(d.SetMode({-1, -1, 8, -1}));
-  EXPECT_FALSE(CDisplay::TestMode({100000, 600, -1, -1}));
+  // Without a display that lists modes the desktop's is the only one.
+  EXPECT_TRUE(d.SetMode({1920, 1080, -1, -1}));
+  EXPECT_FALSE(d.SetMode({800, 600, -1, -1}));
+  EXPECT_EQ(d.Width(), 1920);
+  EXPECT_FALSE(d.ModeChosen());
+}
+
+// A display listing a few modes, two of them with values it does not know.
+struct FakeModes : IDisplayModes {
+  RDisplayMode desktop{1920, 1080, 32, 60};
+  std::vector<RDisplayMode> modes{{1920, 1080, 32, 60}, {1920, 1080, 32, 75}, {800, 600, 32, 60}, {800, 600, 32, 85},
+                                  {800, 600, 16, 60},   {640, 480, 0, 0},     {0, 0, 0, 0}};
+  bool DesktopMode(RDisplayMode& m) override {
+    m = desktop;
+    return true;
+  }
+  std::vector<RDisplayMode> ListedModes() override { return modes; }
+};
+
+TEST(Display, ModesAreChosenAmongTheListedOnes) {
+  FakeModes fake;
+  CDisplay d;
+  d.SetSource(&fake);
+  EXPECT_EQ(d.Modes().size(), size_t(6));  // the empty mode is dropped, unknown values are the desktop's
+  // Each request starts from the mode the one before left; unrequested values stay where they can.
+  struct {
+    RDisplayMode want;
+    bool ok;
+    RDisplayMode now;
+    bool chosen;
+  } steps[] = {
+      {{800, 600, -1, -1}, true, {800, 600, 32, 60}, true},  // depth and frequency kept
+      {{-1, -1, -1, 85}, true, {800, 600, 32, 85}, true},    // the size kept
+      {{-1, -1, 16, -1}, true, {800, 600, 16, 60}, true},    // the one 16-bit mode
+      {{-1, -1, 8, -1}, false, {800, 600, 16, 60}, true},    // not listed: nothing changes
+      {{1024, 768, -1, -1}, false, {800, 600, 16, 60}, true},
+      {{640, 480, 32, 60}, true, {640, 480, 32, 60}, true},  // its unknown values are the desktop's
+      {{0, 0, 0, 0}, true, {640, 480, 32, 60}, true},        // nothing asked: the mode now
+      {{1920, 1080, -1, 75}, true, {1920, 1080, 32, 75}, true},
+      {{-1, -1, -1, 60}, true, {1920, 1080, 32, 60}, false},  // the desktop's own mode again
+      {{100000, 600, -1, -1}, false, {1920, 1080, 32, 60}, false},
+  };
+  for (const auto& k : steps) {
+    const RDisplayMode want = k.want;
+    EXPECT_EQ(d.TestMode(want), k.ok) << want.width << "x" << want.height << " " << want.depth << " " << want.frequency;
+    EXPECT_EQ(d.SetMode(want), k.ok) << want.width << "x" << want.height << " " << want.depth << " " << want.frequency;
+    EXPECT_EQ((RDisplayMode{d.Width(), d.Height(), d.Depth(), d.Frequency()}), k.now)
+        << want.width << " " << want.frequency;
+    EXPECT_EQ(d.ModeChosen(), k.chosen) << want.width << " " << want.frequency;
+    EXPECT_EQ(d.DesktopWidth(), 1920);
+  }
+  d.SetMode({800, 600, 32, 85});
   d.Restore();
   EXPECT_EQ(d.Width(), 1920);
-  EXPECT_FALSE(d.Virtual());
+  EXPECT_EQ(d.Frequency(), 60);
+  // A desktop the user changed is read again.
+  fake.desktop = {1280, 1024, 32, 60};
+  d.Refresh();
+  EXPECT_EQ(d.Width(), 1280);
+  d.SetSource(nullptr);
 }
 
 TEST(LoadForm, LayoutFromTheSettings) {

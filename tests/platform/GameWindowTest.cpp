@@ -22,6 +22,20 @@ class HeadlessVideo : public ::testing::Test {
   }
 };
 
+// The desktop SDL reports, listing one more mode besides its own, which SDL itself cannot show.
+struct ExtraMode : IDisplayModes {
+  RDisplayMode desktop, extra;
+  explicit ExtraMode(int w, int h) {
+    desktop = Display().Desktop();
+    extra = {w, h, desktop.depth, desktop.frequency};
+  }
+  bool DesktopMode(RDisplayMode& m) override {
+    m = desktop;
+    return true;
+  }
+  std::vector<RDisplayMode> ListedModes() override { return {desktop, extra}; }
+};
+
 TEST_F(HeadlessVideo, WindowFollowsRegionScaleAndFullScreen) {
   SdlGameWindow w;
   std::string error;
@@ -59,11 +73,13 @@ TEST_F(HeadlessVideo, WindowFollowsRegionScaleAndFullScreen) {
   EXPECT_EQ(w.Caption(), "My game");
 }
 
-TEST_F(HeadlessVideo, VirtualDisplayScalesOntoTheScreen) {
+TEST_F(HeadlessVideo, ModeTheScreenCannotShowIsScaledOntoIt) {
   SdlGameWindow w;
   std::string error;
   ASSERT_TRUE(w.Create("window", error)) << error;
   int realW = Display().DesktopWidth(), realH = Display().DesktopHeight();
+  ExtraMode modes(realW / 2, realH / 2);
+  Display().SetSource(&modes);
   ASSERT_TRUE(Display().SetMode({realW / 2, realH / 2, -1, -1}));
   EXPECT_EQ(Display().Width(), realW / 2);
   w.SetFullScreen(true);
@@ -77,16 +93,19 @@ TEST_F(HeadlessVideo, VirtualDisplayScalesOntoTheScreen) {
     w.WindowPointToClient(realW / 2.0, realH / 2.0, cx, cy);
     EXPECT_DOUBLE_EQ(cx, realW / 4.0);
   }
+  Display().SetSource(nullptr);
 }
 
-TEST_F(HeadlessVideo, VirtualDisplayWithAnotherAspectGetsBlackBars) {
+TEST_F(HeadlessVideo, ModeOfAnotherAspectGetsBlackBars) {
   SdlGameWindow w;
   std::string error;
   ASSERT_TRUE(w.Create("window", error)) << error;
   platform::GlDevice dev;
   ASSERT_TRUE(dev.Create(Display().DesktopWidth(), Display().DesktopHeight(), error)) << error;
   int realW = Display().DesktopWidth(), realH = Display().DesktopHeight();
-  // A virtual screen half as wide as the real one, as high: bars of a quarter on each side.
+  // A mode half as wide as the screen, as high: bars of a quarter on each side.
+  ExtraMode modes(realW / 2, realH);
+  Display().SetSource(&modes);
   ASSERT_TRUE(Display().SetMode({realW / 2, realH, -1, -1}));
   w.SetFullScreen(true);
   dev.SetSurface(&w);
@@ -121,6 +140,7 @@ TEST_F(HeadlessVideo, VirtualDisplayWithAnotherAspectGetsBlackBars) {
   EXPECT_EQ(at(realW * 3 / 4, 10), 0u);              // bar
   g.Stop();
   dev.Destroy();
+  Display().SetSource(nullptr);
 }
 
 TEST_F(HeadlessVideo, PrepareGraphicsAppliesTheSettings) {
@@ -154,13 +174,14 @@ TEST_F(HeadlessVideo, PrepareGraphicsAppliesTheSettings) {
   platform::ReleaseGraphics();
   EXPECT_FALSE(Graphics().HasDevice());
 
-  // A failed texture step fails the preparation; a display mode from the settings is virtual.
+  // A failed texture step fails the preparation; a display mode from the settings that the
+  // display does not list leaves its own.
   s.changeDisplayMode = true;
   s.resolutionChoice = 2;
   s.fullScreen = true;
   EXPECT_FALSE(platform::PrepareGraphics(s, "Game", [] { return false; }));
-  EXPECT_EQ(Display().Width(), 640);
-  EXPECT_EQ(platform::GamePlatform().window.State().clientW, 640);
+  EXPECT_EQ(Display().Width(), Display().DesktopWidth());
+  EXPECT_EQ(platform::GamePlatform().window.State().clientW, Display().DesktopWidth());
   platform::ReleaseGraphics();
   EXPECT_EQ(Display().Width(), Display().DesktopWidth());
 }

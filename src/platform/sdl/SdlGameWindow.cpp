@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "graphics/Display.h"
-#include "graphics/Input.h"
+#include "platform/sdl/SdlDisplay.h"
 
 namespace kestro::platform {
 
@@ -22,16 +22,9 @@ bool SdlGameWindow::Create(const std::string& caption, std::string& error) {
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-  SDL_DisplayMode mode{};
-  int screenW = 1024, screenH = 768;
-  if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
-    int bpp = SDL_BITSPERPIXEL(mode.format);
-    // 24-bit colour in a 32-bit word is what other systems call 32-bit colour.
-    if (bpp == 24 && SDL_BYTESPERPIXEL(mode.format) == 4) bpp = 32;
-    Display().SetDesktop(mode.w, mode.h, bpp, mode.refresh_rate);
-    screenW = std::max(mode.w, 1);
-    screenH = std::max(mode.h, 1);
-  }
+  DisplayModes().SetWindow(nullptr);
+  Display().SetSource(&DisplayModes());
+  const int screenW = Display().DesktopWidth(), screenH = Display().DesktopHeight();
   // Made at the screen's size first: drivers without a real window (headless runs) keep the
   // drawing surface they were given at creation, and it must hold any client size.
   window_ = SDL_CreateWindow(caption.c_str(), 0, 0, screenW, screenH,
@@ -48,6 +41,7 @@ bool SdlGameWindow::Create(const std::string& caption, std::string& error) {
   }
   SDL_GL_MakeCurrent(window_, context_);
   SDL_SetWindowSize(window_, 1, 1);
+  DisplayModes().SetWindow(window_);
   state_ = CWindowState{};
   state_.visible = false;
   state_.showBorder = false;
@@ -57,6 +51,11 @@ bool SdlGameWindow::Create(const std::string& caption, std::string& error) {
 }
 
 void SdlGameWindow::Destroy() {
+  if (window_) DisplayModes().SetWindow(nullptr);
+  for (SDL_Cursor*& c : cursors_) {
+    if (c) SDL_FreeCursor(c);
+    c = nullptr;
+  }
   if (context_) SDL_GL_DeleteContext(context_);
   context_ = nullptr;
   if (window_) SDL_DestroyWindow(window_);
@@ -79,9 +78,6 @@ bool SdlGameWindow::PlatformMouse(int& x, int& y) {
 
 void SdlGameWindow::PlatformSetMouse(int x, int y) {
   if (window_) SDL_WarpMouseGlobal(x, y);
-  // The game reads the pointer where it was put at once, also where no motion event follows
-  // (drivers without a pointer).
-  Input().MouseMove(x - state_.clientX, y - state_.clientY);
 }
 
 void SdlGameWindow::Repaint() {
@@ -94,7 +90,7 @@ void SdlGameWindow::PlatformStyle() {
   SDL_SetWindowBordered(window_, border ? SDL_TRUE : SDL_FALSE);
   SDL_SetWindowResizable(window_, state_.Border() == EWindowBorder::Sizeable ? SDL_TRUE : SDL_FALSE);
   SDL_SetWindowAlwaysOnTop(window_, state_.stayOnTop ? SDL_TRUE : SDL_FALSE);
-  int mw = std::max(state_.MinClientW(), 1), mh = std::max(state_.MinClientH(), 1);
+  int mw = std::clamp(state_.MinClientW(), 1, kMaxClientSize), mh = std::clamp(state_.MinClientH(), 1, kMaxClientSize);
   SDL_SetWindowMinimumSize(window_, mw, mh);
 }
 
@@ -106,12 +102,31 @@ void SdlGameWindow::PlatformVisible(bool on) {
     SDL_HideWindow(window_);
 }
 
-void SdlGameWindow::PlatformFullScreen(bool on) {
-  if (!window_) return;
-  SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+bool SdlGameWindow::SwitchMode(const RDisplayMode& m) {
+  // Only a mode SDL itself lists is switched to for real.
+  SDL_DisplayMode mode{};
+  if (!DisplayModes().FindSdlMode(m, mode)) return false;
+  if (SDL_SetWindowDisplayMode(window_, &mode) != 0) return false;
+  if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) != 0) return false;
+  // A hidden window switches when it is shown; a shown one must show the mode now.
+  if (SDL_GetWindowFlags(window_) & SDL_WINDOW_HIDDEN) return true;
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
-  if (on && (dw < Display().DesktopWidth() || dh < Display().DesktopHeight())) {
+  return dw >= m.width && dh >= m.height;
+}
+
+void SdlGameWindow::PlatformFullScreen(bool on) {
+  if (!window_) return;
+  if (!on) {
+    SDL_SetWindowFullscreen(window_, 0);
+    return;
+  }
+  if (Display().ModeChosen() && SwitchMode(Display().Chosen())) return;
+  // The chosen mode, where there is one, is then shown scaled on the desktop (ClientToDrawable).
+  SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  if (dw < Display().DesktopWidth() || dh < Display().DesktopHeight()) {
     // Drivers without a desktop full-screen mode get a borderless window over the screen.
     SDL_SetWindowFullscreen(window_, 0);
     SDL_SetWindowBordered(window_, SDL_FALSE);
@@ -119,6 +134,8 @@ void SdlGameWindow::PlatformFullScreen(bool on) {
     SDL_SetWindowSize(window_, Display().DesktopWidth(), Display().DesktopHeight());
   }
 }
+
+void SdlGameWindow::PlatformDisplayMode() { PlatformFullScreen(true); }
 
 void SdlGameWindow::PlatformClientSize(int w, int h) {
   if (window_) SDL_SetWindowSize(window_, w, h);
@@ -132,7 +149,47 @@ void SdlGameWindow::PlatformCaption(const std::string& caption) {
   if (window_) SDL_SetWindowTitle(window_, caption.c_str());
 }
 
-void SdlGameWindow::PlatformCursor(bool on) { SDL_ShowCursor(on ? SDL_ENABLE : SDL_DISABLE); }
+namespace {
+// The cr_* cursors (0 down to -22) as the system's cursors; those it has no likeness of are the arrow.
+SDL_SystemCursor SystemCursor(int cursor) {
+  switch (cursor) {
+    case -3: return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case -4: return SDL_SYSTEM_CURSOR_IBEAM;
+    case -5:
+    case -22: return SDL_SYSTEM_CURSOR_SIZEALL;
+    case -6: return SDL_SYSTEM_CURSOR_SIZENESW;
+    case -7:
+    case -15: return SDL_SYSTEM_CURSOR_SIZENS;
+    case -8: return SDL_SYSTEM_CURSOR_SIZENWSE;
+    case -9:
+    case -14: return SDL_SYSTEM_CURSOR_SIZEWE;
+    case -11: return SDL_SYSTEM_CURSOR_WAIT;
+    case -13:
+    case -18: return SDL_SYSTEM_CURSOR_NO;
+    case -17:
+    case -19: return SDL_SYSTEM_CURSOR_WAITARROW;
+    case -21: return SDL_SYSTEM_CURSOR_HAND;
+    default: return SDL_SYSTEM_CURSOR_ARROW;
+  }
+}
+}  // namespace
+
+void SdlGameWindow::PlatformCursor(int cursor) {
+  if (!window_) return;
+  if (cursor == -1) {
+    SDL_ShowCursor(SDL_DISABLE);
+    return;
+  }
+  SDL_Cursor* c = SDL_GetDefaultCursor();
+  if (cursor != 0) {
+    const SDL_SystemCursor id = SystemCursor(cursor);
+    if (!cursors_[id]) cursors_[id] = SDL_CreateSystemCursor(id);
+    // Drivers without cursors of their own keep the default one.
+    if (cursors_[id]) c = cursors_[id];
+  }
+  if (c) SDL_SetCursor(c);
+  SDL_ShowCursor(SDL_ENABLE);
+}
 
 void SdlGameWindow::ProcessMessages() {
   SDL_Event e;
@@ -140,8 +197,17 @@ void SdlGameWindow::ProcessMessages() {
     if (e.type == SDL_WINDOWEVENT && e.window.windowID == SDL_GetWindowID(window_)) {
       switch (e.window.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+          // The player's resize: the model keeps the limit of a positive scale.
+          if (!state_.fullScreen) {
+            int w = 0, h = 0;
+            SDL_GetWindowSize(window_, &w, &h);
+            ClientResized(w, h);
+          } else {
+            Repaint();
+          }
+          break;
         case SDL_WINDOWEVENT_MOVED:
-          if (!state_.fullScreen) PlatformReadBack();
+          if (!state_.fullScreen) SDL_GetWindowPosition(window_, &state_.clientX, &state_.clientY);
           Repaint();
           break;
         case SDL_WINDOWEVENT_EXPOSED:

@@ -1,8 +1,9 @@
 // The game window over SDL2: an OpenGL 3.3 core window that carries out the window model's
 // operations (region, scale, border, sizeable, stay on top, full screen, caption, cursor).
-// Full screen is the desktop's full-screen mode, or a borderless window over the whole screen
-// where the driver has none; a display mode that was set virtually gives the client area its
-// size and is scaled onto the real screen.
+// Full screen shows the display mode the game chose (a mode the display lists), else the desktop's
+// full-screen mode, or a borderless window over the whole screen where the driver has neither; a
+// chosen mode the display cannot switch to gives the client area its size and is scaled onto the
+// real screen.
 #pragma once
 
 #include <SDL.h>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "graphics/Display.h"
 #include "graphics/GameWindow.h"
 #include "platform/gl/GlDevice.h"
 
@@ -61,14 +63,19 @@ class SdlGameWindow : public CGameWindow, public IPresentSurface {
   void PlatformClientSize(int w, int h) override;
   void PlatformPosition(int x, int y) override;
   void PlatformCaption(const std::string& caption) override;
-  void PlatformCursor(bool on) override;
+  void PlatformCursor(int cursor) override;
+  void PlatformDisplayMode() override;
   void PlatformReadBack() override;
   bool PlatformMouse(int& x, int& y) override;
   void PlatformSetMouse(int x, int y) override;
   void Repaint() override;
 
  private:
+  // Full screen in the display mode `m`; false when the display cannot show it.
+  bool SwitchMode(const RDisplayMode& m);
+
   SDL_Window* window_ = nullptr;
+  SDL_Cursor* cursors_[SDL_NUM_SYSTEM_CURSORS] = {};
   SDL_GLContext context_ = nullptr;
   bool closeRequested_ = false;
   int swapInterval_ = -2;
