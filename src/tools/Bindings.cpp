@@ -1,6 +1,7 @@
 #include "tools/Bindings.h"
 
 #include "datastructures/Bindings.h"
+#include "dialogs/Bindings.h"
 #include "files/Bindings.h"
 #include "files/Files.h"
 #include "graphics/Bindings.h"
@@ -44,6 +45,7 @@ std::vector<RBindingTable> GameBindings() {
       MotionGridDrawFunctions(),
       ParticleFunctions(),
       EffectFunctions(),
+      DialogFunctions(),
   };
 }
 
