@@ -8,6 +8,7 @@
 
 #include "graphics/Graphics.h"
 #include "resources/Font.h"
+#include "resources/Typeface.h"
 
 namespace kestro::dialogs {
 
@@ -87,7 +88,8 @@ std::map<RFontKey, std::unique_ptr<RFontEntry>>& FontCache() {
 // The font of a dialog font (made on first need; its texture follows the drawing device).
 const CFont& FontOf(const RDialogFont& f) {
   auto& slot = FontCache()[RFontKey{f.name, f.size, f.bold, f.italic}];
-  if (!slot) {
+  // A font made while no typeface could be rendered is made again once one can.
+  if (!slot || (slot->font.s_FontHeight == 0 && TypefaceRasterizer())) {
     slot = std::make_unique<RFontEntry>();
     slot->font.CreateFont(f.name, f.size, f.bold, f.italic, 32, 255);
   }
@@ -315,6 +317,13 @@ CModalFrame::CModalFrame() {
 CModalFrame::~CModalFrame() {
   if (!drawing_) return;
   CGraphics& g = Graphics();
+  // The game's own frame again, without the dialog: the game may go on drawing into it in the same
+  // step, and it is what the window shows until the next frame.
+  if (backdrop_ >= 0) {
+    g.SetBlendFactors(kBlendOne, kBlendZero);
+    g.DrawTexture(backdrop_, 0xFFFFFF, 0, 0, 0, 0, 1, 1, 0, 1);
+    g.PresentFrame();
+  }
   for (int* t : {&backdrop_, &g_textures.background, &g_textures.buttons[0], &g_textures.buttons[1],
                  &g_textures.buttons[2]}) {
     if (*t >= 0) g.TextureFree(*t);
@@ -330,14 +339,13 @@ CModalFrame::~CModalFrame() {
   g.SetTextureBlending(state_.modulate);
   g.SetTextureRepeat(state_.wrap);
   delete saved_;
-  // The game's own frame again, without the dialog.
-  if (backdrop_ >= 0) g.PresentFrame();
 }
 
 void CModalFrame::Show(IModalView& view) {
   if (!drawing_) return;
   CGraphics& g = Graphics();
   g.ClearScreen(0);
+  g.SetBlendMode(0);
   if (backdrop_ >= 0) g.DrawTexture(backdrop_, 0xFFFFFF, 0, 0, 0, 0, 1, 1, 0, 1);
   view.Draw();
   g.PresentFrame();
