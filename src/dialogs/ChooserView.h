@@ -43,7 +43,9 @@ class CChooserView final : public IModalView {
   // --- IModalView ---
   void Feed(const RInputEvent& e) override { pending_.push_back(e); }
   bool Done() const override { return done_; }
-  bool Busy() const override { return !pending_.empty(); }
+  // The first frames give the name line the keyboard before any event is taken.
+  bool Busy() const override { return !pending_.empty() || frames < kWarmUpFrames; }
+  static constexpr int kWarmUpFrames = 3;
   void Update() override;
   void Draw() override;
   void Answer(const std::string& answer) override;
@@ -52,6 +54,12 @@ class CChooserView final : public IModalView {
 
   // The events not yet given to the drawing (it takes them one frame at a time).
   std::deque<RInputEvent>& Pending() { return pending_; }
+
+  // The drawing's own per-view state (ChooserDraw.cpp).
+  int frames = 0;
+  bool nameReset = false;  // the name line must drop what it holds and take the keyboard again
+  int selected = -1;
+  bool heldDown[256] = {};
 
   int ColourResult() const { return colourResult_; }
   const std::string& NameResult() const { return nameResult_; }

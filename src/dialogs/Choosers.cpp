@@ -133,6 +133,8 @@ void CChooserView::Accept() {
     if (kind_ != kFolder && fs::is_directory(p, ec)) {
       folder = fs::weakly_canonical(p, ec).string();
       name.clear();
+      nameReset = true;
+      frames = 0;
       ReadFolder();
       return;
     }

@@ -413,6 +413,15 @@ TEST_F(DialogTest, ChoosersWithoutAPlayerAreCancelledOrAnswered) {
   EXPECT_EQ(Call("get_open_filename", {S(""), S("a.txt")}, {Key(27)}).str.str(), "");
   EXPECT_EQ(Call("get_open_filename", {S(""), S("a.txt")}, {Key(13)}).str.str(), (dir.path() / "a.txt").string());
   EXPECT_EQ(Call("get_color", {R(0x123456)}, {Key(13)}).val, 0x123456);
+  // Typing replaces the proposed name; a folder typed is entered, not chosen.
+  std::filesystem::create_directory(dir / "sub");
+  EXPECT_EQ(Call("get_save_filename", {S("Text|*.txt"), S("x.txt")}, Typed("new.txt") + std::vector{Key(13)}).str.str(),
+            (dir.path() / "new.txt").string());
+  EXPECT_EQ(Call("get_open_filename", {S(""), S("")},
+                 Typed("sub") + std::vector{Key(13)} + Typed("in.dat") + std::vector{Key(13)}).str.str(),
+            (dir.path() / "sub" / "in.dat").string());
+  EXPECT_EQ(Call("get_directory", {S("sub")}, {Key(13)}).str.str(), (dir.path() / "sub").string());
+  EXPECT_EQ(std::filesystem::current_path(), dir.path());
   std::filesystem::current_path(before);
 }
 

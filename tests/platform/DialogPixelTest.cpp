@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "dialogs/Choosers.h"
 #include "dialogs/MessageDialog.h"
 #include "dialogs/ModalLoop.h"
 #include "graphics/Graphics.h"
@@ -117,6 +118,30 @@ TEST(DialogPixels, ADialogOverTheGameWithItsTextAndButtons) {
   dialogs::ResetMessageSettings();
   GameResources().Clear();
   SetTypefaceRasterizer(nullptr);
+}
+
+TEST(DialogPixels, AChooserOverTheGame) {
+  GlContext& c = GlContext::Get();
+  CGraphics& g = Graphics();
+  g.Stop();
+  g = CGraphics();
+  g.Attach(&c.device, c.state);
+  g.Start(false);
+  g.SetDeviceRegion(64, 64);
+  g.ClearScreen(0x00FF00);
+  const Px green{0, 255, 0, 255};
+  int covered = 0;
+  SteppedEvents events({{[&] {
+                           for (int y = 0; y < 64; y += 4)
+                             for (int x = 0; x < 64; x += 4) covered += PixelAt(x, y) != green;
+                           EXPECT_EQ(PixelAt(1, 1), green);  // the game around it
+                         },
+                         {{RInputEvent::kKeyDown, 13}}}});
+  dialogs::SetDialogEvents(&events);
+  EXPECT_EQ(dialogs::ChooseColour(0x123456), 0x123456);
+  dialogs::SetDialogEvents(nullptr);
+  EXPECT_GT(covered, 100);  // the chooser's window covers the middle
+  EXPECT_EQ(PixelAt(32, 32), green);
 }
 
 }  // namespace
