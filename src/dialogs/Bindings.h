@@ -8,5 +8,7 @@ namespace kestro {
 
 // show_message, show_question, get_string, get_integer, message_*, show_menu*, get_color, the choosers
 RBindingTable DialogFunctions();
+// highscore_* and draw_highscore
+RBindingTable HighScoreFunctions();
 
 }  // namespace kestro

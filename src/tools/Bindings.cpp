@@ -46,6 +46,7 @@ std::vector<RBindingTable> GameBindings() {
       ParticleFunctions(),
       EffectFunctions(),
       DialogFunctions(),
+      HighScoreFunctions(),
   };
 }
 
