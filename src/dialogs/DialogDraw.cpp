@@ -288,6 +288,15 @@ CModalFrame::CModalFrame() {
   colour_ = g.Colour();
   alpha_ = g.Alpha();
   state_ = g.KeptState();
+  mode3d_ = g.Mode3D();
+  perspective_ = g.Perspective();
+  depth_ = g.Depth();
+  // Flat and unlit, whatever the game draws in.
+  g.Set3DMode(false, false, false);
+  g.SetLightingOn(false);
+  g.SetCulling(false);
+  g.SetShading(true);
+  g.SetFog(false, 0, 0, 0);
   g.SetRenderTarget(-1);
   g.SetWorld(RMatrix::Identity());
   g.SetViewport(0, 0, g.RegionWidth(), g.RegionHeight());
@@ -330,6 +339,14 @@ CModalFrame::~CModalFrame() {
     *t = -1;
   }
   g.SetRenderTarget(target_);
+  g.Set3DMode(mode3d_, state_.depthTest, perspective_);
+  g.SetDepth(depth_);
+  g.SetLightingOn(state_.lighting);
+  g.SetCulling(state_.cullCCW);
+  g.SetShading(state_.gouraud);
+  const uint32_t fog = state_.fogColour;
+  g.SetFog(state_.fog, int32_t(((fog >> 16) & 0xFF) | (fog & 0xFF00) | ((fog & 0xFF) << 16)), state_.fogStart,
+           state_.fogEnd);
   g.RestoreView(saved_->view);
   g.SetWorld(saved_->world);
   g.SetColour(colour_);

@@ -40,6 +40,8 @@ class CModalFrame {
   int32_t colour_ = 0;
   double alpha_ = 1;
   RRenderState state_;
+  bool mode3d_ = false, perspective_ = false;
+  double depth_ = 0;
   struct RSaved;
   RSaved* saved_ = nullptr;
 };

@@ -107,10 +107,18 @@ TEST(DialogPixels, ADialogOverTheGameWithItsTextAndButtons) {
       {[&] { EXPECT_EQ(PixelAt(23, 35), yellow); }, {{RInputEvent::kButtonDown, 1}}},
       {[&] { EXPECT_EQ(PixelAt(23, 35), blue); }, {{RInputEvent::kButtonUp, 1}}},
   });
+  // A game drawing in 3-D with perspective and fog: the dialog is still flat, and the game's
+  // switches are back afterwards.
+  g.Set3DMode(true, true, true);
+  g.SetFog(true, 0x0000FF, 10, 20);
   dialogs::SetDialogEvents(&events);
   EXPECT_EQ(dialogs::ShowMessageDialog("I I I", "", "OK", ""), 2);
   dialogs::SetDialogEvents(nullptr);
   EXPECT_EQ(events.next_, 3u);
+  EXPECT_TRUE(g.Mode3D() && g.Perspective() && g.KeptState().depthTest && g.KeptState().fog);
+  EXPECT_EQ(g.KeptState().fogColour, 0xFFFF0000u);
+  g.Set3DMode(false, false, false);
+  g.SetFog(false, 0, 0, 0);
   // The game's frame is back where the dialog was.
   EXPECT_EQ(PixelAt(23, 35), green);
   EXPECT_EQ(PixelAt(30, 25), green);
