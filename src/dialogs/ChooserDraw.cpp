@@ -120,8 +120,8 @@ void TakeEvents(CChooserView& v) {
       case RInputEvent::kMouse: io.MousePos = ImVec2(float(e.x), float(e.y)); return;
       case RInputEvent::kButtonDown:
       case RInputEvent::kButtonUp:
-        if (e.value >= 1 && e.value <= 3) io.MouseDown[e.value == 1 ? 0 : e.value == 2 ? 1 : 2] =
-            e.kind == RInputEvent::kButtonDown;
+        if (e.value >= 1 && e.value <= 3)
+          io.MouseDown[e.value == 1 ? 0 : e.value == 2 ? 1 : 2] = e.kind == RInputEvent::kButtonDown;
         return;
       case RInputEvent::kWheel: io.MouseWheel += e.value > 0 ? 1.f : -1.f; return;
       case RInputEvent::kClose: return v.Cancel();
@@ -190,7 +190,9 @@ void BuildFrame(CChooserView& v) {
   } else {
     FileWidgets(v);
   }
-  bool ok = ImGui::Button(v.Kind() == CChooserView::kSave ? "Save" : v.Kind() == CChooserView::kOpen ? "Open" : "OK",
+  bool ok = ImGui::Button(v.Kind() == CChooserView::kSave   ? "Save"
+                          : v.Kind() == CChooserView::kOpen ? "Open"
+                                                            : "OK",
                           ImVec2(80, 0));
   ImGui::SameLine();
   bool cancel = ImGui::Button("Cancel", ImVec2(80, 0));
@@ -211,8 +213,7 @@ uint32_t Argb(ImU32 c) {
 void CChooserView::Update() {
   RImGuiState& s = State();
   auto now = std::chrono::steady_clock::now();
-  ImGui::GetIO().DeltaTime =
-      std::clamp(std::chrono::duration<float>(now - s.last).count(), 1.f / 1000.f, 0.5f);
+  ImGui::GetIO().DeltaTime = std::clamp(std::chrono::duration<float>(now - s.last).count(), 1.f / 1000.f, 0.5f);
   s.last = now;
   if (frames >= kWarmUpFrames) TakeEvents(*this);
   if (!Done()) BuildFrame(*this);

@@ -147,8 +147,10 @@ void CChooserView::Answer(const std::string& answer) {
   if (kind_ == kColour) {
     char* end = nullptr;
     long v = std::strtol(answer.c_str(), &end, 10);
-    if (!answer.empty() && *end == '\0' && v >= 0) colour = int(v & 0xFFFFFF), Accept();
-    else Cancel();
+    if (!answer.empty() && *end == '\0' && v >= 0)
+      colour = int(v & 0xFFFFFF), Accept();
+    else
+      Cancel();
   } else if (answer.empty()) {
     Cancel();
   } else {

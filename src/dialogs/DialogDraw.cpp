@@ -17,8 +17,7 @@ namespace {
 // ---- the built-in pictures ----
 
 TColor32 Rgb(int r, int g, int b, int a = 255) {
-  return {uint8_t(std::clamp(b, 0, 255)), uint8_t(std::clamp(g, 0, 255)), uint8_t(std::clamp(r, 0, 255)),
-          uint8_t(a)};
+  return {uint8_t(std::clamp(b, 0, 255)), uint8_t(std::clamp(g, 0, 255)), uint8_t(std::clamp(r, 0, 255)), uint8_t(a)};
 }
 
 int Mix(int a, int b, double t) { return int(std::lround(a + (b - a) * t)); }
@@ -38,8 +37,10 @@ TBitmap32 MakeBackground() {
     for (int x = 0; x < w; ++x) {
       double t = double(y) / (h - 1);
       TColor32 c = Rgb(Mix(52, 22, t), Mix(64, 28, t), Mix(88, 40, t));
-      if (x == 0 || y == 0 || x == w - 1 || y == h - 1) c = Rgb(120, 140, 180);
-      else if (y == 1) c = Rgb(90, 106, 140);
+      if (x == 0 || y == 0 || x == w - 1 || y == h - 1)
+        c = Rgb(120, 140, 180);
+      else if (y == 1)
+        c = Rgb(90, 106, 140);
       bm.Data()[size_t(y) * size_t(w) + size_t(x)] = c;
     }
   return bm;
@@ -58,8 +59,8 @@ TBitmap32 MakeButton(int state) {
       TColor32 c = Rgb(Mix(top[state][0], bottom[state][0], t), Mix(top[state][1], bottom[state][1], t),
                        Mix(top[state][2], bottom[state][2], t));
       bool edge = !InsideRounded(x - 1, y, w, h, rad) || !InsideRounded(x + 1, y, w, h, rad) ||
-                  !InsideRounded(x, y - 1, w, h, rad) || !InsideRounded(x, y + 1, w, h, rad) || x == 0 ||
-                  y == 0 || x == w - 1 || y == h - 1;
+                  !InsideRounded(x, y - 1, w, h, rad) || !InsideRounded(x, y + 1, w, h, rad) || x == 0 || y == 0 ||
+                  x == w - 1 || y == h - 1;
       if (edge) c = state == 1 ? Rgb(200, 215, 245) : Rgb(140, 160, 200);
       bm.Data()[size_t(y) * size_t(w) + size_t(x)] = c;
     }
@@ -183,8 +184,7 @@ class CDrawingMetrics final : public ITextMetrics {
   int LineHeight(const RDialogFont& f) override { return LineHeightOf(FontOf(f), f); }
 };
 
-void DrawCodes(const CFont& f, const std::vector<uint32_t>& codes, double x, double y, int32_t colour,
-               double alpha) {
+void DrawCodes(const CFont& f, const std::vector<uint32_t>& codes, double x, double y, int32_t colour, double alpha) {
   if (f.s_tex < 0) return;
   CGraphics& g = Graphics();
   const int32_t corners[4] = {colour, colour, colour, colour};
@@ -229,17 +229,14 @@ int MakeTexture(const TBitmap32& source, bool transparent, uint32_t key) {
   return Graphics().TextureCreateFromPixels(bm.Width(), bm.Height(), reinterpret_cast<const uint8_t*>(bm.Data()));
 }
 
-uint32_t BottomLeft(const TBitmap32& bm) {
-  return bm.Empty() ? 0 : bm.GetPixel(0, bm.Height() - 1).Value() & 0xFFFFFF;
-}
+uint32_t BottomLeft(const TBitmap32& bm) { return bm.Empty() ? 0 : bm.GetPixel(0, bm.Height() - 1).Value() & 0xFFFFFF; }
 
 void DrawStretched(int tex, const RRectI& r, double alpha) {
   if (tex < 0) return;
   CGraphics& g = Graphics();
   const RTexture* t = g.Texture(tex);
   double tw = t ? t->w : 1, th = t ? t->h : 1;
-  g.DrawTexturePart(tex, 0xFFFFFF, 0, 0, tw, th, r.x, r.y, r.w / std::max(tw, 1.0), r.h / std::max(th, 1.0), 0,
-                    alpha);
+  g.DrawTexturePart(tex, 0xFFFFFF, 0, 0, tw, th, r.x, r.y, r.w / std::max(tw, 1.0), r.h / std::max(th, 1.0), 0, alpha);
 }
 
 }  // namespace
@@ -265,8 +262,7 @@ void FillRect(const RRectI& r, int32_t colour, double alpha) {
   Graphics().DrawRectangle(r.x, r.y, r.x + r.w - 1, r.y + r.h - 1, cs, false);
 }
 
-void DrawTextLine(const RDialogFont& font, const std::string& text, double x, double y, int32_t colour,
-                  double alpha) {
+void DrawTextLine(const RDialogFont& font, const std::string& text, double x, double y, int32_t colour, double alpha) {
   std::vector<uint32_t> codes;
   Decode(text, codes);
   DrawCodes(FontOf(font), codes, x, y, colour, alpha);
@@ -333,8 +329,8 @@ CModalFrame::~CModalFrame() {
     g.DrawTexture(backdrop_, 0xFFFFFF, 0, 0, 0, 0, 1, 1, 0, 1);
     g.PresentFrame();
   }
-  for (int* t : {&backdrop_, &g_textures.background, &g_textures.buttons[0], &g_textures.buttons[1],
-                 &g_textures.buttons[2]}) {
+  for (int* t :
+       {&backdrop_, &g_textures.background, &g_textures.buttons[0], &g_textures.buttons[1], &g_textures.buttons[2]}) {
     if (*t >= 0) g.TextureFree(*t);
     *t = -1;
   }
@@ -376,8 +372,7 @@ void DrawMessageDialog(const CMessageDialog& d) {
   const RRectI c = d.Client();
   if (s.border) {
     FillRect(d.Window(), 0xC0C0C0, alpha);
-    FillRect({d.Window().x + kFrame, d.Window().y + kFrame, d.Window().w - 2 * kFrame, kCaptionBar}, 0x6A2400,
-             alpha);
+    FillRect({d.Window().x + kFrame, d.Window().y + kFrame, d.Window().w - 2 * kFrame, kCaptionBar}, 0x6A2400, alpha);
     RDialogFont captionFont;
     captionFont.bold = true;
     DrawTextLine(captionFont, s.caption, d.Window().x + kFrame + 4, d.Window().y + kFrame + 3, 0xFFFFFF, alpha);
@@ -406,8 +401,7 @@ void DrawMessageDialog(const CMessageDialog& d) {
                0xD77800, alpha);
     DrawCodes(inputFont, all, tx, ty, s.inputFont.colour, alpha);
     if (!d.InputSelected())
-      FillRect({int(tx) + CodesWidth(inputFont, s.inputFont, before), int(ty), 1,
-                LineHeightOf(inputFont, s.inputFont)},
+      FillRect({int(tx) + CodesWidth(inputFont, s.inputFont, before), int(ty), 1, LineHeightOf(inputFont, s.inputFont)},
                s.inputFont.colour, alpha);
   }
 

@@ -53,7 +53,6 @@ void DrawPopupMenu(const CPopupMenu& m);
 // A filled rectangle and a line of text (no "#" treatment, no wrapping) in a dialog font, for the
 // other modal views.
 void FillRect(const RRectI& r, int32_t colour, double alpha);
-void DrawTextLine(const RDialogFont& font, const std::string& text, double x, double y, int32_t colour,
-                  double alpha);
+void DrawTextLine(const RDialogFont& font, const std::string& text, double x, double y, int32_t colour, double alpha);
 
 }  // namespace kestro::dialogs

@@ -6,10 +6,10 @@
 #include "dialogs/DialogDraw.h"
 #include "files/RegistryStore.h"
 #include "graphics/Graphics.h"
+#include "graphics/SpriteDraw.h"
 #include "io/RunState.h"
 #include "resources/GameResources.h"
 #include "script/Value.h"
-#include "graphics/SpriteDraw.h"
 
 namespace kestro::dialogs {
 

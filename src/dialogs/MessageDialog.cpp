@@ -52,7 +52,9 @@ std::string HashTreatment(std::string_view text) {
   return out;
 }
 
-std::string MessageText(const RValue& v) { return HashTreatment(v.IsString() ? std::string(v.str.view()) : DisplayString(v)); }
+std::string MessageText(const RValue& v) {
+  return HashTreatment(v.IsString() ? std::string(v.str.view()) : DisplayString(v));
+}
 
 uint32_t ShortKeyOf(std::string_view text) {
   size_t amp = text.find('&');
@@ -143,8 +145,7 @@ void CMessageDialog::Layout(ITextMetrics& metrics, int screenW, int screenH) {
   window_.h = clientH + frameH;
   window_.x = s.fixedLeft >= 0 ? s.fixedLeft : (screenW - window_.w) / 2;
   window_.y = s.fixedTop >= 0 ? s.fixedTop : (screenH - window_.h) / 2;
-  client_ = {window_.x + (s.border ? kFrame : 0), window_.y + (s.border ? kFrame + kCaptionBar : 0), clientW,
-             clientH};
+  client_ = {window_.x + (s.border ? kFrame : 0), window_.y + (s.border ? kFrame + kCaptionBar : 0), clientW, clientH};
 }
 
 // ---- events ----
@@ -300,9 +301,9 @@ void CMessageDialog::Answer(const std::string& answer) {
   for (size_t k = 0; k < 3; ++k) {
     std::string shown = ShownText(buttons_[k].text);
     if (buttons_[k].visible && shown.size() == answer.size() &&
-        std::equal(shown.begin(), shown.end(), answer.begin(),
-                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
-                                               std::tolower(static_cast<unsigned char>(b)); }))
+        std::equal(shown.begin(), shown.end(), answer.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        }))
       return Close(int(k) + 1);
   }
   Close(0);

@@ -53,7 +53,7 @@ inline constexpr int kFrame = 2, kCaptionBar = 18;
 struct RMessageSettings {
   TBitmap32 background;  // empty: the built-in picture
   bool transparent = false;
-  uint32_t transparentColour = 0;  // 0xRRGGBB of the picture's bottom-left pixel
+  uint32_t transparentColour = 0;         // 0xRRGGBB of the picture's bottom-left pixel
   std::array<TBitmap32, 3> buttonImages;  // empty: the built-in images
   bool buttonsMasked = false;
   int buttonW = kButtonWidth, buttonH = kButtonHeight;

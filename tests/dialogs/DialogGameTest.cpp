@@ -18,8 +18,8 @@ namespace kestro {
 namespace {
 
 nlohmann::json Code(const std::string& code) {
-  return {{"library", 1}, {"action", 603}, {"kind", "code"}, {"exec", "code"}, {"arg_kinds", {1}},
-          {"args", {code}}, {"applies_to", "self"}};
+  return {{"library", 1},     {"action", 603},  {"kind", "code"},      {"exec", "code"},
+          {"arg_kinds", {1}}, {"args", {code}}, {"applies_to", "self"}};
 }
 
 // A game whose first step asks a question, then reports the answer and what the game's keyboard
@@ -34,7 +34,9 @@ std::filesystem::path QuestionGame(const test::ScratchDir& dir) {
           {Code("if (!asked) { asked = true; a = show_question('Quit?#Really'); "
                 "show_debug_message('answer ' + string(a) + ' key ' + string(keyboard_lastkey) + ' held ' + "
                 "string(keyboard_check(vk_anykey))); }")}}}}}};
-  nlohmann::json room = {{"width", 64}, {"height", 48}, {"speed", 30},
+  nlohmann::json room = {{"width", 64},
+                         {"height", 48},
+                         {"speed", 30},
                          {"instances", {{{"x", 0}, {"y", 0}, {"object", "obj"}, {"id", 100001}}}},
                          {"tiles", nlohmann::json::array()}};
   test::WriteProject(dir.path(), {{"game_id", 7}, {"room_order", {"rm"}}, {"objects", {"obj"}}, {"rooms", {"rm"}}},
@@ -55,7 +57,8 @@ TEST(DialogGame, AQuestionAnsweredWithInjectedKeys) {
   const Case cases[] = {
       {{{RInputEvent::kKeyDown, 13}}, "answer 1 key 0 held 0\n"},
       {{{RInputEvent::kKeyDown, 27}}, "answer 0 key 0 held 0\n"},
-      {{{RInputEvent::kKeyDown, 78}, {RInputEvent::kChar, 'n'}, {RInputEvent::kKeyDown, 32}}, "answer 1 key 0 held 0\n"},
+      {{{RInputEvent::kKeyDown, 78}, {RInputEvent::kChar, 'n'}, {RInputEvent::kKeyDown, 32}},
+       "answer 1 key 0 held 0\n"},
   };
   for (const Case& c : cases) {
     out.clear();
@@ -78,7 +81,8 @@ TEST(DialogGame, AQuestionAnsweredWithInjectedKeys) {
 TEST(DialogGame, AHeadlessRunNeverWaitsOnADialog) {
   test::ScratchDir dir;
   const auto game = QuestionGame(dir);
-  const std::string run = "cd " + dir.path().string() + " && " KESTRO_BINARY " run --headless --steps 3 --debug-messages ";
+  const std::string run =
+      "cd " + dir.path().string() + " && " KESTRO_BINARY " run --headless --steps 3 --debug-messages ";
   std::string out;
   ASSERT_EQ(test::RunProcess(run + game.string() + " 2>&1", &out), 0) << out;
   EXPECT_NE(out.find("[kestro] message \"Quit?#Really\" [Yes||No] -> 0\n"), std::string::npos) << out;

@@ -85,7 +85,8 @@ class DialogTest : public ::testing::Test {
     RValue slots[16];
     for (size_t i = 0; i < args.size(); ++i) slots[i] = args[i];
     RValue r;
-    EXPECT_TRUE(BuiltinRegistry().Call(*BuiltinRegistry().Find(name), nullptr, nullptr, int32_t(args.size()), slots, r));
+    EXPECT_TRUE(
+        BuiltinRegistry().Call(*BuiltinRegistry().Find(name), nullptr, nullptr, int32_t(args.size()), slots, r));
     return r;
   }
   // The dialog as the functions lay it out, for finding its buttons.
@@ -110,8 +111,8 @@ TEST_F(DialogTest, TheTextOfAValueAndTheHashTreatment) {
     const char* shown;
   };
   const Case cases[] = {
-      {R(3), "3"}, {R(2.5), "2.50"}, {R(-0.125), "-0.13"}, {S("a#b\\#c"), "a\nb#c"},
-      {S("##"), "\n\n"}, {S("\\\\#"), "\\#"}, {S("#\\"), "\n\\"}, {S(""), ""},
+      {R(3), "3"},       {R(2.5), "2.50"},    {R(-0.125), "-0.13"}, {S("a#b\\#c"), "a\nb#c"},
+      {S("##"), "\n\n"}, {S("\\\\#"), "\\#"}, {S("#\\"), "\n\\"},   {S(""), ""},
   };
   for (const Case& c : cases) EXPECT_EQ(dialogs::MessageText(c.v), c.shown) << test::Show(c.v);
   // The functions show it so; get_string gives its prompt the "#" treatment only.
@@ -145,18 +146,29 @@ TEST_F(DialogTest, KeysAndClicksGiveTheButtonsNumbers) {
       {"Enter", "show_message_ext", {S("x"), S(""), S("&Maybe"), S("")}, {Key(13)}, 2},
       {"Ctrl+M", "show_message_ext", {S("x"), S(""), S("&Maybe"), S("")}, {Key(17), Key(77)}, 2},
       {"M key without its character", "show_message_ext", {S("x"), S(""), S("&Maybe"), S("")}, {Key(77)}, 0},
-      {"Ctrl released before M", "show_message_ext", {S("x"), S(""), S("&Maybe"), S("")},
-       {Key(17), KeyUp(17), Key(77)}, 0},
+      {"Ctrl released before M",
+       "show_message_ext",
+       {S("x"), S(""), S("&Maybe"), S("")},
+       {Key(17), KeyUp(17), Key(77)},
+       0},
       {"first match wins", "show_message_ext", {S("x"), S("&go"), S("&Go"), S("")}, {Char('G')}, 1},
       {"no buttons: Enter does nothing", "show_message_ext", {S("x"), S(""), S(""), S("")}, {Key(13)}, 0},
-      {"click on button 3", "show_message_ext", {S("x"), S("a"), S("b"), S("c")},
-       {At(three, 3), Down(), Up()}, 3},
-      {"pressed on 1, released on 3", "show_message_ext", {S("x"), S("a"), S("b"), S("c")},
-       {At(three, 1), Down(), At(three, 3), Up()}, 0},
-      {"click beside the buttons", "show_message_ext", {S("x"), S("a"), S("b"), S("c")},
-       {Mouse(0, 0), Down(), Up()}, 0},
-      {"click on the only button", "show_message_ext", {S("x"), S(""), S("&Maybe"), S("")},
-       {At(maybe, 2), Down(), Up()}, 2},
+      {"click on button 3", "show_message_ext", {S("x"), S("a"), S("b"), S("c")}, {At(three, 3), Down(), Up()}, 3},
+      {"pressed on 1, released on 3",
+       "show_message_ext",
+       {S("x"), S("a"), S("b"), S("c")},
+       {At(three, 1), Down(), At(three, 3), Up()},
+       0},
+      {"click beside the buttons",
+       "show_message_ext",
+       {S("x"), S("a"), S("b"), S("c")},
+       {Mouse(0, 0), Down(), Up()},
+       0},
+      {"click on the only button",
+       "show_message_ext",
+       {S("x"), S(""), S("&Maybe"), S("")},
+       {At(maybe, 2), Down(), Up()},
+       2},
   };
   for (const Case& c : cases) {
     RValue r = Call(c.fn, c.args, c.events);
@@ -175,17 +187,19 @@ TEST_F(DialogTest, InputLinesAndIntegers) {
       {"get_integer", {S("n?"), R(2.5)}, {Key(13)}, R(2)},  // proposes "2"
       {"get_integer", {S("n?"), R(2.5)}, Typed("abc") + std::vector{Key(13)}, R(2)},
       {"get_integer", {S("n?"), R(2.5)}, Typed("17") + std::vector{Key(13)}, R(17)},
-      {"get_integer", {S("n?"), R(2.5)}, {Key(35), Char('5'), Key(13)}, R(25)},  // End, then typed after "2"
+      {"get_integer", {S("n?"), R(2.5)}, {Key(35), Char('5'), Key(13)}, R(25)},       // End, then typed after "2"
       {"get_integer", {S("n?"), R(3.5)}, Typed("-8") + std::vector{Key(27)}, R(-8)},  // whichever way closed
       {"get_integer", {S("n?"), R(1)}, Typed("99999999999") + std::vector{Key(13)}, R(1)},
       {"get_integer", {S("n?"), R(1)}, Typed(" +12") + std::vector{Key(13)}, R(12)},
       {"get_integer", {S("n?"), R(1)}, Typed("1 2") + std::vector{Key(13)}, R(1)},
       {"get_string", {S("name?"), S("bob")}, {}, S("bob")},
-      {"get_string", {S("name?"), S("bob")}, Typed("al") + std::vector{Key(32), Char(' '), Char('x'), Key(13)},
+      {"get_string",
+       {S("name?"), S("bob")},
+       Typed("al") + std::vector{Key(32), Char(' '), Char('x'), Key(13)},
        S("al x")},
       {"get_string", {S("name?"), S("bob")}, {Char(8), Key(13)}, S("")},  // Backspace clears the selection
       {"get_string", {S("name?"), S("bob")}, {Key(39), Char(8), Char(0xE9), Key(13)}, S("bo\xC3\xA9")},
-      {"get_string", {S("name?"), S("bob")}, {Key(36), Key(46), Key(13)}, S("ob")},  // Home, Delete
+      {"get_string", {S("name?"), S("bob")}, {Key(36), Key(46), Key(13)}, S("ob")},       // Home, Delete
       {"get_string", {S("name?"), S("b\xC3\xA9")}, {Key(35), Char(8), Key(13)}, S("b")},  // a whole character
   };
   for (const Case& c : cases) {
@@ -220,7 +234,8 @@ TEST_F(DialogTest, MenusNumberTheirItemsAndGiveTheDefaultWhenClosed) {
       {"down twice, Enter", {Key(40), Key(40), Key(13)}, 1},
       {"no events at all", {}, 9},
   };
-  for (const Case& c : cases) EXPECT_EQ(Call("show_menu_pos", {R(100), R(100), S("a|-|b"), R(9)}, c.events).val, c.result) << c.what;
+  for (const Case& c : cases)
+    EXPECT_EQ(Call("show_menu_pos", {R(100), R(100), S("a|-|b"), R(9)}, c.events).val, c.result) << c.what;
   // show_menu opens at the pointer.
   Input().MouseMove(100, 100);
   EXPECT_EQ(Call("show_menu", {S("a|-|b"), R(9)}, {centre(2), Down(), Up()}).val, 1);
@@ -390,8 +405,12 @@ TEST_F(DialogTest, ChoosersWithoutAPlayerAreCancelledOrAnswered) {
     const char* pattern;
     bool match;
   };
-  for (FilterCase c : {FilterCase{"a.TXT", "*.txt", true}, {"a.txt.bak", "*.txt", false}, {"abc", "a?c", true},
-                       {"noext", "*.*", true}, {"x", "", false}, {"aaaa", "*a*a*a*a*", true}})
+  for (FilterCase c : {FilterCase{"a.TXT", "*.txt", true},
+                       {"a.txt.bak", "*.txt", false},
+                       {"abc", "a?c", true},
+                       {"noext", "*.*", true},
+                       {"x", "", false},
+                       {"aaaa", "*a*a*a*a*", true}})
     EXPECT_EQ(dialogs::MatchesPattern(c.name, c.pattern), c.match) << c.name << " " << c.pattern;
   auto f = dialogs::ParseFileFilter("Text files|*.txt;*.ini|All|*.*|dangling");
   ASSERT_EQ(f.size(), 2u);
@@ -418,7 +437,8 @@ TEST_F(DialogTest, ChoosersWithoutAPlayerAreCancelledOrAnswered) {
   EXPECT_EQ(Call("get_save_filename", {S("Text|*.txt"), S("x.txt")}, Typed("new.txt") + std::vector{Key(13)}).str.str(),
             (dir.path() / "new.txt").string());
   EXPECT_EQ(Call("get_open_filename", {S(""), S("")},
-                 Typed("sub") + std::vector{Key(13)} + Typed("in.dat") + std::vector{Key(13)}).str.str(),
+                 Typed("sub") + std::vector{Key(13)} + Typed("in.dat") + std::vector{Key(13)})
+                .str.str(),
             (dir.path() / "sub" / "in.dat").string());
   EXPECT_EQ(Call("get_directory", {S("sub")}, {Key(13)}).str.str(), (dir.path() / "sub").string());
   EXPECT_EQ(std::filesystem::current_path(), dir.path());

@@ -41,7 +41,8 @@ class HighScoreTest : public ::testing::Test {
     RValue slots[16];
     for (size_t i = 0; i < args.size(); ++i) slots[i] = args[i];
     RValue r;
-    EXPECT_TRUE(BuiltinRegistry().Call(*BuiltinRegistry().Find(name), nullptr, nullptr, int32_t(args.size()), slots, r));
+    EXPECT_TRUE(
+        BuiltinRegistry().Call(*BuiltinRegistry().Find(name), nullptr, nullptr, int32_t(args.size()), slots, r));
     return r;
   }
   std::string Table() {
@@ -116,7 +117,10 @@ TEST_F(HighScoreTest, TheWindowAndTheNameDialog) {
   Call("highscore_add", {S("ann"), R(50)});
   // The player types a name at the new rank; Backspace takes the last character back.
   Call("highscore_show", {R(70)},
-       {{RInputEvent::kChar, 'J'}, {RInputEvent::kChar, 'o'}, {RInputEvent::kChar, 'x'}, {RInputEvent::kChar, 8},
+       {{RInputEvent::kChar, 'J'},
+        {RInputEvent::kChar, 'o'},
+        {RInputEvent::kChar, 'x'},
+        {RInputEvent::kChar, 8},
         {RInputEvent::kKeyDown, 13}});
   EXPECT_EQ(Call("highscore_name", {R(1)}).str.str(), "Jo");
   EXPECT_EQ(Call("highscore_value", {R(2)}).val, 50);

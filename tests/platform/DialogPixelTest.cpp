@@ -95,11 +95,11 @@ TEST(DialogPixels, ADialogOverTheGameWithItsTextAndButtons) {
       blue{255, 0, 0, 255};
   SteppedEvents events({
       {[&] {
-         EXPECT_EQ(PixelAt(1, 1), green);     // the game around the dialog
-         EXPECT_EQ(PixelAt(3, 5), back);      // the picture, stretched over the client area
+         EXPECT_EQ(PixelAt(1, 1), green);  // the game around the dialog
+         EXPECT_EQ(PixelAt(3, 5), back);   // the picture, stretched over the client area
          EXPECT_EQ(PixelAt(60, 58), back);
-         EXPECT_EQ(PixelAt(23, 35), red);     // button 2, image 0
-         EXPECT_EQ(PixelAt(2, 34), back);     // button 1 is hidden
+         EXPECT_EQ(PixelAt(23, 35), red);          // button 2, image 0
+         EXPECT_EQ(PixelAt(2, 34), back);          // button 1 is hidden
          EXPECT_GT(lit(26, 20, 12, 14, back), 3);  // the text
          EXPECT_GT(lit(22, 34, 20, 10, red), 0);   // the button's text
        },
