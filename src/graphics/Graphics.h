@@ -132,6 +132,7 @@ class CGraphics {
   const RLighting& Lighting() const { return lighting_; }
   void SetFog(bool on, int32_t gameColour, double start, double end);
   bool Mode3D() const { return mode3d_; }
+  bool Perspective() const { return perspective_; }
 
   // Render targets: a texture made with the render-target flag, or -1 for the screen.
   bool SetRenderTarget(int id);

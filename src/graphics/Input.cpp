@@ -12,6 +12,7 @@ namespace {
 IInputDevice* g_device = nullptr;
 IJoysticks* g_joysticks = nullptr;
 InputFeedFilter g_filter;
+InputFeedFilter g_modal;
 
 bool IsContinuation(char b) { return (static_cast<unsigned char>(b) & 0xC0) == 0x80; }
 
@@ -27,8 +28,12 @@ CInput& Input() {
 
 void SetInputFeedFilter(InputFeedFilter filter) { g_filter = std::move(filter); }
 
+void SetModalInputReceiver(InputFeedFilter receiver) { g_modal = std::move(receiver); }
+
 void FeedDeviceEvent(const RInputEvent& e) {
-  if (g_filter)
+  if (g_modal)
+    g_modal(e);
+  else if (g_filter)
     g_filter(e);
   else
     Input().Feed(e);

@@ -224,6 +224,9 @@ CInput& Input();
 using InputFeedFilter = std::function<void(const RInputEvent&)>;
 void SetInputFeedFilter(InputFeedFilter filter);  // empty: straight in
 void FeedDeviceEvent(const RInputEvent& e);
+// While a modal dialog shows, the desktop's events go to `receiver` instead, before any filter and
+// the input state (empty: back to normal).
+void SetModalInputReceiver(InputFeedFilter receiver);
 
 // The desktop's services (null: none, as in headless runs).
 IInputDevice* InputDevice();

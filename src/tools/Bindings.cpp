@@ -1,6 +1,7 @@
 #include "tools/Bindings.h"
 
 #include "datastructures/Bindings.h"
+#include "dialogs/Bindings.h"
 #include "files/Bindings.h"
 #include "files/Files.h"
 #include "graphics/Bindings.h"
@@ -45,6 +46,8 @@ std::vector<RBindingTable> GameBindings() {
       MotionGridDrawFunctions(),
       ParticleFunctions(),
       EffectFunctions(),
+      DialogFunctions(),
+      HighScoreFunctions(),
   };
 }
 

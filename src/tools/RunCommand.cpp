@@ -6,6 +6,7 @@
 #include "resources/Typeface.h"
 #include "io/Messages.h"
 
+#include "dialogs/ModalLoop.h"
 #include "runner/Runner.h"
 #include "world/ErrorReport.h"
 #include "tools/Commands.h"
@@ -34,6 +35,12 @@ const char* kUsage =
     "  --state-hash FILE   write \"STEP HASH\" after every step: a hash of the room, the global\n"
     "                      variables and every instance's variables and built-in fields\n"
     "  --debug-messages    print show_debug_message texts on standard output (debug runs always do)\n"
+    "  --answer TEXT       the answer to the next dialog nobody can answer (headless runs): a button's\n"
+    "                      number or text for messages and questions, the text for get_string and\n"
+    "                      get_integer, an item's number for menus, a colour or a name for the\n"
+    "                      choosers; may be given many times, one per dialog in order. A dialog\n"
+    "                      without an answer is closed as by Escape. Each such dialog is noted on\n"
+    "                      standard error\n"
     "  --verbose           print each loading step on standard error\n"
     "  --ZRTrace           append progress lines to Trace.log beside the game (also ZRLOG_TRACE=1)\n"
     "  A stop signal (SIGINT, SIGTERM) ends the game as the game would end itself (room end and game\n"
@@ -100,6 +107,11 @@ int RunGameFile(const std::string& gameFile, const std::vector<std::string>& par
     std::fputc('\n', stdout);
     std::fflush(stdout);
   });
+  // Dialogs that nobody can answer (no window to show them in) leave a line saying what they were.
+  dialogs::SetDialogNotice([](const std::string& text) {
+    std::fprintf(stderr, "[kestro] %s\n", text.c_str());
+    std::fflush(stderr);
+  });
   CRunner runner(MakeRunHooks(), shown);
   return runner.Run(gameFile, parameters);
 }
@@ -141,6 +153,10 @@ int RunCommand(const Args& args) {
       options.headless = true;
     } else if (option && a == "--debug-messages") {
       options.debugMessages = true;
+    } else if (option && a == "--answer") {
+      if (!hasValue) return Usage("--answer needs a text");
+      dialogs::AddScriptedAnswer(value);
+      ++i;
     } else if (option && a == "--steps") {
       if (!Number(value, INT64_MAX, n)) return Usage("--steps needs a number of steps");
       options.steps = int64_t(n);
