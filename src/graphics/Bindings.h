@@ -15,5 +15,6 @@ RBindingTable TileFunctions();           // tile_* of the current room
 RBindingTable DrawFunctions();           // draw_* shapes, sprites, backgrounds, colours, textures, screen_*
 RBindingTable SurfaceFunctions();        // surface_*, draw_surface*
 RBindingTable TextFunctions();           // draw_text*, string_width/height*, font_*
+RBindingTable ScreenResourceFunctions();  // sprite_* and background_* made from the screen or a surface
 
 }  // namespace kestro

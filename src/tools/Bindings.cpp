@@ -6,6 +6,7 @@
 #include "graphics/Bindings.h"
 #include "particles/Bindings.h"
 #include "particles/ParticleLayer.h"
+#include "resources/Bindings.h"
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
 #include "sound/Bindings.h"
@@ -44,6 +45,12 @@ std::vector<RBindingTable> GameBindings() {
       MotionGridDrawFunctions(),
       ParticleFunctions(),
       EffectFunctions(),
+      SpriteFunctions(),
+      BackgroundFunctions(),
+      ScriptResourceFunctions(),
+      ObjectFunctions(),
+      RoomResourceFunctions(),
+      ScreenResourceFunctions(),
   };
 }
 

@@ -18,7 +18,8 @@ void CLiveRoom::MakeFrom(const CRoom& design) {
   CRoom::operator=(design);
   r_lasttile = -1;
   for (const RRoomInstance& placed : design.r_placed) {
-    CInstance* inst = AddInstanceWithId(placed.id, placed.object, placed.x, placed.y);
+    CInstance* inst = placed.exact ? AddInstanceWithId(placed.id, placed.object, placed.xExact, placed.yExact)
+                                   : AddInstanceWithId(placed.id, placed.object, placed.x, placed.y);
     inst->i_initcode = placed.code;
   }
 }

@@ -1,0 +1,155 @@
+// Gradient backgrounds: columns, rows, nested rectangles and ellipses, mirrored columns and rows,
+// diagonals and circles about a corner, each shape in a colour between the two given ones.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "resources/Background.h"
+#include "resources/PictureFile.h"
+
+namespace kestro {
+
+namespace {
+
+// The game colour (red in the low byte) between a and b at t, each channel rounded half to even.
+int32_t Interp(int32_t a, int32_t b, double t) {
+  int32_t out = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const double ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+    const double c = std::nearbyint((1 - t) * ca + t * cb);
+    out |= int32_t(std::clamp(c, 0.0, 255.0)) << shift;
+  }
+  return out;
+}
+
+class CCanvas {
+ public:
+  explicit CCanvas(TBitmap32& bm) : bm_(bm) {}
+  void Colour(int32_t col) {
+    const uint32_t c = uint32_t(col);
+    pixel_ = TColor32{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255};
+  }
+  void Pixel(int64_t x, int64_t y) {
+    if (x >= 0 && y >= 0 && x < bm_.Width() && y < bm_.Height()) bm_.SetPixel(int(x), int(y), pixel_);
+  }
+  // The line from (x0, y0) towards (x1, y1), its end point left out.
+  void Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    const int64_t dx = x1 - x0, dy = y1 - y0;
+    const int64_t steps = std::max(std::llabs(dx), std::llabs(dy));
+    if (steps == 0) return;
+    // Only the part that can reach the image is walked.
+    for (int64_t k = 0; k < steps; ++k) {
+      const int64_t x = x0 + int64_t(std::floor(double(k) * double(dx) / double(steps) + 0.5));
+      const int64_t y = y0 + int64_t(std::floor(double(k) * double(dy) / double(steps) + 0.5));
+      Pixel(x, y);
+    }
+  }
+  // The rectangle's pixels from (l, t) to (r, b), the right and bottom edge left out.
+  void Rect(int64_t l, int64_t t, int64_t r, int64_t b) {
+    for (int64_t y = std::max<int64_t>(t, 0); y < std::min<int64_t>(b, bm_.Height()); ++y)
+      for (int64_t x = std::max<int64_t>(l, 0); x < std::min<int64_t>(r, bm_.Width()); ++x) Pixel(x, y);
+  }
+  // The ellipse inscribed in the same rectangle: the pixels whose centres lie inside it.
+  void Ellipse(int64_t l, int64_t t, int64_t r, int64_t b) {
+    const double cx = (double(l) + double(r)) / 2, cy = (double(t) + double(b)) / 2;
+    const double rx = (double(r) - double(l)) / 2, ry = (double(b) - double(t)) / 2;
+    if (!(rx > 0) || !(ry > 0)) return;
+    for (int64_t y = std::max<int64_t>(t, 0); y < std::min<int64_t>(b, bm_.Height()); ++y)
+      for (int64_t x = std::max<int64_t>(l, 0); x < std::min<int64_t>(r, bm_.Width()); ++x) {
+        const double ex = (double(x) + 0.5 - cx) / rx, ey = (double(y) + 0.5 - cy) / ry;
+        if (ex * ex + ey * ey <= 1) Pixel(x, y);
+      }
+  }
+
+ private:
+  TBitmap32& bm_;
+  TColor32 pixel_;
+};
+
+}  // namespace
+
+void CBackground::CreateGradient(int w, int h, int32_t col1, int32_t col2, int kind) {
+  Clear();
+  const int iw = std::max(w, 1), ih = std::max(h, 1);
+  // Sizes beyond what a picture may have give no image rather than an unbounded allocation.
+  if (iw > kMaxBitmapSide || ih > kMaxBitmapSide || int64_t(iw) * ih > kMaxPicturePixels) {
+    InitTexture();
+    return;
+  }
+  CreateColor(iw, ih, col1);
+  FreeTexture();
+  CCanvas c(i_bitmap);
+  const int64_t W = w, H = h;
+  switch (kind) {
+    case 0:
+      for (int64_t i = 0; i < W; ++i) {
+        c.Colour(Interp(col1, col2, double(i) / double(W)));
+        c.Line(i, 0, i, H);
+      }
+      break;
+    case 1:
+      for (int64_t i = 0; i < H; ++i) {
+        c.Colour(Interp(col1, col2, double(i) / double(H)));
+        c.Line(0, i, W, i);
+      }
+      break;
+    case 2:
+    case 3: {
+      const int64_t s = std::min(W, H) / 2;
+      for (int64_t i = 0; i <= s; ++i) {
+        // With s = 0 the single shape is drawn in col1.
+        c.Colour(Interp(col1, col2, s > 0 ? double(i) / double(s) : 0));
+        if (kind == 2)
+          c.Rect(i, i, W - i, H - i);
+        else
+          c.Ellipse(i, i, W - i, H - i);
+      }
+      break;
+    }
+    case 4:
+    case 5: {
+      const int64_t s = (kind == 4 ? W : H) / 2;
+      for (int64_t i = 0; i <= s; ++i) {
+        c.Colour(Interp(col1, col2, s > 0 ? double(i) / double(s) : 0));
+        if (kind == 4) {
+          c.Line(i, 0, i, H);
+          c.Line(W - i, 0, W - i, H);
+        } else {
+          c.Line(0, i, W, i);
+          c.Line(0, H - i, W, H - i);
+        }
+      }
+      break;
+    }
+    case 6:
+    case 7:
+      for (int64_t i = 0; i <= H; ++i) {
+        c.Colour(Interp(col1, col2, H != 0 ? double(i) / double(H) : 0));
+        if (kind == 6) {
+          c.Line(0, i, W, H + i);
+          c.Line(0, -i, W, H - i);
+        } else {
+          c.Line(0, H + i, W, i);
+          c.Line(0, H - i, W, -i);
+        }
+      }
+      break;
+    case 8:
+    case 9:
+    case 10:
+    case 11: {
+      const int64_t s = std::min(W, H);
+      const int64_t cx = (kind == 9 || kind == 11) ? W : 0, cy = (kind == 10 || kind == 11) ? H : 0;
+      for (int64_t r = s; r >= 1; --r) {
+        c.Colour(Interp(col2, col1, double(r) / double(s)));
+        c.Ellipse(cx - r, cy - r, cx + r, cy + r);
+      }
+      break;
+    }
+    default: break;
+  }
+  InitTexture();
+}
+
+}  // namespace kestro
