@@ -26,7 +26,7 @@ int32_t Interp(int32_t a, int32_t b, double t) {
 class CCanvas {
  public:
   explicit CCanvas(TBitmap32& bm) : bm_(bm) {}
-  void Colour(int32_t col) {
+  void SetColour(int32_t col) {
     const uint32_t c = uint32_t(col);
     pixel_ = TColor32{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255};
   }
@@ -45,21 +45,24 @@ class CCanvas {
       Pixel(x, y);
     }
   }
-  // The rectangle's pixels from (l, t) to (r, b), the right and bottom edge left out.
-  void Rect(int64_t l, int64_t t, int64_t r, int64_t b) {
-    for (int64_t y = std::max<int64_t>(t, 0); y < std::min<int64_t>(b, bm_.Height()); ++y)
-      for (int64_t x = std::max<int64_t>(l, 0); x < std::min<int64_t>(r, bm_.Width()); ++x) Pixel(x, y);
-  }
-  // The ellipse inscribed in the same rectangle: the pixels whose centres lie inside it.
-  void Ellipse(int64_t l, int64_t t, int64_t r, int64_t b) {
+  // The ellipse inscribed in the same rectangle holds the pixel when the pixel's centre lies in it.
+  static bool InEllipse(int64_t x, int64_t y, int64_t l, int64_t t, int64_t r, int64_t b) {
+    if (x < l || x >= r || y < t || y >= b) return false;
     const double cx = (double(l) + double(r)) / 2, cy = (double(t) + double(b)) / 2;
     const double rx = (double(r) - double(l)) / 2, ry = (double(b) - double(t)) / 2;
-    if (!(rx > 0) || !(ry > 0)) return;
-    for (int64_t y = std::max<int64_t>(t, 0); y < std::min<int64_t>(b, bm_.Height()); ++y)
-      for (int64_t x = std::max<int64_t>(l, 0); x < std::min<int64_t>(r, bm_.Width()); ++x) {
-        const double ex = (double(x) + 0.5 - cx) / rx, ey = (double(y) + 0.5 - cy) / ry;
-        if (ex * ex + ey * ey <= 1) Pixel(x, y);
-      }
+    if (!(rx > 0) || !(ry > 0)) return false;
+    const double ex = (double(x) + 0.5 - cx) / rx, ey = (double(y) + 0.5 - cy) / ry;
+    return ex * ex + ey * ey <= 1;
+  }
+  // Every pixel whose shape `which` gives (>= 0) takes the colour `colour` gives that shape.
+  template <typename Which, typename Colour>
+  void Each(Which which, Colour colour) {
+    for (int y = 0; y < bm_.Height(); ++y)
+      for (int x = 0; x < bm_.Width(); ++x)
+        if (const int64_t k = which(x, y); k >= 0) {
+          SetColour(colour(k));
+          Pixel(x, y);
+        }
   }
 
  private:
@@ -84,34 +87,42 @@ void CBackground::CreateGradient(int w, int h, int32_t col1, int32_t col2, int k
   switch (kind) {
     case 0:
       for (int64_t i = 0; i < W; ++i) {
-        c.Colour(Interp(col1, col2, double(i) / double(W)));
+        c.SetColour(Interp(col1, col2, double(i) / double(W)));
         c.Line(i, 0, i, H);
       }
       break;
     case 1:
       for (int64_t i = 0; i < H; ++i) {
-        c.Colour(Interp(col1, col2, double(i) / double(H)));
+        c.SetColour(Interp(col1, col2, double(i) / double(H)));
         c.Line(0, i, W, i);
       }
       break;
     case 2:
     case 3: {
+      // Shape i is drawn over shapes 0..i - 1 and lies inside them, so each pixel shows the last
+      // shape that holds it: found per pixel rather than by filling every shape.
       const int64_t s = std::min(W, H) / 2;
-      for (int64_t i = 0; i <= s; ++i) {
-        // With s = 0 the single shape is drawn in col1.
-        c.Colour(Interp(col1, col2, s > 0 ? double(i) / double(s) : 0));
-        if (kind == 2)
-          c.Rect(i, i, W - i, H - i);
-        else
-          c.Ellipse(i, i, W - i, H - i);
-      }
+      c.Each([&](int64_t x, int64_t y) -> int64_t {
+        if (kind == 2) return std::min({s, x, y, W - 1 - x, H - 1 - y});
+        int64_t lo = 0, hi = s, found = -1;
+        while (lo <= hi) {
+          const int64_t mid = lo + (hi - lo) / 2;
+          if (CCanvas::InEllipse(x, y, mid, mid, W - mid, H - mid)) {
+            found = mid;
+            lo = mid + 1;
+          } else {
+            hi = mid - 1;
+          }
+        }
+        return found;
+      }, [&](int64_t i) { return Interp(col1, col2, s > 0 ? double(i) / double(s) : 0); });
       break;
     }
     case 4:
     case 5: {
       const int64_t s = (kind == 4 ? W : H) / 2;
       for (int64_t i = 0; i <= s; ++i) {
-        c.Colour(Interp(col1, col2, s > 0 ? double(i) / double(s) : 0));
+        c.SetColour(Interp(col1, col2, s > 0 ? double(i) / double(s) : 0));
         if (kind == 4) {
           c.Line(i, 0, i, H);
           c.Line(W - i, 0, W - i, H);
@@ -125,7 +136,7 @@ void CBackground::CreateGradient(int w, int h, int32_t col1, int32_t col2, int k
     case 6:
     case 7:
       for (int64_t i = 0; i <= H; ++i) {
-        c.Colour(Interp(col1, col2, H != 0 ? double(i) / double(H) : 0));
+        c.SetColour(Interp(col1, col2, H != 0 ? double(i) / double(H) : 0));
         if (kind == 6) {
           c.Line(0, i, W, H + i);
           c.Line(0, -i, W, H - i);
@@ -139,12 +150,16 @@ void CBackground::CreateGradient(int w, int h, int32_t col1, int32_t col2, int k
     case 9:
     case 10:
     case 11: {
+      // Circles from radius s down to 1 about the corner: each pixel shows the smallest that
+      // holds it.
       const int64_t s = std::min(W, H);
       const int64_t cx = (kind == 9 || kind == 11) ? W : 0, cy = (kind == 10 || kind == 11) ? H : 0;
-      for (int64_t r = s; r >= 1; --r) {
-        c.Colour(Interp(col2, col1, double(r) / double(s)));
-        c.Ellipse(cx - r, cy - r, cx + r, cy + r);
-      }
+      c.Each([&](int64_t x, int64_t y) -> int64_t {
+        const double dx = double(x) + 0.5 - double(cx), dy = double(y) + 0.5 - double(cy);
+        int64_t r = std::max<int64_t>(1, int64_t(std::ceil(std::sqrt(dx * dx + dy * dy))) - 1);
+        while (r <= s && !CCanvas::InEllipse(x, y, cx - r, cy - r, cx + r, cy + r)) ++r;
+        return r <= s ? r : -1;
+      }, [&](int64_t r) { return Interp(col2, col1, double(r) / double(s)); });
       break;
     }
     default: break;

@@ -484,8 +484,11 @@ TEST_F(ResourceFunctions_, GradientAndColourBackgrounds) {
                    "show_debug_message(background_create_gradient(0, -3, $0000FF, $FF0000, 1));"
                    "show_debug_message(background_create_color(2, 2, $102030));"
                    "show_debug_message(background_get_width(background_create_color(0, 5, c_red)));"
-                   "show_debug_message(background_create_gradient(5, 5, $000000, $C8C8C8, 2))"),
-              "1;2;3;4;0;6;");
+                   "show_debug_message(background_create_gradient(5, 5, $000000, $C8C8C8, 2));"
+                   "show_debug_message(background_create_gradient(5, 5, $000000, $C8C8C8, 3));"
+                   "show_debug_message(background_create_gradient(4, 4, $000000, $FFFFFF, 8));"
+                   "show_debug_message(background_get_width(background_create_gradient(1000, 1000, 0, 255, 11)))"),
+              "1;2;3;4;0;6;7;8;1000;");
     auto pixel = [](int b, int x, int y) { return Backgrounds().Get(b)->i_bitmap.GetPixel(x, y).Value(); };
     // Fractions 0, 0.25, 0.5 and 0.75: 0, 63.75, 127.5 and 191.25, rounded half to even.
     EXPECT_EQ(pixel(1, 0, 0), 0xFF000000u);
@@ -500,6 +503,12 @@ TEST_F(ResourceFunctions_, GradientAndColourBackgrounds) {
     EXPECT_EQ(pixel(6, 0, 2), 0xFF000000u);
     EXPECT_EQ(pixel(6, 1, 2), 0xFF646464u);
     EXPECT_EQ(pixel(6, 2, 2), 0xFFC8C8C8u);
+    // Nested ellipses: the corner lies in none of them.
+    EXPECT_EQ(pixel(7, 0, 0), 0xFF000000u);
+    EXPECT_EQ(pixel(7, 2, 2), 0xFFC8C8C8u);
+    // Circles about the top-left corner: col2 nearest it, col1 beyond distance 4.
+    EXPECT_EQ(pixel(8, 0, 0), 0xFFBFBFBFu);
+    EXPECT_EQ(pixel(8, 3, 3), 0xFF000000u);
   };
   Play(1);
 }
