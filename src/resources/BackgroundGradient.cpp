@@ -38,8 +38,24 @@ class CCanvas {
     const int64_t dx = x1 - x0, dy = y1 - y0;
     const int64_t steps = std::max(std::llabs(dx), std::llabs(dy));
     if (steps == 0) return;
-    // Only the part that can reach the image is walked.
-    for (int64_t k = 0; k < steps; ++k) {
+    // Only the part that can reach the image is walked: point k lies at p0 + k * d / steps on
+    // each axis, so the k that can land inside follow from the image's size (one more each side
+    // for the rounding; Pixel checks each point anyway).
+    double lo = 0, hi = double(steps);
+    auto clip = [&](int64_t p0, int64_t d, int size) {
+      if (d == 0) {
+        if (p0 < 0 || p0 >= size) hi = -1;
+        return;
+      }
+      double a = (-0.5 - double(p0)) * double(steps) / double(d);
+      double b = (double(size) - 0.5 - double(p0)) * double(steps) / double(d);
+      if (a > b) std::swap(a, b);
+      lo = std::max(lo, std::floor(a) - 1);
+      hi = std::min(hi, std::ceil(b) + 1);
+    };
+    clip(x0, dx, bm_.Width());
+    clip(y0, dy, bm_.Height());
+    for (int64_t k = int64_t(lo); double(k) < hi; ++k) {
       const int64_t x = x0 + int64_t(std::floor(double(k) * double(dx) / double(steps) + 0.5));
       const int64_t y = y0 + int64_t(std::floor(double(k) * double(dy) / double(steps) + 0.5));
       Pixel(x, y);
@@ -134,18 +150,24 @@ void CBackground::CreateGradient(int w, int h, int32_t col1, int32_t col2, int k
       break;
     }
     case 6:
-    case 7:
-      for (int64_t i = 0; i <= H; ++i) {
-        c.SetColour(Interp(col1, col2, H != 0 ? double(i) / double(H) : 0));
-        if (kind == 6) {
-          c.Line(0, i, W, H + i);
-          c.Line(0, -i, W, H - i);
-        } else {
-          c.Line(0, H + i, W, i);
-          c.Line(0, H - i, W, -i);
-        }
-      }
+    case 7: {
+      // Lines i = 0..h from the left edge to the right one, each painting one pixel per column
+      // (at the line's height over the column's centre), drawn in order: each pixel shows the
+      // last line through it, found from its column and row.
+      if (W <= 0) break;
+      c.Each([&](int64_t x, int64_t y) -> int64_t {
+        const double along = (double(x) + 0.5) * double(H) / double(W);
+        // Kind 6: from (0, i) down to (w, h + i) and from (0, -i) to (w, h - i); kind 7: from
+        // (0, h + i) up to (w, i) and from (0, h - i) to (w, -i).
+        const int64_t base = kind == 6 ? int64_t(std::floor(along)) : H - int64_t(std::ceil(along));
+        const int64_t first = y - base, second = base - y;  // the i of each family through the pixel
+        const bool firstOk = first >= 0 && first <= H, secondOk = second >= 0 && second <= H;
+        if (!firstOk && !secondOk) return -1;
+        // Of two, the larger i was drawn later; at the same i the second family was.
+        return !secondOk ? first : !firstOk ? second : std::max(first, second);
+      }, [&](int64_t i) { return Interp(col1, col2, H != 0 ? double(i) / double(H) : 0); });
       break;
+    }
     case 8:
     case 9:
     case 10:

@@ -487,8 +487,10 @@ TEST_F(ResourceFunctions_, GradientAndColourBackgrounds) {
                    "show_debug_message(background_create_gradient(5, 5, $000000, $C8C8C8, 2));"
                    "show_debug_message(background_create_gradient(5, 5, $000000, $C8C8C8, 3));"
                    "show_debug_message(background_create_gradient(4, 4, $000000, $FFFFFF, 8));"
-                   "show_debug_message(background_get_width(background_create_gradient(1000, 1000, 0, 255, 11)))"),
-              "1;2;3;4;0;6;7;8;1000;");
+                   "show_debug_message(background_get_width(background_create_gradient(1000, 1000, 0, 255, 11)));"
+                   "show_debug_message(background_get_height(background_create_gradient(4, 16000, 0, 255, 6)));"
+                   "show_debug_message(background_create_gradient(4, 4, $000000, $FFFFFF, 6))"),
+              "1;2;3;4;0;6;7;8;1000;16000;11;");
     auto pixel = [](int b, int x, int y) { return Backgrounds().Get(b)->i_bitmap.GetPixel(x, y).Value(); };
     // Fractions 0, 0.25, 0.5 and 0.75: 0, 63.75, 127.5 and 191.25, rounded half to even.
     EXPECT_EQ(pixel(1, 0, 0), 0xFF000000u);
@@ -509,6 +511,11 @@ TEST_F(ResourceFunctions_, GradientAndColourBackgrounds) {
     // Circles about the top-left corner: col2 nearest it, col1 beyond distance 4.
     EXPECT_EQ(pixel(8, 0, 0), 0xFFBFBFBFu);
     EXPECT_EQ(pixel(8, 3, 3), 0xFF000000u);
+    // Diagonals: col1 along the one from the top-left corner, lighter away from it.
+    EXPECT_EQ(pixel(11, 0, 0), 0xFF000000u);
+    EXPECT_EQ(pixel(11, 2, 2), 0xFF000000u);
+    EXPECT_EQ(pixel(11, 0, 1), 0xFF404040u);
+    EXPECT_EQ(pixel(11, 1, 0), 0xFF404040u);
   };
   Play(1);
 }
