@@ -53,7 +53,7 @@ KESTRO_BUILTIN(F_background_add) {
 KESTRO_BUILTIN(F_background_replace) {
   if (!Find(a[0])) return ReportBuiltinError("Trying to replace non-existing background.");
   r.SetReal(BackgroundReplaceFromFile(Backgrounds(), ArgIndex(a[0]), ArgText(a[1]), ArgBool(a[2]), ArgBool(a[3])) ? 1
-                                                                                                                 : 0);
+                                                                                                                  : 0);
 }
 KESTRO_BUILTIN(F_background_add_background) {
   r.SetReal(BackgroundAddFromBackgroundFile(Backgrounds(), ArgText(a[0])));
@@ -72,7 +72,8 @@ KESTRO_BUILTIN(F_background_duplicate) {
   r.SetReal(ResourceDuplicate(Backgrounds(), ArgIndex(a[0])));
 }
 KESTRO_BUILTIN(F_background_assign) {
-  if (!ResourceAssign(Backgrounds(), ArgIndex(a[0]), ArgIndex(a[1]))) ReportBuiltinError("Error assigning a background.");
+  if (!ResourceAssign(Backgrounds(), ArgIndex(a[0]), ArgIndex(a[1])))
+    ReportBuiltinError("Error assigning a background.");
 }
 KESTRO_BUILTIN(F_background_save) {
   const CBackground* b = Find(a[0]);

@@ -118,20 +118,22 @@ void CBackground::CreateGradient(int w, int h, int32_t col1, int32_t col2, int k
       // Shape i is drawn over shapes 0..i - 1 and lies inside them, so each pixel shows the last
       // shape that holds it: found per pixel rather than by filling every shape.
       const int64_t s = std::min(W, H) / 2;
-      c.Each([&](int64_t x, int64_t y) -> int64_t {
-        if (kind == 2) return std::min({s, x, y, W - 1 - x, H - 1 - y});
-        int64_t lo = 0, hi = s, found = -1;
-        while (lo <= hi) {
-          const int64_t mid = lo + (hi - lo) / 2;
-          if (CCanvas::InEllipse(x, y, mid, mid, W - mid, H - mid)) {
-            found = mid;
-            lo = mid + 1;
-          } else {
-            hi = mid - 1;
-          }
-        }
-        return found;
-      }, [&](int64_t i) { return Interp(col1, col2, s > 0 ? double(i) / double(s) : 0); });
+      c.Each(
+          [&](int64_t x, int64_t y) -> int64_t {
+            if (kind == 2) return std::min({s, x, y, W - 1 - x, H - 1 - y});
+            int64_t lo = 0, hi = s, found = -1;
+            while (lo <= hi) {
+              const int64_t mid = lo + (hi - lo) / 2;
+              if (CCanvas::InEllipse(x, y, mid, mid, W - mid, H - mid)) {
+                found = mid;
+                lo = mid + 1;
+              } else {
+                hi = mid - 1;
+              }
+            }
+            return found;
+          },
+          [&](int64_t i) { return Interp(col1, col2, s > 0 ? double(i) / double(s) : 0); });
       break;
     }
     case 4:
@@ -155,17 +157,19 @@ void CBackground::CreateGradient(int w, int h, int32_t col1, int32_t col2, int k
       // (at the line's height over the column's centre), drawn in order: each pixel shows the
       // last line through it, found from its column and row.
       if (W <= 0) break;
-      c.Each([&](int64_t x, int64_t y) -> int64_t {
-        const double along = (double(x) + 0.5) * double(H) / double(W);
-        // Kind 6: from (0, i) down to (w, h + i) and from (0, -i) to (w, h - i); kind 7: from
-        // (0, h + i) up to (w, i) and from (0, h - i) to (w, -i).
-        const int64_t base = kind == 6 ? int64_t(std::floor(along)) : H - int64_t(std::ceil(along));
-        const int64_t first = y - base, second = base - y;  // the i of each family through the pixel
-        const bool firstOk = first >= 0 && first <= H, secondOk = second >= 0 && second <= H;
-        if (!firstOk && !secondOk) return -1;
-        // Of two, the larger i was drawn later; at the same i the second family was.
-        return !secondOk ? first : !firstOk ? second : std::max(first, second);
-      }, [&](int64_t i) { return Interp(col1, col2, H != 0 ? double(i) / double(H) : 0); });
+      c.Each(
+          [&](int64_t x, int64_t y) -> int64_t {
+            const double along = (double(x) + 0.5) * double(H) / double(W);
+            // Kind 6: from (0, i) down to (w, h + i) and from (0, -i) to (w, h - i); kind 7: from
+            // (0, h + i) up to (w, i) and from (0, h - i) to (w, -i).
+            const int64_t base = kind == 6 ? int64_t(std::floor(along)) : H - int64_t(std::ceil(along));
+            const int64_t first = y - base, second = base - y;  // the i of each family through the pixel
+            const bool firstOk = first >= 0 && first <= H, secondOk = second >= 0 && second <= H;
+            if (!firstOk && !secondOk) return -1;
+            // Of two, the larger i was drawn later; at the same i the second family was.
+            return !secondOk ? first : !firstOk ? second : std::max(first, second);
+          },
+          [&](int64_t i) { return Interp(col1, col2, H != 0 ? double(i) / double(H) : 0); });
       break;
     }
     case 8:
@@ -176,12 +180,14 @@ void CBackground::CreateGradient(int w, int h, int32_t col1, int32_t col2, int k
       // holds it.
       const int64_t s = std::min(W, H);
       const int64_t cx = (kind == 9 || kind == 11) ? W : 0, cy = (kind == 10 || kind == 11) ? H : 0;
-      c.Each([&](int64_t x, int64_t y) -> int64_t {
-        const double dx = double(x) + 0.5 - double(cx), dy = double(y) + 0.5 - double(cy);
-        int64_t r = std::max<int64_t>(1, int64_t(std::ceil(std::sqrt(dx * dx + dy * dy))) - 1);
-        while (r <= s && !CCanvas::InEllipse(x, y, cx - r, cy - r, cx + r, cy + r)) ++r;
-        return r <= s ? r : -1;
-      }, [&](int64_t r) { return Interp(col2, col1, double(r) / double(s)); });
+      c.Each(
+          [&](int64_t x, int64_t y) -> int64_t {
+            const double dx = double(x) + 0.5 - double(cx), dy = double(y) + 0.5 - double(cy);
+            int64_t r = std::max<int64_t>(1, int64_t(std::ceil(std::sqrt(dx * dx + dy * dy))) - 1);
+            while (r <= s && !CCanvas::InEllipse(x, y, cx - r, cy - r, cx + r, cy + r)) ++r;
+            return r <= s ? r : -1;
+          },
+          [&](int64_t r) { return Interp(col2, col1, double(r) / double(s)); });
       break;
     }
     default: break;

@@ -13,8 +13,10 @@ namespace {
 KESTRO_BUILTIN(F_script_exists) { r.SetReal(Scripts().Exists(ArgIndex(a[0])) ? 1 : 0); }
 KESTRO_BUILTIN(F_script_get_name) { SetText(r, Scripts().Name(ArgIndex(a[0]))); }
 KESTRO_BUILTIN(F_script_get_text) {
-  if (const CScript* s = Scripts().Get(ArgIndex(a[0]))) SetText(r, s->s_text);
-  else SetText(r, "");
+  if (const CScript* s = Scripts().Get(ArgIndex(a[0])))
+    SetText(r, s->s_text);
+  else
+    SetText(r, "");
 }
 
 constexpr RBinding kScriptResourceFunctions[] = {

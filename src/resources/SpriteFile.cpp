@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "io/Stream.h"
 #include "resources/BmpFile.h"
 #include "resources/PictureFile.h"
-#include "io/Stream.h"
 
 namespace kestro {
 

@@ -144,6 +144,26 @@ void CLiveRoom::RebuildObjectLists() {
   }
 }
 
+void CLiveRoom::RebuildRecursiveLists() {
+  const int count = Objects().Count();
+  if (int(r_obj_instance_recursive.size()) != count) return RebuildObjectLists();
+  for (auto& list : r_obj_instance_recursive) list.clear();
+  for (CInstance* inst : listOrder_) {
+    const int own = inst->i_objectindex;
+    if (own < 0 || own >= count || !Objects().Exists(own)) continue;
+    // As AppendToLists walks: bounded, so a cycle in damaged data cannot loop.
+    int obj = own;
+    for (int depth = 0; depth <= count && obj >= 0 && obj < count; ++depth) {
+      const CObject* o = Objects().Get(obj);
+      if (o == nullptr) break;
+      r_obj_instance_recursive[size_t(obj)].push_back(inst);
+      obj = o->o_parent;
+      if (obj == own) break;
+    }
+  }
+  generation_ = NextStamp();
+}
+
 void CLiveRoom::SortInstances() {
   const size_t n = r_instance.size();
   bool sorted = true, nan = false;

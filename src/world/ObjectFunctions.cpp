@@ -27,13 +27,27 @@ void Get(const RValue& ind, RValue& r, Field field) {
 
 KESTRO_BUILTIN(F_object_exists) { r.SetReal(Find(a[0]) ? 1 : 0); }
 KESTRO_BUILTIN(F_object_get_name) { SetText(r, Objects().Name(ArgIndex(a[0]))); }
-KESTRO_BUILTIN(F_object_get_sprite) { Get(a[0], r, [](const CObject& o) { return o.o_spriteindex; }); }
-KESTRO_BUILTIN(F_object_get_solid) { Get(a[0], r, [](const CObject& o) { return o.o_solid ? 1 : 0; }); }
-KESTRO_BUILTIN(F_object_get_visible) { Get(a[0], r, [](const CObject& o) { return o.o_visible ? 1 : 0; }); }
-KESTRO_BUILTIN(F_object_get_depth) { Get(a[0], r, [](const CObject& o) { return o.o_depth; }); }
-KESTRO_BUILTIN(F_object_get_persistent) { Get(a[0], r, [](const CObject& o) { return o.o_persistent ? 1 : 0; }); }
-KESTRO_BUILTIN(F_object_get_mask) { Get(a[0], r, [](const CObject& o) { return o.o_mask; }); }
-KESTRO_BUILTIN(F_object_get_parent) { Get(a[0], r, [](const CObject& o) { return o.o_parent; }); }
+KESTRO_BUILTIN(F_object_get_sprite) {
+  Get(a[0], r, [](const CObject& o) { return o.o_spriteindex; });
+}
+KESTRO_BUILTIN(F_object_get_solid) {
+  Get(a[0], r, [](const CObject& o) { return o.o_solid ? 1 : 0; });
+}
+KESTRO_BUILTIN(F_object_get_visible) {
+  Get(a[0], r, [](const CObject& o) { return o.o_visible ? 1 : 0; });
+}
+KESTRO_BUILTIN(F_object_get_depth) {
+  Get(a[0], r, [](const CObject& o) { return o.o_depth; });
+}
+KESTRO_BUILTIN(F_object_get_persistent) {
+  Get(a[0], r, [](const CObject& o) { return o.o_persistent ? 1 : 0; });
+}
+KESTRO_BUILTIN(F_object_get_mask) {
+  Get(a[0], r, [](const CObject& o) { return o.o_mask; });
+}
+KESTRO_BUILTIN(F_object_get_parent) {
+  Get(a[0], r, [](const CObject& o) { return o.o_parent; });
+}
 
 KESTRO_BUILTIN(F_object_is_ancestor) {
   const CObject* o = Find(a[0]);
@@ -83,7 +97,7 @@ KESTRO_BUILTIN(F_object_set_parent) {
       return ReportBuiltinError("Creating a cycle in the parent relation.");
     o->o_parent = p;
   }
-  ObjectsChanged();
+  ObjectsChanged(true);
 }
 
 KESTRO_BUILTIN(F_object_add) {
@@ -93,7 +107,7 @@ KESTRO_BUILTIN(F_object_add) {
 
 KESTRO_BUILTIN(F_object_delete) {
   if (!DeleteObjectRetiring(ArgIndex(a[0]))) return ReportBuiltinError("Trying to delete non-existing object.");
-  ObjectsChanged();
+  ObjectsChanged(true);
   r.SetReal(1);
 }
 
@@ -103,7 +117,7 @@ KESTRO_BUILTIN(F_object_event_clear) {
   // Only an own event with actions; its entry stays, emptied.
   if (!o || !o->GetEventDirect(type, numb)) return;
   ClearActions(*o->CreateEvent(type, numb));
-  ObjectsChanged();
+  ObjectsChanged(false);
 }
 
 KESTRO_BUILTIN(F_object_event_add) {
@@ -121,15 +135,15 @@ KESTRO_BUILTIN(F_object_event_add) {
     CEventContextScope context({ind, type, numb, ev->e_number});
     int failed = -1;
     if (!action.Compile(&GameScriptNames(), &failed)) {
-      ReportPendingCodeErrorAsAction(failed < 0 ? std::string(errhdr::kCodeActionCompile) : errhdr::ArgumentCompile(failed),
-                                     true);
+      ReportPendingCodeErrorAsAction(
+          failed < 0 ? std::string(errhdr::kCodeActionCompile) : errhdr::ArgumentCompile(failed), true);
       return;
     }
   }
   DetachActions(*ev);
   ev->e_actions.push_back(std::move(action));
   ev->e_number = int(ev->e_actions.size());
-  ObjectsChanged();
+  ObjectsChanged(false);
 }
 
 constexpr RBinding kObjectFunctions[] = {

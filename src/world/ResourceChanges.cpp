@@ -54,10 +54,10 @@ bool DeleteObjectRetiring(int ind) {
   return true;
 }
 
-void ObjectsChanged() {
+void ObjectsChanged(bool parents) {
   RetireUntilStepEnd(std::make_shared<CEventLists>(std::move(EventLists())));
   BuildEventLists();
-  ForEachLiveRoom([](CLiveRoom& room) { room.RebuildObjectLists(); });
+  if (parents) ForEachLiveRoom([](CLiveRoom& room) { room.RebuildRecursiveLists(); });
 }
 
 void SpriteChanged(int ind) {

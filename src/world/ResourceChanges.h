@@ -24,8 +24,9 @@ void ClearActions(CEvent& event);
 bool DeleteObjectRetiring(int ind);
 
 // Objects, parents or events changed: the event lists (and the collision pairs) are rebuilt, the
-// lists being walked retired, and the per-object lists of every live room rebuilt.
-void ObjectsChanged();
+// lists being walked retired; when `parents` changed, the lists of each object and its
+// descendants in every live room too.
+void ObjectsChanged(bool parents);
 // Sprite `ind` changed (images, masks, origin, or deleted): the instances of every live room that
 // use it as sprite or mask get their boxes again.
 void SpriteChanged(int ind);

@@ -70,7 +70,7 @@ KESTRO_BUILTIN(F_room_set_view) {
   if (!room || view < 0 || view >= kRoomViews) return;
   CView& v = room->r_view[size_t(view)];
   v.visible = ArgBool(a[2]);
-  int* fields[] = {&v.xview, &v.yview, &v.wview,   &v.hview,   &v.xport,  &v.yport, &v.wport,
+  int* fields[] = {&v.xview, &v.yview,   &v.wview,   &v.hview,  &v.xport,  &v.yport, &v.wport,
                    &v.hport, &v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.index};
   for (size_t k = 0; k < std::size(fields); ++k) *fields[k] = ArgInt32(a[3 + k]);
 }

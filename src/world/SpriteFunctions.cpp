@@ -24,15 +24,33 @@ void Get(const RValue& ind, RValue& r, Field field) {
 
 KESTRO_BUILTIN(F_sprite_exists) { r.SetReal(Find(a[0]) ? 1 : 0); }
 KESTRO_BUILTIN(F_sprite_get_name) { SetText(r, Sprites().Name(ArgIndex(a[0]))); }
-KESTRO_BUILTIN(F_sprite_get_number) { Get(a[0], r, [](const CSprite& s) { return s.i_numb; }); }
-KESTRO_BUILTIN(F_sprite_get_width) { Get(a[0], r, [](const CSprite& s) { return s.GetWidth(); }); }
-KESTRO_BUILTIN(F_sprite_get_height) { Get(a[0], r, [](const CSprite& s) { return s.GetHeight(); }); }
-KESTRO_BUILTIN(F_sprite_get_xoffset) { Get(a[0], r, [](const CSprite& s) { return s.i_xorig; }); }
-KESTRO_BUILTIN(F_sprite_get_yoffset) { Get(a[0], r, [](const CSprite& s) { return s.i_yorig; }); }
-KESTRO_BUILTIN(F_sprite_get_bbox_left) { Get(a[0], r, [](const CSprite& s) { return s.i_bbox.Left; }); }
-KESTRO_BUILTIN(F_sprite_get_bbox_right) { Get(a[0], r, [](const CSprite& s) { return s.i_bbox.Right; }); }
-KESTRO_BUILTIN(F_sprite_get_bbox_top) { Get(a[0], r, [](const CSprite& s) { return s.i_bbox.Top; }); }
-KESTRO_BUILTIN(F_sprite_get_bbox_bottom) { Get(a[0], r, [](const CSprite& s) { return s.i_bbox.Bottom; }); }
+KESTRO_BUILTIN(F_sprite_get_number) {
+  Get(a[0], r, [](const CSprite& s) { return s.i_numb; });
+}
+KESTRO_BUILTIN(F_sprite_get_width) {
+  Get(a[0], r, [](const CSprite& s) { return s.GetWidth(); });
+}
+KESTRO_BUILTIN(F_sprite_get_height) {
+  Get(a[0], r, [](const CSprite& s) { return s.GetHeight(); });
+}
+KESTRO_BUILTIN(F_sprite_get_xoffset) {
+  Get(a[0], r, [](const CSprite& s) { return s.i_xorig; });
+}
+KESTRO_BUILTIN(F_sprite_get_yoffset) {
+  Get(a[0], r, [](const CSprite& s) { return s.i_yorig; });
+}
+KESTRO_BUILTIN(F_sprite_get_bbox_left) {
+  Get(a[0], r, [](const CSprite& s) { return s.i_bbox.Left; });
+}
+KESTRO_BUILTIN(F_sprite_get_bbox_right) {
+  Get(a[0], r, [](const CSprite& s) { return s.i_bbox.Right; });
+}
+KESTRO_BUILTIN(F_sprite_get_bbox_top) {
+  Get(a[0], r, [](const CSprite& s) { return s.i_bbox.Top; });
+}
+KESTRO_BUILTIN(F_sprite_get_bbox_bottom) {
+  Get(a[0], r, [](const CSprite& s) { return s.i_bbox.Bottom; });
+}
 
 KESTRO_BUILTIN(F_sprite_set_offset) {
   CSprite* s = Find(a[0]);
@@ -57,8 +75,8 @@ KESTRO_BUILTIN(F_sprite_add) {
 KESTRO_BUILTIN(F_sprite_replace) {
   const int ind = ArgIndex(a[0]);
   if (!Sprites().Exists(ind)) return ReportBuiltinError("Trying to replace non-existing sprite.");
-  const bool loaded = SpriteReplaceFromFile(Sprites(), ind, ArgText(a[1]), ArgInt32(a[2]), ArgBool(a[3]),
-                                            ArgBool(a[4]), ArgInt32(a[5]), ArgInt32(a[6]));
+  const bool loaded = SpriteReplaceFromFile(Sprites(), ind, ArgText(a[1]), ArgInt32(a[2]), ArgBool(a[3]), ArgBool(a[4]),
+                                            ArgInt32(a[5]), ArgInt32(a[6]));
   if (loaded) SpriteChanged(ind);
   r.SetReal(loaded ? 1 : 0);
 }

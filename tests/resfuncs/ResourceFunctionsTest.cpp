@@ -44,7 +44,8 @@ RPixels Picture(int w, int h, int l, int t, int r, int b, uint32_t bgra = 0xFF20
   RPixels px{w, h, std::vector<uint8_t>(size_t(w) * size_t(h) * 4, 0)};
   for (int y = t; y <= b; ++y)
     for (int x = l; x <= r; ++x)
-      for (int k = 0; k < 4; ++k) px.bgra[(size_t(y) * size_t(w) + size_t(x)) * 4 + size_t(k)] = uint8_t(bgra >> (8 * k));
+      for (int k = 0; k < 4; ++k)
+        px.bgra[(size_t(y) * size_t(w) + size_t(x)) * 4 + size_t(k)] = uint8_t(bgra >> (8 * k));
   return px;
 }
 
@@ -91,26 +92,25 @@ class ResourceFunctions_ : public ::testing::Test {
     ASSERT_TRUE(tools::WritePng(dir_ / "ball1.png", Picture(8, 6, 0, 0, -1, -1), error)) << error;
     ASSERT_TRUE(tools::WritePng(dir_ / "bg.png", Picture(16, 8, 0, 0, 15, 7), error)) << error;
     const json runner = {{"events", runnerEvents}};
-    test::WriteProject(
-        dir_.path(),
-        {{"game_id", 77},
-         {"sprites", {"spr_ball", "spr_none"}},
-         {"backgrounds", {"bg"}},
-         {"scripts", {"scr_hello"}},
-         {"objects", {"obj_base", "obj_child", "obj_runner"}},
-         {"rooms", {"rm_a", "rm_b"}},
-         {"room_order", {"rm_a", "rm_b"}}},
-        {{"sprites/spr_ball.json", R"({"frames": ["ball0.png", "ball1.png"], "origin": [3, 2]})"},
-         {"sprites/spr_none.json", "{}"},
-         {"backgrounds/bg.json", R"({"image": "bg.png"})"},
-         {"scripts/scr_hello.txt", "return 1 + 1"},
-         {"objects/obj_base.json",
-          R"({"sprite": "spr_ball", "solid": true, "visible": false, "depth": 5, "persistent": true})"},
-         {"objects/obj_child.json", R"({"parent": "obj_base"})"},
-         {"objects/obj_runner.json", runner.dump()},
-         {"rooms/rm_a.json", R"({"instances": [{"x": 0, "y": 0, "object": "obj_runner", "id": 100001},
+    test::WriteProject(dir_.path(),
+                       {{"game_id", 77},
+                        {"sprites", {"spr_ball", "spr_none"}},
+                        {"backgrounds", {"bg"}},
+                        {"scripts", {"scr_hello"}},
+                        {"objects", {"obj_base", "obj_child", "obj_runner"}},
+                        {"rooms", {"rm_a", "rm_b"}},
+                        {"room_order", {"rm_a", "rm_b"}}},
+                       {{"sprites/spr_ball.json", R"({"frames": ["ball0.png", "ball1.png"], "origin": [3, 2]})"},
+                        {"sprites/spr_none.json", "{}"},
+                        {"backgrounds/bg.json", R"({"image": "bg.png"})"},
+                        {"scripts/scr_hello.txt", "return 1 + 1"},
+                        {"objects/obj_base.json",
+                         R"({"sprite": "spr_ball", "solid": true, "visible": false, "depth": 5, "persistent": true})"},
+                        {"objects/obj_child.json", R"({"parent": "obj_base"})"},
+                        {"objects/obj_runner.json", runner.dump()},
+                        {"rooms/rm_a.json", R"({"instances": [{"x": 0, "y": 0, "object": "obj_runner", "id": 100001},
                                                {"x": 40, "y": 40, "object": "obj_child", "id": 100002}]})"},
-         {"rooms/rm_b.json", R"({"width": 100, "height": 50})"}});
+                        {"rooms/rm_b.json", R"({"width": 100, "height": 50})"}});
     game_ = test::BuildDataOnly(dir_.path());
   }
 
@@ -164,33 +164,65 @@ TEST_F(ResourceFunctions_, QueriesAnswerFromTheBuiltGameAndGiveTheNeutralResults
     const char* value;
   };
   const RCase cases[] = {
-      {"sprite_exists(spr_ball)", "1"}, {"sprite_exists(99)", "0"}, {"sprite_exists(-1)", "0"},
+      {"sprite_exists(spr_ball)", "1"},
+      {"sprite_exists(99)", "0"},
+      {"sprite_exists(-1)", "0"},
       {"sprite_exists(4294967296)", "0"},  // never wraps round to slot 0
-      {"sprite_get_name(spr_ball)", "spr_ball"}, {"sprite_name(spr_none)", "spr_none"},
-      {"sprite_get_name(99)", "<undefined>"}, {"sprite_get_number(spr_ball)", "2"}, {"sprite_get_number(99)", "-1"},
-      {"sprite_get_width(spr_ball)", "8"}, {"sprite_get_height(spr_ball)", "6"},
-      {"sprite_get_width(spr_none)", "1"}, {"sprite_get_height(spr_none)", "1"}, {"sprite_get_width(99)", "-1"},
-      {"sprite_get_xoffset(spr_ball)", "3"}, {"sprite_get_yoffset(spr_ball)", "2"}, {"sprite_get_xoffset(9)", "-1"},
-      {"sprite_get_bbox_left(spr_ball)", "1"}, {"sprite_get_bbox_top(spr_ball)", "1"},
-      {"sprite_get_bbox_right(spr_ball)", "5"}, {"sprite_get_bbox_bottom(spr_ball)", "3"},
+      {"sprite_get_name(spr_ball)", "spr_ball"},
+      {"sprite_name(spr_none)", "spr_none"},
+      {"sprite_get_name(99)", "<undefined>"},
+      {"sprite_get_number(spr_ball)", "2"},
+      {"sprite_get_number(99)", "-1"},
+      {"sprite_get_width(spr_ball)", "8"},
+      {"sprite_get_height(spr_ball)", "6"},
+      {"sprite_get_width(spr_none)", "1"},
+      {"sprite_get_height(spr_none)", "1"},
+      {"sprite_get_width(99)", "-1"},
+      {"sprite_get_xoffset(spr_ball)", "3"},
+      {"sprite_get_yoffset(spr_ball)", "2"},
+      {"sprite_get_xoffset(9)", "-1"},
+      {"sprite_get_bbox_left(spr_ball)", "1"},
+      {"sprite_get_bbox_top(spr_ball)", "1"},
+      {"sprite_get_bbox_right(spr_ball)", "5"},
+      {"sprite_get_bbox_bottom(spr_ball)", "3"},
       {"sprite_get_bbox_bottom(9)", "-1"},
-      {"background_exists(bg)", "1"}, {"background_exists(1)", "0"}, {"background_get_name(bg)", "bg"},
-      {"background_name(1)", "<undefined>"}, {"background_get_width(bg)", "16"}, {"background_get_height(bg)", "8"},
+      {"background_exists(bg)", "1"},
+      {"background_exists(1)", "0"},
+      {"background_get_name(bg)", "bg"},
+      {"background_name(1)", "<undefined>"},
+      {"background_get_width(bg)", "16"},
+      {"background_get_height(bg)", "8"},
       {"background_get_height(1)", "-1"},
-      {"script_exists(scr_hello)", "1"}, {"script_exists(1)", "0"}, {"script_name(scr_hello)", "scr_hello"},
-      {"script_get_name(1)", "<undefined>"}, {"script_get_text(scr_hello)", "return 1 + 1"},
+      {"script_exists(scr_hello)", "1"},
+      {"script_exists(1)", "0"},
+      {"script_name(scr_hello)", "scr_hello"},
+      {"script_get_name(1)", "<undefined>"},
+      {"script_get_text(scr_hello)", "return 1 + 1"},
       {"script_get_text(1)", ""},
-      {"object_exists(obj_child)", "1"}, {"object_exists(3)", "0"}, {"object_get_name(obj_runner)", "obj_runner"},
-      {"object_name(3)", "<undefined>"}, {"object_get_sprite(obj_base)", "0"}, {"object_get_sprite(obj_child)", "-1"},
-      {"object_get_solid(obj_base)", "1"}, {"object_get_visible(obj_base)", "0"},
-      {"object_get_depth(obj_base)", "5"}, {"object_get_persistent(obj_base)", "1"},
-      {"object_get_mask(obj_base)", "-1"}, {"object_get_parent(obj_child)", "0"},
-      {"object_get_parent(obj_base)", "-1"}, {"object_get_solid(3)", "-1"}, {"object_get_parent(3)", "-1"},
-      {"object_is_ancestor(obj_child, obj_base)", "1"}, {"object_is_ancestor(obj_base, obj_child)", "0"},
+      {"object_exists(obj_child)", "1"},
+      {"object_exists(3)", "0"},
+      {"object_get_name(obj_runner)", "obj_runner"},
+      {"object_name(3)", "<undefined>"},
+      {"object_get_sprite(obj_base)", "0"},
+      {"object_get_sprite(obj_child)", "-1"},
+      {"object_get_solid(obj_base)", "1"},
+      {"object_get_visible(obj_base)", "0"},
+      {"object_get_depth(obj_base)", "5"},
+      {"object_get_persistent(obj_base)", "1"},
+      {"object_get_mask(obj_base)", "-1"},
+      {"object_get_parent(obj_child)", "0"},
+      {"object_get_parent(obj_base)", "-1"},
+      {"object_get_solid(3)", "-1"},
+      {"object_get_parent(3)", "-1"},
+      {"object_is_ancestor(obj_child, obj_base)", "1"},
+      {"object_is_ancestor(obj_base, obj_child)", "0"},
       {"object_is_ancestor(obj_child, obj_child)", "0"},
       // The walk compares every index it meets, -1 included.
-      {"object_is_ancestor(obj_base, -1)", "1"}, {"object_is_ancestor(3, obj_base)", "-1"},
-      {"room_exists(rm_b)", "1"}, {"room_exists(2)", "0"}, {"room_get_name(rm_b)", "rm_b"},
+      {"object_is_ancestor(obj_base, -1)", "1"},
+      {"object_is_ancestor(3, obj_base)", "-1"},
+      {"room_exists(rm_b)", "1"},
+      {"room_exists(2)", "0"},
+      {"room_get_name(rm_b)", "rm_b"},
       {"room_name(2)", "<undefined>"},
   };
   std::vector<std::string> expressions, expected;
@@ -207,19 +239,20 @@ TEST_F(ResourceFunctions_, ObjectSettingsAndParentsChangeForNewInstancesAndTheEv
   // obj_base's step event runs for its children too: a child made one at run time inherits it.
   Build(json::array({Event("create", 0, "global.log = ''")}));
   at_[1] = [&] {
-    EXPECT_EQ(Said("object_event_add(obj_base, ev_step, 0, 'global.log += object_get_name(object_index) + \" \"');"
-                   "global.before = instance_create(0, 0, obj_base);"
-                   "object_set_depth(obj_base, -7); object_set_solid(obj_base, 0.4); object_set_visible(obj_base, 0.5);"
-                   "object_set_persistent(obj_base, false); object_set_sprite(obj_base, spr_none);"
-                   "object_set_mask(obj_base, spr_ball); object_set_depth(99, 1);"
-                   "show_debug_message(string(object_get_depth(obj_base)) + string(object_get_solid(obj_base)) +"
-                   " string(object_get_visible(obj_base)) + string(object_get_persistent(obj_base)) +"
-                   " string(object_get_sprite(obj_base)) + string(object_get_mask(obj_base)));"
-                   "var i; i = instance_create(0, 0, obj_base);"
-                   "show_debug_message(string(i.depth) + ' ' + string(i.solid) + string(i.visible) + string(i.sprite_index)"
-                   " + string(i.mask_index) + ' / ' + string(global.before.depth) + ' ' + string(global.before.solid));"
-                   "with (global.before) instance_destroy(); with (i) instance_destroy();"),
-              "-701010;-7 0110 / 5 1;");
+    EXPECT_EQ(
+        Said("object_event_add(obj_base, ev_step, 0, 'global.log += object_get_name(object_index) + \" \"');"
+             "global.before = instance_create(0, 0, obj_base);"
+             "object_set_depth(obj_base, -7); object_set_solid(obj_base, 0.4); object_set_visible(obj_base, 0.5);"
+             "object_set_persistent(obj_base, false); object_set_sprite(obj_base, spr_none);"
+             "object_set_mask(obj_base, spr_ball); object_set_depth(99, 1);"
+             "show_debug_message(string(object_get_depth(obj_base)) + string(object_get_solid(obj_base)) +"
+             " string(object_get_visible(obj_base)) + string(object_get_persistent(obj_base)) +"
+             " string(object_get_sprite(obj_base)) + string(object_get_mask(obj_base)));"
+             "var i; i = instance_create(0, 0, obj_base);"
+             "show_debug_message(string(i.depth) + ' ' + string(i.solid) + string(i.visible) + string(i.sprite_index)"
+             " + string(i.mask_index) + ' / ' + string(global.before.depth) + ' ' + string(global.before.solid));"
+             "with (global.before) instance_destroy(); with (i) instance_destroy();"),
+        "-701010;-7 0110 / 5 1;");
     struct RCase {
       const char* code;
       const char* said;
@@ -229,10 +262,13 @@ TEST_F(ResourceFunctions_, ObjectSettingsAndParentsChangeForNewInstancesAndTheEv
         {"object_set_parent(obj_base, obj_child)", "E[Creating a cycle in the parent relation.];"},
         {"object_set_parent(obj_child, 42)", "E[Setting a non-existing parent.];"},
         {"object_set_parent(42, obj_base)", ""},
-        // A negative parent clears it.
-        {"object_set_parent(obj_child, -5); show_debug_message(object_get_parent(obj_child))", "-1;"},
-        {"object_set_parent(obj_runner, obj_base); show_debug_message(object_is_ancestor(obj_runner, obj_base))",
-         "1;"},
+        // A negative parent clears it; the instances of an object and its descendants follow at once.
+        {"show_debug_message(instance_number(obj_base)); object_set_parent(obj_child, -5);"
+         "show_debug_message(string(object_get_parent(obj_child)) + ' ' + string(instance_number(obj_base)))",
+         "1;-1 0;"},
+        {"object_set_parent(obj_runner, obj_base);"
+         "show_debug_message(string(object_is_ancestor(obj_runner, obj_base)) + string(instance_number(obj_base)))",
+         "11;"},
     };
     for (const RCase& c : cases) EXPECT_EQ(Said(c.code), c.said) << c.code;
   };
@@ -244,13 +280,17 @@ TEST_F(ResourceFunctions_, ObjectSettingsAndParentsChangeForNewInstancesAndTheEv
 TEST_F(ResourceFunctions_, EventsAddedAndClearedRunInTheGameEvenFromInsideThemselves) {
   // The runner's step event clears itself and then gives itself new code; its begin step event
   // deletes an object added for it while that object's own event is running.
-  Build(json::array({Event("create", 0, "global.n = 0; global.o = object_add();"
-                            "object_event_add(global.o, ev_step, 2, 'show_debug_message(\"doomed\"); object_delete(object_index); show_debug_message(\"after delete \" + string(object_exists(object_index)))');"
-                            "instance_create(0, 0, global.o)"),
-         Event("step", 0, "global.n += 1; show_debug_message('step ' + string(global.n));"
-                          "object_event_clear(obj_runner, ev_step, 0);"
-                          "object_event_add(obj_runner, ev_step, 0, 'show_debug_message(\"added \" + string(global.n))');"
-                          "show_debug_message('still running')")}));
+  Build(json::array(
+      {Event("create", 0,
+             "global.n = 0; global.o = object_add();"
+             "object_event_add(global.o, ev_step, 2, 'show_debug_message(\"doomed\"); object_delete(object_index); "
+             "show_debug_message(\"after delete \" + string(object_exists(object_index)))');"
+             "instance_create(0, 0, global.o)"),
+       Event("step", 0,
+             "global.n += 1; show_debug_message('step ' + string(global.n));"
+             "object_event_clear(obj_runner, ev_step, 0);"
+             "object_event_add(obj_runner, ev_step, 0, 'show_debug_message(\"added \" + string(global.n))');"
+             "show_debug_message('still running')")}));
   RecordingWindow window;
   std::string played;
   at_[2] = [&] { played = out_; };
@@ -292,14 +332,35 @@ TEST_F(ResourceFunctions_, RoomChangesShowWhenALiveCopyIsNextMadeFromTheDesign) 
   };
   at_[2] = [&] {
     EXPECT_NE(out_.find("room code;"), std::string::npos) << out_;
-    EXPECT_EQ(Values({"room_width", "room_height", "room_caption", "room_persistent", "background_color",
-                      "background_showcolor", "background_visible[1]", "background_foreground[1]",
-                      "background_index[1] == bg", "background_x[1]", "background_y[1]", "background_htiled[1]",
-                      "background_alpha[1]", "background_xscale[1]", "view_enabled", "view_visible[2]",
-                      "view_xview[2]", "view_hport[2]", "view_vspeed[2]", "view_object[2]",
-                      "instance_number(obj_runner)", "(global.inst).x", "(global.inst).y", "tile_exists(global.tile)",
-                      "tile_get_x(global.tile)", "tile_get_depth(global.tile)", "tile_get_xscale(global.tile)",
-                      "tile_get_alpha(global.tile)", "tile_get_width(global.tile)"}),
+    EXPECT_EQ(Values({"room_width",
+                      "room_height",
+                      "room_caption",
+                      "room_persistent",
+                      "background_color",
+                      "background_showcolor",
+                      "background_visible[1]",
+                      "background_foreground[1]",
+                      "background_index[1] == bg",
+                      "background_x[1]",
+                      "background_y[1]",
+                      "background_htiled[1]",
+                      "background_alpha[1]",
+                      "background_xscale[1]",
+                      "view_enabled",
+                      "view_visible[2]",
+                      "view_xview[2]",
+                      "view_hport[2]",
+                      "view_vspeed[2]",
+                      "view_object[2]",
+                      "instance_number(obj_runner)",
+                      "(global.inst).x",
+                      "(global.inst).y",
+                      "tile_exists(global.tile)",
+                      "tile_get_x(global.tile)",
+                      "tile_get_depth(global.tile)",
+                      "tile_get_xscale(global.tile)",
+                      "tile_get_alpha(global.tile)",
+                      "tile_get_width(global.tile)"}),
               "300;200;changed;1;255;0;1;1;1;3;-3.25;0;0.75;1;1;1;10;4;8;0;1;10.50;20.25;1;5.50;7.50;2;0.50;3;");
     // Cleared, added, copied and assigned rooms; tiles need their background before their room.
     EXPECT_EQ(Said("room_instance_clear(rm_b); room_tile_clear(rm_b); r = room_add(); d = room_duplicate(rm_a);"
@@ -345,29 +406,30 @@ TEST_F(ResourceFunctions_, AddedCopiedMergedAndDeletedSpritesAndBackgroundsTakeI
   Build();
   at_[1] = [&] {
     // Slots 0 and 1 come from the game; new ones are appended, and a deleted one stays a hole.
-    EXPECT_EQ(Said("a = sprite_duplicate(spr_ball); show_debug_message(string(a) + sprite_get_name(a));"
-                   "show_debug_message(sprite_delete(a)); show_debug_message(sprite_exists(a));"
-                   "show_debug_message(sprite_get_name(a)); b = sprite_duplicate(spr_ball); show_debug_message(b);"
-                   "show_debug_message(sprite_duplicate(99)); show_debug_message(sprite_delete(a));"
-                   "sprite_assign(a, spr_ball); show_debug_message(sprite_get_name(a) + ' ' + string(sprite_get_number(a)));"
-                   "sprite_assign(a, 99); sprite_assign(99, spr_ball);"
-                   "sprite_merge(a, b); show_debug_message(sprite_get_number(a)); sprite_merge(99, b);"
-                   "sprite_merge(a, 99); sprite_merge(spr_none, spr_ball);"
-                   "show_debug_message(string(sprite_get_number(spr_none)) + ' ' + string(sprite_get_width(spr_none)));"
-                   "c = background_duplicate(bg); show_debug_message(string(c) + background_get_name(c));"
-                   "background_delete(c); show_debug_message(background_exists(c)); background_delete(c);"
-                   "background_assign(c, bg); show_debug_message(background_get_width(c)); background_assign(c, 77);"
-                   "show_debug_message(background_duplicate(77));"
-                   "o = object_add(); show_debug_message(string(o) + object_get_name(o) + string(object_get_parent(o))"
-                   " + string(object_get_visible(o))); object_delete(o); show_debug_message(object_exists(o));"
-                   "object_delete(o); show_debug_message(object_add())"),
-              "2__newsprite2;1;0;<undefined>;3;E[Trying to duplicate non-existing sprite.];0;"
-              "E[Trying to delete non-existing sprite.];0;__newsprite2 2;E[Error assigning a sprite.];"
-              "E[Error assigning a sprite.];4;E[Trying to merge to non-existing sprite.];"
-              "E[Trying to merge from non-existing sprite.];2 8;1__newbackground1;0;"
-              "E[Trying to delete non-existing background.];16;E[Error assigning a background.];"
-              "E[Trying to duplicate non-existing background.];0;3__newobject3-11;0;"
-              "E[Trying to delete non-existing object.];4;");
+    EXPECT_EQ(
+        Said("a = sprite_duplicate(spr_ball); show_debug_message(string(a) + sprite_get_name(a));"
+             "show_debug_message(sprite_delete(a)); show_debug_message(sprite_exists(a));"
+             "show_debug_message(sprite_get_name(a)); b = sprite_duplicate(spr_ball); show_debug_message(b);"
+             "show_debug_message(sprite_duplicate(99)); show_debug_message(sprite_delete(a));"
+             "sprite_assign(a, spr_ball); show_debug_message(sprite_get_name(a) + ' ' + string(sprite_get_number(a)));"
+             "sprite_assign(a, 99); sprite_assign(99, spr_ball);"
+             "sprite_merge(a, b); show_debug_message(sprite_get_number(a)); sprite_merge(99, b);"
+             "sprite_merge(a, 99); sprite_merge(spr_none, spr_ball);"
+             "show_debug_message(string(sprite_get_number(spr_none)) + ' ' + string(sprite_get_width(spr_none)));"
+             "c = background_duplicate(bg); show_debug_message(string(c) + background_get_name(c));"
+             "background_delete(c); show_debug_message(background_exists(c)); background_delete(c);"
+             "background_assign(c, bg); show_debug_message(background_get_width(c)); background_assign(c, 77);"
+             "show_debug_message(background_duplicate(77));"
+             "o = object_add(); show_debug_message(string(o) + object_get_name(o) + string(object_get_parent(o))"
+             " + string(object_get_visible(o))); object_delete(o); show_debug_message(object_exists(o));"
+             "object_delete(o); show_debug_message(object_add())"),
+        "2__newsprite2;1;0;<undefined>;3;E[Trying to duplicate non-existing sprite.];0;"
+        "E[Trying to delete non-existing sprite.];0;__newsprite2 2;E[Error assigning a sprite.];"
+        "E[Error assigning a sprite.];4;E[Trying to merge to non-existing sprite.];"
+        "E[Trying to merge from non-existing sprite.];2 8;1__newbackground1;0;"
+        "E[Trying to delete non-existing background.];16;E[Error assigning a background.];"
+        "E[Trying to duplicate non-existing background.];0;3__newobject3-11;0;"
+        "E[Trying to delete non-existing object.];4;");
   };
   Play(1);
 }
@@ -419,14 +481,15 @@ TEST_F(ResourceFunctions_, SpriteAndBackgroundFilesOfTheGamesOwnFormAddAndReplac
   test::WriteBytes(dir_ / "thing.bkg", bout.Buffer());
   test::WriteBytes(dir_ / "damaged.spr", {0x91, 0xD5, 0x12, 0x00, 0x05});
   at_[1] = [&] {
-    EXPECT_EQ(Values({"sprite_add_sprite('thing.spr')", "sprite_get_number(2)", "sprite_get_xoffset(2)",
-                      "sprite_get_bbox_left(2)", "sprite_get_bbox_right(2)", "sprite_replace_sprite(spr_none, 'thing.spr')",
-                      "sprite_get_width(spr_none)", "sprite_add_sprite('damaged.spr')", "sprite_add_sprite('missing.spr')",
-                      "sprite_replace_sprite(spr_ball, 'damaged.spr')", "sprite_get_number(spr_ball)",
-                      "background_add_background('thing.bkg')", "background_get_width(1)",
-                      "background_replace_background(bg, 'thing.bkg')", "background_get_height(bg)",
-                      "background_add_background('thing.spr')", "sprite_exists(3)", "background_exists(2)"}),
-              "2;2;4;1;3;1;5;-1;-1;0;2;1;3;1;2;-1;0;0;");
+    EXPECT_EQ(
+        Values({"sprite_add_sprite('thing.spr')", "sprite_get_number(2)", "sprite_get_xoffset(2)",
+                "sprite_get_bbox_left(2)", "sprite_get_bbox_right(2)", "sprite_replace_sprite(spr_none, 'thing.spr')",
+                "sprite_get_width(spr_none)", "sprite_add_sprite('damaged.spr')", "sprite_add_sprite('missing.spr')",
+                "sprite_replace_sprite(spr_ball, 'damaged.spr')", "sprite_get_number(spr_ball)",
+                "background_add_background('thing.bkg')", "background_get_width(1)",
+                "background_replace_background(bg, 'thing.bkg')", "background_get_height(bg)",
+                "background_add_background('thing.spr')", "sprite_exists(3)", "background_exists(2)"}),
+        "2;2;4;1;3;1;5;-1;-1;0;2;1;3;1;2;-1;0;0;");
   };
   Play(1);
 }
