@@ -38,6 +38,9 @@ class CBackground {
   bool LoadFromBackgroundFile(const std::string& fname);
   void CreateFromBitmap(const TBitmap32& bm, int removeback, bool smooth);
   void CreateColor(int w, int h, int32_t col);
+  // max(w, 1) x max(h, 1) pixels of col1 with a gradient towards col2 drawn on it with the sizes
+  // given: kinds 0 to 11 (resources/BackgroundGradient.cpp); any other kind leaves plain col1.
+  void CreateGradient(int w, int h, int32_t col1, int32_t col2, int kind);
   void SetAlphaFromBackground(const CBackground& back);
   TBitmap32 GetBitmap() const { return i_bitmap; }
 };

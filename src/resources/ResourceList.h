@@ -40,6 +40,13 @@ class CResourceList {
     names_[size_t(i)] = std::move(name);
     return items_[size_t(i)].get();
   }
+  // Empties slot i and hands over what it held (null when it held nothing), for a caller that
+  // must keep the resource alive a while longer.
+  std::unique_ptr<T> Take(int i) {
+    if (!Exists(i)) return nullptr;
+    names_[size_t(i)].clear();
+    return std::move(items_[size_t(i)]);
+  }
   bool Delete(int i) {
     if (!Exists(i)) return false;
     items_[size_t(i)].reset();

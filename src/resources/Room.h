@@ -57,6 +57,10 @@ struct RRoomInstance {
   int object = -1;
   int id = 0;
   std::string code;  // creation code
+  // Instances added by game code are placed at real positions: then `exact` is set and the
+  // instance is made at (xExact, yExact) instead of (x, y).
+  bool exact = false;
+  double xExact = 0, yExact = 0;
 };
 
 inline constexpr int kRoomLayers = 8;

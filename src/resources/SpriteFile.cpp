@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
-#include "resources/PictureFile.h"
 #include "io/Stream.h"
+#include "resources/BmpFile.h"
+#include "resources/PictureFile.h"
 
 namespace kestro {
 
@@ -106,6 +108,38 @@ void StretchBitmap(TBitmap32& bm, int w, int h, int quality) {
                                   uint8_t(std::lround(sr / n)), uint8_t(std::lround(sa / n))});
     }
   bm = std::move(out);
+}
+
+void SavePngFile(const TBitmap32& bm, const std::string& fname) {
+  if (bm.Empty()) return;
+  std::string error;
+  bm.SaveToPng(fname, error);
+}
+
+void SaveImageFile(const TBitmap32& bm, const std::string& fname) {
+  std::string ext = std::filesystem::path(fname).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  if (ext == ".png") return SavePngFile(bm, fname);
+  if (bm.Empty()) return;
+  RPixels px{bm.Width(), bm.Height(), {}};
+  const auto* bytes = reinterpret_cast<const uint8_t*>(bm.Data());
+  px.bgra.assign(bytes, bytes + size_t(bm.Width()) * size_t(bm.Height()) * 4);
+  const std::vector<uint8_t> file = EncodeBmp32(px);
+  std::ofstream out(fname, std::ios::binary | std::ios::trunc);
+  if (out) out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+}
+
+TBitmap32 SpriteStrip(const CSprite& spr) {
+  const int n = spr.i_numb, w = spr.GetWidth(), h = spr.GetHeight();
+  if (n <= 0 || int64_t(n) * w > kMaxBitmapSide || int64_t(n) * w * h > kMaxPicturePixels) return TBitmap32();
+  TBitmap32 strip(n * w, h);
+  for (int i = 0; i < n; ++i) {
+    const TBitmap32& img = spr.i_bitmap[size_t(i)];
+    for (int y = 0; y < std::min(h, img.Height()); ++y)
+      std::copy_n(img.Data() + size_t(y) * size_t(img.Width()), size_t(std::min(w, img.Width())),
+                  strip.Data() + size_t(y) * size_t(strip.Width()) + size_t(i) * size_t(w));
+  }
+  return strip;
 }
 
 // ---- sprites ----

@@ -18,6 +18,13 @@ inline constexpr int32_t kSpriteFileMagic = 1234321;
 // transparent samples counting as zero. Unchanged when w or h <= 0 or the size is the same.
 void StretchBitmap(TBitmap32& bm, int w, int h, int quality);
 
+// Pictures written by game code: PNG with its alpha when the name's extension is ".png" (any
+// case), else a 32-bit bitmap file; `SavePngFile` always writes PNG. Write failures are quiet.
+void SaveImageFile(const TBitmap32& bm, const std::string& fname);
+void SavePngFile(const TBitmap32& bm, const std::string& fname);
+// The sprite's images side by side on a transparent strip, copied unchanged; empty without images.
+TBitmap32 SpriteStrip(const CSprite& spr);
+
 // Sprite and background files as the tool exports them. The readers give false, leaving the
 // object as it was, on a wrong magic or version or damaged content.
 bool ReadSpriteFile(CStream& file, CSprite& spr);

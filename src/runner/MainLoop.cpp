@@ -20,6 +20,7 @@
 #include "world/Events.h"
 #include "world/GameState.h"
 #include "world/PathFollowing.h"
+#include "world/ResourceChanges.h"
 #include "world/SaveGame.h"
 #include "world/TimeLines.h"
 #include "world/World.h"
@@ -195,6 +196,8 @@ void CMainLoop::RunGame(int64_t maxSteps) {
     GameState().fps = 0;
     Call(hooks_.pumpMessages);
     while (running_) {
+      // No game code runs here: what resource changes retired during the last step can go.
+      ReleaseRetired();
       if (maxSteps >= 0 && steps_ >= maxSteps) break;
       try {
         if (stopAsked()) w.pendingChange = kChangeEndGame;
@@ -243,6 +246,7 @@ void CMainLoop::RunGame(int64_t maxSteps) {
   }
   w.pendingChange = kNoChange;
   EndGame();
+  ReleaseRetired();
   running_ = false;
 }
 

@@ -7,6 +7,7 @@
 #include "graphics/Bindings.h"
 #include "particles/Bindings.h"
 #include "particles/ParticleLayer.h"
+#include "resources/Bindings.h"
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
 #include "sound/Bindings.h"
@@ -48,6 +49,12 @@ std::vector<RBindingTable> GameBindings() {
       EffectFunctions(),
       DialogFunctions(),
       HighScoreFunctions(),
+      SpriteFunctions(),
+      BackgroundFunctions(),
+      ScriptResourceFunctions(),
+      ObjectFunctions(),
+      RoomResourceFunctions(),
+      ScreenResourceFunctions(),
   };
 }
 

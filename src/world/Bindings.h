@@ -16,6 +16,9 @@ RBindingTable ActionFunctions();    // action_* of motion, instances, rooms, tim
 RBindingTable CollisionFunctions();  // place_*, move_*, motion_*, distance_*, collision_*
 RBindingTable PathFunctions();      // path_start, path_end, path_get_*, path_add, path_*_point, path_rotate, ...
 RBindingTable TimeLineFunctions();  // timeline_exists, timeline_add, timeline_delete, timeline_moment_*, ...
+RBindingTable SpriteFunctions();          // sprite_* of the sprite list, but those that read the screen
+RBindingTable ObjectFunctions();          // object_*: settings, parents, events added and cleared
+RBindingTable RoomResourceFunctions();    // room_* that change the designed rooms: room_set_*, room_add, ...
 RBindingTable MotionFunctions();    // mp_linear_*, mp_potential_*, mp_grid_* (mp_grid_draw is the drawing layer's)
 
 RVariableBindingTable InstanceVariables();  // x, y, speed, sprite_index, alarm, ... of the instance

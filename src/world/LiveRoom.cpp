@@ -18,7 +18,8 @@ void CLiveRoom::MakeFrom(const CRoom& design) {
   CRoom::operator=(design);
   r_lasttile = -1;
   for (const RRoomInstance& placed : design.r_placed) {
-    CInstance* inst = AddInstanceWithId(placed.id, placed.object, placed.x, placed.y);
+    CInstance* inst = placed.exact ? AddInstanceWithId(placed.id, placed.object, placed.xExact, placed.yExact)
+                                   : AddInstanceWithId(placed.id, placed.object, placed.x, placed.y);
     inst->i_initcode = placed.code;
   }
 }
@@ -141,6 +142,26 @@ void CLiveRoom::RebuildObjectLists() {
     // Marked copies left by a change keep their id for the one that replaced them.
     if (!inst->i_marked || byId_.find(inst->i_id) == byId_.end()) Index(inst.get());
   }
+}
+
+void CLiveRoom::RebuildRecursiveLists() {
+  const int count = Objects().Count();
+  if (int(r_obj_instance_recursive.size()) != count) return RebuildObjectLists();
+  for (auto& list : r_obj_instance_recursive) list.clear();
+  for (CInstance* inst : listOrder_) {
+    const int own = inst->i_objectindex;
+    if (own < 0 || own >= count || !Objects().Exists(own)) continue;
+    // As AppendToLists walks: bounded, so a cycle in damaged data cannot loop.
+    int obj = own;
+    for (int depth = 0; depth <= count && obj >= 0 && obj < count; ++depth) {
+      const CObject* o = Objects().Get(obj);
+      if (o == nullptr) break;
+      r_obj_instance_recursive[size_t(obj)].push_back(inst);
+      obj = o->o_parent;
+      if (obj == own) break;
+    }
+  }
+  generation_ = NextStamp();
 }
 
 void CLiveRoom::SortInstances() {

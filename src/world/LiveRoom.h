@@ -67,6 +67,9 @@ class CLiveRoom : public CRoom {
   // Moves instances between the active and deactivated lists as their flags ask.
   void UpdateActive();
   void RebuildObjectLists();
+  // Parents changed: the lists of each object and its descendants are made again in the order of
+  // the lists, which stay as they are (code walking them keeps its place).
+  void RebuildRecursiveLists();
 
   // The active instances in the order the per-object lists were built from: the active list at
   // their last rebuild, then the instances created since. Every per-object list is this order
