@@ -115,8 +115,13 @@ void CLiveRoom::AppendToLists(CInstance* inst) {
   const int own = inst->i_objectindex;
   if (own < 0 || own >= count) return;
   r_obj_instance[size_t(own)].push_back(inst);
+  AppendToRecursiveLists(inst, count);
+}
+
+void CLiveRoom::AppendToRecursiveLists(CInstance* inst, int count) {
   // The instance's object, then each ancestor; the walk is bounded so a cycle in damaged data
   // cannot loop.
+  const int own = inst->i_objectindex;
   int obj = own;
   for (int depth = 0; depth <= count && obj >= 0 && obj < count; ++depth) {
     const CObject* o = Objects().Get(obj);
@@ -151,15 +156,7 @@ void CLiveRoom::RebuildRecursiveLists() {
   for (CInstance* inst : listOrder_) {
     const int own = inst->i_objectindex;
     if (own < 0 || own >= count || !Objects().Exists(own)) continue;
-    // As AppendToLists walks: bounded, so a cycle in damaged data cannot loop.
-    int obj = own;
-    for (int depth = 0; depth <= count && obj >= 0 && obj < count; ++depth) {
-      const CObject* o = Objects().Get(obj);
-      if (o == nullptr) break;
-      r_obj_instance_recursive[size_t(obj)].push_back(inst);
-      obj = o->o_parent;
-      if (obj == own) break;
-    }
+    AppendToRecursiveLists(inst, count);
   }
   generation_ = NextStamp();
 }

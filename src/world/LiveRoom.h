@@ -84,6 +84,8 @@ class CLiveRoom : public CRoom {
  private:
   void Index(CInstance* inst);
   void AppendToLists(CInstance* inst);
+  // Into the lists of its object and each ancestor.
+  void AppendToRecursiveLists(CInstance* inst, int count);
 
   std::vector<std::unique_ptr<CInstance>> r_instance;
   std::vector<std::unique_ptr<CInstance>> r_instance_deact;
