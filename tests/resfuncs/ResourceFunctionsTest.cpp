@@ -21,6 +21,7 @@
 #include "script/Code.h"
 #include "script/Executor.h"
 #include "script/builtins/BuiltinError.h"
+#include "support/GameFolderFixture.h"
 #include "support/TestSupport.h"
 #include "tools/Project.h"
 #include "tools/RunHooks.h"
@@ -61,27 +62,8 @@ class RecordingWindow : public IErrorWindow {
   std::string shown;
 };
 
-class ResourceFunctions_ : public ::testing::Test {
+class ResourceFunctions_ : public test::GameFolderFixture {
  protected:
-  void SetUp() override {
-    test::ResetGameState();
-    previousFolder_ = fs::current_path();
-    fs::current_path(dir_.path());
-    RunState().gameFolder = dir_.path().string();
-    SetDebugMessageSink([this](const std::string& t) { out_ += t + ";"; });
-    SetBuiltinErrorHandler([this](std::string_view m, bool) { out_ += "E[" + std::string(m) + "];"; });
-    StepClock().SetSource(&clock_);
-  }
-  void TearDown() override {
-    StepClock().SetSource(nullptr);
-    SetDebugMessageSink(nullptr);
-    SetBuiltinErrorHandler(nullptr);
-    RunState().gameFolder.clear();
-    fs::current_path(previousFolder_);
-    World().Reset();
-    test::ResetGameState();
-  }
-
   // spr_ball: two 8 x 6 images (a block at (1..5, 1..3) and nothing), origin (3, 2); spr_none: no
   // images; bg: 16 x 8; scr_hello; obj_base (sprite, solid, invisible, depth 5, persistent) with
   // its child obj_child; obj_runner with the events given; rm_a holds an obj_runner and an
@@ -150,10 +132,7 @@ class ResourceFunctions_ : public ::testing::Test {
     return Said(code);
   }
 
-  test::ScratchDir dir_;
-  fs::path previousFolder_, game_;
-  CManualClock clock_;
-  std::string out_;
+  fs::path game_;
   std::map<int64_t, std::function<void()>> at_;
 };
 

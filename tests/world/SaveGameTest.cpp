@@ -23,6 +23,7 @@
 #include "script/Code.h"
 #include "script/Executor.h"
 #include "script/builtins/BuiltinError.h"
+#include "support/GameFolderFixture.h"
 #include "support/TestSupport.h"
 #include "tools/Project.h"
 #include "tools/RunHooks.h"
@@ -57,26 +58,11 @@ RFingerprint Fingerprint() {
   return {WorldStateHash(), s.Buffer()};
 }
 
-class SavedGames_ : public ::testing::Test {
+class SavedGames_ : public test::GameFolderFixture {
  protected:
-  void SetUp() override {
-    test::ResetGameState();
-    previousFolder_ = fs::current_path();
-    fs::current_path(dir_.path());
-    RunState().gameFolder = dir_.path().string();
-    SetDebugMessageSink([this](const std::string& t) { out_ += t + ";"; });
-    SetBuiltinErrorHandler([this](std::string_view m, bool) { out_ += "E[" + std::string(m) + "];"; });
-    StepClock().SetSource(&clock_);
-  }
   void TearDown() override {
-    StepClock().SetSource(nullptr);
-    SetDebugMessageSink(nullptr);
-    SetBuiltinErrorHandler(nullptr);
-    RunState().gameFolder.clear();
-    RunState().secureMode = false;
-    fs::current_path(previousFolder_);
     Input().Reset();
-    test::ResetGameState();
+    GameFolderFixture::TearDown();
   }
 
   // The game: a persistent room first, holding a sleeper (100001); then the room played, with a
@@ -176,10 +162,6 @@ class SavedGames_ : public ::testing::Test {
       "global.tile = tile_add(bg, 0, 0, 4, 4, 20, 30, 5); instance_deactivate_object(obj_sleeper);"
       "with (obj_mover) { hp = 2.5; label += '!' }; instance_create(0, 300, obj_sleeper); game_save('slot.sav')";
 
-  test::ScratchDir dir_;
-  fs::path previousFolder_;
-  CManualClock clock_;
-  std::string out_;
   std::map<int64_t, std::function<void()>> at_, before_;
 };
 
