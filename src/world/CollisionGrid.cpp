@@ -37,10 +37,7 @@ void CCollisionGrid::Sync(CLiveRoom& room) {
     return;
   }
   if (!dirty_.empty()) Flush();
-  if (relinks_ > int(slots_.size() / 4) + 64) {
-    Build(room);
-    return;
-  }
+  if (relinks_ > int(slots_.size() / 4) + 64) Relayout();
   const auto& order = room.ListOrder();
   if (order.size() == slots_.size()) return;
   for (size_t k = slots_.size(); k < order.size(); ++k) Append(order[k]);
@@ -127,7 +124,38 @@ void CCollisionGrid::Build(CLiveRoom& room) {
   }
   // Linked from the back, so each cell's list runs forwards through memory.
   for (int e = int(entries_.size()) - 1; e >= 0; --e) Place(e);
-  dirtyBits_.assign((entries_.size() + 63) / 64, 0);
+  dirtyBits_.assign((slots_.size() + 63) / 64, 0);
+}
+
+void CCollisionGrid::Relayout() {
+  // The same counting sort as Build's, over the records: they are read in memory order, where
+  // reading the instances again would wait for memory once per instance.
+  std::vector<int64_t> offset(kLevels + 3, 0);
+  for (int k = 0; k < kLevels; ++k)
+    offset[size_t(k) + 3] = offset[size_t(k) + 2] + 2 * levels_[k].width * levels_[k].height;
+  auto key = [&](const RCollider& c) {
+    return c.cell == kFarList    ? 0
+           : c.cell == kHugeList ? 1
+                                 : offset[size_t(c.level) + 2] + 2 + 2 * int64_t(c.cell) + (c.solid ? 1 : 0);
+  };
+  // Both buffers are kept from one layout to the next: fresh memory costs a page fault a page.
+  std::vector<int>& start = layoutStart_;
+  start.assign(size_t(offset[kLevels + 2] + 3), 0);
+  for (const RCollider& c : entries_) ++start[size_t(key(c)) + 1];
+  for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+  std::vector<RCollider>& laid = layoutSpare_;
+  laid.resize(entries_.size());
+  for (const RCollider& c : entries_) {
+    const int e = start[size_t(key(c))]++;
+    laid[size_t(e)] = c;
+    slots_[size_t(c.slot)].entry = e;
+  }
+  entries_.swap(laid);
+  far_ = huge_ = kNone;
+  std::fill(std::begin(levelCount_), std::end(levelCount_), 0);
+  for (int k = 0; k < kLevels; ++k) std::fill(levels_[k].head.begin(), levels_[k].head.end(), kNone);
+  for (int e = int(entries_.size()) - 1; e >= 0; --e) Place(e);
+  relinks_ = 0;
 }
 
 CCollisionGrid::RCollider& CCollisionGrid::AddSlot(CInstance* inst, int e) {
@@ -146,7 +174,7 @@ CCollisionGrid::RCollider& CCollisionGrid::AddSlot(CInstance* inst, int e) {
     ownSlots_[size_t(obj)].push_back(s);
     if (entry.solid) ++ownSolid_[size_t(obj)];
   }
-  inst->i_gridentry = e;
+  inst->i_gridslot = s;
   return entry;
 }
 
@@ -165,7 +193,7 @@ void CCollisionGrid::Fill(RCollider& c, const CInstance& inst) {
 void CCollisionGrid::Append(CInstance* inst) {
   const int e = int(entries_.size());
   entries_.push_back({});
-  dirtyBits_.resize((entries_.size() + 63) / 64, 0);
+  dirtyBits_.resize((slots_.size() + 1 + 63) / 64, 0);
   RCollider& entry = AddSlot(inst, e);
   int level;
   Locate(entry.box, level, entry.cell);
@@ -211,32 +239,36 @@ void CCollisionGrid::Unlink(int e) {
 
 void CCollisionGrid::Changed(CInstance& inst) {
   // Only the grid of the current room, as it was built: after a rebuild of the room's lists
-  // instances may have been freed, and the next Sync builds the grid again anyway. The record is
-  // not read here (it lies wherever its cell put it): an instance reporting an entry that is not
-  // its own (it was in an earlier grid) only makes that entry copy its own instance again.
+  // instances may have been freed, and the next Sync builds the grid again anyway. Neither the
+  // slot nor the record is read here (they lie elsewhere in memory): an instance reporting a slot
+  // that is not its own (it was in an earlier grid) only makes that slot's record copy its own
+  // instance again.
   if (held_ > 0 || !Current(World().Room())) return;
-  const int e = inst.i_gridentry;
-  if (e < 0 || size_t(e) >= entries_.size()) return;
-  uint64_t& word = dirtyBits_[size_t(e) >> 6];
-  const uint64_t bit = uint64_t(1) << (e & 63);
+  const int s = inst.i_gridslot;
+  if (s < 0 || size_t(s) >= slots_.size()) return;
+  uint64_t& word = dirtyBits_[size_t(s) >> 6];
+  const uint64_t bit = uint64_t(1) << (s & 63);
   if (word & bit) return;
   word |= bit;
-  dirty_.push_back(e);
+  dirty_.push_back(s);
   ++changes_;
 }
 
 void CCollisionGrid::Flush() {
-  // The records, and then their instances, asked for some entries ahead: the records lie by
-  // cell, the instances in the order they reported, so neither is near the last one.
+  // The slots, their records and then the instances, asked for some places ahead: the records lie
+  // by cell, the slots and instances in the order they reported, so none is near the last one.
   constexpr size_t kAhead = 8;
   const size_t n = dirty_.size();
-  for (size_t k = 0; k < n && k < kAhead; ++k) PrefetchLine(&entries_[size_t(dirty_[k])]);
+  auto entryOf = [&](size_t k) { return size_t(slots_[size_t(dirty_[k])].entry); };
+  for (size_t k = 0; k < n && k < 3 * kAhead; ++k) PrefetchLine(&slots_[size_t(dirty_[k])]);
+  for (size_t k = 0; k < n && k < 2 * kAhead; ++k) PrefetchLine(&entries_[entryOf(k)]);
   for (size_t k = 0; k < n; ++k) {
-    if (k + 2 * kAhead < n) PrefetchLine(&entries_[size_t(dirty_[k + 2 * kAhead])]);
-    if (k + kAhead < n) PrefetchInstance(entries_[size_t(dirty_[k + kAhead])].inst);
-    const int e = dirty_[k];
-    dirtyBits_[size_t(e) >> 6] &= ~(uint64_t(1) << (e & 63));
-    Refresh(e);
+    if (k + 3 * kAhead < n) PrefetchLine(&slots_[size_t(dirty_[k + 3 * kAhead])]);
+    if (k + 2 * kAhead < n) PrefetchLine(&entries_[entryOf(k + 2 * kAhead)]);
+    if (k + kAhead < n) PrefetchInstance(entries_[entryOf(k + kAhead)].inst);
+    const int s = dirty_[k];
+    dirtyBits_[size_t(s) >> 6] &= ~(uint64_t(1) << (s & 63));
+    Refresh(slots_[size_t(s)].entry);
   }
   dirty_.clear();
 }

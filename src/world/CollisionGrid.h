@@ -19,8 +19,8 @@
 // notes the record, and the next Sync (every query makes one) copies what changed, all records
 // noted since in one pass that asks memory ahead; instances created since are appended there too; when the room
 // rebuilds its lists (instances freed, activation changed) or another room is current, the next Sync builds the grid
-// again, and so it does once many boxes have changed cells, to lay the cells out together in
-// memory again.
+// again. Once many boxes have changed cells, it lays the records out by cell again from the
+// records themselves (instances record their slot, which stays, not where their record lies).
 #pragma once
 
 #include <cstdint>
@@ -118,8 +118,8 @@ class CCollisionGrid {
   }
   // The slot of an instance of the synced room, or -1.
   int SlotOf(const CInstance& inst) const {
-    const int e = inst.i_gridentry;
-    return e >= 0 && size_t(e) < entries_.size() && entries_[size_t(e)].inst == &inst ? entries_[size_t(e)].slot : -1;
+    const int s = inst.i_gridslot;
+    return s >= 0 && size_t(s) < slots_.size() && slots_[size_t(s)].inst == &inst ? s : -1;
   }
   // The entry's place in the active list's order (which sorting by depth may have changed):
   // smaller comes first.
@@ -147,6 +147,9 @@ class CCollisionGrid {
   };
 
   void Build(CLiveRoom& room);
+  // Lays the records out by cell again from the records themselves (the instances and lists are
+  // as they were): for a grid whose records have moved to many other cells since it was built.
+  void Relayout();
   // A new slot for `inst` (the next in list order) holding entry `e`, which gets its record; the
   // entry's place in the grid is the caller's.
   RCollider& AddSlot(CInstance* inst, int e);
@@ -180,8 +183,10 @@ class CCollisionGrid {
   std::vector<RSlot> slots_;
   std::vector<RCollider> entries_;   // the records, by cell
   int relinks_ = 0;                  // entries moved to another cell since the grid was built
-  std::vector<int> dirty_;           // entries whose instances reported changes since the last Sync
-  std::vector<uint64_t> dirtyBits_;  // the same by entry, one bit each
+  std::vector<RCollider> layoutSpare_;  // Relayout's buffers
+  std::vector<int> layoutStart_;
+  std::vector<int> dirty_;           // slots whose instances reported changes since the last Sync
+  std::vector<uint64_t> dirtyBits_;  // the same by slot, one bit each
   int held_ = 0;
   std::vector<std::vector<int>> ownSlots_;  // per object: the slots of its own list, in order
   std::vector<size_t> ownSolid_;            // per object: how many of them are solid

@@ -59,12 +59,12 @@ void CInstance::Create(int id, int objectind, double x, double y) {
 
 void CInstance::Assign(const CInstance& inst) {
   const double pathx = i_pathxstart, pathy = i_pathystart;
-  const int32_t entry = i_gridentry;
+  const int32_t slot = i_gridslot;
   *this = inst;
   i_pathxstart = pathx;
   i_pathystart = pathy;
-  i_gridentry = entry;
-  if (i_gridentry >= 0) CollisionGrid().Changed(*this);
+  i_gridslot = slot;
+  if (i_gridslot >= 0) CollisionGrid().Changed(*this);
 }
 
 void CInstance::SetPosition(double x, double y) {
@@ -163,12 +163,12 @@ void CInstance::SetVspeed(double v) {
 void CInstance::SetSolid(bool v) {
   if (v == i_solid) return;
   i_solid = v;
-  if (i_gridentry >= 0) CollisionGrid().Changed(*this);
+  if (i_gridslot >= 0) CollisionGrid().Changed(*this);
 }
 
 void CInstance::SetMarked() {
   i_marked = true;
-  if (i_gridentry >= 0) CollisionGrid().Changed(*this);
+  if (i_gridslot >= 0) CollisionGrid().Changed(*this);
 }
 
 void CInstance::SetPathPosition(double v) { i_pathposition = ClampUnit(v); }
@@ -182,7 +182,7 @@ int CInstance::ImageNumber() const {
 void CInstance::ComputeBoundingBox() {
   ComputeBox();
   // The collision grid's record follows.
-  if (i_gridentry >= 0) CollisionGrid().Changed(*this);
+  if (i_gridslot >= 0) CollisionGrid().Changed(*this);
 }
 
 void CInstance::ComputeBox() {

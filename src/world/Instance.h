@@ -32,9 +32,9 @@ class alignas(64) CInstance {
   double i_imageangle = 0;
   CVariableList i_vars;
   int i_objectindex = -1;
-  // The instance's record in the collision grid (CollisionGrid.h), -1 while it has none; the grid
+  // The instance's slot in the collision grid (CollisionGrid.h), -1 while it has none; the grid
   // checks it before trusting it.
-  int32_t i_gridentry = -1;
+  int32_t i_gridslot = -1;
   bool i_solid = false;   // written through SetSolid, which the collision grid's record follows
   bool i_marked = false;  // set through SetMarked, which the collision grid's record follows
   bool i_deactivated = false;

@@ -424,6 +424,30 @@ TEST_F(Collide_, TheGridsRecordsFollowEveryChangeOfTheirInstances) {
   EXPECT_TRUE(changing->i_marked);
 }
 
+// Once many records have moved to other cells, the grid lays them out by cell again from the
+// records alone; every record must still be its instance's, in its cell's list, and searches must
+// keep finding what is there.
+TEST_F(Collide_, RecordsLaidOutAgainStayTheirInstances) {
+  std::vector<CInstance*> all;
+  for (int k = 0; k < 300; ++k) all.push_back(Add(k % 2, 32.0 * (k % 20), 32.0 * (k / 20)));
+  EXPECT_TRUE(PlaceFree(*all[0], 0, 0, false));
+  for (int round = 0; round < 3; ++round) {
+    for (size_t k = 0; k < all.size(); ++k)
+      all[k]->SetPosition(32.0 * double((k * 7 + size_t(round) * 5) % 20), 32.0 * double((k * 3 + size_t(round)) % 15));
+    EXPECT_FALSE(PlaceFree(*all[1], all[0]->i_x, all[0]->i_y, true));  // a search: moved records are copied
+    ASSERT_TRUE(CollisionGrid().Current(Room()));
+    ASSERT_TRUE(CollisionGrid().RecordsFollowInstances());
+    // Laid out again: the records of a level and cell lie together, in cell order.
+    const CCollisionGrid& grid = CollisionGrid();
+    for (int e = 1; e < grid.Count(); ++e) {
+      const auto& a = grid.Entry(e - 1);
+      const auto& b = grid.Entry(e);
+      ASSERT_LE(std::tuple(a.level, a.cell, a.solid), std::tuple(b.level, b.cell, b.solid)) << e;
+    }
+    for (CInstance* inst : all) EXPECT_EQ(grid.At(grid.SlotOf(*inst)), inst);
+  }
+}
+
 // A crowded room: walls, balls bouncing with place_free and sometimes destroying the ball they
 // meet (which later instances of the same phase may still reach), children of obj_parent that
 // move and destroy what they meet, flip their solid flag, turn and stretch, and make new
