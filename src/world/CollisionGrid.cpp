@@ -96,6 +96,7 @@ void CCollisionGrid::Build(CLiveRoom& room) {
     l.width = ((maxX - minX) >> l.shift) + 1;
     l.height = ((maxY - minY) >> l.shift) + 1;
     l.head.assign(2 * size_t(l.width * l.height), kNone);
+    l.occupied.assign((l.head.size() + 63) / 64, 0);
   }
   // Slots in list order; entries ordered by level and cell (a counting sort), so the entries of a
   // cell, and of the cells beside it, lie together.
@@ -153,7 +154,10 @@ void CCollisionGrid::Relayout() {
   entries_.swap(laid);
   far_ = huge_ = kNone;
   std::fill(std::begin(levelCount_), std::end(levelCount_), 0);
-  for (int k = 0; k < kLevels; ++k) std::fill(levels_[k].head.begin(), levels_[k].head.end(), kNone);
+  for (int k = 0; k < kLevels; ++k) {
+    std::fill(levels_[k].head.begin(), levels_[k].head.end(), kNone);
+    std::fill(levels_[k].occupied.begin(), levels_[k].occupied.end(), 0);
+  }
   for (int e = int(entries_.size()) - 1; e >= 0; --e) Place(e);
   relinks_ = 0;
 }
@@ -224,7 +228,11 @@ void CCollisionGrid::Place(int e) {
   entry.next = head;
   if (head != kNone) entries_[size_t(head)].prev = e;
   head = e;
-  if (entry.cell >= 0) ++levelCount_[entry.level];
+  if (entry.cell >= 0) {
+    ++levelCount_[entry.level];
+    const size_t h = 2 * size_t(entry.cell) + (entry.solid ? 1 : 0);
+    levels_[entry.level].occupied[h >> 6] |= uint64_t(1) << (h & 63);
+  }
 }
 
 void CCollisionGrid::Unlink(int e) {
@@ -234,7 +242,12 @@ void CCollisionGrid::Unlink(int e) {
   else
     Head(entry.level, entry.cell, entry.solid) = entry.next;
   if (entry.next != kNone) entries_[size_t(entry.next)].prev = entry.prev;
-  if (entry.cell >= 0) --levelCount_[entry.level];
+  if (entry.cell >= 0) {
+    --levelCount_[entry.level];
+    RLevel& l = levels_[entry.level];
+    if (const size_t h = 2 * size_t(entry.cell) + (entry.solid ? 1 : 0); l.head[h] == kNone)
+      l.occupied[h >> 6] &= ~(uint64_t(1) << (h & 63));
+  }
 }
 
 void CCollisionGrid::Changed(CInstance& inst) {
@@ -324,7 +337,8 @@ bool CCollisionGrid::RecordsFollowInstances() {
   if (!walk(far_, 0, kFarList, 0) || !walk(huge_, 0, kHugeList, 0)) return false;
   for (int k = 0; k < kLevels; ++k)
     for (size_t h = 0; h < levels_[k].head.size(); ++h)
-      if (!walk(levels_[k].head[h], k, int(h / 2), int(h % 2))) return false;
+      if (levels_[k].Occupied(h) != (levels_[k].head[h] != kNone) || !walk(levels_[k].head[h], k, int(h / 2), int(h % 2)))
+        return false;
   return listed == entries_.size();
 }
 
