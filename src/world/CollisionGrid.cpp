@@ -160,6 +160,7 @@ void CCollisionGrid::Relayout() {
   }
   for (int e = int(entries_.size()) - 1; e >= 0; --e) Place(e);
   relinks_ = 0;
+  ++changes_;  // record indices held by searches are stale
 }
 
 CCollisionGrid::RCollider& CCollisionGrid::AddSlot(CInstance* inst, int e) {
