@@ -124,9 +124,9 @@ std::string GlobalVariablesText() {
               {"score", "lives", "health", "room", "room_width", "room_height", "room_speed", "room_persistent",
                "cursor_sprite"});
   out += SeparatorLine();
-  AddBuiltins(out, &temp,
-              {"working_directory", "temp_directory", "program_directory", "secure_mode", "error_occurred",
-               "error_last"});
+  AddBuiltins(
+      out, &temp,
+      {"working_directory", "temp_directory", "program_directory", "secure_mode", "error_occurred", "error_last"});
   out += SeparatorLine();
   AddVariables(out, GlobalVariables());
   return out;

@@ -35,7 +35,7 @@ inline constexpr const char* kNoSuchInstance = "NO SUCH INSTANCE EXISTS";
 std::string InstancesText();
 
 // The panels of the status bar.
-std::string FpsPanel(int fps);          // "30 fps"
+std::string FpsPanel(int fps);         // "30 fps"
 std::string InstancePanel(int count);  // "4 inst"
 // "mouse id: " and the id of the last unmarked instance (room order) whose mask holds the mouse
 // position in the room, or nothing after it.

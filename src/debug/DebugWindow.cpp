@@ -77,7 +77,7 @@ const std::vector<RMenu>& Menus() {
 }
 
 const std::vector<int>& ToolbarItems() {
-  static const std::vector<int> items = {kRun,       kPause,     kStep,         kRestart,    kStop,
+  static const std::vector<int> items = {kRun,       kPause,    kStep,        kRestart,     kStop,
                                          kSeparator, kWatchAdd, kWatchChange, kWatchDelete, kWatchClear};
   return items;
 }

@@ -22,9 +22,23 @@ inline constexpr const char* kCaption = "Debug Information";
 
 // The commands with their captions, hints and shortcuts.
 enum ECommand {
-  kRun, kPause, kStep, kRestart, kStop,
-  kWatchAdd, kWatchChange, kWatchDelete, kWatchClear, kWatchLoad, kWatchSave,
-  kExecute, kSpeed, kShowGlobal, kShowLocal, kShowInstances, kShowMessages,
+  kRun,
+  kPause,
+  kStep,
+  kRestart,
+  kStop,
+  kWatchAdd,
+  kWatchChange,
+  kWatchDelete,
+  kWatchClear,
+  kWatchLoad,
+  kWatchSave,
+  kExecute,
+  kSpeed,
+  kShowGlobal,
+  kShowLocal,
+  kShowInstances,
+  kShowMessages,
   kCommandCount
 };
 struct RCommand {
@@ -127,9 +141,9 @@ class CDebugWindow {
   int RowCount() const { return int(watches_.size()) + 2; }
   static RInputRequest AddRequest();
   RInputRequest ChangeRequest(int row) const;
-  void AddWatch(const std::string& expression);                // empty: nothing
-  void ChangeWatch(int row, const std::string& expression);   // the last row: as Add
-  void DeleteWatch(int row);                                   // the last row: nothing
+  void AddWatch(const std::string& expression);              // empty: nothing
+  void ChangeWatch(int row, const std::string& expression);  // the last row: as Add
+  void DeleteWatch(int row);                                 // the last row: nothing
   void ClearWatches();
   // One watch per line (empty lines too) after the existing ones; false with `error` set.
   bool LoadWatches(const std::string& file, std::string& error);

@@ -23,9 +23,9 @@ namespace kestro {
 namespace {
 
 namespace fs = std::filesystem;
-using nlohmann::json;
 using debug::CDebugWindow;
 using debug::DebugWindow;
+using nlohmann::json;
 
 json CodeAction(const std::string& text) {
   return {{"kind", "code"}, {"exec", "code"}, {"arg_kinds", {1}}, {"args", {text}}};
@@ -69,28 +69,27 @@ class DebugWindow_ : public test::GameFolderFixture {
     std::string error;
     RPixels px{16, 16, std::vector<uint8_t>(16 * 16 * 4, 0xFF)};
     EXPECT_TRUE(tools::WritePng(dir_ / "spr.png", px, error)) << error;
-    const json a = {{"sprite", "spr"},
-                    {"events",
-                     {Event("create", 0, "hp = 3; label = 'a'; global.counter = 0"),
-                      Event("step", 0, "global.counter += 1"),
-                      Event("other", 3, "show_debug_message('game end ' + string(id))")}}};
-    test::WriteProject(
-        dir_.path(),
-        {{"game_id", 5},
-         {"debug", debugFlag},
-         {"sprites", {"spr"}},
-         {"objects", {"obj_a", "obj_b"}},
-         {"rooms", {"rm"}},
-         {"room_order", {"rm"}}},
-        {{"sprites/spr.json", R"({"frames": ["spr.png"], "mask": {"bbox": "full"}})"},
-         {"objects/obj_a.json", a.dump()},
-         {"objects/obj_b.json", R"({"sprite": "spr"})"},
-         {"rooms/rm.json", json{{"speed", 30},
-                                {"instances",
-                                 {{{"x", 0}, {"y", 0}, {"object", "obj_a"}, {"id", 100001}},
-                                  {{"x", 8}, {"y", 8}, {"object", "obj_b"}, {"id", 100002}},
-                                  {{"x", 100}, {"y", 100}, {"object", "obj_a"}, {"id", 100003}}}}}
-                               .dump()}});
+    const json a = {
+        {"sprite", "spr"},
+        {"events",
+         {Event("create", 0, "hp = 3; label = 'a'; global.counter = 0"), Event("step", 0, "global.counter += 1"),
+          Event("other", 3, "show_debug_message('game end ' + string(id))")}}};
+    test::WriteProject(dir_.path(),
+                       {{"game_id", 5},
+                        {"debug", debugFlag},
+                        {"sprites", {"spr"}},
+                        {"objects", {"obj_a", "obj_b"}},
+                        {"rooms", {"rm"}},
+                        {"room_order", {"rm"}}},
+                       {{"sprites/spr.json", R"({"frames": ["spr.png"], "mask": {"bbox": "full"}})"},
+                        {"objects/obj_a.json", a.dump()},
+                        {"objects/obj_b.json", R"({"sprite": "spr"})"},
+                        {"rooms/rm.json", json{{"speed", 30},
+                                               {"instances",
+                                                {{{"x", 0}, {"y", 0}, {"object", "obj_a"}, {"id", 100001}},
+                                                 {{"x", 8}, {"y", 8}, {"object", "obj_b"}, {"id", 100002}},
+                                                 {{"x", 100}, {"y", 100}, {"object", "obj_a"}, {"id", 100003}}}}}
+                                              .dump()}});
     return test::BuildDataOnly(dir_.path());
   }
 
@@ -147,8 +146,12 @@ TEST_F(DebugWindow_, RunControlsDriveTheMainLoop) {
       {"a pause holds the steps, Step takes exactly one, Run goes on",
        [&d](DebugWindow_& t) {
          t.at_[2] = [&d] { d.Pause(); };
-         t.view_.script = {t.Paused(), t.Paused(), t.Paused([&d] { d.Step(); }), t.Paused(),
-                           t.Paused([&d] { d.Step(); }), t.Paused([&d] { d.Run(); })};
+         t.view_.script = {t.Paused(),
+                           t.Paused(),
+                           t.Paused([&d] { d.Step(); }),
+                           t.Paused(),
+                           t.Paused([&d] { d.Step(); }),
+                           t.Paused([&d] { d.Run(); })};
        },
        "1 2 Prsx Prsx Prsx 3 Prsx Prsx 4 Prsx 5 6 "},
       {"Stop while paused ends the game at once",
@@ -217,9 +220,9 @@ TEST_F(DebugWindow_, WatchesShowValuesAndErrorsWithoutStoppingTheGame) {
     const char* value;
   };
   const Case cases[] = {
-      {"room_speed", "30"},       {"1/4", "0.25"},          {"1/3", "0.3333333333"},
-      {"\"ab\"", "ab"},           {"1 +", "COMPILE ERROR"}, {"not_a_variable", "ERROR"},
-      {"global.counter", "4"},    {"0.125", "0.1250"},      {"obj_a.hp * 2", "6"},
+      {"room_speed", "30"},    {"1/4", "0.25"},          {"1/3", "0.3333333333"},
+      {"\"ab\"", "ab"},        {"1 +", "COMPILE ERROR"}, {"not_a_variable", "ERROR"},
+      {"global.counter", "4"}, {"0.125", "0.1250"},      {"obj_a.hp * 2", "6"},
   };
   std::vector<std::string> values, later;
   at_[2] = [&] {
@@ -302,9 +305,9 @@ TEST_F(DebugWindow_, InformationWindowsListTheRoom) {
             "100001          obj_a            spr\r\n"
             "100002          obj_b            spr\r\n"
             "100003          obj_a            spr\r\n");
-  for (const char* line : {"room_speed:         30\r\n", "room_width:         640\r\n", "score:              0\r\n",
-                           "counter:            4\r\n", "keyboard_string:    \r\n",
-                           "________________________________\r\n"})
+  for (const char* line :
+       {"room_speed:         30\r\n", "room_width:         640\r\n", "score:              0\r\n",
+        "counter:            4\r\n", "keyboard_string:    \r\n", "________________________________\r\n"})
     EXPECT_NE(global.find(line), std::string::npos) << line << global;
   EXPECT_EQ(global.rfind("mouse_x:", 0), 0u) << global;
   for (const std::string* text : {&byId, &byName}) {
@@ -363,8 +366,8 @@ TEST_F(DebugWindow_, TheWatchGridAndItsFiles) {
   EXPECT_EQ(d.Watches()[3].value, "q");
   d.DeleteWatch(2);
   ASSERT_TRUE(d.SaveWatches((dir_ / "saved.txt").string(), error)) << error;
-  EXPECT_EQ(test::ReadBytes(dir_ / "saved.txt"), (std::vector<uint8_t>{'1', ' ', '+', ' ', '1', '\r', '\n', '\r', '\n',
-                                                                      '\'', 'q', '\'', '\r', '\n'}));
+  EXPECT_EQ(test::ReadBytes(dir_ / "saved.txt"),
+            (std::vector<uint8_t>{'1', ' ', '+', ' ', '1', '\r', '\n', '\r', '\n', '\'', 'q', '\'', '\r', '\n'}));
   EXPECT_FALSE(d.LoadWatches((dir_ / "missing.txt").string(), error));
   EXPECT_EQ(error, "Cannot open file \"" + (dir_ / "missing.txt").string() + "\".");
   d.ChangeWatch(1, "");

@@ -1,9 +1,8 @@
 // The debug window's own SDL windows, drawn with ImGui through the software renderer headless:
 // the debug window shows its menu, toolbar, grid and status bar; information windows appear when
 // shown and hide when their close box is used; closing the debug window of a running game hides it.
-#include <gtest/gtest.h>
-
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <set>
 #include <string>

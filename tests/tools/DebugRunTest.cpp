@@ -13,13 +13,15 @@ using namespace kestro::test;
 namespace {
 
 std::filesystem::path StepGame(const ScratchDir& dir, bool debugFlag) {
-  const nlohmann::json code = {{"kind", "code"},
-                               {"exec", "code"},
-                               {"arg_kinds", {1}},
-                               {"args", {"n += 1; show_debug_message('step ' + string(n) + ' ' + string(debug_mode))"}}};
+  const nlohmann::json code = {
+      {"kind", "code"},
+      {"exec", "code"},
+      {"arg_kinds", {1}},
+      {"args", {"n += 1; show_debug_message('step ' + string(n) + ' ' + string(debug_mode))"}}};
   const nlohmann::json obj = {
       {"events",
-       {{{"type", "create"}, {"actions", {{{"kind", "code"}, {"exec", "code"}, {"arg_kinds", {1}}, {"args", {"n = 0"}}}}}},
+       {{{"type", "create"},
+         {"actions", {{{"kind", "code"}, {"exec", "code"}, {"arg_kinds", {1}}, {"args", {"n = 0"}}}}}},
         {{"type", "step"}, {"number", 0}, {"actions", {code}}}}}};
   WriteProject(dir.path(),
                {{"game_id", 3}, {"debug", debugFlag}, {"room_order", {"rm"}}, {"objects", {"obj"}}, {"rooms", {"rm"}}},

@@ -160,17 +160,28 @@ SdlDebugWindow::RToolWindow* SdlDebugWindow::Make(const std::string& caption, in
   io.IniFilename = nullptr;
   io.LogFilename = nullptr;
   const std::pair<ImGuiKey, SDL_Scancode> keys[] = {
-      {ImGuiKey_Tab, SDL_SCANCODE_TAB},       {ImGuiKey_LeftArrow, SDL_SCANCODE_LEFT},
-      {ImGuiKey_RightArrow, SDL_SCANCODE_RIGHT}, {ImGuiKey_UpArrow, SDL_SCANCODE_UP},
-      {ImGuiKey_DownArrow, SDL_SCANCODE_DOWN}, {ImGuiKey_PageUp, SDL_SCANCODE_PAGEUP},
-      {ImGuiKey_PageDown, SDL_SCANCODE_PAGEDOWN}, {ImGuiKey_Home, SDL_SCANCODE_HOME},
-      {ImGuiKey_End, SDL_SCANCODE_END},       {ImGuiKey_Insert, SDL_SCANCODE_INSERT},
-      {ImGuiKey_Delete, SDL_SCANCODE_DELETE}, {ImGuiKey_Backspace, SDL_SCANCODE_BACKSPACE},
-      {ImGuiKey_Space, SDL_SCANCODE_SPACE},   {ImGuiKey_Enter, SDL_SCANCODE_RETURN},
-      {ImGuiKey_Escape, SDL_SCANCODE_ESCAPE}, {ImGuiKey_KeyPadEnter, SDL_SCANCODE_KP_ENTER},
-      {ImGuiKey_A, SDL_SCANCODE_A},           {ImGuiKey_C, SDL_SCANCODE_C},
-      {ImGuiKey_V, SDL_SCANCODE_V},           {ImGuiKey_X, SDL_SCANCODE_X},
-      {ImGuiKey_Y, SDL_SCANCODE_Y},           {ImGuiKey_Z, SDL_SCANCODE_Z},
+      {ImGuiKey_Tab, SDL_SCANCODE_TAB},
+      {ImGuiKey_LeftArrow, SDL_SCANCODE_LEFT},
+      {ImGuiKey_RightArrow, SDL_SCANCODE_RIGHT},
+      {ImGuiKey_UpArrow, SDL_SCANCODE_UP},
+      {ImGuiKey_DownArrow, SDL_SCANCODE_DOWN},
+      {ImGuiKey_PageUp, SDL_SCANCODE_PAGEUP},
+      {ImGuiKey_PageDown, SDL_SCANCODE_PAGEDOWN},
+      {ImGuiKey_Home, SDL_SCANCODE_HOME},
+      {ImGuiKey_End, SDL_SCANCODE_END},
+      {ImGuiKey_Insert, SDL_SCANCODE_INSERT},
+      {ImGuiKey_Delete, SDL_SCANCODE_DELETE},
+      {ImGuiKey_Backspace, SDL_SCANCODE_BACKSPACE},
+      {ImGuiKey_Space, SDL_SCANCODE_SPACE},
+      {ImGuiKey_Enter, SDL_SCANCODE_RETURN},
+      {ImGuiKey_Escape, SDL_SCANCODE_ESCAPE},
+      {ImGuiKey_KeyPadEnter, SDL_SCANCODE_KP_ENTER},
+      {ImGuiKey_A, SDL_SCANCODE_A},
+      {ImGuiKey_C, SDL_SCANCODE_C},
+      {ImGuiKey_V, SDL_SCANCODE_V},
+      {ImGuiKey_X, SDL_SCANCODE_X},
+      {ImGuiKey_Y, SDL_SCANCODE_Y},
+      {ImGuiKey_Z, SDL_SCANCODE_Z},
   };
   for (auto [key, code] : keys) io.KeyMap[key] = code;
   ImGui::StyleColorsLight();
@@ -292,8 +303,9 @@ void SdlDebugWindow::Draw(RToolWindow& w) {
   SDL_GetWindowSize(w.window, &cw, &ch);
   io.DisplaySize = ImVec2(float(std::max(cw, 1)), float(std::max(ch, 1)));
   const Uint64 counter = SDL_GetPerformanceCounter();
-  io.DeltaTime = w.lastCounter ? std::max(float(double(counter - w.lastCounter) / double(SDL_GetPerformanceFrequency())), 1e-4f)
-                               : 1.0f / 60;
+  io.DeltaTime = w.lastCounter
+                     ? std::max(float(double(counter - w.lastCounter) / double(SDL_GetPerformanceFrequency())), 1e-4f)
+                     : 1.0f / 60;
   w.lastCounter = counter;
   w.lastDraw = SDL_GetTicks();
 
@@ -354,7 +366,8 @@ void SdlDebugWindow::Draw(RToolWindow& w) {
       ImGui::OpenPopup("###prompt");
       w.promptOpened = true;
     }
-    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x / 2, io.DisplaySize.y / 2), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x / 2, io.DisplaySize.y / 2), ImGuiCond_Appearing,
+                            ImVec2(0.5f, 0.5f));
     ImGui::SetNextWindowSizeConstraints(ImVec2(0, 0), ImVec2(io.DisplaySize.x - 8, io.DisplaySize.y - 8));
     const std::string title = w.prompt->title + "###prompt";
     if (ImGui::BeginPopupModal(title.c_str(), nullptr, ImGuiWindowFlags_AlwaysAutoResize)) {
@@ -484,7 +497,9 @@ void SdlDebugWindow::BuildMain(RToolWindow& w) {
         case kExecute: ask(d.ExecuteRequest(), [this](const std::string& t) { model_->ExecuteCode(t); }); break;
         case kSpeed: ask(d.SpeedRequest(), [this](const std::string& t) { model_->SetSpeed(t); }); break;
         case kShowGlobal: d.ShowGlobal(); break;
-        case kShowLocal: ask(CDebugWindow::LocalRequest(), [this](const std::string& t) { model_->ShowLocal(t); }); break;
+        case kShowLocal:
+          ask(CDebugWindow::LocalRequest(), [this](const std::string& t) { model_->ShowLocal(t); });
+          break;
         case kShowInstances: d.ShowInstances(); break;
         case kShowMessages: d.ShowMessages(); break;
         default: break;
@@ -536,8 +551,8 @@ void SdlDebugWindow::BuildMain(RToolWindow& w) {
 
   // The watch grid: a header row, the watches, one empty row to enter a new one.
   const float statusHeight = ImGui::GetFrameHeightWithSpacing();
-  const ImGuiTableFlags tableFlags = ImGuiTableFlags_Resizable | ImGuiTableFlags_Borders | ImGuiTableFlags_ScrollY |
-                                     ImGuiTableFlags_SizingFixedFit;
+  const ImGuiTableFlags tableFlags =
+      ImGuiTableFlags_Resizable | ImGuiTableFlags_Borders | ImGuiTableFlags_ScrollY | ImGuiTableFlags_SizingFixedFit;
   if (ImGui::BeginTable("watches", 2, tableFlags, ImVec2(0, -statusHeight))) {
     ImGui::TableSetupScrollFreeze(0, 1);
     ImGui::TableSetupColumn("Expression", ImGuiTableColumnFlags_WidthFixed, 136);
@@ -585,9 +600,9 @@ void SdlDebugWindow::BuildMain(RToolWindow& w) {
     } else if (alt && pressed(SDL_SCANCODE_F4)) {
       run(kStop);
     } else if (ctrl) {
-      const std::pair<SDL_Scancode, int> keys[] = {{SDL_SCANCODE_A, kWatchAdd},  {SDL_SCANCODE_H, kWatchChange},
+      const std::pair<SDL_Scancode, int> keys[] = {{SDL_SCANCODE_A, kWatchAdd},   {SDL_SCANCODE_H, kWatchChange},
                                                    {SDL_SCANCODE_C, kWatchClear}, {SDL_SCANCODE_L, kWatchLoad},
-                                                   {SDL_SCANCODE_S, kWatchSave}, {SDL_SCANCODE_E, kExecute}};
+                                                   {SDL_SCANCODE_S, kWatchSave},  {SDL_SCANCODE_E, kExecute}};
       for (auto [key, c] : keys)
         if (pressed(key)) run(c);
     } else if (pressed(SDL_SCANCODE_DELETE)) {
