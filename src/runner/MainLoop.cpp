@@ -145,6 +145,7 @@ bool CMainLoop::RunStep() {
   }
   Animate();
   ++GameState().cursorFrame;
+  Call(hooks_.endOfStep);
   Input().EndStep();
   return true;
 }
@@ -199,6 +200,15 @@ void CMainLoop::RunGame(int64_t maxSteps) {
       // No game code runs here: what resource changes retired during the last step can go.
       ReleaseRetired();
       if (maxSteps >= 0 && steps_ >= maxSteps) break;
+      if (paused_) {
+        if (!WaitWhilePaused(maxSteps)) break;
+        // Going on after a pause: the schedule and the count of steps per second start again.
+        T = F = clock.MicrosecondClock();
+        counter = 0;
+        fps_ = 0;
+        GameState().fps = 0;
+        continue;
+      }
       try {
         if (stopAsked()) w.pendingChange = kChangeEndGame;
         if (!Pending()) {
@@ -248,6 +258,73 @@ void CMainLoop::RunGame(int64_t maxSteps) {
   EndGame();
   ReleaseRetired();
   running_ = false;
+  paused_ = false;
+  stepsAsked_ = 0;
+}
+
+void CMainLoop::Resume() {
+  if (running_) paused_ = false;
+}
+
+void CMainLoop::Pause() {
+  if (running_) paused_ = true;
+}
+
+void CMainLoop::StepOnce() {
+  if (running_ && paused_) ++stepsAsked_;
+}
+
+void CMainLoop::Stop() {
+  running_ = false;
+  paused_ = false;
+}
+
+void CMainLoop::Restart() {
+  if (!running_) return;
+  // An end or abort already asked for stays what happens.
+  int& pending = World().pendingChange;
+  if (pending != kChangeEndGame && pending != kChangeAbort) pending = kChangeRestart;
+  paused_ = false;
+}
+
+bool CMainLoop::WaitWhilePaused(int64_t maxSteps) {
+  while (running_ && paused_) {
+    if (hooks_.stopRequested && hooks_.stopRequested()) {
+      running_ = false;
+      break;
+    }
+    if (stepsAsked_ > 0) {
+      --stepsAsked_;
+      if (maxSteps >= 0 && steps_ >= maxSteps) return false;
+      ReleaseRetired();
+      Call(hooks_.pumpMessages);
+      if (!Pending()) {
+        if (hooks_.beforeStep) hooks_.beforeStep(steps_ + 1);
+        bool ran = true;
+        try {
+          ran = RunStep();
+        } catch (const std::exception&) {
+        }
+        if (ran) {
+          ++steps_;
+          if (hooks_.afterStep) hooks_.afterStep(steps_);
+        }
+      }
+      if (!Pending() && GameState().automaticDraw) {
+        Call(hooks_.presentFrame);
+        CGraphics& g = Graphics();
+        if (g.DisplayResetPending()) g.ApplyDisplayReset();
+        g.BeginFrame();
+      }
+      if (!CarryOutPendingChange()) return false;
+      Call(hooks_.pumpMessages);
+      continue;
+    }
+    Call(hooks_.pumpMessages);
+    if (!paused_ || stepsAsked_ > 0) continue;
+    if (!hooks_.whilePaused || !hooks_.whilePaused()) paused_ = false;
+  }
+  return running_;
 }
 
 void ShowGameInformationMessage() {

@@ -27,6 +27,13 @@ struct CLoopHooks {
   std::function<void(const std::string& file)> saveScreenshot;
   // After every step that ran (step number from 1): frame files, state hashes, ...
   std::function<void(int64_t step)> afterStep;
+  // At the end of every step that got there (after the animation, before the per-step input is
+  // cleared): the debug window's refresh.
+  std::function<void()> endOfStep;
+  // While the game is paused, over and over after the messages are pumped: waits a little for the
+  // next command. False when no command can ever come (nothing shows the controls): the game then
+  // goes on by itself rather than wait for ever. Empty: the same as false.
+  std::function<bool()> whilePaused;
 };
 
 class CMainLoop {
@@ -45,13 +52,27 @@ class CMainLoop {
   int fps() const { return fps_; }
   int64_t steps() const { return steps_; }
 
+  // The run controls of the debug window. Each only records what is asked (the window's commands
+  // arrive while messages are pumped); the loop carries it out between steps.
+  bool Running() const { return running_; }
+  bool Paused() const { return paused_; }
+  void Resume();    // running and paused: the loop goes on
+  void Pause();     // running and not paused: after the current step the loop waits
+  void StepOnce();  // running and paused: one more step, then the loop waits again
+  void Stop();      // running: the game ends after the current step (at once when paused)
+  void Restart();   // running: the restart is asked for (pending change), and a pause ends
+
  private:
+  // The loop while paused: messages, the single steps asked for; false when the game is over.
+  bool WaitWhilePaused(int64_t maxSteps);
   void Hotkeys();
   void Animate();
   int64_t NextPeriod(int speed, bool exact);
 
   CLoopHooks hooks_;
   bool running_ = false;
+  bool paused_ = false;
+  int stepsAsked_ = 0;
   int fps_ = 0;
   int64_t steps_ = 0;
   // On an exact clock the periods of a speed are whole microseconds that add up to whole

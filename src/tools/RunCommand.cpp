@@ -6,6 +6,7 @@
 #include "resources/Typeface.h"
 #include "io/Messages.h"
 
+#include "debug/DebugWindow.h"
 #include "dialogs/ModalLoop.h"
 #include "runner/Runner.h"
 #include "world/ErrorReport.h"
@@ -35,6 +36,8 @@ const char* kUsage =
     "  --state-hash FILE   write \"STEP HASH\" after every step: a hash of the room, the global\n"
     "                      variables and every instance's variables and built-in fields\n"
     "  --debug-messages    print show_debug_message texts on standard output (debug runs always do)\n"
+    "  --debug             a debug run whatever the game says: the debug window shows beside the game\n"
+    "                      (headless: its model runs without a window, and the game never pauses)\n"
     "  --answer TEXT       the answer to the next dialog nobody can answer (headless runs): a button's\n"
     "                      number or text for messages and questions, the text for get_string and\n"
     "                      get_integer, an item's number for menus, a colour or a name for the\n"
@@ -102,6 +105,7 @@ int RunGameFile(const std::string& gameFile, const std::vector<std::string>& par
   // Debug messages belong to the debug window; until it exists a debug run prints them (as does
   // any run asked to), and other runs drop them.
   SetDebugMessageSink([](const std::string& text) {
+    debug::DebugWindow().AddMessage(text);  // nothing unless the debug window is up
     if (!RunState().debugMode && !RunOptions().debugMessages) return;
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);
@@ -153,6 +157,8 @@ int RunCommand(const Args& args) {
       options.headless = true;
     } else if (option && a == "--debug-messages") {
       options.debugMessages = true;
+    } else if (option && a == "--debug") {
+      options.debugRun = true;
     } else if (option && a == "--answer") {
       if (!hasValue) return Usage("--answer needs a text");
       dialogs::AddScriptedAnswer(value);

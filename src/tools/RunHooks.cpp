@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "datastructures/DataStructures.h"
+#include "debug/DebugWindow.h"
 #include "files/Files.h"
 #include "graphics/Clock.h"
 #include "graphics/InputScript.h"
@@ -34,6 +35,7 @@ CLoopHooks g_loopHooks;
 CRunOptions g_options;
 PlatformWiring g_wiring;
 ILoadWindow* g_loadWindow = nullptr;
+debug::IDebugView* g_debugView = nullptr;
 
 // What the options opened before the run.
 std::unique_ptr<CInputReplay> g_replay;
@@ -116,8 +118,14 @@ bool PlayWithOptions() {
     loop.presentFrame = Then(loop.presentFrame, [lastStep] { WriteScreenPng(FrameFile(*lastStep)); });
   }
 
+  // A debug run: the debug window refreshes after every step and drives the loop's run controls.
+  debug::CDebugWindow& debugWindow = debug::DebugWindow();
+  const bool debugRun = debugWindow.Active();
+  if (debugRun) debugWindow.WireLoop(loop);
   CMainLoop mainLoop(loop);
+  if (debugRun) debugWindow.SetLoop(&mainLoop);
   mainLoop.RunGame(o.steps);
+  if (debugRun) debugWindow.End();
 
   if (g_recorder) {
     g_recorder->Uninstall();
@@ -182,6 +190,7 @@ void SetPlatformWiring(PlatformWiring wire, ILoadWindow* loadWindow) {
 }
 
 ILoadWindow* PlatformLoadWindow() { return g_loadWindow; }
+void SetDebugView(debug::IDebugView* view) { g_debugView = view; }
 
 void SetLoopHooks(CLoopHooks hooks) { g_loopHooks = std::move(hooks); }
 void SetStepLimit(int64_t steps) { g_options.steps = steps; }
@@ -189,6 +198,8 @@ void SetStepLimit(int64_t steps) { g_options.steps = steps; }
 CRunHooks MakeRunHooks() {
   CRunHooks hooks;
   hooks.defineConstants = [] {
+    // A run asked to debug is a debug run whatever the game data says.
+    if (g_options.debugRun) RunState().debugMode = true;
     // The settings and resources are read by now: the language takes its run-wide switch from
     // them, names resolve to the game's scripts and resources, then the constants are defined.
     ApplyLanguageSettings(GameSettings());
@@ -206,6 +217,8 @@ CRunHooks MakeRunHooks() {
   hooks.prepareTriggers = [] { return CompileGameTriggers(); };
   hooks.compileScripts = [] { return CompileGameScripts(); };
   hooks.runGame = [] { return PlayWithOptions(); };
+  // Nobody could see or use the debug window of a headless run: its model runs without it.
+  hooks.showDebugWindow = [] { debug::DebugWindow().Show(g_options.headless ? nullptr : g_debugView); };
   hooks.compileTimeLineActions = [] { return CompileTimeLineActions(); };
   hooks.compileObjectActions = [] {
     if (!CompileObjectActions()) return false;

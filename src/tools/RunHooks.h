@@ -8,6 +8,10 @@
 #include "runner/MainLoop.h"
 #include "runner/Runner.h"
 
+namespace kestro::debug {
+class IDebugView;
+}
+
 namespace kestro::tools {
 
 // The steps the model does by itself (included files, compiling, ...).
@@ -28,6 +32,7 @@ struct CRunOptions {
   std::string framesDir;     // every presented frame as DIR/NNNNNN.png (the step's number)
   std::string stateHashFile; // a line "STEP HASH" after every step
   bool debugMessages = false;  // show_debug_message lines on standard output in any run
+  bool debugRun = false;       // a debug run (the debug window) whatever the game data says
 };
 void SetRunOptions(const CRunOptions& options);
 const CRunOptions& RunOptions();
@@ -41,6 +46,8 @@ bool OpenRunFiles(std::string& error);
 using PlatformWiring = std::function<void(CRunHooks&)>;
 void SetPlatformWiring(PlatformWiring wire, ILoadWindow* loadWindow);
 ILoadWindow* PlatformLoadWindow();  // null when the program has none
+// The windows that show the debug window of a debug run (not used headless).
+void SetDebugView(debug::IDebugView* view);
 
 int RunGameFile(const std::string& gameFile, const std::vector<std::string>& parameters, bool verbose);
 

@@ -13,6 +13,7 @@
 #include "platform/posix/Files.h"
 #include "platform/posix/Process.h"
 #include "platform/sdl/FreeTypeFonts.h"
+#include "platform/sdl/SdlDebugWindow.h"
 #include "platform/sdl/SdlDesktop.h"
 #include "platform/sdl/SdlGraphics.h"
 #include "platform/sdl/SdlLoadWindow.h"
@@ -85,6 +86,9 @@ int main(int argc, char** argv) {
   loop.drawRoom = [] { kestro::DrawRoom(); };
   loop.presentFrame = [] { kestro::Graphics().PresentFrame(); };
   SetLoopHooks(loop);
+  // The debug window of a debug run: its own windows beside the game's.
+  kestro::platform::SdlDebugWindow debugView;
+  SetDebugView(&debugView);
   // execute_program keeps the window answering while it waits for the program to end.
   kestro::files::SetProgramWaitHook([] { kestro::platform::GamePlatform().window.ProcessMessages(); });
   kestro::World().hooks.sizeRegion = [] { kestro::SizeRegionToRoom(); };
