@@ -447,6 +447,17 @@ void CGraphics::SetWorld(const RMatrix& m) {
   if (device_) device_->SetTransforms(world_, view_, projection_);
 }
 
+void CGraphics::SetCamera(const RMatrix& view) {
+  view_ = view;
+  if (device_) device_->SetTransforms(world_, view_, projection_);
+}
+
+void CGraphics::SetCamera(const RMatrix& view, const RMatrix& projection) {
+  view_ = view;
+  projection_ = projection;
+  if (device_) device_->SetTransforms(world_, view_, projection_);
+}
+
 void CGraphics::SetDepth(double d) { z_ = mode3d_ ? std::clamp(d, -16000.0, 16000.0) : 0; }
 
 void CGraphics::SetDeviceRegion(int w, int h) {
