@@ -314,8 +314,9 @@ void C3DMode::SetProjectionPerspective(CGraphics& g, double x, double y, double 
   const double a = Radians(-angle);
   const double cx = x + w / 2, cy = y + h / 2;
   if (w == 0) w = 1;
+  // y downwards, as the room's own perspective projection has it.
   g.SetCamera(RMatrix::LookAtLH({cx, cy, -w}, {cx, cy, 0}, {std::sin(a), std::cos(a), 0}),
-              RMatrix::PerspectiveLH(1, h / w, 1, 32000));
+              RMatrix::PerspectiveLH(1, -h / w, 1, 32000));
 }
 
 void C3DMode::TransformSet(CGraphics& g, const RMatrix& m) { g.SetWorld(m); }
