@@ -434,7 +434,9 @@ void CGraphics::SetProjection(double left, double top, double width, double heig
   if (height == 0) height = 1;
   if (mode3d_ && perspective_) {
     view_ = RMatrix::LookAtLH({cx, cy, -width}, {cx, cy, 0}, up);
-    projection_ = RMatrix::PerspectiveLH(1, height / width, 1, 32000);
+    // The negative height turns y downwards as the orthographic projection does, so that
+    // what lies at depth 0 is drawn where 2-D drawing puts it.
+    projection_ = RMatrix::PerspectiveLH(1, -height / width, 1, 32000);
   } else {
     view_ = RMatrix::LookAtLH({cx, cy, -16000}, {cx, cy, 0}, up);
     projection_ = RMatrix::OrthoLH(width, -height, 1, 32000);
@@ -444,6 +446,17 @@ void CGraphics::SetProjection(double left, double top, double width, double heig
 
 void CGraphics::SetWorld(const RMatrix& m) {
   world_ = m;
+  if (device_) device_->SetTransforms(world_, view_, projection_);
+}
+
+void CGraphics::SetCamera(const RMatrix& view) {
+  view_ = view;
+  if (device_) device_->SetTransforms(world_, view_, projection_);
+}
+
+void CGraphics::SetCamera(const RMatrix& view, const RMatrix& projection) {
+  view_ = view;
+  projection_ = projection;
   if (device_) device_->SetTransforms(world_, view_, projection_);
 }
 

@@ -110,6 +110,12 @@ class CGraphics {
   int RegionHeight() const { return regionH_; }
   void SetWorld(const RMatrix& m);
   const RMatrix& World() const { return world_; }
+  // The camera game code sets in the 3-D mode: the view transform, or the view and projection.
+  // The room sets its own again for every view.
+  void SetCamera(const RMatrix& view);
+  void SetCamera(const RMatrix& view, const RMatrix& projection);
+  const RMatrix& View() const { return view_; }
+  const RMatrix& Projection() const { return projection_; }
 
   // Render states.
   void SetBlendMode(int mode);
@@ -133,6 +139,7 @@ class CGraphics {
   void SetFog(bool on, int32_t gameColour, double start, double end);
   bool Mode3D() const { return mode3d_; }
   bool Perspective() const { return perspective_; }
+  bool HiddenSurface() const { return hidden_; }
 
   // Render targets: a texture made with the render-target flag, or -1 for the screen.
   bool SetRenderTarget(int id);

@@ -6,6 +6,7 @@ namespace kestro {
 
 void CGraphicsRecorder::AddPrimitive(EPrimitive type, const R3DVertex* v, int n) {
   if (!v || n <= 0) return;
+  drawListsReady_ = false;
   switch (type) {
     case EPrimitive::PointList:
       m_pPointVB.insert(m_pPointVB.end(), v, v + n);
@@ -39,26 +40,34 @@ void CGraphicsRecorder::AddPrimitive(EPrimitive type, const R3DVertex* v, int n)
 
 void CGraphicsRecorder::ChangeColour(uint32_t colour) {
   if (m_GlobalColour & 1) return;
+  colour &= ~1u;
   for (auto* list : {&m_pTriangleVB, &m_pLineVB, &m_pPointVB})
     for (R3DVertex& v : *list)
-      if ((v.colour | 1) == (m_GlobalColour | 1)) v.colour = colour;
+      if (v.colour == m_GlobalColour) v.colour = colour;
   m_GlobalColour = colour;
+  drawListsReady_ = false;
 }
 
 void CGraphicsRecorder::Draw(CGraphics& g, double x, double y, double z, int textureId) const {
+  if (!drawListsReady_) {
+    auto convert = [](const std::vector<R3DVertex>& from, std::vector<RVertex>& to) {
+      to.clear();
+      to.reserve(from.size());
+      for (const R3DVertex& v : from) to.push_back(RVertex{v.x, v.y, v.z, v.colour, v.u, v.v, v.nx, v.ny, v.nz});
+    };
+    convert(m_pTriangleVB, drawTriangles_);
+    convert(m_pLineVB, drawLines_);
+    convert(m_pPointVB, drawPoints_);
+    drawListsReady_ = true;
+  }
   RMatrix world = g.World();
   g.SetWorld(RMatrix::Translation(x, y, z) * world);
-  std::vector<RVertex> flat;
-  auto send = [&](const std::vector<R3DVertex>& list, EPrimitive type) {
-    if (list.empty()) return;
-    flat.clear();
-    flat.reserve(list.size());
-    for (const R3DVertex& v : list) flat.push_back(RVertex{v.x, v.y, v.z, v.colour, v.u, v.v, v.nx, v.ny, v.nz});
-    g.DrawPrimitive(type, flat.data(), int(flat.size()), textureId);
+  auto send = [&](const std::vector<RVertex>& list, EPrimitive type) {
+    if (!list.empty()) g.DrawPrimitive(type, list.data(), int(list.size()), textureId);
   };
-  send(m_pTriangleVB, EPrimitive::TriangleList);
-  send(m_pLineVB, EPrimitive::LineList);
-  send(m_pPointVB, EPrimitive::PointList);
+  send(drawTriangles_, EPrimitive::TriangleList);
+  send(drawLines_, EPrimitive::LineList);
+  send(drawPoints_, EPrimitive::PointList);
   g.SetWorld(world);
 }
 

@@ -26,8 +26,10 @@ class CGraphicsRecorder {
   // as triangles (every second one turned round so all keep their facing), a fan as triangles
   // from its first vertex.
   void AddPrimitive(EPrimitive type, const R3DVertex* v, int count);
-  // The vertices that carry the recorder's colour (bit 0 ignored) take `colour`, which becomes
-  // the recorder's colour; nothing when the recorder's colour has bit 0 set (never recoloured).
+  // The vertices that took the drawing colour (bit 0 clear) and carry the recorder's colour take
+  // `colour` (bit 0 cleared), which becomes the recorder's colour; vertices given a colour of
+  // their own (bit 0 set) keep it even when it is the same colour. Nothing when the recorder's
+  // colour has bit 0 set (never recoloured).
   void ChangeColour(uint32_t colour);
   // Draws the lists with the translation (x, y, z) applied before the world transformation.
   void Draw(CGraphics& g, double x, double y, double z, int textureId) const;
@@ -40,6 +42,10 @@ class CGraphicsRecorder {
 
  private:
   std::vector<R3DVertex> m_pTriangleVB, m_pLineVB, m_pPointVB;
+  // The lists in the device's vertex form, made on the first draw after a change so that a model
+  // drawn every step is not converted every step.
+  mutable std::vector<RVertex> drawTriangles_, drawLines_, drawPoints_;
+  mutable bool drawListsReady_ = false;
 };
 
 }  // namespace kestro

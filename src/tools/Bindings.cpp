@@ -55,6 +55,7 @@ std::vector<RBindingTable> GameBindings() {
       ObjectFunctions(),
       RoomResourceFunctions(),
       ScreenResourceFunctions(),
+      D3dFunctions(),
   };
 }
 

@@ -9,6 +9,7 @@
 #include "files/Files.h"
 #include "graphics/Clock.h"
 #include "graphics/InputScript.h"
+#include "graphics/Model3d.h"
 #include "graphics/ScreenSnapshot.h"
 #include "platform/posix/Signals.h"
 #include "resources/GameResources.h"
@@ -208,6 +209,7 @@ CRunHooks MakeRunHooks() {
     World().Reset();
     // A fresh run starts without containers (a restart inside the run keeps them).
     ResetDataStructures();
+    Reset3DState();
     InstallWorldHost();
     // From here on the game's names are complete: an action function that is not found now is
     // missing for good, and is reported when its action is prepared.
@@ -240,6 +242,7 @@ CRunHooks MakeRunHooks() {
     fs::path working = fs::current_path(ec);
     for (const CDataFile& f : GameResources().includedFiles) f.Remove(RunState().tempFolder, working);
     ResetDataStructures();  // the game has ended: its containers go with it
+    Reset3DState();
     files::EndGameFiles();
   };
   if (g_wiring) g_wiring(hooks);

@@ -174,7 +174,7 @@ TEST(BuiltinRegistry, FunctionsNotBuiltYetReportTheirNameAndGiveZero) {
   });
   const CFunctionRegistry& reg = BuiltinRegistry();
   RValue args[16];
-  for (const char* name : {"splash_show_video", "mplay_init_tcpip", "d3d_model_floor", "mplay_init_ipx"}) {
+  for (const char* name : {"splash_show_video", "mplay_init_tcpip", "Zarn_GetPlatform", "mplay_init_ipx"}) {
     const int32_t id = reg.Find(name).value();
     EXPECT_FALSE(reg.IsImplemented(id));
     RValue r = RValue::String("stale");
@@ -185,7 +185,7 @@ TEST(BuiltinRegistry, FunctionsNotBuiltYetReportTheirNameAndGiveZero) {
   SetBuiltinErrorHandler({});
   EXPECT_EQ(errors, (std::vector<std::string>{"Function splash_show_video() is not available yet.",
                                               "Function mplay_init_tcpip() is not available yet.",
-                                              "Function d3d_model_floor() is not available yet.",
+                                              "Function Zarn_GetPlatform() is not available yet.",
                                               "Function mplay_init_ipx() is not available yet."}));
   // Each placeholder is its own routine, so addresses tell functions apart.
   EXPECT_NE(reg.Get(reg.Find("mplay_init_ipx").value())->f_routine,

@@ -43,17 +43,20 @@ TEST(GraphicsRecorder, PrimitivesBecomeLists) {
 TEST(GraphicsRecorder, RecolouringAndDrawing) {
   CGraphicsRecorder r;
   r.m_GlobalColour = 0xFF000010u;
-  auto a = Numbered(3, 0xFF000011u);  // the drawing colour, bit 0 aside
+  auto a = Numbered(3, 0xFF000010u);  // took the drawing colour: bit 0 clear
   auto b = Numbered(3, 0xFF00FF00u);  // a colour of its own
+  auto c = Numbered(3, 0xFF000011u);  // its own colour, the drawing colour but for the marker bit
   r.AddPrimitive(EPrimitive::TriangleList, a.data(), 3);
   r.AddPrimitive(EPrimitive::TriangleList, b.data(), 3);
+  r.AddPrimitive(EPrimitive::TriangleList, c.data(), 3);
   r.ChangeColour(0xFF0000FFu);
-  EXPECT_EQ(r.Triangles()[0].colour, 0xFF0000FFu);
+  EXPECT_EQ(r.Triangles()[0].colour, 0xFF0000FEu);  // recoloured, still marked as the drawing colour
   EXPECT_EQ(r.Triangles()[3].colour, 0xFF00FF00u);
-  EXPECT_EQ(r.m_GlobalColour, 0xFF0000FFu);
+  EXPECT_EQ(r.Triangles()[6].colour, 0xFF000011u);
+  EXPECT_EQ(r.m_GlobalColour, 0xFF0000FEu);
   r.m_GlobalColour = 1;  // never recoloured
   r.ChangeColour(0xFFFFFFFFu);
-  EXPECT_EQ(r.Triangles()[0].colour, 0xFF0000FFu);
+  EXPECT_EQ(r.Triangles()[0].colour, 0xFF0000FEu);
 
   FakeDevice dev;
   CGraphics g;
@@ -66,7 +69,7 @@ TEST(GraphicsRecorder, RecolouringAndDrawing) {
   r.Draw(g, 10, 0, 0, -1);
   ASSERT_EQ(dev.calls.size(), 1u);  // one list holds vertices
   EXPECT_EQ(dev.calls[0].type, EPrimitive::TriangleList);
-  EXPECT_EQ(dev.calls[0].v.size(), 6u);
+  EXPECT_EQ(dev.calls[0].v.size(), 9u);
   // The model was moved before the world transformation, and the world is back afterwards.
   double o[4];
   (RMatrix::Translation(10, 0, 0) * world).Transform(1, 0, 0, o);
