@@ -27,6 +27,8 @@ struct CLoopHooks {
   std::function<void(const std::string& file)> saveScreenshot;
   // After every step that ran (step number from 1): frame files, state hashes, ...
   std::function<void(int64_t step)> afterStep;
+  // True while a splash screen or the game information shows in the game window: no step runs.
+  std::function<bool()> overlayShowing;
 };
 
 class CMainLoop {

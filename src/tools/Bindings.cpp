@@ -11,6 +11,7 @@
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
 #include "sound/Bindings.h"
+#include "splash/Bindings.h"
 #include "world/Bindings.h"
 
 namespace kestro::tools {
@@ -55,6 +56,8 @@ std::vector<RBindingTable> GameBindings() {
       ObjectFunctions(),
       RoomResourceFunctions(),
       ScreenResourceFunctions(),
+      TransitionFunctions(),
+      SplashFunctions(),
   };
 }
 
