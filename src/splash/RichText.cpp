@@ -370,7 +370,9 @@ RTextLayout LayoutRichText(const std::vector<RTextParagraph>& paragraphs, int wi
       for (RPlacedText& piece : line) {
         piece.x += shift;
         piece.y = y + lineH - piece.h;
-        if (!piece.text.empty()) out.pieces.push_back(std::move(piece));
+        // Spaces alone show nothing (unless underlined).
+        if (piece.underline ? !piece.text.empty() : piece.text.find_first_not_of(' ') != std::string::npos)
+          out.pieces.push_back(std::move(piece));
       }
       y += lineH;
     } while (k < words.size());
