@@ -364,7 +364,7 @@ RTextLayout LayoutRichText(const std::vector<RTextParagraph>& paragraphs, int wi
         }
         used = last.x + last.w;
       }
-      const int shift = para.align == EAlign::kCentre ? std::max(0, (width - used) / 2)
+      const int shift = para.align == EAlign::kCentre  ? std::max(0, (width - used) / 2)
                         : para.align == EAlign::kRight ? std::max(0, width - used)
                                                        : 0;
       for (RPlacedText& piece : line) {

@@ -16,7 +16,7 @@
 namespace kestro::splash {
 
 struct RTextRun {
-  std::string text;  // UTF-8
+  std::string text;           // UTF-8
   dialogs::RDialogFont font;  // name, size in points, colour, bold, italic
   bool underline = false;
   bool operator==(const RTextRun&) const = default;

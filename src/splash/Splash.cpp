@@ -108,11 +108,11 @@ namespace {
 
 // What ends a splash besides its timer.
 struct RRules {
-  bool stopKey = true;       // Escape
+  bool stopKey = true;          // Escape
   bool escapeOnRelease = true;  // in the game window Escape ends it when released
-  bool anyKeyUp = false;     // the game information in the game window: any key released
+  bool anyKeyUp = false;        // the game information in the game window: any key released
   bool stopMouse = true;
-  int64_t deadline = -1;     // on the step clock, microseconds; -1 none
+  int64_t deadline = -1;  // on the step clock, microseconds; -1 none
 };
 
 // One splash on the screen: its events, what ends it, and its drawing.
@@ -266,8 +266,7 @@ bool FileExists(const std::string& path) {
 ESplashEnd ShowTextIn(const RSplashLayout& layout, const RRules& rules, const std::string& text, int32_t background,
                       bool embedded, int32_t windowColour, bool cursor, const std::string& describe) {
   const std::vector<RTextParagraph> paragraphs = ParseRichText(text);
-  const RTextLayout lines =
-      LayoutRichText(paragraphs, layout.window.w - 2 * kTextMargin, dialogs::DrawingMetrics());
+  const RTextLayout lines = LayoutRichText(paragraphs, layout.window.w - 2 * kTextMargin, dialogs::DrawingMetrics());
   CSplashView* self = nullptr;
   auto draw = [&] {
     CGraphics& g = Graphics();
@@ -316,13 +315,13 @@ ESplashEnd ShowImage(const std::string& fname, double delayMs) {
   if (!layout.embedded && !s.fullScreen) g_windowLeft = layout.window.x, g_windowTop = layout.window.y;
   int tex = -1;
   if (g.HasDevice())
-    tex = g.TextureCreateFromPixels(picture.Width(), picture.Height(),
-                                    reinterpret_cast<const uint8_t*>(picture.Data()));
+    tex =
+        g.TextureCreateFromPixels(picture.Width(), picture.Height(), reinterpret_cast<const uint8_t*>(picture.Data()));
   auto draw = [&] {
     DrawPanel(layout, s.colour);
     if (tex >= 0)
-      Graphics().DrawTexture(tex, 0xFFFFFF, 0, 0, layout.item.x, layout.item.y,
-                             double(layout.item.w) / picture.Width(), double(layout.item.h) / picture.Height(), 0, 1);
+      Graphics().DrawTexture(tex, 0xFFFFFF, 0, 0, layout.item.x, layout.item.y, double(layout.item.w) / picture.Width(),
+                             double(layout.item.h) / picture.Height(), 0, 1);
     DrawCloseButton(layout);
   };
   CSplashView view(layout, RulesFor(s, delayMs), draw, "splash image \"" + fname + "\"");
@@ -393,9 +392,8 @@ ESplashEnd ShowGameInformation() {
   rules.anyKeyUp = info.showInGameWindow;
   rules.stopMouse = false;
   const std::string caption = info.caption.empty() ? std::string("Game Information") : info.caption;
-  const ESplashEnd end =
-      ShowTextIn(layout, rules, info.text, info.backgroundColor, info.showInGameWindow, info.backgroundColor, true,
-                 "game information \"" + caption + "\"");
+  const ESplashEnd end = ShowTextIn(layout, rules, info.text, info.backgroundColor, info.showInGameWindow,
+                                    info.backgroundColor, true, "game information \"" + caption + "\"");
   // Where nobody can see it, its text goes the way of messages (standard error).
   if (end == ESplashEnd::kNoInput) {
     const std::string body = RichTextToPlain(info.text);

@@ -51,7 +51,7 @@ struct RSplashLayout {
   RRectI item;    // the picture or video, in the region; empty for text and web pages
   double scale = 1;
   bool stretched = false;
-  RRectI closeButton;  // empty when the setting hides it
+  RRectI closeButton;   // empty when the setting hides it
   bool border = false;  // a frame is drawn around a window of its own
 };
 

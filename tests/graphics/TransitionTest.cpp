@@ -47,8 +47,9 @@ class Transition : public WorldFixture {
   void SetUp() override {
     WorldFixture::SetUp();
     auto s = std::make_unique<CScript>();
-    s->s_text = "show_debug_message(string(argument0 != argument1) + ' ' + string(argument2) + 'x' + "
-                "string(argument3) + ' ' + string(argument4));";
+    s->s_text =
+        "show_debug_message(string(argument0 != argument1) + ' ' + string(argument2) + 'x' + "
+        "string(argument3) + ' ' + string(argument4));";
     Scripts().Add(std::move(s), "scr_fade");
     auto bad = std::make_unique<CScript>();
     bad->s_text = "x = argument4 + undefined_thing;";
@@ -85,9 +86,11 @@ class Transition : public WorldFixture {
       if (c.v.size() != 4) continue;
       const RVertex& tl = c.v[0];
       const RVertex& br = c.v[2];
-      out.push_back(RQuad{c.texture == ha ? 'A' : c.texture == hb ? 'B' : '?', int(std::lround(tl.x + 0.5)),
-                          int(std::lround(tl.y + 0.5)), int(std::lround(br.x - tl.x)), int(std::lround(br.y - tl.y)),
-                          int(tl.colour >> 24)});
+      out.push_back(RQuad{c.texture == ha   ? 'A'
+                          : c.texture == hb ? 'B'
+                                            : '?',
+                          int(std::lround(tl.x + 0.5)), int(std::lround(tl.y + 0.5)), int(std::lround(br.x - tl.x)),
+                          int(std::lround(br.y - tl.y)), int(tl.colour >> 24)});
     }
     Surfaces().Free(a);
     Surfaces().Free(b);
@@ -130,12 +133,21 @@ TEST_F(Transition, BuiltinKindsDrawTheirFrames) {
       {14, 0.5, 80, {{'A', 32, 0, 64, 48, 255}, {'B', -32, 0, 64, 48, 255}}},
       {17, 0.25, 80, {{'A', 0, -12, 64, 48, 255}, {'B', 0, 36, 64, 48, 255}}},
       // Interlaced from the left, 8 steps: K = 2 of g = 4, stripes 0..2 of width 8 every 16.
-      {10, 0.25, 8, {{'A', 0, 0, 64, 48, 255}, {'B', 0, 0, 8, 48, 255}, {'B', 16, 0, 8, 48, 255},
-                     {'B', 32, 0, 8, 48, 255}}},
+      {10,
+       0.25,
+       8,
+       {{'A', 0, 0, 64, 48, 255}, {'B', 0, 0, 8, 48, 255}, {'B', 16, 0, 8, 48, 255}, {'B', 32, 0, 8, 48, 255}}},
       // ... past the half a wipe of (6 - 4) / 4 covers A, then every stripe.
-      {10, 0.75, 8, {{'A', 0, 0, 64, 48, 255}, {'B', 0, 0, 32, 48, 255}, {'B', 0, 0, 8, 48, 255},
-                     {'B', 16, 0, 8, 48, 255}, {'B', 32, 0, 8, 48, 255}, {'B', 48, 0, 8, 48, 255},
-                     {'B', 64, 0, 8, 48, 255}}},
+      {10,
+       0.75,
+       8,
+       {{'A', 0, 0, 64, 48, 255},
+        {'B', 0, 0, 32, 48, 255},
+        {'B', 0, 0, 8, 48, 255},
+        {'B', 16, 0, 8, 48, 255},
+        {'B', 32, 0, 8, 48, 255},
+        {'B', 48, 0, 8, 48, 255},
+        {'B', 64, 0, 8, 48, 255}}},
       // From the bottom, K = 1: stripes from g - K = 3 on.
       {13, 0.125, 8, {{'A', 0, 0, 64, 48, 255}, {'B', 0, 36, 64, 6, 255}, {'B', 0, 48, 64, 6, 255}}},
       {12, 1, 8, {{'A', 0, 0, 64, 48, 255}, {'B', 0, 0, 64, 48, 255}}},
@@ -148,8 +160,7 @@ TEST_F(Transition, BuiltinKindsDrawTheirFrames) {
       {0, 0.5, 80, {}},
       {22, 0.5, 80, {}},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(Frame(c.kind, c.p, c.steps), c.quads) << "kind " << c.kind << " p " << c.p;
+  for (const Case& c : cases) EXPECT_EQ(Frame(c.kind, c.p, c.steps), c.quads) << "kind " << c.kind << " p " << c.p;
   // Kind 21 clears to black first; the wipe's part comes from the right place of B.
   Frame(21, 0.5);
   EXPECT_EQ(dev.clears.size(), 1u);

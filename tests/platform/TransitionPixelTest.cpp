@@ -27,12 +27,12 @@ TEST(TransitionPixels, MiddleFramesOfAWipeASlideAndTheFades) {
     Px want;
   };
   const Case cases[] = {
-      {1, 0.5, 31, 10, blue},  {1, 0.5, 32, 10, red},   // from the left edge, half-way
-      {3, 0.25, 5, 15, blue},  {3, 0.25, 5, 16, red},   // from the top, a quarter
-      {7, 0.25, 47, 5, red},   {7, 0.25, 48, 5, blue},  // sliding in from the right
-      {16, 0.5, 5, 31, blue},  {16, 0.5, 5, 32, red},   // pushing down
-      {21, 0.5, 20, 20, black},                         // through black
-      {5, 0, 32, 32, red},     {5, 1, 0, 0, blue},
+      {1, 0.5, 31, 10, blue},   {1, 0.5, 32, 10, red},   // from the left edge, half-way
+      {3, 0.25, 5, 15, blue},   {3, 0.25, 5, 16, red},   // from the top, a quarter
+      {7, 0.25, 47, 5, red},    {7, 0.25, 48, 5, blue},  // sliding in from the right
+      {16, 0.5, 5, 31, blue},   {16, 0.5, 5, 32, red},   // pushing down
+      {21, 0.5, 20, 20, black},                          // through black
+      {5, 0, 32, 32, red},      {5, 1, 0, 0, blue},
   };
   for (const Case& c : cases) {
     g.ClearScreen(0x00FF00);

@@ -21,35 +21,36 @@ TEST(SplashGame, AHeadlessRunShowsThePictureAndPlaysTheTransition) {
   TBitmap32 picture(16, 16, 0xFF00FF00u);
   std::string error;
   ASSERT_TRUE(picture.SaveToPng(dir / "pic.png", error)) << error;
-  nlohmann::json obj = {
-      {"events",
-       {{{"type", "create"},
-         {"actions",
-          {Code("show_debug_message(transition_define(40, 'scr_t')); transition_steps = 2;"
-                "show_image('pic.png', 0, 0); show_debug_message('shown');")}}},
-        {{"type", "step"},
-         {"number", 0},
-         {"actions", {Code("if (room == rm_a) { transition_kind = 40; room_goto(rm_b); }")}}}}}};
+  nlohmann::json obj = {{"events",
+                         {{{"type", "create"},
+                           {"actions",
+                            {Code("show_debug_message(transition_define(40, 'scr_t')); transition_steps = 2;"
+                                  "show_image('pic.png', 0, 0); show_debug_message('shown');")}}},
+                          {{"type", "step"},
+                           {"number", 0},
+                           {"actions", {Code("if (room == rm_a) { transition_kind = 40; room_goto(rm_b); }")}}}}}};
   auto room = [](bool withObject) {
     nlohmann::json r = {{"width", 64}, {"height", 48}, {"speed", 30}, {"tiles", nlohmann::json::array()}};
     r["instances"] = nlohmann::json::array();
     if (withObject) r["instances"].push_back({{"x", 0}, {"y", 0}, {"object", "obj"}, {"id", 100001}});
     return r;
   };
-  test::WriteProject(dir.path(),
-                     {{"game_id", 9},
-                      {"room_order", {"rm_a", "rm_b"}},
-                      {"scripts", {"scr_t"}},
-                      {"objects", {"obj"}},
-                      {"rooms", {"rm_a", "rm_b"}}},
-                     {{"scripts/scr_t.txt", "draw_surface(argument1, 0, 0); show_debug_message('t ' + string(argument4));"},
-                      {"objects/obj.json", obj.dump()},
-                      {"rooms/rm_a.json", room(true).dump()},
-                      {"rooms/rm_b.json", room(false).dump()}});
+  test::WriteProject(
+      dir.path(),
+      {{"game_id", 9},
+       {"room_order", {"rm_a", "rm_b"}},
+       {"scripts", {"scr_t"}},
+       {"objects", {"obj"}},
+       {"rooms", {"rm_a", "rm_b"}}},
+      {{"scripts/scr_t.txt", "draw_surface(argument1, 0, 0); show_debug_message('t ' + string(argument4));"},
+       {"objects/obj.json", obj.dump()},
+       {"rooms/rm_a.json", room(true).dump()},
+       {"rooms/rm_b.json", room(false).dump()}});
   const auto game = test::BuildDataOnly(dir.path());
   std::string out;
-  ASSERT_EQ(test::RunProcess("cd " + dir.path().string() + " && " KESTRO_BINARY
-                             " run --headless --steps 3 --debug-messages --frames frames " + game.string() + " 2>&1",
+  ASSERT_EQ(test::RunProcess("cd " + dir.path().string() +
+                                 " && " KESTRO_BINARY " run --headless --steps 3 --debug-messages --frames frames " +
+                                 game.string() + " 2>&1",
                              &out),
             0)
       << out;

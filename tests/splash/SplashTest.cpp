@@ -80,8 +80,8 @@ class SplashTest : public ::testing::Test {
 
 TEST_F(SplashTest, SettingsDefaultsAndSetters) {
   const splash::RSplashSettings& s = splash::SplashSettings();
-  EXPECT_TRUE(s.main && !s.fullScreen && s.border && s.adapt && s.stayOnTop && s.cursor && s.interrupt &&
-              s.stopKey && s.stopMouse && s.closeButton);
+  EXPECT_TRUE(s.main && !s.fullScreen && s.border && s.adapt && s.stayOnTop && s.cursor && s.interrupt && s.stopKey &&
+              s.stopMouse && s.closeButton);
   EXPECT_EQ(s.caption, "");
   EXPECT_EQ(s.width, 640);
   EXPECT_EQ(s.height, 480);
@@ -260,25 +260,26 @@ TEST_F(SplashTest, MissingFilesAndWhatCannotBeShown) {
   Call("splash_show_video", {S(longName), R(0)});
   Write(dir_ / "broken.png", "not a picture");
   Call("splash_show_image", {S((dir_ / "broken.png").string()), R(0)});
-  EXPECT_EQ(errors, (std::vector<std::string>{"Image file not found.", "Text file not found.",
-                                              "Video file not found (or name too long).",
-                                              "Video file not found (or name too long).",
-                                              "Video file not found (or name too long).",
-                                              "Image file could not be read: " + (dir_ / "broken.png").string()}));
+  EXPECT_EQ(errors, (std::vector<std::string>{
+                        "Image file not found.", "Text file not found.", "Video file not found (or name too long).",
+                        "Video file not found (or name too long).", "Video file not found (or name too long).",
+                        "Image file could not be read: " + (dir_ / "broken.png").string()}));
   EXPECT_TRUE(notices.empty());
   // No video player and no web view here: a notice, and the splash ends as if stopped.
   const std::string clip = (dir_ / "clip.avi").string();
   if (clip.size() < 127) {
     Call("splash_show_video", {S(clip), R(1)});
     ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0], "splash video \"" + clip + "\" (looping): videos cannot be played on this system; "
-                          "skipped as if stopped");
+    EXPECT_EQ(notices[0], "splash video \"" + clip +
+                              "\" (looping): videos cannot be played on this system; "
+                              "skipped as if stopped");
   }
   notices.clear();
   Call("splash_show_web", {S("http://example.invalid/"), R(0)});
   ASSERT_EQ(notices.size(), 1u);
-  EXPECT_EQ(notices[0], "splash web page \"http://example.invalid/\": web pages cannot be shown on this system; "
-                        "skipped as if stopped");
+  EXPECT_EQ(notices[0],
+            "splash web page \"http://example.invalid/\": web pages cannot be shown on this system; "
+            "skipped as if stopped");
 }
 
 // Every character 6 pixels wide, lines as high as the point size plus 2.
