@@ -90,8 +90,11 @@ RSplashLayout LayoutSplash(const RSplashSettings& s, int regionW, int regionH, i
     }
   }
   if (ownWindow) {
-    out.window.x = s.left >= 0 ? s.left : g_windowLeft >= 0 ? g_windowLeft : (regionW - out.window.w) / 2;
-    out.window.y = s.top >= 0 ? s.top : g_windowTop >= 0 ? g_windowTop : (regionH - out.window.h) / 2;
+    // Kept inside the game window, where it is drawn.
+    const int x = s.left >= 0 ? s.left : g_windowLeft >= 0 ? g_windowLeft : (regionW - out.window.w) / 2;
+    const int y = s.top >= 0 ? s.top : g_windowTop >= 0 ? g_windowTop : (regionH - out.window.h) / 2;
+    out.window.x = std::clamp(x, 0, regionW - out.window.w);
+    out.window.y = std::clamp(y, 0, regionH - out.window.h);
     out.border = s.border;
   }
   if (itemW > 0 && itemH > 0) {

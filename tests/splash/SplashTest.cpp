@@ -166,13 +166,16 @@ TEST_F(SplashTest, WhereAPictureGoesAndItsScale) {
   // The position setting places the window; -1 leaves it where the last splash was.
   splash::SplashSettings().main = false;
   splash::SplashSettings().scale = 1;
-  splash::SplashSettings().adapt = false;
+  splash::SplashSettings().adapt = true;
   Call("splash_set_position", {R(100), R(50)});
   Image({});
   Call("splash_set_position", {R(-1), R(-1)});
   const splash::RSplashLayout kept = splash::LayoutSplash(splash::SplashSettings(), 1024, 768, 32, 24);
   EXPECT_EQ(kept.window.x, 100);
   EXPECT_EQ(kept.window.y, 50);
+  // ... and never outside the game window, where it is drawn.
+  Call("splash_set_position", {R(1e12), R(-5)});
+  EXPECT_EQ(splash::LayoutSplash(splash::SplashSettings(), 1024, 768, 32, 24).window, (RRectI{992, 50, 32, 24}));
   splash::SplashSettings().closeButton = false;
   EXPECT_EQ(splash::LayoutSplash(splash::SplashSettings(), 1024, 768, 32, 24).closeButton, RRectI{});
 }
