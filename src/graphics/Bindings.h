@@ -18,5 +18,6 @@ RBindingTable TextFunctions();           // draw_text*, string_width/height*, fo
 RBindingTable WindowFunctions();         // display_*, window_*, set_synchronization, screen_wait_vsync
 RBindingTable ScreenResourceFunctions();  // sprite_* and background_* made from the screen or a surface
 RBindingTable D3dFunctions();            // d3d_*: the 3-D mode, cameras, transformations, shapes, lights, models
+RBindingTable TransitionFunctions();      // transition_define, transition_exists
 
 }  // namespace kestro

@@ -96,6 +96,7 @@ void CMainLoop::Animate() {
 
 bool CMainLoop::RunStep() {
   CWorld& w = World();
+  if (hooks_.overlayShowing && hooks_.overlayShowing()) return false;
   const bool active = !hooks_.windowActive || hooks_.windowActive();
   if (GameSettings().freezeWhenInactive && !active) return false;
   Hotkeys();

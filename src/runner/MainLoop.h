@@ -34,6 +34,8 @@ struct CLoopHooks {
   // next command. False when no command can ever come (nothing shows the controls): the game then
   // goes on by itself rather than wait for ever. Empty: the same as false.
   std::function<bool()> whilePaused;
+  // True while a splash screen or the game information shows in the game window: no step runs.
+  std::function<bool()> overlayShowing;
 };
 
 class CMainLoop {

@@ -11,6 +11,7 @@
 #include "script/builtins/Bindings.h"
 #include "script/builtins/BuiltinVariables.h"
 #include "sound/Bindings.h"
+#include "splash/Bindings.h"
 #include "world/Bindings.h"
 
 namespace kestro::tools {
@@ -56,6 +57,8 @@ std::vector<RBindingTable> GameBindings() {
       RoomResourceFunctions(),
       ScreenResourceFunctions(),
       D3dFunctions(),
+      TransitionFunctions(),
+      SplashFunctions(),
   };
 }
 

@@ -9,6 +9,7 @@
 #include "graphics/Input.h"
 #include "graphics/RoomDraw.h"
 #include "graphics/SpriteDraw.h"
+#include "graphics/Transition.h"
 #include "platform/al/AlSoundDevice.h"
 #include "platform/posix/Files.h"
 #include "platform/posix/Process.h"
@@ -23,6 +24,7 @@
 #include "runner/GameFile.h"
 #include "script/builtins/Desktop.h"
 #include "sound/SoundLayer.h"
+#include "splash/Splash.h"
 #include "io/Messages.h"
 #include "tools/Bindings.h"
 #include "tools/Commands.h"
@@ -63,6 +65,8 @@ int main(int argc, char** argv) {
         };
         auto finishModel = hooks.finishGame;
         hooks.finishGame = [finishModel] {
+          // A transition captured as the game ended is never played.
+          kestro::Transitions().Drop();
           kestro::platform::ReleaseGraphics();
           if (finishModel) finishModel();
         };
@@ -85,6 +89,9 @@ int main(int argc, char** argv) {
   };
   loop.drawRoom = [] { kestro::DrawRoom(); };
   loop.presentFrame = [] { kestro::Graphics().PresentFrame(); };
+  // F1: the game information as its settings say; no step runs while it or a splash shows.
+  loop.showGameInformation = [] { kestro::splash::ShowGameInformation(); };
+  loop.overlayShowing = [] { return kestro::splash::SplashShowing(); };
   SetLoopHooks(loop);
   // The debug window of a debug run: its own windows beside the game's.
   kestro::platform::SdlDebugWindow debugView;
@@ -92,10 +99,13 @@ int main(int argc, char** argv) {
   // execute_program keeps the window answering while it waits for the program to end.
   kestro::files::SetProgramWaitHook([] { kestro::platform::GamePlatform().window.ProcessMessages(); });
   kestro::World().hooks.sizeRegion = [] { kestro::SizeRegionToRoom(); };
-  // A room is drawn and shown as soon as it has started (transitions are not built yet).
+  // Leaving a room captures its picture for the transition set; the new room's first drawing goes
+  // into the second picture and the animation plays (or, without one, the frame is presented).
+  kestro::World().hooks.captureTransition = [](int kind) { kestro::Transitions().Capture(kind); };
+  kestro::World().hooks.dropTransition = [] { kestro::Transitions().Drop(); };
   kestro::World().hooks.drawRoom = [] {
     kestro::DrawRoom();
-    kestro::Graphics().PresentFrame();
+    kestro::Transitions().Play();
   };
   // The window is made hidden; it appears when the first room is entered.
   kestro::World().hooks.showWindow = [] {

@@ -164,12 +164,14 @@ void EnterRoom(int index, bool firstRoom) {
     if (GameState().automaticDraw) Call(w.hooks.drawRoom);
     w.transitionKind = 0;
   }
+  if (w.pendingChange != kNoChange || !GameState().automaticDraw) Call(w.hooks.dropTransition);
 }
 
 void LeaveRoom(bool gameEnd) {
   CWorld& w = World();
   if (!w.InGame()) return;
   CLiveRoom& room = w.Room();
+  if (w.hooks.captureTransition) w.hooks.captureTransition(w.transitionKind);
   room.RemoveMarked();
   const int pending = w.pendingChange;
   w.pendingChange = kNoChange;

@@ -29,6 +29,11 @@ struct CRoomHooks {
   std::function<void()> seedRandom;     // the generator at game start (empty: from the clock)
   std::function<void()> resetParticles;  // game start and restart: no particle types or systems
   std::function<void()> clearEffects;    // room start: the effect particle systems emptied
+  // Leaving a room, before its room end event: the screen captured for the transition `kind`.
+  std::function<void(int kind)> captureTransition;
+  // Entering a room that is not drawn right after its start (another change asked for, automatic
+  // drawing off): a captured transition is given up.
+  std::function<void()> dropTransition;
 };
 
 class CWorld {

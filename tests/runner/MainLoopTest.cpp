@@ -231,6 +231,16 @@ TEST_F(MainLoop_, InactiveWindowFreezesTheGameButMessagesGoOn) {
   EXPECT_GE(StepClock().MicrosecondClock(), 5 * 33333);
 }
 
+TEST_F(MainLoop_, NoStepRunsWhileASplashShows) {
+  const int o = Object("obj");
+  On(o, kEventStep, 0, "show_debug_message(\"step\")");
+  Room("rm", {{0, 0, o, 100001, ""}});
+  int asked = 0;
+  hooks_.overlayShowing = [&] { return ++asked <= 3; };
+  EXPECT_EQ(Play(2), "step;step;");
+  EXPECT_EQ(asked, 5);
+}
+
 TEST_F(MainLoop_, F1ShowsTheGameInformationAsAMessageAndClearsInput) {
   GameSettings().f1ShowsInfo = true;
   GameInformation().caption = "Help";
