@@ -174,7 +174,7 @@ TEST(BuiltinRegistry, FunctionsNotBuiltYetReportTheirNameAndGiveZero) {
   });
   const CFunctionRegistry& reg = BuiltinRegistry();
   RValue args[16];
-  for (const char* name : {"splash_show_video", "mplay_init_tcpip", "d3d_model_floor", "mplay_init_ipx"}) {
+  for (const char* name : {"splash_show_video", "Zarn_GetPlatform", "d3d_model_floor", "Zarn_GetDevice"}) {
     const int32_t id = reg.Find(name).value();
     EXPECT_FALSE(reg.IsImplemented(id));
     RValue r = RValue::String("stale");
@@ -184,12 +184,12 @@ TEST(BuiltinRegistry, FunctionsNotBuiltYetReportTheirNameAndGiveZero) {
   }
   SetBuiltinErrorHandler({});
   EXPECT_EQ(errors, (std::vector<std::string>{"Function splash_show_video() is not available yet.",
-                                              "Function mplay_init_tcpip() is not available yet.",
+                                              "Function Zarn_GetPlatform() is not available yet.",
                                               "Function d3d_model_floor() is not available yet.",
-                                              "Function mplay_init_ipx() is not available yet."}));
+                                              "Function Zarn_GetDevice() is not available yet."}));
   // Each placeholder is its own routine, so addresses tell functions apart.
-  EXPECT_NE(reg.Get(reg.Find("mplay_init_ipx").value())->f_routine,
-            reg.Get(reg.Find("mplay_init_tcpip").value())->f_routine);
+  EXPECT_NE(reg.Get(reg.Find("Zarn_GetDevice").value())->f_routine,
+            reg.Get(reg.Find("Zarn_GetPlatform").value())->f_routine);
 }
 
 TEST(BuiltinRegistry, FamilyStatusCountsImplementedFunctions) {
