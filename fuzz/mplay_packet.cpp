@@ -53,9 +53,7 @@ class CFuzzLink : public INetLink {
   void Announce(std::vector<uint8_t> answer) override {
     if (!answer.empty()) announcement = std::move(answer);
   }
-  std::vector<RFoundHost> Discover(const std::string&, uint16_t, int) override {
-    return {{"peer", announcement}};
-  }
+  std::vector<RFoundHost> Discover(const std::string&, uint16_t, int) override { return {{"peer", announcement}}; }
   void SetWaitHook(std::function<void()>) override {}
 };
 

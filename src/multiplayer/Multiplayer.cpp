@@ -56,8 +56,10 @@ RConnectAddress ParseTcpIpAddress(const std::string& text) {
     uint32_t v = 0;
     bool ok = !port.empty() && port.size() <= 5;
     for (char c : port) {
-      if (c < '0' || c > '9') ok = false;
-      else v = v * 10 + static_cast<uint32_t>(c - '0');
+      if (c < '0' || c > '9')
+        ok = false;
+      else
+        v = v * 10 + static_cast<uint32_t>(c - '0');
     }
     if (ok && v <= 65535) a.port = static_cast<uint16_t>(v);
   }

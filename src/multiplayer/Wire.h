@@ -16,12 +16,12 @@
 namespace kestro::mplay {
 
 // Limits of the record and the protocol.
-inline constexpr uint32_t kMaxStringBytes = 32000;   // a string value is cut to this many bytes
+inline constexpr uint32_t kMaxStringBytes = 32000;                          // a string value is cut to this many bytes
 inline constexpr size_t kMaxRecordBytes = 1 + 4 + 1 + 4 + kMaxStringBytes;  // the largest record
-inline constexpr size_t kReceiveBuffer = 32000 + 64;  // the largest frame taken from the network
-inline constexpr uint32_t kMaxNameBytes = 256;        // session and player names
-inline constexpr uint32_t kMaxHostBytes = 64;         // a host address in a player list
-inline constexpr uint32_t kMaxPlayers = 256;          // players listed in one session
+inline constexpr size_t kReceiveBuffer = 32000 + 64;                        // the largest frame taken from the network
+inline constexpr uint32_t kMaxNameBytes = 256;                              // session and player names
+inline constexpr uint32_t kMaxHostBytes = 64;                               // a host address in a player list
+inline constexpr uint32_t kMaxPlayers = 256;                                // players listed in one session
 
 using RGuid = std::array<uint8_t, 16>;
 

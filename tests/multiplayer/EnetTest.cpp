@@ -1,9 +1,8 @@
 // Two and three copies of a game in this process over real ENet connections on 127.0.0.1: finding
 // the session at its own port and on the finding port, joining, messages both ways, the player
 // list, the host ending the session. Ports are picked free; a sandbox without a network skips.
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "multiplayer/Multiplayer.h"
 #include "multiplayer/LoopbackLink.h"
+#include "multiplayer/Multiplayer.h"
 #include "support/Values.h"
 
 namespace kestro {

@@ -21,19 +21,15 @@ using test::Show;
 using Bytes = std::vector<uint8_t>;
 
 TEST(MultiplayerWire, RecordLayoutIsLittleEndian) {
-  EXPECT_EQ(EncodeRecord(TMess{0, true, 0x01020304, R(1.0)}),
-            (Bytes{1, 4, 3, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0xf0, 0x3f}));
-  EXPECT_EQ(EncodeRecord(TMess{0, false, -2, S("hé")}), (Bytes{0, 0xfe, 0xff, 0xff, 0xff, 1, 3, 0, 0, 0, 'h', 0xc3, 0xa9}));
+  EXPECT_EQ(EncodeRecord(TMess{0, true, 0x01020304, R(1.0)}), (Bytes{1, 4, 3, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0xf0, 0x3f}));
+  EXPECT_EQ(EncodeRecord(TMess{0, false, -2, S("hé")}),
+            (Bytes{0, 0xfe, 0xff, 0xff, 0xff, 1, 3, 0, 0, 0, 'h', 0xc3, 0xa9}));
 }
 
 TEST(MultiplayerWire, RecordsRoundTrip) {
   const TMess cases[] = {
-      {0, true, 0, R(0)},
-      {0, false, 1000000, R(-1.5)},
-      {0, true, -7, R(1e300)},
-      {0, true, 2147483647, S("")},
-      {0, false, 3, S("text with\0zero")},
-      {0, true, 4, S(std::string(32000, 'q'))},
+      {0, true, 0, R(0)},           {0, false, 1000000, R(-1.5)},        {0, true, -7, R(1e300)},
+      {0, true, 2147483647, S("")}, {0, false, 3, S("text with\0zero")}, {0, true, 4, S(std::string(32000, 'q'))},
   };
   for (const TMess& m : cases) {
     TMess back;
@@ -134,7 +130,8 @@ TEST(MultiplayerWire, MalformedPacketsAreRefused) {
       {"player count over 256", Cat({{4}, Le32(1), {0}, Le32(257)})},
       {"player count beyond the data", Cat({{4}, Le32(1), {0}, Le32(3), player})},
       {"player id 0", Cat({{4}, Le32(1), {0}, Le32(1), Le32(0), Le32(1), {'x'}, Le32(0), {0, 0}})},
-      {"host name over 64 bytes", Cat({{4}, Le32(1), {0}, Le32(1), Le32(7), Le32(0), Le32(65), Bytes(65, 'h'), {0, 0}})},
+      {"host name over 64 bytes",
+       Cat({{4}, Le32(1), {0}, Le32(1), Le32(7), Le32(0), Le32(65), Bytes(65, 'h'), {0, 0}})},
       {"refusal 9", {3, 9}},
       {"leave with a byte left over", {6, 1, 0}},
   };

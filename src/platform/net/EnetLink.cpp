@@ -1,10 +1,10 @@
 #include "platform/net/EnetLink.h"
 
+#include <arpa/inet.h>
 #include <enet/enet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <arpa/inet.h>
 
 #include <algorithm>
 #include <chrono>
@@ -123,8 +123,8 @@ class CEnetLink : public mplay::INetLink {
   bool Send(PeerHandle handle, std::span<const uint8_t> data, bool reliable) override {
     auto it = peers_.find(handle);
     if (it == peers_.end() || it->second->state != ENET_PEER_STATE_CONNECTED) return false;
-    ENetPacket* packet = enet_packet_create(data.data(), data.size(),
-                                            reliable ? ENET_PACKET_FLAG_RELIABLE : ENET_PACKET_FLAG_UNRELIABLE_FRAGMENT);
+    ENetPacket* packet = enet_packet_create(
+        data.data(), data.size(), reliable ? ENET_PACKET_FLAG_RELIABLE : ENET_PACKET_FLAG_UNRELIABLE_FRAGMENT);
     if (!packet) return false;
     if (enet_peer_send(it->second, reliable ? 0 : 1, packet) != 0) {
       enet_packet_destroy(packet);
