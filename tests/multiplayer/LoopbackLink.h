@@ -111,6 +111,7 @@ class CLoopLink : public INetLink {
   // This copy vanishes: its connections drop without a word.
   void Crash() { Close(); }
   uint16_t port() const { return port_; }
+  const std::vector<uint8_t>& announcement() const { return answer_; }
 
  private:
   CLoopHub& hub_;

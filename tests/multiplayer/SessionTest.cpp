@@ -368,6 +368,33 @@ TEST_F(Session, WithMigrationTheSessionMovesToTheNextPlayer) {
   }
 }
 
+// A player may see the host go before the one taking over does: its join waits there until the
+// session has moved (here carol's join reaches bob while alice still hosts).
+TEST_F(Session, AJoinThatComesBeforeTheHostHasGoneWaitsForIt) {
+  Start(true, true);
+  RAnnouncement session;
+  ASSERT_TRUE(DecodeAnnouncement(a->services.last->announcement(), session));
+  test::CLoopLink* carolLink = c->services.last;
+  const PeerHandle early = carolLink->Connect("loop", b->services.last->port());
+  ASSERT_NE(early, 0u);
+  RFrame join;
+  join.kind = EFrame::kJoin;
+  join.app = kGame;
+  join.session = session.session;
+  join.rejoinId = c->mp.OwnId();
+  join.name = "carol";
+  ASSERT_TRUE(carolLink->Send(early, EncodeFrame(join), true));
+  b->mp.SetTimeouts({.findMs = 0, .connectMs = 200, .rejoinMs = 0});  // no grace: only who is back counts
+  b->mp.Service();
+  EXPECT_FALSE(b->mp.IsHost());
+  a->services.last->Crash();
+  b->mp.Service();
+  ASSERT_TRUE(b->mp.IsHost());
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(b->Names(), (std::vector<std::string>{"bob", "carol"}));
+  EXPECT_EQ(b->mp.Dropped(), 0u);
+}
+
 TEST_F(Session, ANewHostDropsPlayersThatDoNotComeBack) {
   Start(true, true);
   b->mp.SetTimeouts({.findMs = 0, .connectMs = 200, .rejoinMs = 0});
