@@ -5,6 +5,7 @@
 #include "files/Bindings.h"
 #include "files/Files.h"
 #include "graphics/Bindings.h"
+#include "multiplayer/Bindings.h"
 #include "particles/Bindings.h"
 #include "particles/ParticleLayer.h"
 #include "resources/Bindings.h"
@@ -59,6 +60,7 @@ std::vector<RBindingTable> GameBindings() {
       D3dFunctions(),
       TransitionFunctions(),
       SplashFunctions(),
+      MultiplayerFunctions(),
   };
 }
 

@@ -11,6 +11,7 @@
 #include "graphics/InputScript.h"
 #include "graphics/Model3d.h"
 #include "graphics/ScreenSnapshot.h"
+#include "multiplayer/Multiplayer.h"
 #include "platform/posix/Signals.h"
 #include "resources/GameResources.h"
 #include "resources/GameSettings.h"
@@ -113,6 +114,8 @@ bool PlayWithOptions() {
       std::fwrite(line.data(), 1, line.size(), g_stateHash);
     });
   }
+  // Players joining and leaving a session this copy hosts are let in between steps.
+  loop.beforeStep = Then(loop.beforeStep, [](int64_t) { mplay::Multiplayer().Service(); });
   auto lastStep = std::make_shared<int64_t>(0);
   loop.afterStep = Then(loop.afterStep, [lastStep](int64_t step) { *lastStep = step; });
   if (!o.framesDir.empty()) {
@@ -244,6 +247,7 @@ CRunHooks MakeRunHooks() {
     ResetDataStructures();  // the game has ended: its containers go with it
     Reset3DState();
     files::EndGameFiles();
+    mplay::Multiplayer().End();  // the session and connection end with the game
   };
   if (g_wiring) g_wiring(hooks);
   return hooks;

@@ -26,6 +26,8 @@
 #include "sound/SoundLayer.h"
 #include "splash/Splash.h"
 #include "io/Messages.h"
+#include "multiplayer/Multiplayer.h"
+#include "platform/net/EnetLink.h"
 #include "tools/Bindings.h"
 #include "tools/Commands.h"
 #include "tools/RunHooks.h"
@@ -115,6 +117,10 @@ int main(int argc, char** argv) {
       window->SetCursor(kestro::GameSettings().showCursor ? 0 : -1);
     }
   };
+
+  // Multiplayer sessions over the network (TCP/IP only: carried by ENet over UDP/IP).
+  kestro::platform::CEnetServices network;
+  kestro::mplay::Multiplayer().SetServices(&network);
 
   std::string self = kestro::os::SelfExecutablePath();
   if (CarriesGame(self)) {
