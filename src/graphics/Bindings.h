@@ -17,5 +17,6 @@ RBindingTable SurfaceFunctions();        // surface_*, draw_surface*
 RBindingTable TextFunctions();           // draw_text*, string_width/height*, font_*
 RBindingTable WindowFunctions();         // display_*, window_*, set_synchronization, screen_wait_vsync
 RBindingTable ScreenResourceFunctions();  // sprite_* and background_* made from the screen or a surface
+RBindingTable PlatformFunctions();        // sleep, Zarn_GetPlatform, Zarn_GetDevice
 
 }  // namespace kestro

@@ -12,6 +12,7 @@
 #include "script/builtins/BuiltinVariables.h"
 #include "sound/Bindings.h"
 #include "world/Bindings.h"
+#include "tools/NativeCalls.h"
 
 namespace kestro::tools {
 
@@ -55,6 +56,8 @@ std::vector<RBindingTable> GameBindings() {
       ObjectFunctions(),
       RoomResourceFunctions(),
       ScreenResourceFunctions(),
+      ExternalCallFunctions(),
+      PlatformFunctions(),
   };
 }
 
@@ -74,6 +77,8 @@ void InstallGameBindings() {
   SetVariableBindings(GameVariableBindings());
   // Particle systems draw with the room and follow the game's and rooms' starts.
   InstallParticles();
+  // Game code and extension packages call native libraries through the POSIX layer.
+  InstallNativeCalls();
 }
 
 }  // namespace kestro::tools

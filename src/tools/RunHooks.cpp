@@ -19,6 +19,7 @@
 #include "world/ErrorReport.h"
 #include "world/GameState.h"
 #include "world/EventLists.h"
+#include "world/Extensions.h"
 #include "world/GameScripts.h"
 #include "world/World.h"
 #include "world/WorldHost.h"
@@ -203,6 +204,7 @@ CRunHooks MakeRunHooks() {
     SetReportMissingActionFunctions(true);
     return DefineGameConstants();
   };
+  hooks.prepareExtensions = [] { return PrepareExtensions(); };
   hooks.prepareTriggers = [] { return CompileGameTriggers(); };
   hooks.compileScripts = [] { return CompileGameScripts(); };
   hooks.runGame = [] { return PlayWithOptions(); };
@@ -228,6 +230,7 @@ CRunHooks MakeRunHooks() {
     for (const CDataFile& f : GameResources().includedFiles) f.Remove(RunState().tempFolder, working);
     ResetDataStructures();  // the game has ended: its containers go with it
     files::EndGameFiles();
+    ResetExtensions();  // the libraries the game loaded are freed
   };
   if (g_wiring) g_wiring(hooks);
   return hooks;
