@@ -194,7 +194,11 @@ bool CallExtensionFunction(int32_t id, CInstance* self, CInstance* other, int32_
   CodeErrorState before;
   if (pendingBefore) before = SaveCodeError();
   const bool ok = ExecuteCode(self, other, *code, result);
-  if (!ok) SetPendingCodeError("In extension function " + name + ":\r" + PendingCodeError());
+  if (!ok) {
+    // Once, even when it failed deep inside its own recursion.
+    const std::string prefix = "In extension function " + name + ":\r";
+    if (PendingCodeError().compare(0, prefix.size(), prefix) != 0) SetPendingCodeError(prefix + PendingCodeError());
+  }
   LeaveArguments();
   if (pendingBefore) RestoreCodeError(std::move(before));
   return ok;

@@ -53,13 +53,14 @@ class PackageCalls : public WorldFixture {
     code.s_filename = "kt.gml";
     code.s_kind = kExtScript;
     code.s_functions = {Function("ext_fail", "fail", 5, 0), Function("ext_args", "args", 6, -1),
-                        Function("ext_final", "final", 7, 0)};
+                        Function("ext_final", "final", 7, 0), Function("ext_deep", "deep", 8, 1)};
     p.s_includes = {lib, code};
     fs::create_directories(temp_ / "kt_files");
     fs::copy_file(KESTRO_TEST_NATIVE, temp_ / "kt_files" / "KtNative.dll");
     ExtensionPackages() = {p};
     SetScript("#define fail\r\nvar z; z = 0; return 1 / z\r\n#define args\r\nreturn argument[2]\r\n"
-              "#define final\r\nshow_debug_message(\"final\")");
+              "#define final\r\nshow_debug_message(\"final\")\r\n"
+              "#define deep\r\nif argument0 > 0 return ext_deep(argument0 - 1); return ext_fail()");
     StartWorld();
   }
   void TearDown() override {
@@ -110,7 +111,10 @@ TEST_F(PackageCalls, FailingCallsGiveTheirMessages) {
     const std::string shown = Run(c.code);
     EXPECT_NE(shown.find(c.message), std::string::npos) << shown;
   }
-  EXPECT_EQ(Run("ext_fail()").find("In extension function ext_fail:\rIn extension function"), std::string::npos);
+  // Failing deep in its own recursion, a function is named once.
+  const std::string deep = Run("ext_deep(3)");
+  EXPECT_NE(deep.find("In extension function ext_deep:\rIn extension function ext_fail:\r"), std::string::npos) << deep;
+  EXPECT_EQ(deep.find("ext_deep:\rIn extension function ext_deep"), std::string::npos) << deep;
   // A script function gets its own arguments; the caller's are back after the call.
   EXPECT_EQ(Run("show_debug_message(ext_args(7, 8, 9)); show_debug_message(argument_count)"), "9;0;");
 
