@@ -19,5 +19,6 @@ RBindingTable WindowFunctions();         // display_*, window_*, set_synchroniza
 RBindingTable ScreenResourceFunctions();  // sprite_* and background_* made from the screen or a surface
 RBindingTable D3dFunctions();            // d3d_*: the 3-D mode, cameras, transformations, shapes, lights, models
 RBindingTable TransitionFunctions();      // transition_define, transition_exists
+RBindingTable PlatformFunctions();        // sleep, Zarn_GetPlatform, Zarn_GetDevice
 
 }  // namespace kestro

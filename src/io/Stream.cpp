@@ -148,9 +148,12 @@ struct RInflation {
         }
         throw EStreamError("zlib error: block too large");
       }
-      // Grow geometrically (at least 32 KiB a step), never past the limit.
+      // Grow geometrically (at least 32 KiB a step), never past the limit, and never more than a
+      // step at a time: reading a whole block of unknown size (want = SIZE_MAX) must not make
+      // the largest buffer a block may have.
       const size_t have = dst.size();
-      const size_t target = std::min(kMaxInflatedBlock, std::max({want, have * 2, have + 32768}));
+      const size_t step = std::max(have * 2, have + 32768);
+      const size_t target = std::min({kMaxInflatedBlock, step, std::max(want, have + 32768)});
       dst.resize(target);
       zs.next_out = dst.data() + have;
       zs.avail_out = uInt(std::min<size_t>(target - have, 1u << 30));

@@ -8,5 +8,6 @@ namespace kestro {
 
 RBindingTable BackgroundFunctions();      // background_* of the background list, but those that read the screen
 RBindingTable ScriptResourceFunctions();  // script_exists, script_get_name, script_get_text
+RBindingTable ExternalCallFunctions();    // external_define*, external_call*, external_free
 
 }  // namespace kestro

@@ -2,10 +2,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "resources/IncludedFile.h"
 #include "resources/ResourceList.h"
 #include "io/Messages.h"
+#include "script/NameLookup.h"
 
 namespace kestro {
 
@@ -145,7 +147,6 @@ bool CExtensionPackage::LoadFromStream(CStream& s, const std::string& tempFolder
   contentKey = c->ReadInteger();
   c->Decrypt(contentKey, 5, -1);
   c->SetPosition(4);
-  fs::path folder = tempFolder.empty() ? fs::path() : fs::path(tempFolder) / SafeRelativePath(s_folder);
   for (CExtensionFile& f : s_includes) {
     if (!f.HasContent()) continue;
     std::unique_ptr<CStream> data = c->ReadStreamC();
@@ -153,11 +154,11 @@ bool CExtensionPackage::LoadFromStream(CStream& s, const std::string& tempFolder
     if (f.s_kind == kExtScript) {
       f.CreateScripts(*f.s_data);
     } else if ((f.s_kind == kExtLibrary || f.s_kind == kExtOther) && !tempFolder.empty()) {
-      fs::path name = SafeRelativePath(f.s_filename);
-      if (name.empty()) continue;
+      const fs::path file = FilePath(tempFolder, f);
+      if (file.empty()) continue;
       std::error_code ec;
-      fs::create_directories((folder / name).parent_path(), ec);
-      std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
+      fs::create_directories(file.parent_path(), ec);
+      std::ofstream out(file, std::ios::binary | std::ios::trunc);
       out.write(reinterpret_cast<const char*>(f.s_data->data()), std::streamsize(f.s_data->size()));
     }
   }
@@ -182,6 +183,12 @@ void CExtensionPackage::SaveToStream(CStream& s) const {
   s.WriteStream(c);
 }
 
+fs::path CExtensionPackage::FilePath(const std::string& tempFolder, const CExtensionFile& file) const {
+  const fs::path name = SafeRelativePath(file.s_filename);
+  if (tempFolder.empty() || name.empty()) return {};
+  return fs::path(tempFolder) / SafeRelativePath(s_folder) / name;
+}
+
 const CExtensionFunction* CExtensionPackage::FunctionFindName(const std::string& name) const {
   for (const CExtensionFile& f : s_includes)
     for (const CExtensionFunction& fn : f.s_functions)
@@ -200,6 +207,25 @@ const CExtensionConstant* CExtensionPackage::ConstantFindName(const std::string&
   for (const CExtensionFile& f : s_includes)
     for (const CExtensionConstant& c : f.s_constants)
       if (c.s_name == name) return &c;
+  return nullptr;
+}
+
+bool CallableExtensionId(int64_t id) {
+  return id >= 0 && id <= int64_t(std::numeric_limits<int32_t>::max()) - kExtensionIdBase;
+}
+
+const CExtensionFunction* FindExtensionFunction(const std::vector<CExtensionPackage>& packages, std::string_view name) {
+  for (const CExtensionPackage& p : packages)
+    for (const CExtensionFile& f : p.s_includes)
+      for (const CExtensionFunction& fn : f.s_functions)
+        if (fn.s_name == name && CallableExtensionId(fn.s_id)) return &fn;
+  return nullptr;
+}
+
+const CExtensionFunction* FindExtensionFunctionById(const std::vector<CExtensionPackage>& packages, int64_t id) {
+  if (!CallableExtensionId(id)) return nullptr;
+  for (const CExtensionPackage& p : packages)
+    if (const CExtensionFunction* fn = p.FunctionFindId(int(id))) return fn;
   return nullptr;
 }
 

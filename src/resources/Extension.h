@@ -4,8 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestro {
@@ -70,11 +72,23 @@ class CExtensionPackage {
   // functions of more than 4 arguments all real. The builder applies it before writing.
   void Normalize();
 
+  // Where a library or plain file of the package is written in the temporary folder (and a
+  // library loaded from): the package's folder and the file's name, made safe.
+  std::filesystem::path FilePath(const std::string& tempFolder, const CExtensionFile& file) const;
+
   const CExtensionFunction* FunctionFindName(const std::string& name) const;
   const CExtensionFunction* FunctionFindId(int id) const;
   const CExtensionConstant* ConstantFindName(const std::string& name) const;
 };
 
+
+// Extension function ids are s_id; code reaches one as kExtensionIdBase + s_id, so only ids from 0
+// up to what that leaves of the id range can be called.
+bool CallableExtensionId(int64_t id);
+// The first package's function of that name with a callable id (scripts call it by name).
+const CExtensionFunction* FindExtensionFunction(const std::vector<CExtensionPackage>& packages, std::string_view name);
+// The first package's function with that id; null when none has it.
+const CExtensionFunction* FindExtensionFunctionById(const std::vector<CExtensionPackage>& packages, int64_t id);
 
 // int 700, int n, n packages. A failing package shows "Error in loading extension packages."
 bool LoadExtensionBlock(CStream& s, std::vector<CExtensionPackage>& packages, const std::string& tempFolder);

@@ -89,6 +89,7 @@ std::unordered_map<std::string, RValue>& ConstantTable() {
 }
 
 const IScriptTable* g_scripts = nullptr;
+IExtensionFunctions* g_extensions = nullptr;
 bool g_checkArgumentCount = true;
 
 }  // namespace
@@ -100,6 +101,7 @@ RValue* ArgumentSlots() { return g_args->slots.data(); }
 void ArgumentSlotsWritten() { g_args->used = kMaxArguments; }
 int32_t ArgumentCount() { return g_args->count; }
 const std::string& RunningScriptName() {
+  if (g_args->script == arguments_detail::kNamedFrame) return g_args->name;
   g_args->name = g_args->script < 0 ? kNoScriptName : ScriptName(g_args->script);
   return g_args->name;
 }
@@ -158,6 +160,13 @@ std::optional<bool> SetArgumentVariable(int32_t id, int32_t flatindex, const RVa
 // Calls.
 
 void SetScriptTable(const IScriptTable* table) { g_scripts = table; }
+void SetExtensionFunctions(IExtensionFunctions* functions) { g_extensions = functions; }
+
+RValue* EnterNamedArguments(std::string name, const RValue* args, int32_t count) {
+  RValue* slots = EnterArguments(arguments_detail::kNamedFrame, args, count);
+  g_args->name = std::move(name);
+  return slots;
+}
 
 const CCode* ScriptCode(int32_t index) {
   const CCode* code = g_scripts ? g_scripts->Code(index) : nullptr;
@@ -204,8 +213,9 @@ bool CallFunctionId(int32_t id, CInstance* self, CInstance* other, int32_t argc,
   if (id >= kScriptIdBase && id < kExtensionIdBase)
     return CallScript(id - kScriptIdBase, self, other, result, true, args, argc);
   if (id >= kExtensionIdBase) {
-    ReportBuiltinError("Extension functions are not available yet.");
-    return true;
+    if (g_extensions) return g_extensions->Call(id - kExtensionIdBase, self, other, argc, args, result);
+    if (!CodeErrorPending()) SetPendingCodeError("Unknown extension function.");
+    return false;
   }
   // A full slot array for the routine, whatever the caller passed.
   std::array<RValue, kMaxArguments> slots;

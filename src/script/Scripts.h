@@ -92,6 +92,22 @@ inline bool ArgumentCountFits(const CCode& code, int32_t count) {
   return code.i_ArgArray ? count >= code.i_Args : count == code.i_Args;
 }
 
+// Extension functions (ids from kExtensionIdBase): the host installs who runs them. Without one no
+// extension function exists.
+class IExtensionFunctions {
+ public:
+  virtual ~IExtensionFunctions() = default;
+  // Runs extension function `index` (id - kExtensionIdBase). False fails the calling statement,
+  // with the error pending.
+  virtual bool Call(int32_t index, CInstance* self, CInstance* other, int32_t argc, const RValue* args,
+                    RValue& result) = 0;
+};
+void SetExtensionFunctions(IExtensionFunctions* functions);  // nullptr: none; must outlive its use
+
+// As EnterArguments, for code that is not a script of the table (an extension function's): the
+// running script's name, as argument messages give it, is `name`.
+RValue* EnterNamedArguments(std::string name, const RValue* args, int32_t count);
+
 // What hosts do with a function id: built-in functions, scripts (checked), extension functions.
 bool CallFunctionId(int32_t id, CInstance* self, CInstance* other, int32_t argc, const RValue* args,
                     RValue& result);
@@ -102,10 +118,11 @@ struct RArguments {
   std::array<RValue, kMaxArguments> slots;
   int32_t count = 0;
   int32_t used = 0;     // slots below this may hold something other than real 0
-  int32_t script = -1;  // the running script's index, -1 for none
+  int32_t script = -1;  // the running script's index, -1 for none, kNamedFrame: `name` is set
   std::string name;     // its name, filled when asked for
   RArguments* saved = nullptr;  // the caller's frame
 };
+inline constexpr int32_t kNamedFrame = -2;
 extern RArguments g_outer;
 extern RArguments* g_args;  // the running call's
 extern std::vector<std::unique_ptr<RArguments>> g_frames;

@@ -14,6 +14,7 @@
 #include "sound/Bindings.h"
 #include "splash/Bindings.h"
 #include "world/Bindings.h"
+#include "tools/NativeCalls.h"
 
 namespace kestro::tools {
 
@@ -61,6 +62,8 @@ std::vector<RBindingTable> GameBindings() {
       TransitionFunctions(),
       SplashFunctions(),
       MultiplayerFunctions(),
+      ExternalCallFunctions(),
+      PlatformFunctions(),
   };
 }
 
@@ -80,6 +83,8 @@ void InstallGameBindings() {
   SetVariableBindings(GameVariableBindings());
   // Particle systems draw with the room and follow the game's and rooms' starts.
   InstallParticles();
+  // Game code and extension packages call native libraries through the POSIX layer.
+  InstallNativeCalls();
 }
 
 }  // namespace kestro::tools

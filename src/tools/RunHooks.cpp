@@ -22,6 +22,7 @@
 #include "world/ErrorReport.h"
 #include "world/GameState.h"
 #include "world/EventLists.h"
+#include "world/Extensions.h"
 #include "world/GameScripts.h"
 #include "world/World.h"
 #include "world/WorldHost.h"
@@ -219,6 +220,7 @@ CRunHooks MakeRunHooks() {
     SetReportMissingActionFunctions(true);
     return DefineGameConstants();
   };
+  hooks.prepareExtensions = [] { return PrepareExtensions(); };
   hooks.prepareTriggers = [] { return CompileGameTriggers(); };
   hooks.compileScripts = [] { return CompileGameScripts(); };
   hooks.runGame = [] { return PlayWithOptions(); };
@@ -248,6 +250,7 @@ CRunHooks MakeRunHooks() {
     Reset3DState();
     files::EndGameFiles();
     mplay::Multiplayer().End();  // the session and connection end with the game
+    ResetExtensions();  // the libraries the game loaded are freed
   };
   if (g_wiring) g_wiring(hooks);
   return hooks;

@@ -152,7 +152,9 @@ class CActionRun {
       ActionRelative() = a.act_userelative && a.act_relative;
       std::array<RValue, kMaxArguments> args;
       for (int k = 0; k < argc; ++k) args[size_t(k)] = Argument(a, k, self, other);
-      if (a.act_functionid >= 0) CallFunctionId(a.act_functionid, self, other, argc, args.data(), result);
+      if (a.act_functionid >= 0 && !CallFunctionId(a.act_functionid, self, other, argc, args.data(), result) &&
+          a.act_functionid >= kExtensionIdBase)
+        ReportPendingCodeErrorAsAction("", false);  // a failed extension function is shown, not lost
     } else if (a.act_exetype == kExeCode && a.act_codecode) {
       // The action's arguments are the code's argument0, argument1, ...; the caller's come back.
       // Code that names no argument, given none, cannot change the slots: nothing to keep then.

@@ -28,19 +28,23 @@ std::optional<RValue> IndexOf(const List& list, const std::string& name) {
   return RValue::Real(i);
 }
 
-// Scripts of the game data, then built-in functions; for constants the resource names, trigger
+// Scripts of the game data, then extension functions, then built-in functions; for constants the resource names, trigger
 // constants, then the constant table.
 class CGameScriptNames final : public IScriptNames {
  public:
   std::optional<int32_t> FindFunction(std::string_view name) const override {
     int i = Scripts().Find(std::string(name));
     if (i >= 0) return kScriptIdBase + i;
+    if (const CExtensionFunction* f = FindExtensionFunction(ExtensionPackages(), name)) return kExtensionIdBase + f->s_id;
     return BuiltinRegistry().Find(name);
   }
   int32_t FunctionArgCount(int32_t id) const override {
     if (id >= kScriptIdBase && id < kExtensionIdBase)
       return Scripts().Exists(id - kScriptIdBase) ? kAnyArgCount : kUnknownFunction;
-    if (id >= kExtensionIdBase) return kUnknownFunction;
+    if (id >= kExtensionIdBase) {
+      const CExtensionFunction* f = FindExtensionFunctionById(ExtensionPackages(), id - kExtensionIdBase);
+      return f == nullptr ? kUnknownFunction : f->s_argcount < 0 ? kAnyArgCount : f->s_argcount;
+    }
     return BuiltinRegistry().ArgCount(id);
   }
   std::optional<RValue> FindConstant(std::string_view view) const override {
@@ -57,6 +61,10 @@ class CGameScriptNames final : public IScriptNames {
   std::string FunctionName(int32_t id) const override {
     if (id >= kScriptIdBase && id < kExtensionIdBase)
       return Scripts().Exists(id - kScriptIdBase) ? Scripts().Name(id - kScriptIdBase) : "";
+    if (id >= kExtensionIdBase) {
+      const CExtensionFunction* e = FindExtensionFunctionById(ExtensionPackages(), id - kExtensionIdBase);
+      return e ? e->s_name : "";
+    }
     const RFunction* f = BuiltinRegistry().Get(id);
     return f ? f->f_name : "";
   }

@@ -11,7 +11,7 @@ namespace kestro {
 
 struct CGameSettings;
 
-// The run's lookup: scripts of the game data, then built-in functions; for constants the
+// The run's lookup: scripts of the game data, then extension functions, then built-in functions; for constants the
 // resource names, trigger constants, then the constant table from its newest entry.
 const IScriptNames& GameScriptNames();
 // Installs GameScriptNames() as the lookup every compile uses, and the game's scripts as the

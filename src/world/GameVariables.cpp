@@ -16,6 +16,7 @@
 #include "world/Bindings.h"
 #include "world/ErrorReport.h"
 #include "world/GameState.h"
+#include "world/PlatformCodes.h"
 #include "world/World.h"
 
 namespace kestro {
@@ -23,10 +24,6 @@ namespace kestro {
 namespace {
 
 constexpr int kVersion = 810;
-// The platform codes games test stay those of the desktop they were made for, so their code takes
-// the same paths here: os_win32 and device 0.
-constexpr int kOsType = 0;
-constexpr int kOsDevice = 0;
 constexpr int kNoone = -4;
 constexpr const char* kRoomSpeedMessage = "Trying to set the room speed to a value <= 0.";
 

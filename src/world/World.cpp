@@ -12,6 +12,7 @@
 #include "world/ErrorReport.h"
 #include "world/EventLists.h"
 #include "world/Events.h"
+#include "world/Extensions.h"
 #include "world/GameState.h"
 
 namespace kestro {
@@ -100,6 +101,11 @@ void StartGame() {
     auto self = TemporaryInstance();
     RunCreationCode(piece, self.get(), errhdr::kLibraryCompile, "ERROR in library initialization code\r", true);
     if (w.pendingChange == kChangeAbort) return;
+  }
+  // A package that cannot start (reported as a fatal error) keeps the game from starting.
+  if (!InitializeExtensions()) {
+    w.pendingChange = kChangeAbort;
+    return;
   }
   w.liveRooms.clear();
   w.liveRooms.resize(size_t(std::max(0, Rooms().Count())));
@@ -207,6 +213,7 @@ void EndGame() {
   LeaveRoom(true);
   World().liveRooms.clear();
   World().carried.clear();
+  FinalizeExtensions();
 }
 
 int RoomPrevious(int index) {
