@@ -62,21 +62,7 @@ class Dates : public ::testing::Test {
     date::SetNowSource(nullptr);
     EXPECT_TRUE(errors.empty()) << errors.front();  // none of these functions reports an error
   }
-  RValue Call(const char* fn, const std::vector<RValue>& args) {
-    const CFunctionRegistry& reg = BuiltinRegistry();
-    auto id = reg.Find(fn);
-    if (!id) {
-      ADD_FAILURE() << "no function " << fn;
-      return {};
-    }
-    EXPECT_TRUE(reg.IsImplemented(*id)) << fn;
-    EXPECT_EQ(reg.ArgCount(*id), int32_t(args.size())) << fn;
-    RValue slots[16];
-    for (size_t i = 0; i < args.size(); ++i) slots[i] = args[i];
-    RValue result;
-    reg.Call(*id, nullptr, nullptr, int32_t(args.size()), slots, result);
-    return result;
-  }
+  RValue Call(const char* fn, const std::vector<RValue>& args) { return test::CallBuiltin(fn, args, false); }
   void Check(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
       RValue got = Call(c.fn, c.args);

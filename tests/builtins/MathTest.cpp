@@ -42,22 +42,7 @@ class MathFunctions : public ::testing::Test {
   void TearDown() override { SetBuiltinErrorHandler({}); }
 
   RValue Call(const char* fn, const std::vector<RValue>& args) {
-    const CFunctionRegistry& reg = BuiltinRegistry();
-    auto id = reg.Find(fn);
-    if (!id) {
-      ADD_FAILURE() << "no function " << fn;
-      return {};
-    }
-    EXPECT_TRUE(reg.IsImplemented(*id)) << fn;
-    const int32_t n = reg.ArgCount(*id);
-    if (n >= 0) {
-      EXPECT_EQ(static_cast<size_t>(n), args.size()) << fn;
-    }
-    RValue slots[16];
-    for (size_t i = 0; i < args.size() && i < 16; ++i) slots[i] = args[i];
-    RValue result = RValue::String("stale");
-    EXPECT_TRUE(reg.Call(*id, nullptr, nullptr, static_cast<int32_t>(args.size()), slots, result));
-    return result;
+    return test::CallBuiltin(fn, args, true, RValue::String("stale"));
   }
 
   void Check(const std::vector<Case>& cases) {

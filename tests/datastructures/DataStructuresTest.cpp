@@ -46,21 +46,7 @@ class DataStructures_ : public ::testing::Test {
     ResetDataStructures();
   }
 
-  RValue Call(const char* fn, const std::vector<RValue>& args) {
-    const CFunctionRegistry& reg = BuiltinRegistry();
-    auto id = reg.Find(fn);
-    if (!id) {
-      ADD_FAILURE() << "no function " << fn;
-      return {};
-    }
-    EXPECT_TRUE(reg.IsImplemented(*id)) << fn;
-    EXPECT_EQ(reg.ArgCount(*id), int32_t(args.size())) << fn;
-    RValue slots[16];
-    for (size_t i = 0; i < args.size() && i < 16; ++i) slots[i] = args[i];
-    RValue result;
-    EXPECT_TRUE(reg.Call(*id, nullptr, nullptr, int32_t(args.size()), slots, result)) << fn;
-    return result;
-  }
+  RValue Call(const char* fn, const std::vector<RValue>& args) { return test::CallBuiltin(fn, args); }
   // Runs the steps in order; every result given must match exactly (kind and value).
   void Run(const std::vector<Step>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {

@@ -20,11 +20,9 @@
 #include "script/builtins/BuiltinVariables.h"
 #include "script/builtins/FunctionRegistry.h"
 #include "support/TestSupport.h"
+#include "support/Values.h"
 
 namespace kestro::test {
-
-inline RValue R(double v) { return RValue::Real(v); }
-inline RValue S(std::string_view s) { return RValue::String(RString(s)); }
 
 class FilesTest : public ::testing::Test {
  public:
@@ -53,20 +51,7 @@ class FilesTest : public ::testing::Test {
   }
 
   // Calls a built-in function by name with exactly the arguments given.
-  RValue Call(const char* fn, const std::vector<RValue>& args = {}) {
-    const CFunctionRegistry& reg = BuiltinRegistry();
-    auto id = reg.Find(fn);
-    if (!id) {
-      ADD_FAILURE() << "no function " << fn;
-      return {};
-    }
-    EXPECT_TRUE(reg.IsImplemented(*id)) << fn;
-    RValue slots[16];
-    for (size_t i = 0; i < args.size() && i < 16; ++i) slots[i] = args[i];
-    RValue result;
-    reg.Call(*id, nullptr, nullptr, int32_t(args.size()), slots, result);
-    return result;
-  }
+  RValue Call(const char* fn, const std::vector<RValue>& args = {}) { return test::CallBuiltin(fn, args, false); }
   double Real(const char* fn, const std::vector<RValue>& args = {}) { return Call(fn, args).val; }
   std::string Text(const char* fn, const std::vector<RValue>& args = {}) {
     RValue v = Call(fn, args);

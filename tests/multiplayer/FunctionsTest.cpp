@@ -51,21 +51,7 @@ class MultiplayerFunctions_ : public ::testing::Test {
     other.End();
     RunState().guid = {};
   }
-  RValue Call(const char* fn, const std::vector<RValue>& args) {
-    const CFunctionRegistry& reg = BuiltinRegistry();
-    auto id = reg.Find(fn);
-    if (!id) {
-      ADD_FAILURE() << "no function " << fn;
-      return {};
-    }
-    EXPECT_TRUE(reg.IsImplemented(*id)) << fn;
-    EXPECT_EQ(reg.ArgCount(*id), int32_t(args.size())) << fn;
-    RValue slots[16];
-    for (size_t i = 0; i < args.size(); ++i) slots[i] = args[i];
-    RValue result;
-    EXPECT_TRUE(reg.Call(*id, nullptr, nullptr, int32_t(args.size()), slots, result)) << fn;
-    return result;
-  }
+  RValue Call(const char* fn, const std::vector<RValue>& args) { return test::CallBuiltin(fn, args); }
   void Run(const std::vector<Step>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
       const RValue got = Call(steps[i].fn, steps[i].args);
