@@ -212,19 +212,7 @@ void CMainLoop::RunGame(int64_t maxSteps) {
       }
       try {
         if (stopAsked()) w.pendingChange = kChangeEndGame;
-        if (!Pending()) {
-          if (hooks_.beforeStep) hooks_.beforeStep(steps_ + 1);
-          // A step that fails half-way still counts: it ran.
-          bool ran = true;
-          try {
-            ran = RunStep();
-          } catch (const std::exception&) {
-          }
-          if (ran) {
-            ++steps_;
-            if (hooks_.afterStep) hooks_.afterStep(steps_);
-          }
-        }
+        CountedStep();
         const int64_t N = clock.MicrosecondClock();
         if (N < T) T = N;
         if (w.Room().r_speed < 1) w.Room().r_speed = 1;
@@ -288,6 +276,20 @@ void CMainLoop::Restart() {
   paused_ = false;
 }
 
+void CMainLoop::CountedStep() {
+  if (Pending()) return;
+  if (hooks_.beforeStep) hooks_.beforeStep(steps_ + 1);
+  bool ran = true;
+  try {
+    ran = RunStep();
+  } catch (const std::exception&) {
+  }
+  if (ran) {
+    ++steps_;
+    if (hooks_.afterStep) hooks_.afterStep(steps_);
+  }
+}
+
 bool CMainLoop::WaitWhilePaused(int64_t maxSteps) {
   while (running_ && paused_) {
     if (hooks_.stopRequested && hooks_.stopRequested()) {
@@ -299,18 +301,7 @@ bool CMainLoop::WaitWhilePaused(int64_t maxSteps) {
       if (maxSteps >= 0 && steps_ >= maxSteps) return false;
       ReleaseRetired();
       Call(hooks_.pumpMessages);
-      if (!Pending()) {
-        if (hooks_.beforeStep) hooks_.beforeStep(steps_ + 1);
-        bool ran = true;
-        try {
-          ran = RunStep();
-        } catch (const std::exception&) {
-        }
-        if (ran) {
-          ++steps_;
-          if (hooks_.afterStep) hooks_.afterStep(steps_);
-        }
-      }
+      CountedStep();
       if (!Pending() && GameState().automaticDraw) {
         Call(hooks_.presentFrame);
         CGraphics& g = Graphics();

@@ -67,6 +67,9 @@ class CMainLoop {
  private:
   // The loop while paused: messages, the single steps asked for; false when the game is over.
   bool WaitWhilePaused(int64_t maxSteps);
+  // One step between the before- and after-step hooks, unless a change is pending; a step that
+  // fails half-way still counts: it ran.
+  void CountedStep();
   void Hotkeys();
   void Animate();
   int64_t NextPeriod(int speed, bool exact);
