@@ -118,10 +118,10 @@ TEST(ExtensionGame, PackageFunctionsConstantsAndInitializationRunInTheGame) {
           {fn("ext_init", "kt_init", 0, 0), fn("ext_final", "kt_final", 1, 0), fn("ext_counter", "kt_counter", 2, 0),
            fn(" ext_concat ", "kt_concat", 3, 2, {1, 1}, 1)}},
          {"constants", nlohmann::json::array({nlohmann::json::array({"EXT_ANSWER", "6 * 7"})})}},
-        {{"name", "kt.gml"},
+        {{"name", "kt_scripts.txt"},
          {"kind", 2},
          {"init", "ext_start"},
-         {"content", "extensions/kt/kt.gml"},
+         {"content", "extensions/kt/kt_scripts.txt"},
          {"functions", {fn("ext_twice", "twice", 10, -1), fn("ext_start", "start", 11, 0), fn("ext_show", "show", 12, 1)}}}}}};
   nlohmann::json action = {{"kind", "normal"}, {"exec", "function"}, {"function", "ext_show"},
                            {"arg_kinds", {0}},  {"args", {"EXT_ANSWER + 1"}}};
@@ -130,7 +130,7 @@ TEST(ExtensionGame, PackageFunctionsConstantsAndInitializationRunInTheGame) {
                         "show_debug_message(ext_twice(4, 0)); show_debug_message(ext_concat(\"a\", \"b\")); "
                         "show_debug_message(EXT_ANSWER)"),
              action, CodeAction("game_end()")},
-            {{"extensions", {"kt"}}}, {{"extensions/kt.json", pkg.dump()}, {"extensions/kt/kt.gml", script}});
+            {{"extensions", {"kt"}}}, {{"extensions/kt.json", pkg.dump()}, {"extensions/kt/kt_scripts.txt", script}});
   std::string out, errors;
   ASSERT_EQ(RunGame(dir.path(), out, &errors), 0) << out << errors;
   EXPECT_EQ(errors, "");

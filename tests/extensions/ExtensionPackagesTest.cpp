@@ -50,7 +50,7 @@ class PackageCalls : public WorldFixture {
     lib.s_kind = kExtLibrary;
     lib.s_functions = {Function("ext_add", "kt_add", 0, 2), Function("ext_missing", "kt_nothing", 1, 0)};
     CExtensionFile code;
-    code.s_filename = "kt.gml";
+    code.s_filename = "kt_scripts.txt";
     code.s_kind = kExtScript;
     code.s_functions = {Function("ext_fail", "fail", 5, 0), Function("ext_args", "args", 6, -1),
                         Function("ext_final", "final", 7, 0), Function("ext_deep", "deep", 8, 1)};
