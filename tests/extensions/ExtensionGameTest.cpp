@@ -102,8 +102,8 @@ TEST(ExtensionGame, PackageFunctionsConstantsAndInitializationRunInTheGame) {
       "#define show\r\nshow_debug_message(\"shown \" + string(argument0))\r\n";
   auto fn = [](const std::string& name, const std::string& ext, int id, int args, std::vector<int> types = {},
                int result = 2) {
-    return nlohmann::json{{"name", name}, {"external_name", ext}, {"convention", 12}, {"id", id},
-                          {"arg_count", args}, {"arg_types", types},  {"return_type", result}};
+    return nlohmann::json{{"name", name},      {"external_name", ext}, {"convention", 12},     {"id", id},
+                          {"arg_count", args}, {"arg_types", types},   {"return_type", result}};
   };
   nlohmann::json pkg = {
       {"folder", "kt_files"},
@@ -122,9 +122,13 @@ TEST(ExtensionGame, PackageFunctionsConstantsAndInitializationRunInTheGame) {
          {"kind", 2},
          {"init", "ext_start"},
          {"content", "extensions/kt/kt_scripts.txt"},
-         {"functions", {fn("ext_twice", "twice", 10, -1), fn("ext_start", "start", 11, 0), fn("ext_show", "show", 12, 1)}}}}}};
-  nlohmann::json action = {{"kind", "normal"}, {"exec", "function"}, {"function", "ext_show"},
-                           {"arg_kinds", {0}},  {"args", {"EXT_ANSWER + 1"}}};
+         {"functions",
+          {fn("ext_twice", "twice", 10, -1), fn("ext_start", "start", 11, 0), fn("ext_show", "show", 12, 1)}}}}}};
+  nlohmann::json action = {{"kind", "normal"},
+                           {"exec", "function"},
+                           {"function", "ext_show"},
+                           {"arg_kinds", {0}},
+                           {"args", {"EXT_ANSWER + 1"}}};
   WriteGame(dir.path(),
             {CodeAction("show_debug_message(ext_counter()); show_debug_message(ext_twice(4)); "
                         "show_debug_message(ext_twice(4, 0)); show_debug_message(ext_concat(\"a\", \"b\")); "

@@ -58,9 +58,10 @@ class PackageCalls : public WorldFixture {
     fs::create_directories(temp_ / "kt_files");
     fs::copy_file(KESTRO_TEST_NATIVE, temp_ / "kt_files" / "KtNative.dll");
     ExtensionPackages() = {p};
-    SetScript("#define fail\r\nvar z; z = 0; return 1 / z\r\n#define args\r\nreturn argument[2]\r\n"
-              "#define final\r\nshow_debug_message(\"final\")\r\n"
-              "#define deep\r\nif argument0 > 0 return ext_deep(argument0 - 1); return ext_fail()");
+    SetScript(
+        "#define fail\r\nvar z; z = 0; return 1 / z\r\n#define args\r\nreturn argument[2]\r\n"
+        "#define final\r\nshow_debug_message(\"final\")\r\n"
+        "#define deep\r\nif argument0 > 0 return ext_deep(argument0 - 1); return ext_fail()");
     StartWorld();
   }
   void TearDown() override {
