@@ -82,12 +82,7 @@ class DialogTest : public ::testing::Test {
   }
   RValue Call(const char* name, std::vector<RValue> args, std::vector<RInputEvent> events = {}) {
     events_ = dialogs::CQueuedDialogEvents(std::move(events));
-    RValue slots[16];
-    for (size_t i = 0; i < args.size(); ++i) slots[i] = args[i];
-    RValue r;
-    EXPECT_TRUE(
-        BuiltinRegistry().Call(*BuiltinRegistry().Find(name), nullptr, nullptr, int32_t(args.size()), slots, r));
-    return r;
+    return test::CallBuiltin(name, args);
   }
   // The dialog as the functions lay it out, for finding its buttons.
   static CMessageDialog LaidOut(const std::string& b1, const std::string& b2, const std::string& b3) {

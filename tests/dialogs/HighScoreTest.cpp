@@ -38,12 +38,7 @@ class HighScoreTest : public ::testing::Test {
   }
   RValue Call(const char* name, std::vector<RValue> args, std::vector<RInputEvent> events = {}) {
     events_ = dialogs::CQueuedDialogEvents(std::move(events));
-    RValue slots[16];
-    for (size_t i = 0; i < args.size(); ++i) slots[i] = args[i];
-    RValue r;
-    EXPECT_TRUE(
-        BuiltinRegistry().Call(*BuiltinRegistry().Find(name), nullptr, nullptr, int32_t(args.size()), slots, r));
-    return r;
+    return test::CallBuiltin(name, args);
   }
   std::string Table() {
     std::string t;

@@ -59,12 +59,7 @@ class SplashTest : public ::testing::Test {
   }
   RValue Call(const char* name, std::vector<RValue> args, std::vector<RInputEvent> events = {}) {
     events_ = dialogs::CQueuedDialogEvents(std::move(events));
-    RValue slots[16];
-    for (size_t i = 0; i < args.size(); ++i) slots[i] = args[i];
-    RValue r;
-    EXPECT_TRUE(
-        BuiltinRegistry().Call(*BuiltinRegistry().Find(name), nullptr, nullptr, int32_t(args.size()), slots, r));
-    return r;
+    return test::CallBuiltin(name, args);
   }
   ESplashEnd Image(std::vector<RInputEvent> events, double delay = 0) {
     events_ = dialogs::CQueuedDialogEvents(std::move(events));
